@@ -1,0 +1,79 @@
+#pragma once
+// The automation-shaped facade of the installer engine: the objects and
+// members that callers of the Windows Installer automation object use, with
+// counted references as shared pointers and strings as UTF-16.
+#include "automation_error.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace msi {
+
+class database;  // engine internals
+class query;
+
+inline constexpr int msiOpenDatabaseModeReadOnly = 0;
+inline constexpr int msiOpenDatabaseModeTransact = 1;
+
+class Record {
+public:
+    explicit Record(int field_count = 0);
+    int FieldCount() const;
+    std::u16string StringData(int field) const;        // "" for NULL, decimal text for integers
+    void SetStringData(int field, const std::u16string& value);
+    int IntegerData(int field) const;                  // MSI_NULL_INTEGER (0x80000000) for NULL
+    void SetIntegerData(int field, int value);
+    bool IsNull(int field) const;
+
+    struct field_value {
+        enum class kind { null, integer, string } type = kind::null;
+        std::int32_t integer = 0;
+        std::u16string text;
+    };
+    const field_value& field(int index) const;  // 1-based; E_INVALIDARG outside 0..FieldCount
+
+private:
+    std::vector<field_value> fields_;  // fields_[0] is field 0
+};
+
+class View {
+public:
+    explicit View(std::unique_ptr<query> q);
+    ~View();
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+    void Execute(const Record* params = nullptr);
+    std::shared_ptr<Record> Fetch();  // null when there is no further row
+    void Close();
+
+private:
+    std::unique_ptr<query> query_;
+};
+
+class Database {
+public:
+    explicit Database(std::shared_ptr<database> db);
+    std::shared_ptr<View> OpenView(const std::u16string& sql);
+    void Commit();
+    bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file);
+    void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
+                                    const std::u16string& transform_file, int error_conditions,
+                                    int validation);
+    database& engine();
+
+private:
+    std::shared_ptr<database> db_;
+};
+
+class Installer {
+public:
+    std::shared_ptr<Database> OpenDatabase(const std::u16string& path, int open_mode);
+};
+
+// Stand-in for CoCreateInstance of the installer class: may be replaced by
+// tests to simulate an installer that cannot be created.
+std::shared_ptr<Installer> create_installer();
+
+}  // namespace msi

@@ -1,0 +1,57 @@
+#pragma once
+// Compound file (structured storage) container: the file format beneath
+// every .msi and .mst. Read lazily; written incrementally on commit.
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace msi {
+
+using class_id = std::array<std::uint8_t, 16>;
+
+// 000C1084-0000-0000-C000-000000000046 and 000C1082-..., as stored on disk.
+extern const class_id database_class_id;
+extern const class_id transform_class_id;
+extern const class_id patch_class_id;
+
+class compound_file {
+public:
+    // Opens an existing file. The file is opened read-only by the operating
+    // system; it is reopened for writing only by a commit that has changes.
+    // Malformed files raise automation_error (ERROR_OPEN_FAILED) with a message
+    // that says what is wrong.
+    static std::unique_ptr<compound_file> open(const std::filesystem::path& path);
+    // A new, empty storage held in memory until save_as.
+    static std::unique_ptr<compound_file> create(const class_id& root_class);
+
+    virtual ~compound_file() = default;
+
+    virtual const class_id& root_class() const = 0;
+    virtual void set_root_class(const class_id& id) = 0;
+
+    // Streams directly under the root storage, by their stored (encoded)
+    // names. Sub-storages are kept as they are and not listed here.
+    virtual std::vector<std::u16string> stream_names() const = 0;
+    virtual bool has_stream(const std::u16string& name) const = 0;
+    virtual std::uint64_t stream_size(const std::u16string& name) const = 0;
+    // The stream's content, with staged writes visible. Raises automation_error
+    // for a stream that does not exist or whose chain is broken.
+    virtual std::vector<std::uint8_t> read_stream(const std::u16string& name) const = 0;
+
+    // Staged until commit or save_as.
+    virtual void write_stream(const std::u16string& name, std::vector<std::uint8_t> data) = 0;
+    virtual void remove_stream(const std::u16string& name) = 0;
+    virtual bool has_changes() const = 0;
+
+    // Writes the staged changes into the opened file: changed streams into free
+    // or new sectors, then allocation tables, directory and header. Streams that
+    // did not change are neither read nor rewritten.
+    virtual void commit() = 0;
+    // Writes the whole storage as a new file (used for transforms).
+    virtual void save_as(const std::filesystem::path& path) const = 0;
+};
+
+}  // namespace msi
