@@ -1,0 +1,47 @@
+#pragma once
+// A prepared SQL statement bound to a database: the table and columns it
+// names are checked when it is prepared; execute runs it with the parameters
+// of a record; fetch hands out the selected rows in turn.
+#include "automation.h"
+#include "sql_parser.h"
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace msi {
+
+class database;
+class table;
+
+class query {
+public:
+    // Raises automation_error: ERROR_BAD_QUERY_SYNTAX for text outside the SQL
+    // subset or an unknown column, ERROR_INVALID_TABLE for an unknown table.
+    query(std::shared_ptr<database> db, std::u16string_view sql);
+    ~query();
+
+    // SELECT: selects the matching rows for fetch. UPDATE: changes every
+    // matching row. `params` supplies the ? markers in order (field 1 first).
+    void execute(const Record* params);
+    // The next selected row as a record, or null after the last one.
+    std::shared_ptr<Record> fetch();
+    void close();
+
+private:
+    std::vector<sql::value> bind(const Record* params) const;
+    sql::value read_cell(std::size_t row, std::size_t column) const;
+    void run_select(const std::vector<sql::value>& params);
+    void run_update(const std::vector<sql::value>& params);
+
+    std::shared_ptr<database> db_;
+    sql::statement statement_;
+    table* table_ = nullptr;
+    std::vector<std::size_t> selected_columns_;  // SELECT: table column per record field
+    std::vector<std::shared_ptr<Record>> results_;
+    std::size_t next_ = 0;
+    bool executed_ = false;
+};
+
+}  // namespace msi

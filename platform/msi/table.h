@@ -1,0 +1,91 @@
+#pragma once
+// One database table in memory: its columns as `_Columns` declares them and
+// its rows as the stored cell values (string ids, offset-encoded integers,
+// binary flags), kept sorted by the key columns' stored values as the
+// installer requires. Tables are read from and written to column-major
+// streams.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace msi {
+
+// Bits of the `Type` word of `_Columns`.
+inline constexpr std::uint16_t column_type_size = 0x00FF;
+inline constexpr std::uint16_t column_type_valid = 0x0100;
+inline constexpr std::uint16_t column_type_localizable = 0x0200;
+inline constexpr std::uint16_t column_type_string = 0x0800;
+inline constexpr std::uint16_t column_type_nullable = 0x1000;
+inline constexpr std::uint16_t column_type_key = 0x2000;
+inline constexpr std::uint16_t column_type_temporary = 0x4000;
+
+// Stored NULL of every column kind.
+inline constexpr std::uint32_t null_cell = 0;
+
+struct column {
+    enum class kind { int16, int32, string, binary };
+
+    std::u16string name;
+    std::uint16_t type = 0;  // the `Type` word as the installer uses it (no disk offset)
+
+    kind cell_kind() const;
+    bool is_key() const { return (type & column_type_key) != 0; }
+    bool is_nullable() const { return (type & column_type_nullable) != 0; }
+    // Bytes per cell in a table stream.
+    int width(int string_reference_width) const;
+};
+
+// Stored forms of integers: i2 as value + 0x8000, i4 as value XOR 0x80000000,
+// with 0 as NULL in both.
+std::uint32_t encode_int16(std::int32_t value);
+std::uint32_t encode_int32(std::int32_t value);
+std::int32_t decode_int16(std::uint32_t stored);
+std::int32_t decode_int32(std::uint32_t stored);
+
+class table {
+public:
+    using row = std::vector<std::uint32_t>;  // one stored value per column
+
+    table(std::u16string name, std::vector<column> columns);
+
+    const std::u16string& name() const { return name_; }
+    const std::vector<column>& columns() const { return columns_; }
+    // Index of the named column, or -1.
+    int column_index(std::u16string_view name) const;
+    std::size_t key_count() const;
+
+    const std::vector<row>& rows() const { return rows_; }
+    std::size_t row_count() const { return rows_.size(); }
+    std::uint32_t cell(std::size_t row, std::size_t column) const { return rows_[row][column]; }
+
+    // Changes one stored value; the caller keeps the string pool's counts.
+    // A change of a key column re-sorts the rows.
+    void set_cell(std::size_t row, std::size_t column, std::uint32_t stored);
+    // Inserts a row at its sorted place; returns its index. Raises
+    // automation_error when a row with the same key values exists.
+    std::size_t insert(row values);
+    // True when another row has the same key values as `values`, ignoring `except`.
+    bool has_key(const row& values, std::size_t except = static_cast<std::size_t>(-1)) const;
+    // Restores the order by stored key values.
+    void sort_rows();
+
+    // Reads a column-major table stream. Raises automation_error
+    // (ERROR_INSTALL_PACKAGE_INVALID) when its size is not a whole number of rows.
+    void read_stream(const std::vector<std::uint8_t>& data, int string_reference_width);
+    std::vector<std::uint8_t> write_stream(int string_reference_width) const;
+    // Bytes of one row in a table stream.
+    std::size_t row_width(int string_reference_width) const;
+
+    bool dirty() const { return dirty_; }
+    void set_dirty(bool dirty) { dirty_ = dirty; }
+
+private:
+    bool key_less(const row& a, const row& b) const;
+
+    std::u16string name_;
+    std::vector<column> columns_;
+    std::vector<row> rows_;
+    bool dirty_ = false;
+};
+
+}  // namespace msi
