@@ -1,0 +1,128 @@
+#include "msi/sql_tokenizer.h"
+
+#include "msi/automation_error.h"
+
+namespace msi::sql {
+
+namespace {
+
+bool is_space(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool is_digit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// Names are letters, digits, underscores and periods; characters beyond
+// ASCII count as letters so that localised names survive.
+bool is_name_start(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c >= 0x80;
+}
+bool is_name_part(char16_t c) { return is_name_start(c) || is_digit(c) || c == u'.'; }
+
+void append_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+}  // namespace
+
+void syntax_error(const std::string& message) {
+    throw automation_error(hresult_from_win32(ERROR_BAD_QUERY_SYNTAX), message);
+}
+
+std::string quoted_for_message(std::u16string_view text) {
+    constexpr std::size_t limit = 40;
+    const bool shortened = text.size() > limit;
+    if (shortened) text = text.substr(0, limit);
+    std::string out = "'";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;  // a lone surrogate
+        } else if (c < 0x20) {
+            c = u'?';  // keep messages on one line
+        }
+        append_utf8(out, c);
+    }
+    out += shortened ? "...'" : "'";
+    return out;
+}
+
+std::vector<token> tokenize(std::u16string_view sql) {
+    std::vector<token> tokens;
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        const char16_t c = sql[i];
+        if (is_space(c)) {
+            ++i;
+            continue;
+        }
+        token t;
+        t.offset = i;
+        if (c == u'\'' || c == u'`') {
+            // No escapes: the next quote of the same kind ends the literal,
+            // so a quote inside a value ends it early.
+            const std::size_t close = sql.find(c, i + 1);
+            if (close == std::u16string_view::npos)
+                syntax_error(c == u'\'' ? "SQL syntax error: unterminated string starting at " +
+                                              quoted_for_message(sql.substr(i))
+                                        : "SQL syntax error: unterminated name starting at " +
+                                              quoted_for_message(sql.substr(i)));
+            t.type = c == u'\'' ? token::kind::string : token::kind::quoted_name;
+            t.text = sql.substr(i + 1, close - i - 1);
+            if (t.type == token::kind::quoted_name && t.text.empty())
+                syntax_error("SQL syntax error: empty name ``");
+            i = close + 1;
+        } else if (is_digit(c)) {
+            std::size_t end = i;
+            while (end < sql.size() && is_name_part(sql[end])) ++end;
+            t.text = sql.substr(i, end - i);
+            for (char16_t d : t.text)
+                if (!is_digit(d)) syntax_error("SQL syntax error near " + quoted_for_message(t.text));
+            t.type = token::kind::integer;
+            i = end;
+        } else if (is_name_start(c)) {
+            std::size_t end = i;
+            while (end < sql.size() && is_name_part(sql[end])) ++end;
+            t.type = token::kind::word;
+            t.text = sql.substr(i, end - i);
+            i = end;
+        } else if (c == u'?') {
+            t.type = token::kind::parameter;
+            t.text = u"?";
+            ++i;
+        } else if (c == u'<' || c == u'>') {
+            const char16_t next = i + 1 < sql.size() ? sql[i + 1] : 0;
+            const bool pair = next == u'=' || (c == u'<' && next == u'>');
+            t.type = token::kind::symbol;
+            t.text = sql.substr(i, pair ? 2 : 1);
+            i += t.text.size();
+        } else if (c == u'*' || c == u',' || c == u'(' || c == u')' || c == u'=' || c == u'-') {
+            t.type = token::kind::symbol;
+            t.text = std::u16string(1, c);
+            ++i;
+        } else {
+            syntax_error("SQL syntax error near " + quoted_for_message(sql.substr(i, 1)));
+        }
+        tokens.push_back(std::move(t));
+    }
+    token end;
+    end.offset = sql.size();
+    tokens.push_back(end);
+    return tokens;
+}
+
+}  // namespace msi::sql
