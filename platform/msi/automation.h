@@ -5,6 +5,7 @@
 #include "automation_error.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,5 +76,11 @@ public:
 // Stand-in for CoCreateInstance of the installer class: may be replaced by
 // tests to simulate an installer that cannot be created.
 std::shared_ptr<Installer> create_installer();
+
+// Tests replace create_installer's behaviour here: a non-empty factory is
+// called instead of making the engine's own Installer (returning null
+// simulates an installer that cannot be created). Returns the previous one.
+using installer_factory = std::function<std::shared_ptr<Installer>()>;
+installer_factory replace_installer_factory(installer_factory factory);
 
 }  // namespace msi

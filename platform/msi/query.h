@@ -17,8 +17,10 @@ class table;
 
 class query {
 public:
-    // Raises automation_error: ERROR_BAD_QUERY_SYNTAX for text outside the SQL
-    // subset or an unknown column, ERROR_INVALID_TABLE for an unknown table.
+    // Raises automation_error with ERROR_BAD_QUERY_SYNTAX, as the installer
+    // does, for text outside the SQL subset and for an unknown table or
+    // column, with a message naming it; and for an UPDATE of a key, binary or
+    // catalog column, which this engine does not change through SQL.
     query(std::shared_ptr<database> db, std::u16string_view sql);
     ~query();
 
