@@ -1,0 +1,198 @@
+// What the parser accepts and builds, and what it rejects with which message.
+#include "msi/automation_error.h"
+#include "msi/sql_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace msi::sql;
+
+namespace {
+
+const select_statement& as_select(const statement& s) { return std::get<select_statement>(s); }
+const update_statement& as_update(const statement& s) { return std::get<update_statement>(s); }
+
+// The message of the automation error raised for sql, after checking its code.
+std::string rejection(std::u16string_view sql) {
+    try {
+        parse(sql);
+    } catch (const msi::automation_error& e) {
+        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_BAD_QUERY_SYNTAX));
+        return e.what();
+    }
+    ADD_FAILURE() << "accepted";
+    return {};
+}
+
+}  // namespace
+
+TEST(SqlParse, TheProgramsOwnStatements) {
+    auto query = parse(u"SELECT Value FROM Property WHERE Property = 'IMANAGEENABLED'");
+    const auto& select = as_select(query);
+    EXPECT_EQ(select.columns, std::vector<std::u16string>{u"Value"});
+    EXPECT_EQ(select.table, u"Property");
+    ASSERT_TRUE(select.where);
+    EXPECT_EQ(select.where->type, condition::kind::compare);
+    EXPECT_EQ(select.where->op, comparison::equal);
+    EXPECT_EQ(select.where->left->type, expression::kind::column);
+    EXPECT_EQ(select.where->left->column, u"Property");
+    EXPECT_EQ(select.where->right->type, expression::kind::literal);
+    EXPECT_EQ(select.where->right->literal.text, u"IMANAGEENABLED");
+
+    EXPECT_EQ(as_select(parse(u"SELECT Text FROM Control WHERE Control = 'Link1'")).table, u"Control");
+
+    auto update = parse(u"UPDATE Registry SET Value = '#8' WHERE Name = 'PrintBandSize'");
+    const auto& u = as_update(update);
+    EXPECT_EQ(u.table, u"Registry");
+    ASSERT_EQ(u.assignments.size(), 1u);
+    EXPECT_EQ(u.assignments[0].column, u"Value");
+    EXPECT_EQ(u.assignments[0].value->literal.type, value::kind::string);
+    EXPECT_EQ(u.assignments[0].value->literal.text, u"#8");
+    EXPECT_EQ(u.where->right->literal.text, u"PrintBandSize");
+    EXPECT_EQ(parameter_count(update), 0u);
+}
+
+TEST(SqlParse, NamesKeywordsAndLiterals) {
+    // Keywords in any case, back-quoted names (which may be keywords or hold spaces).
+    auto s = parse(u"select `Value`, `Where`, `odd name` FrOm `Property` wHeRe `Property`='A'");
+    const auto& select = as_select(s);
+    EXPECT_EQ(select.columns, (std::vector<std::u16string>{u"Value", u"Where", u"odd name"}));
+    EXPECT_EQ(select.table, u"Property");
+
+    EXPECT_TRUE(as_select(parse(u"SELECT * FROM Property")).columns.empty());
+    EXPECT_FALSE(as_select(parse(u"SELECT * FROM Property")).where);
+    // Whitespace of every kind, and none where none is needed.
+    EXPECT_TRUE(as_select(parse(u"SELECT\t*\r\nFROM Property WHERE(Property='X')")).where);
+
+    // Text is kept verbatim, non-ASCII and backslashes included; '' is null.
+    auto u = parse(u"UPDATE Property SET Value = 'C:\\Users\\Zoë\\日本', Other = '', N = -2147483648, "
+                   u"M = 2147483647, K = NULL");
+    const auto& a = as_update(u).assignments;
+    ASSERT_EQ(a.size(), 5u);
+    EXPECT_EQ(a[0].value->literal.text, u"C:\\Users\\Zoë\\日本");
+    EXPECT_EQ(a[1].value->literal.type, value::kind::null);
+    EXPECT_EQ(a[2].value->literal.type, value::kind::integer);
+    EXPECT_EQ(a[2].value->literal.integer, INT32_MIN);
+    EXPECT_EQ(a[3].value->literal.integer, INT32_MAX);
+    EXPECT_EQ(a[4].value->literal.type, value::kind::null);
+}
+
+TEST(SqlParse, ParametersAreNumberedSetListFirst) {
+    auto s = parse(u"UPDATE Registry SET Value = ?, Root = ? WHERE Name = ? AND (Key = ? OR ? = Key)");
+    const auto& u = as_update(s);
+    EXPECT_EQ(parameter_count(s), 5u);
+    EXPECT_EQ(u.assignments[0].value->parameter, 1u);
+    EXPECT_EQ(u.assignments[1].value->parameter, 2u);
+    EXPECT_EQ(u.where->first->right->parameter, 3u);
+    EXPECT_EQ(u.where->second->first->right->parameter, 4u);
+    EXPECT_EQ(u.where->second->second->left->parameter, 5u);
+
+    EXPECT_EQ(parameter_count(parse(u"SELECT * FROM T WHERE A = ?")), 1u);
+    EXPECT_EQ(parameter_count(parse(u"SELECT * FROM T")), 0u);
+}
+
+TEST(SqlParse, AndBindsTighterThanOrAndParenthesesOverride) {
+    auto s = parse(u"SELECT * FROM T WHERE A = 1 OR B = 2 AND C = 3");
+    const condition& top = *as_select(s).where;
+    ASSERT_EQ(top.type, condition::kind::either);
+    EXPECT_EQ(top.first->left->column, u"A");
+    ASSERT_EQ(top.second->type, condition::kind::both);
+    EXPECT_EQ(top.second->first->left->column, u"B");
+
+    auto p = parse(u"SELECT * FROM T WHERE (A = 1 OR B = 2) AND C IS NOT NULL");
+    const condition& grouped = *as_select(p).where;
+    ASSERT_EQ(grouped.type, condition::kind::both);
+    EXPECT_EQ(grouped.first->type, condition::kind::either);
+    EXPECT_EQ(grouped.second->type, condition::kind::is_not_null);
+
+    EXPECT_EQ(referenced_columns(top), (std::vector<std::u16string>{u"A", u"B", u"C"}));
+    auto r = parse(u"SELECT * FROM T WHERE B = A OR (A < 3 AND B IS NULL) OR ? = C");
+    EXPECT_EQ(referenced_columns(*as_select(r).where), (std::vector<std::u16string>{u"B", u"A", u"C"}));
+}
+
+TEST(SqlParse, StatementsOutsideTheSubsetNameWhatWasNotUnderstood) {
+    EXPECT_EQ(rejection(u"INSERT INTO Property (Property, Value) VALUES ('A', 'B')"),
+              "INSERT is not supported");
+    EXPECT_EQ(rejection(u"delete FROM Property"), "DELETE is not supported");
+    EXPECT_EQ(rejection(u"CREATE TABLE T (A CHAR(72) PRIMARY KEY A)"), "CREATE is not supported");
+    EXPECT_EQ(rejection(u"SELECT DISTINCT Value FROM Property"), "DISTINCT is not supported");
+    EXPECT_EQ(rejection(u"SELECT Value FROM Property ORDER BY Value"), "ORDER BY is not supported");
+    EXPECT_EQ(rejection(u"SELECT * FROM A JOIN B"), "JOIN is not supported");
+    EXPECT_EQ(rejection(u"SELECT * FROM Property WHERE Value LIKE 'A%'"), "LIKE is not supported");
+    EXPECT_EQ(rejection(u"SELECT * FROM Feature, Component"),
+              "Queries over more than one table are not supported");
+    EXPECT_EQ(rejection(u"UPDATE A, B SET X = 1"), "Queries over more than one table are not supported");
+}
+
+TEST(SqlParse, MalformedStatementsPointAtTheTrouble) {
+    // A single quote inside a value ends the string early: the statement
+    // that splices O'Brien into a literal must fail, never half-apply.
+    EXPECT_EQ(rejection(u"UPDATE Property SET Value = 'it's' WHERE Property = 'P'"),
+              "SQL syntax error near 's'");
+    EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE Property = 'open"),
+              "SQL syntax error: unterminated string starting at ''open'");
+    EXPECT_EQ(rejection(u"SELECT `Value FROM Property"),
+              "SQL syntax error: unterminated name starting at '`Value FROM Property'");
+    EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE Property = 'A' garbage"),
+              "SQL syntax error near 'garbage'");
+    EXPECT_EQ(rejection(u"SELECT Value FROM Property;"), "SQL syntax error near ';'");
+    EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE"), "SQL syntax error: unexpected end of statement");
+    EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE (A = 1"),
+              "SQL syntax error: unexpected end of statement");
+    EXPECT_EQ(rejection(u"SELECT FROM Property"), "SQL syntax error near 'FROM'");
+    EXPECT_EQ(rejection(u"SELECT Value Property"), "SQL syntax error near 'Property'");
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A == 1"), "SQL syntax error near '='");
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE NOT A = 1"), "SQL syntax error near 'NOT'");
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A IS 'x'"), "SQL syntax error near ''x''");
+    EXPECT_EQ(rejection(u"UPDATE T SET A = B"), "SQL syntax error near 'B'");
+    EXPECT_EQ(rejection(u"UPDATE T SET A = 1 B = 2"), "SQL syntax error near 'B'");
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A = 12ab"), "SQL syntax error near '12ab'");
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A = \"x\""), "SQL syntax error near '\"'");
+    EXPECT_EQ(rejection(u"SELECT * FROM ``"), "SQL syntax error: empty name ``");
+    EXPECT_EQ(rejection(u""), "SQL syntax error: empty statement");
+    EXPECT_EQ(rejection(u"   "), "SQL syntax error: empty statement");
+    EXPECT_EQ(rejection(u"EXPLAIN SELECT"), "SQL syntax error near 'EXPLAIN'");
+}
+
+TEST(SqlParse, IntegersOutside32BitsAreRejected) {
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A = 2147483648"),
+              "SQL integer out of range: '2147483648'");
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A = -2147483649"),
+              "SQL integer out of range: '-2147483649'");
+    // Far beyond 64 bits as well: no wrap-around on the way.
+    EXPECT_EQ(rejection(u"UPDATE T SET A = 99999999999999999999999"),
+              "SQL integer out of range: '99999999999999999999999'");
+}
+
+TEST(SqlParse, MessagesStayShortAndReadable) {
+    const std::u16string long_word(500, u'x');
+    const std::string message = rejection(u"SELECT * FROM T " + long_word);
+    EXPECT_EQ(message, "SQL syntax error near '" + std::string(40, 'x') + "...'");
+    // Non-ASCII text reaches the message as UTF-8; a lone surrogate does not break it.
+    EXPECT_EQ(rejection(u"SELECT * FROM T Zoë"), "SQL syntax error near 'Zoë'");
+    EXPECT_EQ(rejection(u"SELECT * FROM T 'a\xD800'"), "SQL syntax error near ''a\xEF\xBF\xBD''");
+}
+
+TEST(SqlParse, EveryPrefixAndMutationEitherParsesOrRaisesTheSyntaxError) {
+    const std::u16string full =
+        u"UPDATE `Registry` SET Value = '#8', Root = -2 WHERE (Name = ? OR Key <> 'A b') AND "
+        u"Root IS NOT NULL OR Value >= 12";
+    const std::u16string replacements(u"'`?()-=<>, x9\0", 14);  // NUL included
+    auto survives = [](std::u16string_view sql) {
+        try {
+            parse(sql);
+        } catch (const msi::automation_error& e) {
+            EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_BAD_QUERY_SYNTAX));
+            EXPECT_NE(std::string(e.what()), "");
+        }
+    };
+    for (std::size_t n = 0; n <= full.size(); ++n) survives(std::u16string_view(full).substr(0, n));
+    for (std::size_t i = 0; i < full.size(); ++i)
+        for (char16_t r : replacements) {
+            std::u16string mutated = full;
+            mutated[i] = r;
+            survives(mutated);
+        }
+}
