@@ -63,6 +63,14 @@ std::string quoted_for_message(std::u16string_view text) {
 
 std::vector<token> tokenize(std::u16string_view sql) {
     std::vector<token> tokens;
+    auto invalid = [&](std::size_t at, std::u16string_view text, std::string error) {
+        token t;
+        t.type = token::kind::invalid;
+        t.offset = at;
+        t.text = text;
+        t.error = std::move(error);
+        tokens.push_back(std::move(t));
+    };
     std::size_t i = 0;
     while (i < sql.size()) {
         const char16_t c = sql[i];
@@ -76,23 +84,30 @@ std::vector<token> tokenize(std::u16string_view sql) {
             // No escapes: the next quote of the same kind ends the literal,
             // so a quote inside a value ends it early.
             const std::size_t close = sql.find(c, i + 1);
-            if (close == std::u16string_view::npos)
-                syntax_error(c == u'\'' ? "SQL syntax error: unterminated string starting at " +
-                                              quoted_for_message(sql.substr(i))
-                                        : "SQL syntax error: unterminated name starting at " +
-                                              quoted_for_message(sql.substr(i)));
+            if (close == std::u16string_view::npos) {
+                invalid(i, sql.substr(i),
+                        std::string("SQL syntax error: unterminated ") +
+                            (c == u'\'' ? "string" : "name") + " starting at " +
+                            quoted_for_message(sql.substr(i)));
+                break;
+            }
             t.type = c == u'\'' ? token::kind::string : token::kind::quoted_name;
             t.text = sql.substr(i + 1, close - i - 1);
-            if (t.type == token::kind::quoted_name && t.text.empty())
-                syntax_error("SQL syntax error: empty name ``");
+            if (t.type == token::kind::quoted_name && t.text.empty()) {
+                invalid(i, u"``", "SQL syntax error: empty name ``");
+                break;
+            }
             i = close + 1;
         } else if (is_digit(c)) {
             std::size_t end = i;
             while (end < sql.size() && is_name_part(sql[end])) ++end;
-            t.text = sql.substr(i, end - i);
-            for (char16_t d : t.text)
-                if (!is_digit(d)) syntax_error("SQL syntax error near " + quoted_for_message(t.text));
+            const std::u16string_view digits = sql.substr(i, end - i);
+            if (digits.find_first_not_of(u"0123456789") != std::u16string_view::npos) {
+                invalid(i, digits, "SQL syntax error near " + quoted_for_message(digits));
+                break;
+            }
             t.type = token::kind::integer;
+            t.text = digits;
             i = end;
         } else if (is_name_start(c)) {
             std::size_t end = i;
@@ -115,7 +130,8 @@ std::vector<token> tokenize(std::u16string_view sql) {
             t.text = std::u16string(1, c);
             ++i;
         } else {
-            syntax_error("SQL syntax error near " + quoted_for_message(sql.substr(i, 1)));
+            invalid(i, sql.substr(i, 1), "SQL syntax error near " + quoted_for_message(sql.substr(i, 1)));
+            break;
         }
         tokens.push_back(std::move(t));
     }

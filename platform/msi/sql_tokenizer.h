@@ -16,14 +16,17 @@ struct token {
         integer,      // digits, unsigned; the parser applies a leading minus
         parameter,    // ?
         symbol,       // * , ( ) = <> < > <= >= -
+        invalid,      // text the language cannot read; always the last before end
         end
     } type = kind::end;
     std::u16string text;
+    std::string error;       // kind::invalid: what is wrong with it
     std::size_t offset = 0;  // position in the statement, for messages
 };
 
-// Raises automation_error (ERROR_BAD_QUERY_SYNTAX) for an unterminated
-// string or back-quoted name and for characters the language has no use for.
+// Never raises: an unterminated string or back-quoted name, or a character
+// the language has no use for, becomes an invalid token that ends the list,
+// so that the parser reports whatever goes wrong first in reading order.
 std::vector<token> tokenize(std::u16string_view sql);
 
 // The raise used for every statement the subset does not understand.
