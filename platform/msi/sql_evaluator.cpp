@@ -2,8 +2,9 @@
 //
 // Comparison follows the installer's own engine: the database stores an
 // empty string as null, so in a string comparison null and '' are the same
-// value (`Col = ''` finds the rows whose Col is empty). A null never equals
-// an integer. A string compared with an integer is a type error.
+// value (`Col = ''` finds the rows whose Col is empty). Null sorts below
+// every value and equals no integer. A string compared with an integer is a
+// type error.
 #include "msi/automation_error.h"
 #include "msi/sql_parser.h"
 #include "msi/sql_tokenizer.h"
@@ -37,7 +38,7 @@ bool compare(comparison op, const value& a, const value& b) {
     if (a_int || b_int) {
         if (!is_null(a) && !is_null(b))
             syntax_error("SQL type mismatch: a string compared with an integer");
-        return op == comparison::not_equal;  // null against a number: unequal, unordered
+        return holds(op, is_null(a) ? -1 : 1, 0);  // null sorts below every number
     }
     const std::u16string_view left = is_null(a) ? u"" : std::u16string_view(a.text);
     const std::u16string_view right = is_null(b) ? u"" : std::u16string_view(b.text);
