@@ -1,0 +1,37 @@
+#include "system/loadable_module.h"
+
+#include "system/text_conversion.h"
+
+#include <dlfcn.h>
+
+namespace sys {
+
+std::filesystem::path executable_dir() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe.parent_path();
+}
+
+module_handle LoadLibraryW(const std::u16string& path) {
+    std::string text = utf16_to_utf8(path);
+    for (auto& c : text)
+        if (c == '\\') c = '/';
+    const std::filesystem::path file(text);
+    if (file.empty()) return nullptr;
+    if (file.is_relative()) {
+        const auto beside = executable_dir() / file;
+        if (void* m = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return m;
+        // dlopen would search the library path for a bare name; keep it to the current folder.
+        const auto here = std::filesystem::path(".") / file;
+        return ::dlopen(here.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    return ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void* GetProcAddress(module_handle module, const char* name) {
+    return module ? ::dlsym(module, name) : nullptr;
+}
+
+bool FreeLibrary(module_handle module) { return module && ::dlclose(module) == 0; }
+
+}  // namespace sys

@@ -1,0 +1,19 @@
+#pragma once
+// Shared libraries loaded at run time, with the Windows loader's shapes. A
+// relative path is looked for beside the executable first, then from the
+// current folder; backslashes in it count as separators.
+#include <filesystem>
+#include <string>
+
+namespace sys {
+
+using module_handle = void*;
+
+module_handle LoadLibraryW(const std::u16string& path);  // null when it cannot be loaded
+void* GetProcAddress(module_handle module, const char* name);  // null when absent
+bool FreeLibrary(module_handle module);
+
+// The folder of the running executable.
+std::filesystem::path executable_dir();
+
+}  // namespace sys
