@@ -1,0 +1,201 @@
+// Changing packages: updates stay in memory until Commit, the file then holds
+// exactly the new values (judged by Wine's msi.dll and by msitools), rows stay
+// in stored key order, string counts stay exact, and the string reference
+// width follows the pool.
+#include "engine_fixtures.h"
+
+#include "msi/compound_file.h"
+#include "msi/database.h"
+#include "msi/stream_name.h"
+#include "support/file_guard.h"
+#include "support/msi_oracle.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace engine_test;
+
+namespace {
+
+// For every string id, how many cells of every table refer to it.
+std::map<std::uint32_t, std::uint32_t> count_references(msi::database& db) {
+    std::map<std::uint32_t, std::uint32_t> counts;
+    std::vector<std::u16string> names = db.table_names();
+    names.push_back(u"_Tables");
+    names.push_back(u"_Columns");
+    for (const auto& name : names) {
+        msi::table& t = db.get_table(name);
+        for (std::size_t c = 0; c < t.columns().size(); ++c) {
+            if (t.columns()[c].cell_kind() != msi::column::kind::string) continue;
+            for (std::size_t r = 0; r < t.row_count(); ++r)
+                if (t.cell(r, c) != 0) ++counts[t.cell(r, c)];
+        }
+    }
+    return counts;
+}
+
+void expect_exact_counts(msi::database& db) {
+    const auto counts = count_references(db);
+    const msi::string_pool& pool = db.strings();
+    for (std::uint32_t id = 1; id < pool.id_limit(); ++id) {
+        auto it = counts.find(id);
+        const std::uint32_t expected = it == counts.end() ? 0 : it->second;
+        EXPECT_EQ(pool.reference_count(id), expected) << "string " << id;
+    }
+}
+
+}  // namespace
+
+TEST(EngineCommit, UpdatesReachTheFileOnlyAtCommitAndNothingElseChanges) {
+    test_support::temp_dir dir;
+    const auto file = dir / "p.msi";
+    test_support::build_msi(file, standard_source());
+    const std::string before = test_support::oracle_dump(file);
+    const std::string summary = test_support::oracle_package_summary(file);
+
+    auto db = open(file, msi::msiOpenDatabaseModeTransact);
+    execute(*db, u"UPDATE Property SET Value = '1' WHERE Property = 'IMANAGEENABLED'");
+    EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'IMANAGEENABLED'"), u"1");
+    EXPECT_EQ(test_support::oracle_dump(file), before) << "a change reached the file before Commit";
+    db->Commit();
+    std::string expected = replace_line(before, "Property\tIMANAGEENABLED\t0", "Property\tIMANAGEENABLED\t1");
+    EXPECT_EQ(sorted_lines(test_support::oracle_dump(file)), expected);
+
+    // A value with a quote, bound as a parameter; both rows named "Shared" change.
+    const std::u16string path = u"C:\\Users\\O'Brien\\iManage\\Work10";
+    execute(*db, u"UPDATE Registry SET Value = ? WHERE Name = ?", {path, u"Shared"});
+    execute(*db, u"UPDATE Property SET Value = 'unset' WHERE Property = 'NoSuchProperty'");
+    db->Commit();
+    expected = replace_line(expected, "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\tone\tMainComponent",
+                            "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\t" + u8(path) + "\tMainComponent");
+    expected = replace_line(expected, "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\ttwo\tMainComponent",
+                            "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\t" + u8(path) + "\tMainComponent");
+    // The oracle escapes backslashes in values too.
+    std::string escaped;
+    for (char c : u8(path)) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    for (std::size_t at; (at = expected.find(u8(path))) != std::string::npos;) expected.replace(at, u8(path).size(), escaped);
+    EXPECT_EQ(sorted_lines(test_support::oracle_dump(file)), sorted_lines(expected));
+    EXPECT_EQ(test_support::oracle_package_summary(file), summary);
+
+    // msitools reads the same file the same way.
+    auto export_ = test_support::run_process({"msiinfo", "export", file.string(), "Registry"});
+    EXPECT_EQ(export_.exit_code, 0) << export_.err;
+    EXPECT_NE(export_.out.find("Shared\t" + u8(path)), std::string::npos) << export_.out;
+
+    // A change that is never committed is gone when the database goes.
+    execute(*db, u"UPDATE Property SET Value = 'lost' WHERE Property = 'LANG'");
+    db.reset();
+    auto again = open(file, msi::msiOpenDatabaseModeReadOnly);
+    EXPECT_EQ(select_one(*again, u"SELECT Value FROM Property WHERE Property = 'LANG'"), u"en");
+    EXPECT_EQ(select_one(*again, u"SELECT Value FROM Property WHERE Property = 'IMANAGEENABLED'"), u"1");
+}
+
+TEST(EngineCommit, ReadOnlyDatabaseRefusesCommitAndLeavesTheFileAlone) {
+    test_support::temp_dir dir;
+    const auto file = dir / "p.msi";
+    test_support::build_msi(file, standard_source());
+    test_support::file_unchanged_guard guard(file);
+    auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
+    execute(*db, u"UPDATE Property SET Value = 'changed' WHERE Property = 'LANG'");
+    EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'LANG'"), u"changed");
+    try {
+        db->Commit();
+        FAIL() << "Commit of a read-only database succeeded";
+    } catch (const msi::automation_error& e) {
+        EXPECT_NE(e.code(), 0);
+        EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos) << e.what();
+    }
+}
+
+TEST(EngineCommit, RowsStaySortedByStringIdAndCountsStayExact) {
+    test_support::temp_dir dir;
+    const auto file = dir / "p.msi";
+    test_support::build_msi(file, standard_source());
+    auto db = open(file, msi::msiOpenDatabaseModeTransact);
+    msi::database& engine = db->engine();
+    expect_exact_counts(engine);  // msibuild's counts as loaded
+
+    // A key that sorts first by text but gets the newest string id.
+    msi::table& property = engine.get_table(u"Property");
+    msi::cell_value str;
+    str.type = msi::cell_value::kind::string;
+    engine.insert_row(property, {str, str}, {u"AAA_FIRST", u"new"});
+    // Shared and released strings: "0" leaves the pool, "en" is shared by two cells.
+    execute(*db, u"UPDATE Property SET Value = 'en' WHERE Property = 'IMANAGEENABLED'");
+    execute(*db, u"UPDATE Property SET Value = '' WHERE Property = 'EMPTYISH'");
+    execute(*db, u"UPDATE Kinds SET Text = 'plain', Short = 7 WHERE Key = 'b'");
+    expect_exact_counts(engine);
+    EXPECT_FALSE(engine.strings().find(u"0")) << "a string no cell uses stayed in the pool";
+    db->Commit();
+
+    // The stored key column of Property is in ascending string id order.
+    auto cf = msi::compound_file::open(file);
+    auto stream = cf->read_stream(msi::encode_stream_name(u"Property", true));
+    const std::size_t rows = stream.size() / 4;
+    ASSERT_EQ(rows, 5u);
+    std::vector<std::uint32_t> ids;
+    for (std::size_t r = 0; r < rows; ++r) ids.push_back(stream[2 * r] | (stream[2 * r + 1] << 8));
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+    auto reopened = open(file, msi::msiOpenDatabaseModeReadOnly);
+    EXPECT_EQ(reopened->engine().strings().text(ids.back()), u"AAA_FIRST");
+    expect_exact_counts(reopened->engine());
+
+    const std::string dump = test_support::oracle_dump(file, {"Property", "Kinds"});
+    EXPECT_NE(dump.find("Property\tAAA_FIRST\tnew\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("Property\tIMANAGEENABLED\ten\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("Property\tEMPTYISH\t\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("Kinds\tb\tplain\t\t7\t-32767\t\t0\t\n"), std::string::npos) << dump;
+}
+
+TEST(EngineCommit, LongStringWrittenAsTheInstallerReadsIt) {
+    test_support::temp_dir dir;
+    const auto file = dir / "p.msi";
+    test_support::build_msi(file, standard_source());
+    // Over 128 KiB and used twice: a layout with the length split over two
+    // slots would not survive this.
+    std::u16string long_value(150000, u'x');
+    long_value[0] = u'B';
+    auto db = open(file, msi::msiOpenDatabaseModeTransact);
+    execute(*db, u"UPDATE Property SET Value = ? WHERE Property = 'LANG' OR Property = 'EMPTYISH'", {long_value});
+    db->Commit();
+    db.reset();
+
+    const std::string dump = test_support::oracle_dump(file, {"Property"});
+    EXPECT_NE(dump.find("Property\tLANG\t" + u8(long_value) + "\n"), std::string::npos);
+    EXPECT_NE(dump.find("Property\tEMPTYISH\t" + u8(long_value) + "\n"), std::string::npos);
+    EXPECT_NE(dump.find("Property\tProductName\tQuorlin Test\n"), std::string::npos);
+    auto again = open(file, msi::msiOpenDatabaseModeReadOnly);
+    EXPECT_EQ(select_one(*again, u"SELECT Value FROM Property WHERE Property = 'LANG'"), long_value);
+    EXPECT_EQ(again->engine().strings().reference_count(*again->engine().strings().find(long_value)), 2u);
+}
+
+TEST(EngineCommit, PoolGrowingPastTwoByteIdsRewritesEveryTable) {
+    test_support::temp_dir dir;
+    const auto file = dir / "wide.msi";
+    test_support::msi_source source = standard_source();
+    std::string many = "Key\tValue\ns72\tS255\nMany\tKey\n";
+    for (int i = 0; i < 65490; ++i) many += "k" + std::to_string(i) + "\t\n";
+    source.tables.push_back({"Many", many});
+    test_support::build_msi(file, source);
+    const std::string before = test_support::oracle_dump(file);
+
+    auto db = open(file, msi::msiOpenDatabaseModeTransact);
+    ASSERT_EQ(db->engine().strings().stored_reference_width(), 2);
+    std::string expected = before;
+    for (int i = 0; i < 60; ++i) {
+        const std::string key = "k" + std::to_string(i * 1000);
+        execute(*db, u"UPDATE Many SET Value = ? WHERE Key = ?", {u16("new" + std::to_string(i)), u16(key)});
+        expected = replace_line(expected, "Many\t" + key + "\t", "Many\t" + key + "\tnew" + std::to_string(i));
+    }
+    db->Commit();
+    db.reset();
+
+    EXPECT_EQ(sorted_lines(test_support::oracle_dump(file)), expected);
+    auto again = open(file, msi::msiOpenDatabaseModeReadOnly);
+    EXPECT_EQ(again->engine().strings().stored_reference_width(), 3);
+    EXPECT_EQ(select_one(*again, u"SELECT Value FROM Many WHERE Key = 'k59000'"), u"new59");
+    EXPECT_EQ(select_one(*again, u"SELECT Value FROM Registry WHERE Name = 'Count'"), u"#8");
+}
