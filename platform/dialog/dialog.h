@@ -44,10 +44,11 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    friend struct dialog_builder;
     BOOL build(wxWindow* native_parent, bool modal);
+    static constexpr INT_PTR no_result = INT_PTR(-0x7FFFFFFF);
     UINT template_id_ = 0;
     bool modal_running_ = false;
+    INT_PTR pending_result_ = no_result;
 };
 
 class CDialogEx : public CDialog {

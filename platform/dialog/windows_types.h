@@ -6,8 +6,13 @@
 #include <cstdint>
 
 using BOOL = int;
-inline constexpr BOOL TRUE = 1;
-inline constexpr BOOL FALSE = 0;
+// Macros, as in the Windows headers (the toolkit's headers define them too).
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using UINT = unsigned int;

@@ -1,0 +1,20 @@
+#pragma once
+// Native controls for the entries of a dialog template, and the translation
+// of their toolkit events into the owning dialog's messages.
+#include "dialog_template.h"
+
+#include <wx/gdicmn.h>
+
+class wxWindow;
+
+// Creates the control in `parent` at `rect` (pixels, parent's client
+// coordinates) with the entry's styles applied. Null for an unknown class.
+wxWindow* create_control(wxWindow* parent, const control_template& control, const wxRect& rect);
+
+// Tree item parameter storage (CTreeCtrl::SetItemData).
+#include <wx/treebase.h>
+#include "windows_types.h"
+struct tree_item_param : wxTreeItemData {
+    explicit tree_item_param(DWORD_PTR v) : value(v) {}
+    DWORD_PTR value;
+};

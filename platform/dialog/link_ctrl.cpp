@@ -1,0 +1,69 @@
+#include "controls.h"
+
+#include "rich_label.h"
+
+#include <algorithm>
+
+namespace {
+
+rich_label* label_of(const CWnd* control) { return dynamic_cast<rich_label*>(control->native()); }
+
+std::u16string bounded(const char16_t* text, std::size_t capacity) {
+    const char16_t* end = std::find(text, text + capacity, u'\0');
+    return std::u16string(text, end);
+}
+
+void copy_bounded(char16_t* target, std::size_t capacity, const std::u16string& text) {
+    const std::size_t n = std::min(text.size(), capacity - 1);
+    std::copy_n(text.data(), n, target);
+    target[n] = u'\0';
+}
+
+}  // namespace
+
+int CLinkCtrl::GetLinkCount() const {
+    rich_label* label = label_of(this);
+    return label ? label->link_count() : 0;
+}
+
+BOOL CLinkCtrl::SetItemUrl(int link, const std::u16string& url) {
+    rich_label* label = label_of(this);
+    if (!label || url.size() >= static_cast<std::size_t>(L_MAX_URL_LENGTH)) return FALSE;
+    return label->set_link_url(link, url) ? TRUE : FALSE;
+}
+
+BOOL CLinkCtrl::GetItemUrl(int link, std::u16string& url) const {
+    rich_label* label = label_of(this);
+    const std::u16string* found = label ? label->link_url(link) : nullptr;
+    if (!found) return FALSE;
+    url = *found;
+    return TRUE;
+}
+
+BOOL CLinkCtrl::GetItemID(int link, std::u16string& id) const {
+    rich_label* label = label_of(this);
+    const std::u16string* found = label ? label->link_id(link) : nullptr;
+    if (!found) return FALSE;
+    id = *found;
+    return TRUE;
+}
+
+BOOL CLinkCtrl::SetItem(const LITEM* item) {
+    rich_label* label = label_of(this);
+    if (!label || !item || !(item->mask & LIF_ITEMINDEX)) return FALSE;
+    if (item->iLink < 0 || item->iLink >= label->link_count()) return FALSE;
+    if (item->mask & LIF_URL) label->set_link_url(item->iLink, bounded(item->szUrl, L_MAX_URL_LENGTH));
+    if (item->mask & LIF_ITEMID) label->set_link_id(item->iLink, bounded(item->szID, MAX_LINKID_TEXT));
+    return TRUE;
+}
+
+BOOL CLinkCtrl::GetItem(LITEM* item) const {
+    rich_label* label = label_of(this);
+    if (!label || !item || !(item->mask & LIF_ITEMINDEX)) return FALSE;
+    const std::u16string* url = label->link_url(item->iLink);
+    const std::u16string* id = label->link_id(item->iLink);
+    if (!url || !id) return FALSE;
+    if (item->mask & LIF_URL) copy_bounded(item->szUrl, L_MAX_URL_LENGTH, *url);
+    if (item->mask & LIF_ITEMID) copy_bounded(item->szID, MAX_LINKID_TEXT, *id);
+    return TRUE;
+}

@@ -1,0 +1,100 @@
+#include "wx_ui_services.h"
+
+#include "native_window.h"
+
+#include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
+#include <wx/log.h>
+#include <wx/richtooltip.h>
+#include <wx/utils.h>
+#include <wx/window.h>
+
+namespace {
+
+// The window a box belongs to: the top-level window holding the focus, else the app's.
+wxWindow* owner_window(HWND hint) {
+    if (hint) return wxGetTopLevelParent(reinterpret_cast<wxWindow*>(hint));
+    if (wxWindow* focus = wxWindow::FindFocus()) return wxGetTopLevelParent(focus);
+    return wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
+}
+
+long icon_style(UINT type) {
+    switch (type & MB_ICONMASK) {
+    case MB_ICONERROR: return wxICON_ERROR;
+    case MB_ICONQUESTION: return wxICON_QUESTION;
+    case MB_ICONEXCLAMATION: return wxICON_WARNING;
+    case MB_ICONINFORMATION: return wxICON_INFORMATION;
+    default: return wxICON_NONE;
+    }
+}
+
+}  // namespace
+
+int wx_ui_services::message_box(const std::u16string& text, UINT type) {
+    long style = icon_style(type);
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: style |= wxOK | wxCANCEL; break;
+    case MB_YESNO: style |= wxYES_NO; break;
+    case MB_YESNOCANCEL: style |= wxYES_NO | wxCANCEL; break;
+    default: style |= wxOK; break;
+    }
+    wxString caption = to_wx(message_box_caption());
+    if (caption.empty() && wxTheApp) caption = wxTheApp->GetAppDisplayName();
+    wxGenericMessageDialog box(owner_window(nullptr), to_wx(text), caption, style);
+    switch (box.ShowModal()) {
+    case wxID_YES: return IDYES;
+    case wxID_NO: return IDNO;
+    case wxID_CANCEL: return IDCANCEL;
+    default: return IDOK;
+    }
+}
+
+std::optional<std::u16string> wx_ui_services::choose_file(const file_dialog_request& request) {
+    long style = 0;
+    if (request.open) {
+        style = wxFD_OPEN;
+        if (request.flags & OFN_FILEMUSTEXIST) style |= wxFD_FILE_MUST_EXIST;
+    } else {
+        style = wxFD_SAVE;
+        if (request.flags & OFN_OVERWRITEPROMPT) style |= wxFD_OVERWRITE_PROMPT;
+    }
+    const std::u16string wildcard = file_filter_to_wildcard(request.filter);
+    wxFileDialog dialog(owner_window(request.owner), wxFileSelectorPromptStr, wxString(), to_wx(request.file_name),
+                        wildcard.empty() ? wxString(wxFileSelectorDefaultWildcardStr) : to_wx(wildcard), style);
+    if (dialog.ShowModal() != wxID_OK) return std::nullopt;
+    wxString path = dialog.GetPath();
+    // A typed name without extension gets the default one, unless that names an existing file.
+    if (!request.default_extension.empty() && wxFileName(path).GetExt().empty() &&
+        !(request.open && wxFileName::FileExists(path)))
+        path += "." + to_wx(request.default_extension);
+    return from_wx(path);
+}
+
+void wx_ui_services::show_balloon_tip(const balloon_tip_request& request) {
+    auto* edit = reinterpret_cast<wxWindow*>(request.edit);
+    if (!edit) return;
+    wxRichToolTip tip(to_wx(request.title), to_wx(request.text));
+    switch (request.icon) {
+    case TTI_INFO: tip.SetIcon(wxICON_INFORMATION); break;
+    case TTI_WARNING: tip.SetIcon(wxICON_WARNING); break;
+    case TTI_ERROR: tip.SetIcon(wxICON_ERROR); break;
+    default: tip.SetIcon(wxICON_NONE); break;
+    }
+#ifndef __WXMSW__
+    // GTK draws the tip's text dark on a dark themed background otherwise.
+    tip.SetBackgroundColour(wxColour(255, 255, 225), wxColour(255, 255, 240));
+#endif
+    tip.SetTimeout(10000, 0);
+    // Point the tail at the start of the text, as the Windows balloon does.
+    const wxSize size = edit->GetClientSize();
+    const wxRect start(0, 0, std::min(size.x, 2 * size.y), size.y);
+    tip.ShowFor(edit, &start);
+}
+
+void wx_ui_services::open_url(const std::u16string& url) {
+    wxLogNull quiet;  // the shell reports nothing either
+    wxLaunchDefaultBrowser(to_wx(url));
+}
