@@ -1,0 +1,126 @@
+// Opening and closing a package: the working copy's name and life, and the
+// four failure messages with their box styles.
+#include "installer/installer_package.h"
+#include "installer/package_paths.h"
+#include "package_fixture.h"
+#include "support/file_guard.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+using namespace installer_tests;
+using test_support::file_digest;
+using test_support::file_unchanged_guard;
+using test_support::temp_dir;
+using test_support::write_file;
+
+TEST(PackagePaths, FollowWindowsRules) {
+    using installer::transform_path;
+    using installer::working_copy_path;
+    EXPECT_EQ(working_copy_path(u"C:\\Deploy\\Setup.msi"), u"C:\\Deploy\\Setup_Tmp.msi");
+    EXPECT_EQ(working_copy_path(u"C:\\a.b.msi"), u"C:\\a.b_Tmp.msi");
+    EXPECT_EQ(working_copy_path(u"C:\\Deploy\\Setup"), u"C:\\Deploy\\Setup_Tmp");
+    EXPECT_EQ(working_copy_path(u"D:\\pkgs.v2\\App"), u"D:\\pkgs.v2\\App_Tmp");
+    EXPECT_EQ(working_copy_path(u"/srv/100%/a%d.msi"), u"/srv/100%/a%d_Tmp.msi");
+    EXPECT_EQ(transform_path(u"C:\\Deploy\\Setup.msi"), u"C:\\Deploy\\Setup.mst");
+    EXPECT_EQ(transform_path(u"C:\\Deploy\\a.b.msi"), u"C:\\Deploy\\a.b.mst");
+    EXPECT_EQ(transform_path(u"C:\\Deploy\\Setup"), u"C:\\Deploy\\Setup.mst");
+    EXPECT_EQ(transform_path(u"/srv/50%off/p%1.msi"), u"/srv/50%off/p%1.mst");
+}
+
+TEST(OpenClose, CopyReplacesAStaleOneAndIsDeletedOnClosing) {
+    temp_dir dir;
+    const auto package = dir / "100% Grüße.v2.msi";
+    build_full_package(package);
+    write_file(dir / "100% Grüße.v2_Tmp.msi", "stale working copy");
+    file_unchanged_guard guard(package);
+    recorded_messages messages;
+    {
+        installer_package p(u16(package));
+        ASSERT_TRUE(p.is_open());
+        EXPECT_EQ(p.path(), u16(package));
+        EXPECT_EQ(p.working_copy(), u16(dir / "100% Grüße.v2_Tmp.msi"));
+        EXPECT_EQ(file_digest(dir / "100% Grüße.v2_Tmp.msi"), file_digest(package));
+        EXPECT_EQ(p.read_property(u"ProductName"), u"Quorlin PDF Pro");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "100% Grüße.v2_Tmp.msi"));
+    EXPECT_TRUE(messages.recorder.message_boxes.empty());
+
+    // Choosing the same package again gives a fresh copy of the unchanged file.
+    {
+        installer_package first(u16(package));
+        first.set_property(u"ProductName", u"Edited");
+    }
+    installer_package again(u16(package));
+    EXPECT_EQ(again.read_property(u"ProductName"), u"Quorlin PDF Pro");
+}
+
+TEST(OpenClose, InstallerObjectThatCannotBeCreated) {
+    temp_dir dir;
+    build_full_package(dir / "App.msi");
+    recorded_messages messages;
+    auto previous = msi::replace_installer_factory([] { return std::shared_ptr<msi::Installer>(); });
+    {
+        installer_package p(u16(dir / "App.msi"));
+        EXPECT_FALSE(p.is_open());
+        EXPECT_TRUE(p.path().empty());
+        EXPECT_TRUE(p.working_copy().empty());
+        EXPECT_FALSE(std::filesystem::exists(dir / "App_Tmp.msi"));
+    }
+    msi::replace_installer_factory(previous);
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, u"Creation of Windows installer object failed.");
+    EXPECT_EQ(messages.recorder.message_boxes[0].type, 0u);
+}
+
+TEST(OpenClose, PackageThatDoesNotOpenLeavesNoCopyBehind) {
+    temp_dir dir;
+    write_file(dir / "Broken.msi", std::string(4096, '\x5A'));
+    file_unchanged_guard guard(dir / "Broken.msi");
+    recorded_messages messages;
+    {
+        installer_package p(u16(dir / "Broken.msi"));
+        EXPECT_FALSE(p.is_open());
+        EXPECT_TRUE(std::filesystem::exists(dir / "Broken_Tmp.msi"));  // made before the open failed
+        EXPECT_THROW(p.read_property(u"ProductName"), msi::automation_error);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "Broken_Tmp.msi"));
+    {
+        installer_package missing(u16(dir / "Missing.msi"));
+        EXPECT_FALSE(missing.is_open());
+    }
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
+    for (const auto& box : messages.recorder.message_boxes) {
+        EXPECT_EQ(box.text, u"MSI file may be opened in another application.");
+        EXPECT_EQ(box.type, static_cast<UINT>(MB_ICONERROR));
+    }
+}
+
+TEST(OpenClose, WorkingCopyThatCannotBeMade) {
+    temp_dir dir;
+    build_full_package(dir / "App.msi");
+    file_unchanged_guard guard(dir / "App.msi");
+    recorded_messages messages;
+
+    // A folder in the copy's place: nothing can be copied there.
+    std::filesystem::create_directory(dir / "App_Tmp.msi");
+    {
+        installer_package p(u16(dir / "App.msi"));
+        EXPECT_FALSE(p.is_open());
+    }
+    std::filesystem::remove(dir / "App_Tmp.msi");
+
+    // A link from the copy's name to the package itself must not make the
+    // package the working copy.
+    std::filesystem::create_symlink(dir / "App.msi", dir / "App_Tmp.msi");
+    {
+        installer_package p(u16(dir / "App.msi"));
+        EXPECT_FALSE(p.is_open());
+        EXPECT_THROW(p.set_property(u"ProductName", u"Changed"), msi::automation_error);
+    }
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
+    for (const auto& box : messages.recorder.message_boxes) {
+        EXPECT_EQ(box.text, u"Opening temporary database failed.");
+        EXPECT_EQ(box.type, 0u);
+    }
+}

@@ -1,0 +1,135 @@
+// The transform written beside the package: its name, the two messages, what
+// Windows Installer (the oracle) makes of it, and that a failure never costs
+// the administrator an earlier transform.
+#include "installer/installer_package.h"
+#include "package_fixture.h"
+#include "support/file_guard.h"
+#include "support/msi_oracle.h"
+
+#include <gtest/gtest.h>
+
+using namespace installer_tests;
+using test_support::file_digest;
+using test_support::file_unchanged_guard;
+using test_support::oracle_dump;
+using test_support::oracle_transform_summary;
+using test_support::read_file;
+using test_support::temp_dir;
+using test_support::write_file;
+
+namespace {
+
+// Files in the folder other than the package, its copy and the transform.
+std::vector<std::string> stray_files(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const auto name = entry.path().filename().string();
+        if (name != "Setup.msi" && name != "Setup_Tmp.msi" && name != "Setup.mst") names.push_back(name);
+    }
+    return names;
+}
+
+const std::u16string success_prefix = u"MST file was created successfully in\n";
+const std::u16string failure_text = u"Unable to create the transform file.";
+
+}  // namespace
+
+TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
+    temp_dir dir;
+    const auto package = dir / "Setup.msi";
+    build_full_package(package);
+    file_unchanged_guard guard(package);
+    write_file(dir / "Setup.mst", "an earlier transform");
+    recorded_messages messages;
+    installer_package p(u16(package));
+    ASSERT_TRUE(p.is_open());
+
+    p.set_property(u"DROPBOXDISABLED", u"#1");
+    p.set_property(u"IMANAGEINSTALLPATH", u"D:\\O'Brien\\Work");
+    p.set_registry_value(u"network_disk_enabled", u"/b 0");
+    p.set_registry_number(u"PrintBandSize", 65535);
+    p.generate_transform();
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + u16(dir / "Setup.mst"));
+    EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_EQ(oracle_dump(package, {}, dir / "Setup.mst"), oracle_dump(dir / "Setup_Tmp.msi"));
+    const auto summary = oracle_transform_summary(package, dir / "Setup.mst");
+    EXPECT_NE(summary.find("MSTSUMMARY\t16\t0\n"), std::string::npos) << summary;  // no conditions, no validation
+    EXPECT_TRUE(stray_files(dir.path()).empty());
+
+    // A second generation replaces the first and reflects the later values.
+    p.set_registry_number(u"PrintBandSize", 8388608);
+    p.set_property(u"DROPBOXDISABLED", u"#0");
+    p.generate_transform();
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
+    EXPECT_EQ(messages.recorder.message_boxes[1].type, static_cast<UINT>(MB_ICONINFORMATION));
+    const auto applied = oracle_dump(package, {"Property", "Registry"}, dir / "Setup.mst");
+    EXPECT_EQ(applied, oracle_dump(dir / "Setup_Tmp.msi", {"Property", "Registry"}));
+    EXPECT_NE(applied.find("Property\tDROPBOXDISABLED\t#0\n"), std::string::npos);
+    EXPECT_TRUE(p.is_open());
+}
+
+TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
+    temp_dir dir;
+    const auto package = dir / "Setup.msi";
+    build_full_package(package);
+    file_unchanged_guard guard(package);
+    recorded_messages messages;
+    installer_package p(u16(package));
+    ASSERT_TRUE(p.is_open());
+
+    // Nothing changed yet: there is no transform to write.
+    write_file(dir / "Setup.mst", "an earlier transform");
+    p.generate_transform();
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
+    EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(read_file(dir / "Setup.mst"), "an earlier transform");
+    EXPECT_TRUE(stray_files(dir.path()).empty());
+
+    // The transform's name is taken by a folder: it cannot be replaced.
+    p.set_property(u"DROPBOXDISABLED", u"#1");
+    std::filesystem::remove(dir / "Setup.mst");
+    std::filesystem::create_directory(dir / "Setup.mst");
+    write_file(dir / "Setup.mst" / "inside", "kept");
+    p.generate_transform();
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
+    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    EXPECT_EQ(read_file(dir / "Setup.mst" / "inside"), "kept");
+    EXPECT_TRUE(stray_files(dir.path()).empty());
+
+    // Once the way is clear, generating again succeeds: the object stayed open.
+    std::filesystem::remove_all(dir / "Setup.mst");
+    EXPECT_TRUE(p.is_open());
+    p.generate_transform();
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 3u);
+    EXPECT_EQ(messages.recorder.message_boxes[2].text, success_prefix + u16(dir / "Setup.mst"));
+    EXPECT_NE(oracle_dump(package, {"Property"}, dir / "Setup.mst").find("Property\tDROPBOXDISABLED\t#1\n"),
+              std::string::npos);
+}
+
+TEST(GenerateTransform, NeverReplacesAPackageNamedLikeItsTransform) {
+    temp_dir dir;
+    const auto package = dir / "Odd.mst";
+    build_full_package(package);
+    file_unchanged_guard guard(package);
+    recorded_messages messages;
+    installer_package p(u16(package));
+    ASSERT_TRUE(p.is_open());
+    p.set_property(u"DROPBOXDISABLED", u"#1");
+    p.generate_transform();
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
+}
+
+TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
+    temp_dir dir;
+    write_file(dir / "Broken.msi", "not a package");
+    recorded_messages messages;
+    installer_package p(u16(dir / "Broken.msi"));
+    ASSERT_FALSE(p.is_open());
+    p.generate_transform();
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
+    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Broken.mst"));
+}
