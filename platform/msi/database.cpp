@@ -205,12 +205,28 @@ std::u16string database::binary_stream_name(const table& t, std::size_t row) con
     return name;
 }
 
+void database::make_counts_exact() {
+    if (counts_exact_) return;
+    std::vector<std::uint32_t> counts(strings_.id_limit(), 0);
+    std::vector<table*> all{tables_catalog_.get(), columns_catalog_.get()};
+    for (const std::u16string& name : table_names()) all.push_back(&get_table(name));
+    for (const table* t : all)
+        for (std::size_t c = 0; c < t->columns().size(); ++c) {
+            if (t->columns()[c].cell_kind() != column::kind::string) continue;
+            for (std::size_t r = 0; r < t->row_count(); ++r)
+                if (std::uint32_t id = t->cell(r, c); id < counts.size()) ++counts[id];
+        }
+    strings_.set_reference_counts(counts);
+    counts_exact_ = true;
+}
+
 void database::set_null(table& t, std::size_t row, std::size_t column) {
     const msi::column& c = t.columns().at(column);
     if (c.is_key()) refuse("A key column cannot be NULL: " + describe(t, column) + ".");
     std::uint32_t old = t.cell(row, column);
     if (old == null_cell) return;
     if (c.cell_kind() == column::kind::binary) refuse("Binary data cannot be changed here: " + describe(t, column) + ".");
+    if (c.cell_kind() == column::kind::string) make_counts_exact();
     t.set_cell(row, column, null_cell);
     if (c.cell_kind() == column::kind::string) strings_.release(old);
 }
@@ -249,6 +265,7 @@ void database::set_string(table& t, std::size_t row, std::size_t column, std::u1
         return;
     }
     std::string stored = encode_code_page(text, strings_.code_page());
+    make_counts_exact();
     std::uint32_t old = t.cell(row, column);
     std::uint32_t id = strings_.add_reference_bytes(stored);
     if (c.is_key()) {
@@ -267,6 +284,7 @@ void database::insert_row(table& t, const std::vector<cell_value>& values, const
     if (&t == tables_catalog_.get() || &t == columns_catalog_.get()) refuse("The catalog tables cannot be changed here.");
     if (values.size() != t.columns().size())
         refuse("Table '" + to_utf8(t.name()) + "' has " + std::to_string(t.columns().size()) + " columns.");
+    make_counts_exact();
     table::row stored(values.size(), null_cell);
     std::vector<std::uint32_t> added;
     try {

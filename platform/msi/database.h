@@ -80,6 +80,8 @@ private:
     void load_catalog();
     table& load_table(const std::u16string& name);
     void check_string_id(std::uint32_t id, const table& t) const;
+    // Before the first change to strings: every table read, every count made exact.
+    void make_counts_exact();
 
     std::filesystem::path path_;
     bool read_only_;
@@ -88,6 +90,7 @@ private:
     std::unique_ptr<table> tables_catalog_;   // `_Tables`
     std::unique_ptr<table> columns_catalog_;  // `_Columns`
     std::map<std::u16string, std::unique_ptr<table>, std::less<>> loaded_;
+    bool counts_exact_ = false;
 };
 
 }  // namespace msi

@@ -209,6 +209,23 @@ void string_pool::release(std::uint32_t id) {
         --e.refs;
         return;
     }
+    free_id(id);
+}
+
+void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts) {
+    for (std::uint32_t id = 1; id < id_limit(); ++id) {
+        entry& e = entries_[id];
+        if (!e.used) continue;
+        const std::uint32_t count = id < counts.size() ? counts[id] : 0;
+        if (count == e.refs) continue;
+        dirty_ = true;
+        if (count == 0) free_id(id);
+        else e.refs = count;
+    }
+}
+
+void string_pool::free_id(std::uint32_t id) {
+    entry& e = entries_[id];
     // The last cell let go: the id becomes free for the next new string.
     auto it = index_.find(e.bytes);
     if (it != index_.end() && it->second == id) index_.erase(it);

@@ -57,6 +57,12 @@ public:
     void add_reference(std::uint32_t id);
     // One cell fewer refers to the string; at zero its id becomes free.
     void release(std::uint32_t id);
+    // Replaces every count with the number of cells that really refer to the
+    // string (`counts[id]`, missing entries meaning 0); strings no cell uses
+    // are dropped. Stored counts are not always right (some tools write
+    // fewer than there are cells), and a count that is too low would free a
+    // string that is still in use.
+    void set_reference_counts(const std::vector<std::uint32_t>& counts);
 
 private:
     struct entry {
@@ -64,6 +70,8 @@ private:
         std::uint32_t refs = 0;
         bool used = false;  // holds a string (possibly with a stored count of 0)
     };
+    void free_id(std::uint32_t id);
+
     int code_page_ = 0;
     int stored_width_ = 2;
     bool dirty_ = false;

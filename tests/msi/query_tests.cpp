@@ -36,7 +36,7 @@ protected:
 }  // namespace
 
 TEST_F(EngineQuery, ParametersSelectAndEveryMatchingRowIsFetchedInTurn) {
-    auto view = db_->OpenView(u"SELECT `Key`, `Value` FROM `Registry` WHERE `Name` = ? AND `Root` = ?");
+    auto view = db_->OpenView(u"SELECT `Registry`, `Value` FROM `Registry` WHERE `Name` = ? AND `Root` = ?");
     msi::Record params(2);
     params.SetStringData(1, u"Shared");
     params.SetIntegerData(2, 2);
