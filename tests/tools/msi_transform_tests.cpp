@@ -1,0 +1,163 @@
+// msi-transform judged from outside: its dump against the oracle's on
+// packages built by msibuild and wixl, its sql and generate commands by what
+// the oracle then reads.
+#include "support/fixture_package.h"
+#include "support/msi_oracle.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+using namespace test_support;
+
+namespace {
+
+process_result tool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{MSI_TRANSFORM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_process(argv);
+}
+
+std::string dump(const std::filesystem::path& package, const std::vector<std::string>& tables = {}) {
+    std::vector<std::string> args{"dump", package.string()};
+    args.insert(args.end(), tables.begin(), tables.end());
+    auto r = tool(args);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return r.out;
+}
+
+// A package with the kinds of cell the dump must render: nullable and
+// localizable strings, 2- and 4-byte integers with NULLs and negatives,
+// binary cells, non-ASCII text in code page 1252 and control characters.
+void build_mixed_package(const std::filesystem::path& out) {
+    msi_source s;
+    s.tables = {
+        {"_ForceCodepage", "\n\n1252\t_ForceCodepage\n"},
+        property_table({{"ProductName", "Quorlin PDF Pro"}, {"Greeting", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC 5"},
+                        {"Backslash", "C:\\Program Files\\Q"}}),
+        {"Numbers",
+         "Key\tShort\tLong\tNote\n"
+         "s32\tI2\tI4\tS0\n"
+         "Numbers\tKey\n"
+         "a\t-32767\t-2147483647\t\n"
+         "b\t\t2147483647\tnote\n"
+         "c\t7\t\t\n"},
+        {"Binary", "Name\tData\ns72\tv0\nBinary\tName\nlogo\tlogo.bin\nempty\tempty.bin\n"},
+    };
+    s.files = {{"Binary/logo.bin", std::string("\x89PNG\r\n\x1A\n\0\0binary", 16)}, {"Binary/empty.bin", ""}};
+    s.queries = {"UPDATE `Numbers` SET `Note` = 'tab\there\nline\rcr\x01' WHERE `Key` = 'c'"};
+    build_msi(out, s);
+}
+
+const char* const wixl_package = R"(<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="{1C2D3E4F-5A6B-4C7D-8E9F-0A1B2C3D4E5F}" Name="Quorlin PDF Pro" Language="1033" Version="26.4.4.1"
+           Manufacturer="Quorlin" UpgradeCode="{2D3E4F5A-6B7C-4D8E-9FA0-B1C2D3E4F5A6}">
+    <Package InstallerVersion="200" Compressed="yes"/>
+    <Property Id="TOS_URL" Value="https://example.com/tos"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFilesFolder">
+        <Directory Id="INSTALLDIR" Name="Quorlin">
+          <Component Id="Main" Guid="{3E4F5A6B-7C8D-4E9F-A0B1-C2D3E4F5A6B7}">
+            <RegistryValue Root="HKLM" Key="Software\Quorlin" Name="network_disk_enabled" Type="string" Value="/b 1" KeyPath="yes"/>
+            <RegistryValue Root="HKLM" Key="Software\Quorlin\Print" Name="PrintBandSize" Type="integer" Value="8388608"/>
+          </Component>
+        </Directory>
+      </Directory>
+    </Directory>
+    <Feature Id="Complete" Level="1"><ComponentRef Id="Main"/></Feature>
+  </Product>
+</Wix>)";
+
+}  // namespace
+
+TEST(MsiTransformDump, EqualsTheOracleForEveryTable) {
+    temp_dir dir;
+    build_mixed_package(dir / "mixed.msi");
+    build_msi_from_wxs(dir / "wixl.msi", wixl_package);
+    for (const char* name : {"mixed.msi", "wixl.msi"}) {
+        SCOPED_TRACE(name);
+        const auto ours = dump(dir / name);
+        EXPECT_EQ(ours, oracle_dump(dir / name));
+        EXPECT_NE(ours.find("Property\tProductName\tQuorlin PDF Pro\n"), std::string::npos);
+    }
+    const auto mixed = dump(dir / "mixed.msi", {"Numbers", "Binary"});
+    EXPECT_EQ(mixed, oracle_dump(dir / "mixed.msi", {"Numbers", "Binary"}));
+    EXPECT_NE(mixed.find("tab\\there\\nline\\rcr\\x01"), std::string::npos) << mixed;
+    EXPECT_NE(mixed.find("[stream size=16 crc32="), std::string::npos) << mixed;
+}
+
+TEST(MsiTransformDump, CatalogTablesAsTheOracleShowsThem) {
+    temp_dir dir;
+    build_msi_from_wxs(dir / "wixl.msi", wixl_package);
+    EXPECT_EQ(dump(dir / "wixl.msi", {"_Tables", "_Columns"}), oracle_dump(dir / "wixl.msi", {"_Tables", "_Columns"}));
+}
+
+TEST(MsiTransformDump, FailuresAreOneLineWithStatusTwo) {
+    temp_dir dir;
+    write_file(dir / "junk.msi", std::string(3000, 'x'));
+    msi_source small;
+    small.tables = {property_table({{"A", "1"}})};
+    build_msi(dir / "p.msi", small);
+    for (auto args : std::vector<std::vector<std::string>>{{"dump", (dir / "junk.msi").string()},
+                                                           {"dump", (dir / "missing.msi").string()},
+                                                           {"dump", (dir / "p.msi").string(), "NoSuchTable"},
+                                                           {"frobnicate"},
+                                                           {"sql", (dir / "p.msi").string(), "DELETE FROM Property"},
+                                                           {"generate", "a.msi"}}) {
+        auto r = tool(args);
+        EXPECT_EQ(r.exit_code, 2) << args[0];
+        EXPECT_TRUE(r.out.empty());
+        ASSERT_FALSE(r.err.empty());
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    }
+    auto help = tool({"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_NE(help.out.find("generate NEW.msi REFERENCE.msi OUT.mst"), std::string::npos);
+}
+
+TEST(MsiTransformSql, UpdatesAreCommittedAndSelectsPrinted) {
+    temp_dir dir;
+    build_msi_from_wxs(dir / "p.msi", wixl_package);
+    auto r = tool({"sql", (dir / "p.msi").string(),
+                   "UPDATE Property SET Value = 'https://example.com/new' WHERE Property = 'TOS_URL'",
+                   "UPDATE Registry SET Value = '#65535' WHERE Name = 'PrintBandSize'",
+                   "SELECT Property, Value FROM Property WHERE Property = 'TOS_URL' OR Property = 'ProductName'"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("TOS_URL\thttps://example.com/new\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ProductName\tQuorlin PDF Pro\n"), std::string::npos) << r.out;
+    const auto after = oracle_dump(dir / "p.msi", {"Property", "Registry"});
+    EXPECT_NE(after.find("Property\tTOS_URL\thttps://example.com/new\n"), std::string::npos);
+    EXPECT_NE(after.find("\tPrintBandSize\t#65535\t"), std::string::npos) << after;
+}
+
+TEST(MsiTransformGenerate, WritesATransformTheOracleApplies) {
+    temp_dir dir;
+    build_msi_from_wxs(dir / "ref.msi", wixl_package);
+    std::filesystem::copy_file(dir / "ref.msi", dir / "new.msi");
+    const auto out = (dir / "out.mst").string();
+
+    auto same = tool({"generate", (dir / "new.msi").string(), (dir / "ref.msi").string(), out});
+    EXPECT_EQ(same.exit_code, 1);
+    EXPECT_EQ(same.err, "msi-transform: no differences\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    ASSERT_EQ(tool({"sql", (dir / "new.msi").string(),
+                    "UPDATE Property SET Value = 'https://example.com/changed' WHERE Property = 'TOS_URL'"})
+                  .exit_code,
+              0);
+    auto r = tool({"generate", (dir / "new.msi").string(), (dir / "ref.msi").string(), out, "--error-conditions",
+                   "0x3F", "--validation", "4"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(oracle_dump(dir / "ref.msi", {}, out), oracle_dump(dir / "new.msi"));
+    const auto summary = oracle_transform_summary(dir / "ref.msi", out);
+    EXPECT_NE(summary.find("MSTSUMMARY\t16\t" + std::to_string((4 << 16) | 0x3F) + "\n"), std::string::npos)
+        << summary;
+
+    auto bad = tool({"generate", (dir / "new.msi").string(), (dir / "ref.msi").string(), out, "--validation", "x"});
+    EXPECT_EQ(bad.exit_code, 2);
+    // Nothing but the three files (no partial transform left behind).
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 3);
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The tool's commands. Each returns the process exit status; engine failures
+// propagate as msi::automation_error and become status 2 in main.
+#include <string>
+#include <vector>
+
+namespace msi_transform {
+
+int dump_command(const std::vector<std::string>& args);      // PACKAGE [TABLE...]
+int sql_command(const std::vector<std::string>& args);       // PACKAGE STATEMENT...
+int generate_command(const std::vector<std::string>& args);  // NEW REFERENCE OUT [options]
+
+// Arguments the command cannot use: status 2 with this message.
+struct usage_error {
+    std::string message;
+};
+
+}  // namespace msi_transform

@@ -1,0 +1,76 @@
+#include "commands.h"
+
+#include "msi/automation.h"
+#include "msi/code_page.h"
+
+#include <charconv>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+namespace msi_transform {
+
+namespace {
+
+int parse_number(const std::string& option, const std::string& text) {
+    int base = 10;
+    std::string_view digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    long value = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (ec != std::errc() || end != digits.data() + digits.size() || digits.empty() || value < 0 || value > 0xFFFF)
+        throw usage_error{option + " needs a number from 0 to 65535, not '" + text + "'"};
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+// The transform is written beside OUT under a name of its own and moved over
+// OUT only when it is complete, so a failure leaves OUT as it was.
+int generate_command(const std::vector<std::string>& args) {
+    std::vector<std::string> files;
+    int error_conditions = 0, validation = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--error-conditions" || a == "--validation") {
+            if (i + 1 >= args.size()) throw usage_error{a + " needs a number"};
+            (a == "--error-conditions" ? error_conditions : validation) = parse_number(a, args[++i]);
+        } else if (a.rfind("--", 0) == 0) {
+            throw usage_error{"unknown option " + a};
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.size() != 3) throw usage_error{"generate needs NEW.msi REFERENCE.msi OUT.mst"};
+
+    msi::Installer installer;
+    auto target = installer.OpenDatabase(msi::from_utf8(files[0]), msi::msiOpenDatabaseModeReadOnly);
+    auto reference = installer.OpenDatabase(msi::from_utf8(files[1]), msi::msiOpenDatabaseModeReadOnly);
+
+    const std::filesystem::path out(files[2]);
+    std::string pattern = out.string() + ".partial-XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) throw usage_error{"cannot create a file beside " + out.string()};
+    ::close(fd);
+    const std::filesystem::path temporary(pattern);
+    try {
+        if (!target->GenerateTransform(reference, msi::from_utf8(temporary.string()))) {
+            std::filesystem::remove(temporary);
+            std::cerr << "msi-transform: no differences\n";
+            return 1;
+        }
+        target->CreateTransformSummaryInfo(reference, msi::from_utf8(temporary.string()), error_conditions,
+                                           validation);
+        std::filesystem::rename(temporary, out);
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        throw;
+    }
+    return 0;
+}
+
+}  // namespace msi_transform

@@ -1,0 +1,87 @@
+// msi-transform: dump tables, run SQL and generate transforms with the
+// project's installer engine.
+#include "commands.h"
+#include "table_dump.h"
+
+#include "msi/automation.h"
+#include "msi/automation_error.h"
+#include "msi/code_page.h"
+#include "msi/database.h"
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace msi_transform {
+
+int dump_command(const std::vector<std::string>& args) {
+    if (args.empty()) throw usage_error{"dump needs a package"};
+    msi::Installer installer;
+    auto db = installer.OpenDatabase(msi::from_utf8(args[0]), msi::msiOpenDatabaseModeReadOnly);
+    std::vector<std::u16string> tables;
+    for (std::size_t i = 1; i < args.size(); ++i) tables.push_back(msi::from_utf8(args[i]));
+    std::cout << dump_tables(db->engine(), tables);
+    return 0;
+}
+
+}  // namespace msi_transform
+
+namespace {
+
+const char* const help_text =
+    "usage: msi-transform dump PACKAGE.msi [TABLE...]\n"
+    "       msi-transform sql PACKAGE.msi STATEMENT...\n"
+    "       msi-transform generate NEW.msi REFERENCE.msi OUT.mst [--error-conditions N] [--validation N]\n"
+    "\n"
+    "dump      print the named tables, or every table, one line per row, sorted,\n"
+    "          tab-separated, with a header line of column names and types\n"
+    "sql       run each statement (SELECT, or UPDATE ... SET ... WHERE) against the\n"
+    "          package, commit the changes, and print SELECT rows tab-separated\n"
+    "generate  write the transform that turns REFERENCE into NEW, with its summary\n"
+    "          information; N are the error conditions to suppress and the\n"
+    "          validation flags (decimal or 0x hex, default 0)\n"
+    "\n"
+    "Exit status: 0 success; 1 generate found no differences (no file written);\n"
+    "2 any error, with a one-line message on standard error.\n";
+
+std::string one_line(std::string text) {
+    for (auto& c : text)
+        if (c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+int fail(const std::string& message) {
+    std::cerr << "msi-transform: " << one_line(message) << "\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << help_text;
+        return 2;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::cout << help_text;
+        return 0;
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    try {
+        if (command == "dump") return msi_transform::dump_command(args);
+        if (command == "sql") return msi_transform::sql_command(args);
+        if (command == "generate") return msi_transform::generate_command(args);
+        return fail("unknown command '" + command + "' (see --help)");
+    } catch (const msi_transform::usage_error& e) {
+        return fail(e.message + " (see --help)");
+    } catch (const msi::automation_error& e) {
+        return fail(e.what());
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    } catch (...) {
+        return fail("unexpected failure");
+    }
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Tables as sorted, tab-separated text: a header line "#Table\tcol:type..."
+// (types in the installer's column notation), then one line per row, rows
+// sorted bytewise; UTF-8 with \\ \t \n \r \xHH escapes; NULL as an empty
+// field; binary cells as "[stream size=N crc32=XXXXXXXX]".
+#include <string>
+#include <vector>
+
+namespace msi {
+class database;
+}
+
+namespace msi_transform {
+
+// The named tables in the given order, or every user table sorted by name
+// when none is named. Raises msi::automation_error for a table the database lacks.
+std::string dump_tables(msi::database& db, const std::vector<std::u16string>& tables);
+
+// The escapes of the dump, for text already in UTF-8.
+std::string escape_field(const std::string& utf8);
+
+}  // namespace msi_transform
