@@ -1,0 +1,159 @@
+#include "window/deployment_settings_map.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "pages/imanage_dialog_controller.h"
+#include "pages/installation_options_dialog_controller.h"
+#include "pages/print_settings_dialog_controller.h"
+#include "pages/quorlin_ai_dialog_controller.h"
+
+namespace deployment {
+namespace {
+
+using enum package_table;
+using enum write_form;
+using enum write_condition;
+
+constexpr write_side unused{};
+
+// Shorthands that keep each row on a few lines.
+constexpr read_side read(package_table table, std::u16string_view name, read_rule rule,
+                         missing_gives missing) {
+    return {table, name, rule, missing};
+}
+constexpr write_side write(int order, package_table table, std::u16string_view name,
+                           write_form form, write_condition condition = always) {
+    return {order, table, name, form, condition, {}, 0, 0};
+}
+constexpr write_side write_constant(int order, std::u16string_view name,
+                                    std::u16string_view text) {
+    return {order, property, name, constant, always, text, 0, 0};
+}
+constexpr write_side write_print_number(int order, std::u16string_view name, std::int32_t pcl,
+                                        std::int32_t other) {
+    return {order, registry, name, print_number, after_imanage_check, {}, pcl, other};
+}
+
+#define GENERAL_FIELD(f) [](const settings_pages& p) -> int& { return p.general.f; }
+#define IMANAGE_FIELD(f) [](const settings_pages& p) -> int& { return p.imanage.f; }
+
+const setting_row rows[] = {
+    {"create_desktop_shortcut", GENERAL_FIELD(create_desktop_shortcut), nullptr, {},
+     read(property, u"DT_SHORTCUT", read_rule::checked_unless_zero, missing_gives::checked),
+     {write(2, property, u"DT_SHORTCUT", plain_flag), unused}},
+    {"install_office_addins", GENERAL_FIELD(install_office_addins), nullptr, {},
+     read(property, u"OFFICEADDINS", read_rule::checked_unless_zero, missing_gives::checked),
+     {write(3, property, u"OFFICEADDINS", plain_flag), unused}},
+    // Read from the installer's own property, written to the one the product reads.
+    {"install_printer_driver", GENERAL_FIELD(install_printer_driver), nullptr, {},
+     read(property, u"QPINSTALLPRINTERDRIVER", read_rule::checked_unless_zero, missing_gives::checked),
+     {write(4, property, u"INSTALL_PRINTER_DRIVER", plain_flag), unused}},
+    {"enable_sign_integration", GENERAL_FIELD(enable_sign_integration), nullptr, {},
+     read(package_table::none, {}, read_rule::always_checked, missing_gives::checked),
+     {write(5, property, u"SIGNENABLE", plain_flag, product_is_pro), unused}},
+    {"enable_dropbox", GENERAL_FIELD(enable_dropbox), nullptr, {},
+     read(property, u"DROPBOXDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
+     {write(6, property, u"DROPBOXDISABLED", inverted_integer), unused}},
+    {"enable_onedrive", GENERAL_FIELD(enable_onedrive), nullptr, {},
+     read(property, u"ONEDRIVEDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
+     {write(7, property, u"ONEDRIVEDISABLED", inverted_integer), unused}},
+    {"enable_box", GENERAL_FIELD(enable_box), nullptr, {},
+     read(property, u"BOXDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
+     {write(8, property, u"BOXDISABLED", inverted_integer), unused}},
+    {"enable_sharepoint", GENERAL_FIELD(enable_sharepoint), nullptr, {},
+     read(property, u"SHAREPOINTDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
+     {write(9, property, u"SHAREPOINTDISABLED", inverted_integer), unused}},
+    {"enable_network_disk", GENERAL_FIELD(enable_network_disk), nullptr, {},
+     read(registry, u"network_disk_enabled", read_rule::checked_if_switch_on, missing_gives::unchecked),
+     {write(10, registry, u"network_disk_enabled", switch_text), unused}},
+    // One setting, two places: the product's registry switch and the installer property.
+    {"enable_crash_reporting", GENERAL_FIELD(enable_crash_reporting), nullptr, {},
+     read(property, u"BUGSPLAT_SENDREPORT_ENABLED", read_rule::checked_unless_zero, missing_gives::checked),
+     {write(13, registry, u"kBugsplatEnableCrashReporting", switch_text),
+      write(14, property, u"BUGSPLAT_SENDREPORT_ENABLED", plain_flag)}},
+    {"enable_azure_labeling", GENERAL_FIELD(enable_azure_labeling), nullptr, {},
+     read(property, u"MSAZUREIPLABELINGENABLED", read_rule::checked_if_one, missing_gives::unchecked),
+     {write(11, property, u"MSAZUREIPLABELINGENABLED", integer), unused}},
+    {"azure_force_login", GENERAL_FIELD(azure_force_login), nullptr, {},
+     read(property, u"MSAZUREFORCELOGIN", read_rule::checked_if_switch_on, missing_gives::unchecked),
+     {write(12, property, u"MSAZUREFORCELOGIN", switch_text), unused}},
+    {"imanage_enabled", IMANAGE_FIELD(imanage_enabled), nullptr, {},
+     read(property, u"IMANAGEENABLED", read_rule::checked_if_one, missing_gives::unchecked),
+     {write(16, property, u"IMANAGEENABLED", plain_flag, after_imanage_check), unused}},
+    // The path means something only while the integration is on.
+    {"imanage_install_path", nullptr,
+     [](const settings_pages& p) -> std::u16string& { return p.imanage.imanage_install_path; },
+     "imanage_enabled",
+     read(property, u"IMANAGEINSTALLPATH", read_rule::text_if_gate_checked, missing_gives::empty_text),
+     {write(17, property, u"IMANAGEINSTALLPATH", text_if_gate_checked_else_zero,
+            after_imanage_check),
+      unused}},
+    {"knowledge_assistant_enabled",
+     [](const settings_pages& p) -> int& { return p.help.knowledge_assistant_enabled; }, nullptr, {},
+     read(property, u"KNOWLEDGEASSISTANT", read_rule::checked_if_switch_on, missing_gives::unchecked),
+     {write(18, property, u"KNOWLEDGEASSISTANT", switch_text, after_imanage_check), unused}},
+    // Written but never read: the update check is always switched off, and
+    // the language and print profile keep the administrator's choice.
+    {"", nullptr, nullptr, {}, {}, {write_constant(1, u"WINSPARKLE_ENABLED", u"/b 0"), unused}},
+    {"application_language", nullptr, nullptr, {}, {},
+     {write(15, property, u"APPLICATION_LANGUAGE", language_code), unused}},
+    {"print_profile", nullptr, nullptr, {}, {},
+     {write_print_number(19, u"PrintBandSize", 0xF7800, 0x800000),
+      write_print_number(20, u"PrintBandCountForIgnore", 0xFFFF, 8)}},
+};
+
+#undef GENERAL_FIELD
+#undef IMANAGE_FIELD
+
+}  // namespace
+
+std::span<const setting_row> deployment_settings_map() { return rows; }
+
+std::span<const planned_write> writes_in_order() {
+    static const std::vector<planned_write> ordered = [] {
+        std::vector<planned_write> all;
+        for (const auto& row : rows)
+            for (const auto& w : row.writes)
+                if (w.order != 0) all.push_back({&row, &w});
+        std::ranges::sort(all, {}, [](const planned_write& p) { return p.write->order; });
+        return all;
+    }();
+    return ordered;
+}
+
+const setting_row* find_setting(std::string_view setting) {
+    for (const auto& row : rows)
+        if (!setting.empty() && row.setting == setting) return &row;
+    return nullptr;
+}
+
+bool is_checked(read_rule rule, std::u16string_view value) {
+    switch (rule) {
+    case read_rule::always_checked: return true;
+    case read_rule::checked_unless_zero: return value != u"0";
+    case read_rule::checked_if_integration_on: return value == u"#0" || value == u"unset";
+    case read_rule::checked_if_one: return value == u"1";
+    case read_rule::checked_if_switch_on: return value == u"/b 1";
+    case read_rule::none:
+    case read_rule::text_if_gate_checked: break;
+    }
+    return false;
+}
+
+std::u16string flag_text(write_form form, int checked) {
+    const bool on = checked != 0;
+    switch (form) {
+    case plain_flag: return on ? u"1" : u"0";
+    case inverted_integer: return on ? u"#0" : u"#1";
+    case integer: return on ? u"#1" : u"#0";
+    case switch_text: return on ? u"/b 1" : u"/b 0";
+    default: return {};
+    }
+}
+
+bool is_pro_product(std::u16string_view product_name) {
+    return product_name.find(u"Pro") != std::u16string_view::npos;
+}
+
+}  // namespace deployment
