@@ -34,12 +34,12 @@ void replace_file(const std::filesystem::path& target,
                   const std::function<void(const std::filesystem::path& temporary)>& write) {
     std::error_code ec;
     if (std::filesystem::is_directory(target, ec)) create_failed(target, "a folder has that name");
+    const auto folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    if (!std::filesystem::is_directory(folder, ec)) create_failed(target, "its folder does not exist");
     const auto temporary = temporary_beside(target);
     try {
         try {
             write(temporary);
-        } catch (const automation_error&) {
-            throw;
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception& e) {

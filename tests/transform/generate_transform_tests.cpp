@@ -214,6 +214,50 @@ TEST_F(GenerateTransform, LongStringValue) {
     EXPECT_EQ(test_support::oracle_dump(base_path(), {}, transform_path()), want);
 }
 
+// The utility's own use: twenty updates through SQL on a working copy opened
+// in transact mode, a commit, then the transform from that same open object.
+TEST_F(GenerateTransform, UpdatesThroughSqlOnAnOpenWorkingCopy) {
+    test_support::file_unchanged_guard base_untouched(base_path());
+    std::filesystem::copy_file(base_path(), edited_path());
+    auto package = open_database(base_path(), msi::msiOpenDatabaseModeTransact);
+    auto copy = open_database(edited_path(), msi::msiOpenDatabaseModeTransact);
+    const std::vector<std::pair<std::u16string, std::u16string>> properties{
+        {u"INSTALLLEVEL", u"1"}, {u"DROPBOXDISABLED", u"#1"}, {u"GREETING", u"/b 1"}, {u"EULAURL", u""},
+        {u"ProductName", u"Quorlin PDF Pro \u00e9dition"}, {u"NOSUCHPROPERTY", u"ignored"}};
+    for (const auto& [name, value] : properties) {
+        auto view = copy->OpenView(u"UPDATE `Property` SET `Value` = '" + value + u"' WHERE `Property` = '" + name + u"'");
+        view->Execute();
+        copy->Commit();
+    }
+    for (int i = 0; i < 14; ++i) {
+        auto view = copy->OpenView(u"UPDATE `Registry` SET `Value` = ? WHERE `Name` = 'PrintProfile'");
+        msi::Record params(1);
+        params.SetStringData(1, u"#" + msi::from_utf8(std::to_string(i)));
+        view->Execute(&params);
+        copy->Commit();
+    }
+    ASSERT_TRUE(copy->GenerateTransform(package, msi::from_utf8(transform_path().string())));
+    expect_transform_gives(base_path(), transform_path(), edited_path());
+    const std::string applied = test_support::oracle_dump(base_path(), {"Property", "Registry"}, transform_path());
+    EXPECT_NE(applied.find("Property\tDROPBOXDISABLED\t#1\n"), std::string::npos);
+    EXPECT_NE(applied.find("Property\tEULAURL\t\n"), std::string::npos);
+    EXPECT_NE(applied.find("\tPrintProfile\t#13\t"), std::string::npos);
+    EXPECT_EQ(applied.find("NOSUCHPROPERTY"), std::string::npos);
+}
+
+TEST_F(GenerateTransform, UnwritableTargetRaisesAndLeavesNoFile) {
+    package_text p = base_package();
+    set_row(p, "Property", "INSTALLLEVEL", "INSTALLLEVEL\t3");
+    build(edited_path(), p);
+    try {
+        generate(edited_path(), base_path(), dir / "missing-folder" / "x.mst");
+        ADD_FAILURE() << "no error";
+    } catch (const msi::automation_error& e) {
+        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_CREATE_FAILED));
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}
+
 // Records as stored: each Property record's key id is above the previous one.
 TEST_F(GenerateTransform, RecordsAreStoredInKeyOrder) {
     package_text p = base_package();
