@@ -248,7 +248,7 @@ void database::set_integer(table& t, std::size_t row, std::size_t column, std::i
                " " + describe(t, column) + ".");
     }
     if (c.is_key()) {
-        table::row candidate = t.rows().at(row);
+        table::row candidate = t.get_row(row);
         candidate[column] = stored;
         if (t.has_key(candidate, row)) refuse("Another row of table '" + to_utf8(t.name()) + "' has the same key.");
     }
@@ -269,7 +269,7 @@ void database::set_string(table& t, std::size_t row, std::size_t column, std::u1
     std::uint32_t old = t.cell(row, column);
     std::uint32_t id = strings_.add_reference_bytes(stored);
     if (c.is_key()) {
-        table::row candidate = t.rows().at(row);
+        table::row candidate = t.get_row(row);
         candidate[column] = id;
         if (t.has_key(candidate, row)) {
             strings_.release(id);

@@ -4,6 +4,7 @@
 #include "msi/code_page.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace msi {
 
@@ -28,7 +29,10 @@ std::uint32_t encode_int32(std::int32_t value) { return static_cast<std::uint32_
 std::int32_t decode_int16(std::uint32_t stored) { return static_cast<std::int32_t>(stored) - 0x8000; }
 std::int32_t decode_int32(std::uint32_t stored) { return static_cast<std::int32_t>(stored ^ 0x80000000u); }
 
-table::table(std::u16string name, std::vector<column> columns) : name_(std::move(name)), columns_(std::move(columns)) {}
+table::table(std::u16string name, std::vector<column> columns) : name_(std::move(name)), columns_(std::move(columns)) {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (columns_[i].is_key()) key_columns_.push_back(i);
+}
 
 int table::column_index(std::u16string_view name) const {
     for (std::size_t i = 0; i < columns_.size(); ++i)
@@ -36,33 +40,64 @@ int table::column_index(std::u16string_view name) const {
     return -1;
 }
 
-std::size_t table::key_count() const {
-    return static_cast<std::size_t>(std::count_if(columns_.begin(), columns_.end(), [](const column& c) { return c.is_key(); }));
+std::size_t table::key_count() const { return key_columns_.size(); }
+
+table::row table::get_row(std::size_t index) const {
+    if (index >= row_count_) throw std::out_of_range("row index");
+    auto first = cells_.begin() + static_cast<std::ptrdiff_t>(index * columns_.size());
+    return row(first, first + static_cast<std::ptrdiff_t>(columns_.size()));
 }
 
-bool table::key_less(const row& a, const row& b) const {
-    for (std::size_t i = 0; i < columns_.size(); ++i) {
-        if (!columns_[i].is_key()) continue;
-        if (a[i] != b[i]) return a[i] < b[i];
+bool table::key_less(const std::uint32_t* a, const std::uint32_t* b) const {
+    for (std::size_t k : key_columns_)
+        if (a[k] != b[k]) return a[k] < b[k];
+    return false;
+}
+
+std::size_t table::lower_bound(const std::uint32_t* values) const {
+    std::size_t first = 0, count = row_count_;
+    const std::size_t n = columns_.size();
+    while (count > 0) {
+        std::size_t step = count / 2, mid = first + step;
+        if (key_less(cells_.data() + mid * n, values)) {
+            first = mid + 1;
+            count -= step + 1;
+        } else {
+            count = step;
+        }
+    }
+    return first;
+}
+
+void table::sort_rows() {
+    const std::size_t n = columns_.size();
+    if (key_columns_.empty() || row_count_ < 2) return;
+    std::vector<std::size_t> order(row_count_);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    const std::uint32_t* base = cells_.data();
+    auto less = [&](std::size_t a, std::size_t b) { return key_less(base + a * n, base + b * n); };
+    if (std::is_sorted(order.begin(), order.end(), less)) return;
+    std::stable_sort(order.begin(), order.end(), less);
+    std::vector<std::uint32_t> sorted(cells_.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(order[i] * n), n,
+                    sorted.begin() + static_cast<std::ptrdiff_t>(i * n));
+    cells_.swap(sorted);
+}
+
+bool table::has_key(const row& values, std::size_t except) const {
+    if (key_columns_.empty() || values.size() != columns_.size()) return false;
+    const std::size_t n = columns_.size();
+    for (std::size_t r = lower_bound(values.data()); r < row_count_; ++r) {
+        if (key_less(values.data(), cells_.data() + r * n)) break;
+        if (r != except) return true;
     }
     return false;
 }
 
-void table::sort_rows() {
-    std::stable_sort(rows_.begin(), rows_.end(), [this](const row& a, const row& b) { return key_less(a, b); });
-}
-
-bool table::has_key(const row& values, std::size_t except) const {
-    if (key_count() == 0) return false;
-    auto [first, last] = std::equal_range(rows_.begin(), rows_.end(), values,
-                                          [this](const row& a, const row& b) { return key_less(a, b); });
-    for (auto it = first; it != last; ++it)
-        if (static_cast<std::size_t>(it - rows_.begin()) != except) return true;
-    return false;
-}
-
 void table::set_cell(std::size_t row_index, std::size_t column_index, std::uint32_t stored) {
-    rows_.at(row_index).at(column_index) = stored;
+    if (row_index >= row_count_ || column_index >= columns_.size()) throw std::out_of_range("cell index");
+    cells_[row_index * columns_.size() + column_index] = stored;
     dirty_ = true;
     if (columns_[column_index].is_key()) sort_rows();
 }
@@ -73,12 +108,14 @@ std::size_t table::insert(row values) {
     if (has_key(values))
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "Table '" + to_utf8(name_) + "' already has a row with these key values.");
-    auto at = std::upper_bound(rows_.begin(), rows_.end(), values,
-                               [this](const row& a, const row& b) { return key_less(a, b); });
-    auto index = static_cast<std::size_t>(at - rows_.begin());
-    rows_.insert(at, std::move(values));
+    // After every row with an equal or smaller key.
+    const std::size_t n = columns_.size();
+    std::size_t at = lower_bound(values.data());
+    while (at < row_count_ && !key_less(values.data(), cells_.data() + at * n)) ++at;
+    cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at * n), values.begin(), values.end());
+    ++row_count_;
     dirty_ = true;
-    return index;
+    return at;
 }
 
 std::size_t table::row_width(int string_reference_width) const {
@@ -88,15 +125,17 @@ std::size_t table::row_width(int string_reference_width) const {
 }
 
 void table::read_stream(const std::vector<std::uint8_t>& data, int string_reference_width) {
-    rows_.clear();
+    cells_.clear();
+    row_count_ = 0;
     std::size_t width = row_width(string_reference_width);
     if (data.empty()) return;
     if (width == 0 || data.size() % width != 0)
         throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
                                "Table '" + to_utf8(name_) + "' is damaged: its stream of " + std::to_string(data.size()) +
                                    " bytes is not a whole number of " + std::to_string(width) + "-byte rows.");
-    std::size_t count = data.size() / width;
-    rows_.assign(count, row(columns_.size()));
+    const std::size_t count = data.size() / width, n = columns_.size();
+    cells_.assign(count * n, 0);
+    row_count_ = count;
     std::size_t base = 0;
     for (std::size_t c = 0; c < columns_.size(); ++c) {
         int w = columns_[c].width(string_reference_width);
@@ -104,7 +143,7 @@ void table::read_stream(const std::vector<std::uint8_t>& data, int string_refere
             const std::uint8_t* p = data.data() + base + r * static_cast<std::size_t>(w);
             std::uint32_t v = 0;
             for (int k = w; k-- > 0;) v = (v << 8) | p[k];
-            rows_[r][c] = v;
+            cells_[r * n + c] = v;
         }
         base += count * static_cast<std::size_t>(w);
     }
@@ -115,11 +154,12 @@ void table::read_stream(const std::vector<std::uint8_t>& data, int string_refere
 
 std::vector<std::uint8_t> table::write_stream(int string_reference_width) const {
     std::vector<std::uint8_t> data;
-    data.reserve(rows_.size() * row_width(string_reference_width));
-    for (std::size_t c = 0; c < columns_.size(); ++c) {
+    data.reserve(row_count_ * row_width(string_reference_width));
+    const std::size_t n = columns_.size();
+    for (std::size_t c = 0; c < n; ++c) {
         int w = columns_[c].width(string_reference_width);
-        for (const row& r : rows_) {
-            std::uint32_t v = r[c];
+        for (std::size_t r = 0; r < row_count_; ++r) {
+            std::uint32_t v = cells_[r * n + c];
             for (int k = 0; k < w; ++k) data.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
         }
     }

@@ -3,7 +3,8 @@
 // its rows as the stored cell values (string ids, offset-encoded integers,
 // binary flags), kept sorted by the key columns' stored values as the
 // installer requires. Tables are read from and written to column-major
-// streams.
+// streams. Cells sit in one flat array (four bytes each), so a table costs at
+// most twice the size of its stream.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,7 +45,7 @@ std::int32_t decode_int32(std::uint32_t stored);
 
 class table {
 public:
-    using row = std::vector<std::uint32_t>;  // one stored value per column
+    using row = std::vector<std::uint32_t>;  // one stored value per column, for insert and key checks
 
     table(std::u16string name, std::vector<column> columns);
 
@@ -54,9 +55,9 @@ public:
     int column_index(std::u16string_view name) const;
     std::size_t key_count() const;
 
-    const std::vector<row>& rows() const { return rows_; }
-    std::size_t row_count() const { return rows_.size(); }
-    std::uint32_t cell(std::size_t row, std::size_t column) const { return rows_[row][column]; }
+    std::size_t row_count() const { return row_count_; }
+    std::uint32_t cell(std::size_t row, std::size_t column) const { return cells_[row * columns_.size() + column]; }
+    row get_row(std::size_t index) const;
 
     // Changes one stored value; the caller keeps the string pool's counts.
     // A change of a key column re-sorts the rows.
@@ -80,11 +81,16 @@ public:
     void set_dirty(bool dirty) { dirty_ = dirty; }
 
 private:
-    bool key_less(const row& a, const row& b) const;
+    // Orders stored key values; `a` and `b` point at one row's cells each.
+    bool key_less(const std::uint32_t* a, const std::uint32_t* b) const;
+    // First row whose key is not less than `values`' key.
+    std::size_t lower_bound(const std::uint32_t* values) const;
 
     std::u16string name_;
     std::vector<column> columns_;
-    std::vector<row> rows_;
+    std::vector<std::size_t> key_columns_;
+    std::vector<std::uint32_t> cells_;  // row-major: row r starts at r * columns_.size()
+    std::size_t row_count_ = 0;
     bool dirty_ = false;
 };
 
