@@ -75,7 +75,8 @@ TEST(MsiTransformDump, EqualsTheOracleForEveryTable) {
     temp_dir dir;
     build_mixed_package(dir / "mixed.msi");
     build_msi_from_wxs(dir / "wixl.msi", wixl_package);
-    for (const char* name : {"mixed.msi", "wixl.msi"}) {
+    ASSERT_EQ(run_process({QUORLIN_SAMPLE_SCRIPT, (dir / "sample.msi").string()}).exit_code, 0);
+    for (const char* name : {"mixed.msi", "wixl.msi", "sample.msi"}) {
         SCOPED_TRACE(name);
         const auto ours = dump(dir / name);
         EXPECT_EQ(ours, oracle_dump(dir / name));
