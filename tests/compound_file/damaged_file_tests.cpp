@@ -1,0 +1,160 @@
+// Damaged and hostile files: every fault is an automation_error that says
+// what is wrong, raised by open or by the read that meets it.
+#include "cfb_fixtures.h"
+
+#include "msi/automation_error.h"
+#include "msi/compound_file.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace cfb_test;
+
+namespace {
+
+// Layout of the file the new-file writer makes from the two streams below:
+// header, FAT (sector 0), directory (1), MiniFAT (2), mini stream (3), then
+// "bigstream" in sectors 4..13. Entry 1 is "a" (shorter names first), entry
+// 2 "bigstream", which is also the root of the root's tree with "a" on its left.
+constexpr std::uint64_t fat_at = 512, directory_at = 1024, minifat_at = 1536;
+constexpr std::uint64_t entry(int id) { return directory_at + 128 * id; }
+const std::string small_content = pseudo_random(100, 1);
+const std::string big_content = pseudo_random(5000, 2);
+
+std::filesystem::path make_file(const std::filesystem::path& dir) {
+    auto file = dir / "base.cfb";
+    auto cf = msi::compound_file::create(msi::database_class_id);
+    cf->write_stream(u"a", to_bytes(small_content));
+    cf->write_stream(u"bigstream", to_bytes(big_content));
+    cf->save_as(file);
+    return file;
+}
+
+std::string open_failure(const std::filesystem::path& file) {
+    try {
+        msi::compound_file::open(file);
+    } catch (const msi::automation_error& e) {
+        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_OPEN_FAILED));
+        return e.what();
+    }
+    return "(opened)";
+}
+
+std::string read_failure(const std::filesystem::path& file, const std::u16string& name) {
+    auto cf = msi::compound_file::open(file);
+    try {
+        cf->read_stream(name);
+    } catch (const msi::automation_error& e) {
+        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_OPEN_FAILED));
+        return e.what();
+    }
+    return "(read)";
+}
+
+struct damage {
+    const char* what;
+    std::uint64_t offset;
+    std::uint32_t value;
+    const char* message;
+};
+
+}  // namespace
+
+TEST(CompoundFileDamage, BrokenStructuresFailAtOpen) {
+    test_support::temp_dir dir;
+    const damage cases[] = {
+        {"sector size", 0x1C, 0xFFFE | (10u << 16), "sector size"},
+        {"FAT count", 0x2C, 0x10000000, "more than the file holds"},
+        {"FAT location", 0x4C, 5000, "outside the file"},
+        {"directory start", 0x30, 0x00FFFFFF, "outside the file"},
+        {"directory loop", fat_at + 4 * 1, 1, "loops"},
+        {"root type", entry(0) + 0x40, 0x16 | (1u << 16) | (1u << 24), "no root entry"},
+        {"tree cycle", entry(1) + 0x44, 2, "cycle"},
+        {"tree self-loop", entry(2) + 0x48, 2, "cycle"},
+        {"missing child", entry(0) + 0x4C, 77, "does not exist"},
+        {"name length", entry(1) + 0x40, 0x00020000 | 200, "malformed name"},
+    };
+    for (const damage& d : cases) {
+        auto file = make_file(dir.path());
+        poke32(file, d.offset, d.value);
+        EXPECT_NE(open_failure(file).find(d.message), std::string::npos) << d.what << ": " << open_failure(file);
+    }
+    auto file = make_file(dir.path());
+    test_support::write_file(file, "Windows Installer? no, just text\n" + std::string(600, ' '));
+    EXPECT_NE(open_failure(file).find("not a compound file"), std::string::npos);
+    file = make_file(dir.path());
+    std::filesystem::resize_file(file, 300);
+    EXPECT_NE(open_failure(file).find("not a compound file"), std::string::npos);
+    file = make_file(dir.path());
+    std::filesystem::resize_file(file, 1300);
+    EXPECT_NE(open_failure(file).find("directory runs past the end"), std::string::npos);
+}
+
+TEST(CompoundFileDamage, BrokenStreamsFailWhenReadAndOnlyThen) {
+    test_support::temp_dir dir;
+    const damage cases[] = {
+        {"FAT loop", fat_at + 4 * 4, 4, "loops"},
+        {"short chain", fat_at + 4 * 8, 0xFFFFFFFE, "shorter than its size"},
+        {"long chain", entry(2) + 0x78, 4600, "longer than its size"},
+        {"free sector in chain", fat_at + 4 * 5, 0xFFFFFFFF, "free sector"},
+        {"start outside", entry(2) + 0x74, 0x00FFFFFF, "outside the file"},
+        {"huge size", entry(2) + 0x78, 0xFFFFFFF0, "runs past the end of the file"},
+    };
+    for (const damage& d : cases) {
+        auto file = make_file(dir.path());
+        poke32(file, d.offset, d.value);
+        EXPECT_NE(read_failure(file, u"bigstream").find(d.message), std::string::npos)
+            << d.what << ": " << read_failure(file, u"bigstream");
+        // The damage stays with the one stream: the other still reads.
+        EXPECT_EQ(to_string(msi::compound_file::open(file)->read_stream(u"a")), small_content) << d.what;
+    }
+    auto file = make_file(dir.path());
+    poke32(file, minifat_at, 0);
+    EXPECT_NE(read_failure(file, u"a").find("loops"), std::string::npos);
+    file = make_file(dir.path());
+    poke32(file, entry(0) + 0x78, 64);  // mini stream shorter than "a" needs
+    EXPECT_NE(read_failure(file, u"a").find("runs past the end"), std::string::npos);
+    file = make_file(dir.path());
+    std::filesystem::resize_file(file, 3000);
+    EXPECT_NE(read_failure(file, u"bigstream").find("runs past the end of the file"), std::string::npos);
+}
+
+TEST(CompoundFileDamage, RandomlyCorruptedFilesNeverEscapeAsAnythingElse) {
+    test_support::temp_dir dir;
+    const std::string clean = file_bytes(make_file(dir.path()));
+    auto file = dir / "mutant.cfb";
+    std::mt19937 random(20261208);
+    int opened = 0;
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes = clean;
+        int flips = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < flips; ++i) {
+            // Mostly the header, tables and directory, where the structure is.
+            std::size_t at = random() % 4 ? random() % 2048 : random() % bytes.size();
+            bytes[at] = static_cast<char>(random() % 3 ? random() : (random() % 2 ? 0xFF : 0xFE));
+        }
+        if (round % 10 == 0) bytes.resize(random() % bytes.size());
+        test_support::write_file(file, bytes);
+        try {
+            auto cf = msi::compound_file::open(file);
+            ++opened;
+            for (const auto& name : cf->stream_names()) {
+                try {
+                    cf->read_stream(name);
+                } catch (const msi::automation_error&) {
+                }
+            }
+            if (round % 4 == 0) {
+                cf->write_stream(u"new", to_bytes(pseudo_random(700, round)));
+                cf->remove_stream(u"a");
+                cf->commit();
+                auto again = msi::compound_file::open(file);
+                EXPECT_EQ(to_string(again->read_stream(u"new")), pseudo_random(700, round)) << round;
+            }
+        } catch (const msi::automation_error&) {
+        }
+    }
+    EXPECT_GT(opened, 100);  // the mutations leave many files readable enough to exercise reads
+}
