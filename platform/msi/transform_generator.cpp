@@ -82,7 +82,11 @@ public:
     transform_operation whole_row(const table& t, std::size_t row, transform_operation::kind kind) {
         transform_operation op;
         op.type = kind;
-        for (std::size_t c = 0; c < t.columns().size(); ++c) op.cells.push_back(transform_value(t, row, c));
+        // A removal names its row by the key cells alone.
+        for (std::size_t c = 0; c < t.columns().size(); ++c)
+            op.cells.push_back(kind != transform_operation::kind::remove || t.columns()[c].is_key()
+                                   ? transform_value(t, row, c)
+                                   : transform_cell{});
         return op;
     }
 
@@ -97,7 +101,8 @@ public:
 
     std::vector<std::string> key(const table& t, std::size_t row) {
         std::vector<std::string> k;
-        for (std::size_t c = 0; c < t.key_count(); ++c) k.push_back(comparable(t, row, c));
+        for (std::size_t c = 0; c < t.columns().size(); ++c)
+            if (t.columns()[c].is_key()) k.push_back(comparable(t, row, c));
         return k;
     }
 
@@ -142,7 +147,6 @@ std::size_t check_schema(const table& target, const table& reference) {
     for (std::size_t i = before.size(); i < now.size(); ++i)
         if (now[i].is_key())
             inexpressible("The key column " + in_quotes(now[i].name) + " was added" + where + ".");
-    if (target.key_count() == 0) inexpressible("Table " + in_quotes(target.name()) + " has no primary key.");
     return now.size() - before.size();
 }
 
@@ -157,7 +161,17 @@ bool same_cell(side& now, const table& t, std::size_t row, side& before, const t
     return now.binary_data(t, row) == before.binary_data(r, ref_row);
 }
 
+// A table without primary key has no rows a record could name: it may only
+// stay as it was.
+void check_unchanged(side& now, table& t, side& before, table& r) {
+    bool same = t.row_count() == r.row_count() && t.columns().size() == r.columns().size();
+    for (std::size_t row = 0; same && row < t.row_count(); ++row)
+        for (std::size_t c = 0; same && c < t.columns().size(); ++c) same = same_cell(now, t, row, before, r, row, c);
+    if (!same) inexpressible("Table " + in_quotes(t.name()) + " has no primary key and its rows changed.");
+}
+
 void compare_rows(side& now, table& t, side& before, table& r, transform_table& out) {
+    if (t.key_count() == 0) return check_unchanged(now, t, before, r);
     auto ref_rows = before.rows_by_key(r);
     std::set<std::vector<std::string>> seen;
     const std::size_t shared_columns = r.columns().size();
@@ -172,7 +186,8 @@ void compare_rows(side& now, table& t, side& before, table& r, transform_table& 
         }
         std::vector<bool> changed(t.columns().size(), false);
         bool any = false;
-        for (std::size_t c = t.key_count(); c < t.columns().size(); ++c) {
+        for (std::size_t c = 0; c < t.columns().size(); ++c) {
+            if (t.columns()[c].is_key()) continue;
             bool same = c < shared_columns ? same_cell(now, t, row, before, r, found->second, c)
                                            : now.comparable(t, row, c) == "n";
             if (!same) changed[c] = any = true;

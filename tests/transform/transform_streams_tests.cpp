@@ -1,6 +1,5 @@
 // The bytes of a transform's streams, checked against hand-assembled
 // records: masks, cell widths, the transform's own pool and record order.
-#include "msi/automation_error.h"
 #include "msi/stream_name.h"
 #include "msi/transform_streams.h"
 
@@ -167,15 +166,6 @@ TEST(TransformStreams, UpdatePastTheSixteenBitMaskReplacesTheRow) {
     EXPECT_EQ(records[0] | records[1] << 8, 0);              // remove key 1
     EXPECT_EQ(records[4] | records[5] << 8, 18 << 8 | 1);    // then the whole row
     EXPECT_EQ(records[records.size() - 2] | records.back() << 8, 0x8000 + 17);
-}
-
-TEST(TransformStreams, OverlongBinaryStreamNameIsRefused) {
-    transform_table t{u"Binary", {{u"Name", key_s72}, {u"Data", v0}}, {}};
-    const std::u16string key(40, u'-');  // characters that do not pack two to a unit
-    t.operations.push_back(op(transform_operation::kind::add, {text(std::string(40, '-')), binary("x", u"Binary." + key)}));
-    transform_content content;
-    content.tables.push_back(t);
-    EXPECT_THROW(serialize_transform(content), automation_error);
 }
 
 }  // namespace
