@@ -1,0 +1,182 @@
+// The General page in a real window: the language list, the labeling rule,
+// the enabling operations and the exchange of its twelve settings.
+#include "page_host.h"
+#include "pages/application_languages.h"
+#include "pages/installation_options_dialog_controller.h"
+#include "pages/utf8_to_utf16.h"
+
+#include <gtest/gtest.h>
+#include <wx/choice.h>
+
+#include <array>
+#include <system_error>
+
+namespace {
+
+constexpr std::array<int, 12> check_boxes{
+    IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
+    IDC_ENABLE_SIGN_INTEGRATION, IDC_ENABLE_DROPBOX,        IDC_ENABLE_BOX,
+    IDC_ENABLE_ONEDRIVE,         IDC_ENABLE_SHAREPOINT,     IDC_ENABLE_NETWORK_DISK,
+    IDC_ENABLE_CRASH_REPORTING,  IDC_ENABLE_AZURE_LABELING, IDC_AZURE_FORCE_LOGIN};
+
+// The settings in the same order as `check_boxes`.
+std::array<int*, 12> settings(installation_options_dialog_controller& page) {
+    return {&page.create_desktop_shortcut, &page.install_office_addins, &page.install_printer_driver,
+            &page.enable_sign_integration, &page.enable_dropbox,        &page.enable_box,
+            &page.enable_onedrive,         &page.enable_sharepoint,     &page.enable_network_disk,
+            &page.enable_crash_reporting,  &page.enable_azure_labeling, &page.azure_force_login};
+}
+
+class GeneralPage : public testing::Test {
+protected:
+    void SetUp() override { host.show(page); }
+
+    CComboBox& list() { return *static_cast<CComboBox*>(page.GetDlgItem(IDC_LANGUAGE_LIST)); }
+
+    page_host host;
+    installation_options_dialog_controller page;
+};
+
+TEST_F(GeneralPage, FreshPageShowsSevenLanguagesInTableOrderWithEnglishSelected) {
+    for (int id : check_boxes) EXPECT_FALSE(is_checked(page, id)) << id;
+    for (int* setting : settings(page)) EXPECT_EQ(*setting, 0);
+
+    const std::array<std::u16string, 7> shown{u"Select on application startup", u"Deutsch", u"English",
+                                              u"Español", u"Français", u"Italiano", u"Nederlands"};
+    ASSERT_EQ(list().GetCount(), 7);
+    auto* choice = static_cast<wxChoice*>(native_item(page, IDC_LANGUAGE_LIST));
+    for (int i = 0; i < 7; ++i) {
+        std::u16string text;
+        list().GetLBText(i, text);
+        EXPECT_EQ(text, shown[i]) << i;
+        // What the toolkit draws: the accented letters arrive as letters.
+        EXPECT_EQ(choice->GetString(i), wxString::FromUTF8(to_utf8(shown[i]))) << i;
+    }
+    EXPECT_EQ(choice->GetString(3), wxString(L"Espa\u00F1ol"));
+    EXPECT_EQ(choice->GetString(4), wxString(L"Fran\u00E7ais"));
+    EXPECT_EQ(list().GetCurSel(), 2);
+    EXPECT_EQ(page.selected_language_code(), u"en-US");
+}
+
+TEST_F(GeneralPage, LanguageCodeComesFromTheSelectedRow) {
+    const std::array<std::u16string, 7> codes{u"select", u"de-DE", u"en-US", u"es-ES",
+                                              u"fr-FR",  u"it-IT", u"nl-NL"};
+    for (int i = 0; i < 7; ++i) {
+        list().SetCurSel(i);
+        EXPECT_EQ(page.selected_language_code(), codes[i]) << i;
+    }
+    list().SetCurSel(-1);
+    EXPECT_EQ(page.selected_language_code(), u"en-US");
+
+    // The exchange leaves the list alone in both directions.
+    list().SetCurSel(1);
+    page.create_desktop_shortcut = 1;
+    ASSERT_TRUE(page.UpdateData(FALSE));
+    ASSERT_TRUE(page.UpdateData(TRUE));
+    EXPECT_EQ(page.selected_language_code(), u"de-DE");
+}
+
+TEST_F(GeneralPage, LanguageCodeWithoutAWindowIsTheDefault) {
+    installation_options_dialog_controller never_created;
+    EXPECT_EQ(never_created.selected_language_code(), u"en-US");
+}
+
+TEST_F(GeneralPage, ExchangeMovesEveryCheckBoxBothWays) {
+    // Alternating values catch two settings wired to one box.
+    auto fields = settings(page);
+    for (std::size_t i = 0; i < fields.size(); ++i) *fields[i] = int(i % 2);
+    ASSERT_TRUE(page.UpdateData(FALSE));
+    for (std::size_t i = 0; i < check_boxes.size(); ++i)
+        EXPECT_EQ(is_checked(page, check_boxes[i]), i % 2 == 1) << check_boxes[i];
+
+    for (std::size_t i = 0; i < check_boxes.size(); ++i)
+        static_cast<CButton*>(page.GetDlgItem(check_boxes[i]))->SetCheck(i % 2 ? BST_UNCHECKED : BST_CHECKED);
+    ASSERT_TRUE(page.UpdateData(TRUE));
+    for (std::size_t i = 0; i < fields.size(); ++i) EXPECT_EQ(*fields[i], int(i % 2 == 0)) << i;
+}
+
+TEST_F(GeneralPage, LabelingClicksGovernForceLogin) {
+    // Loaded with labeling off and Force Login on: shown as loaded, Force Login disabled.
+    page.enable_azure_labeling = 0;
+    page.azure_force_login = 1;
+    ASSERT_TRUE(page.UpdateData(FALSE));
+    page.enable_controls(true);
+    EXPECT_TRUE(is_checked(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_FALSE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+    ASSERT_TRUE(page.UpdateData(TRUE));
+    EXPECT_EQ(page.azure_force_login, 1);
+
+    // First click: labeling on, Force Login enabled and still checked.
+    click(page, IDC_ENABLE_AZURE_LABELING);
+    EXPECT_EQ(page.enable_azure_labeling, 1);
+    EXPECT_TRUE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_TRUE(is_checked(page, IDC_AZURE_FORCE_LOGIN));
+
+    // Second click clears both, at once, without a later pull.
+    click(page, IDC_ENABLE_AZURE_LABELING);
+    EXPECT_EQ(page.enable_azure_labeling, 0);
+    EXPECT_EQ(page.azure_force_login, 0);
+    EXPECT_FALSE(is_checked(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_FALSE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+
+    // Labeling back on enables Force Login but does not restore its tick.
+    click(page, IDC_ENABLE_AZURE_LABELING);
+    EXPECT_TRUE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_FALSE(is_checked(page, IDC_AZURE_FORCE_LOGIN));
+}
+
+TEST_F(GeneralPage, EnableControlsLeavesSignIntegrationToItsOwnSwitch) {
+    page.enable_azure_labeling = 1;
+    ASSERT_TRUE(page.UpdateData(FALSE));
+
+    page.enable_controls(false);
+    EXPECT_FALSE(page.IsWindowEnabled());
+    for (int id : check_boxes)
+        if (id != IDC_ENABLE_SIGN_INTEGRATION) EXPECT_FALSE(is_enabled(page, id)) << id;
+
+    page.enable_sign_integration_control(false);
+    page.enable_controls(true);
+    EXPECT_TRUE(page.IsWindowEnabled());
+    for (int id : check_boxes)
+        if (id != IDC_ENABLE_SIGN_INTEGRATION) EXPECT_TRUE(is_enabled(page, id)) << id;
+    EXPECT_FALSE(is_enabled(page, IDC_ENABLE_SIGN_INTEGRATION));
+
+    page.enable_sign_integration_control(true);
+    EXPECT_TRUE(is_enabled(page, IDC_ENABLE_SIGN_INTEGRATION));
+    EXPECT_TRUE(is_enabled(page, IDC_ENABLE_AZURE_LABELING));
+
+    // Force Login follows the labeling setting, not the box's current tick.
+    page.enable_azure_labeling = 0;
+    page.enable_controls(true);
+    EXPECT_FALSE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+}
+
+TEST_F(GeneralPage, EnterAndEscapeInsideThePageAreIgnored) {
+    click(page, IDC_CREATE_DESKTOP_SHORTCUT);
+    ASSERT_TRUE(is_checked(page, IDC_CREATE_DESKTOP_SHORTCUT));
+    press_key_in(page, IDC_CREATE_DESKTOP_SHORTCUT, WXK_RETURN);
+    press_key_in(page, IDC_CREATE_DESKTOP_SHORTCUT, WXK_ESCAPE);
+    EXPECT_TRUE(page.IsWindowVisible());
+    // The framework's own OnOK would have pulled the tick into the setting.
+    EXPECT_EQ(page.create_desktop_shortcut, 0);
+    EXPECT_TRUE(is_checked(page, IDC_CREATE_DESKTOP_SHORTCUT));
+}
+
+TEST(Utf8ToUtf16, ConvertsTheTableAndReportsRefusedInput) {
+    EXPECT_EQ(utf8_to_utf16("", 0), u"");
+    EXPECT_EQ(utf8_to_utf16(application_languages[3].display_text, 8), u"Español");
+    EXPECT_EQ(utf8_to_utf16("\xF0\x9F\x93\x84", 4), u"\U0001F4C4");
+    // Malformed input: truncated, overlong and surrogate sequences become U+FFFD.
+    EXPECT_EQ(utf8_to_utf16("a\xC3", 2), u"a\uFFFD");
+    EXPECT_EQ(utf8_to_utf16("\xC0\xAF!", 3), u"\uFFFD!");
+    EXPECT_EQ(utf8_to_utf16("\xED\xA0\x80", 3), u"\uFFFD");
+    try {
+        utf8_to_utf16(nullptr, 3);
+        FAIL() << "no error";
+    } catch (const std::system_error& error) {
+        EXPECT_EQ(error.code(), std::errc::invalid_argument);
+        EXPECT_NE(std::string(error.what()).find("Conversion check has been failed"), std::string::npos);
+    }
+}
+
+}  // namespace
