@@ -4,6 +4,7 @@
 #include "engine_fixtures.h"
 
 #include "msi/compound_file.h"
+#include "msi/database.h"
 #include "msi/stream_name.h"
 #include "support/file_guard.h"
 #include "support/temp_dir.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 using namespace engine_test;
 
@@ -105,4 +107,36 @@ TEST_F(DamagedPackage, TablesThatAreNotWholeRowsOrReferToMissingStrings) {
         const std::size_t rows = b.size() / 8;  // Table, Number, Name, Type: 2 bytes each
         for (std::size_t r = 0; r < rows; ++r) b[2 * rows + 2 * r] = 0x50;
     }));
+}
+
+TEST_F(DamagedPackage, RandomDamageToPoolCatalogAndTablesRaisesOnlyAutomationErrors) {
+    const std::u16string streams[] = {u"_StringPool", u"_StringData", u"_Tables", u"_Columns", u"Property", u"Kinds"};
+    std::mt19937 random(20261208);
+    int refused = 0;
+    for (int round = 0; round < 120; ++round) {
+        const std::u16string& stream = streams[round % std::size(streams)];
+        const int kind = static_cast<int>(random() % 3);
+        auto file = damaged("random" + std::to_string(round), stream, [&](bytes& b) {
+            if (kind == 0 && !b.empty()) {
+                for (int k = 0; k < 3; ++k) b[random() % b.size()] = static_cast<std::uint8_t>(random());
+            } else if (kind == 1) {
+                b.resize(random() % (b.size() + 1));
+            } else {
+                for (int k = static_cast<int>(random() % 9); k > 0; --k) b.push_back(static_cast<std::uint8_t>(random()));
+            }
+        });
+        SCOPED_TRACE("round " + std::to_string(round));
+        try {
+            auto db = open(file, msi::msiOpenDatabaseModeTransact);
+            for (const auto& name : db->engine().table_names()) select_all(*db, u"SELECT * FROM `" + name + u"`");
+            execute(*db, u"UPDATE Property SET Value = 'changed' WHERE Property = 'LANG'");
+            db->Commit();
+        } catch (const msi::automation_error& e) {
+            ++refused;
+            EXPECT_GT(std::string(e.what()).size(), 10u);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "not an automation error: " << e.what();
+        }
+    }
+    EXPECT_GT(refused, 30);
 }
