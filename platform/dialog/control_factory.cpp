@@ -139,7 +139,14 @@ wxWindow* create_tree(wxWindow* parent, const control_template& c, const wxRect&
     auto* tree = new wxTreeCtrl(parent, c.id, rect.GetPosition(), rect.GetSize(), style);
     if (!(c.style & (TVS_HASLINES | TVS_HASBUTTONS))) tree->SetIndent(0);
     tree->AddRoot(wxString());
+    // The hidden root is no item of ours: the toolkit's tree selects it when
+    // idle and nothing is selected, which a Windows tree never does.
+    tree->Bind(wxEVT_TREE_SEL_CHANGING, [tree](wxTreeEvent& event) {
+        if (event.GetItem() == tree->GetRootItem()) event.Veto();
+        else event.Skip();
+    });
     tree->Bind(wxEVT_TREE_SEL_CHANGED, [tree](wxTreeEvent& event) {
+        if (event.GetItem() == tree->GetRootItem()) return;
         NMTREEVIEWW notify{};
         notify.hdr = {handle(tree), static_cast<UINT_PTR>(record_of(tree).id), TVN_SELCHANGEDW};
         notify.action = TVC_UNKNOWN;

@@ -7,6 +7,7 @@
 #include "rich_label.h"
 
 #include <wx/button.h>
+#include <wx/dcclient.h>
 #include <wx/dialog.h>
 #include <wx/panel.h>
 #include <wx/textctrl.h>
@@ -24,6 +25,13 @@ CDialog* innermost_dialog(wxWindow* window) {
         if (window->IsTopLevel()) break;
     }
     return nullptr;
+}
+
+// The dialog object still bound to `window`: after the object is gone, a
+// top-level window may live on until the toolkit deletes it.
+CDialog* bound_dialog(wxWindow* window) {
+    window_record* record = find_record(window);
+    return record ? dynamic_cast<CDialog*>(record->permanent) : nullptr;
 }
 
 }  // namespace
@@ -80,65 +88,37 @@ BOOL CDialog::build(wxWindow* native_parent, bool modal) {
     for (const control_template& control : t.controls)
         create_control(window, control, dialog_units_to_pixels(window, control.x, control.y, control.cx, control.cy));
 
-    window->Bind(wxEVT_CHAR_HOOK, [this, window](wxKeyEvent& event) {
-        auto* focus = dynamic_cast<wxWindow*>(event.GetEventObject());
-        if (!focus) focus = wxWindow::FindFocus();
-        // Only the innermost dialog of the focus sees Enter and Escape; an
-        // enclosing dialog (the main window around a page) never does.
-        if (innermost_dialog(focus ? focus : window) != this || event.HasAnyModifiers()) {
+    window->Bind(wxEVT_CHAR_HOOK, [window](wxKeyEvent& event) {
+        CDialog* self = bound_dialog(window);
+        if (!self) {
             event.Skip();
             return;
         }
-        const int key = event.GetKeyCode();
-        LRESULT ignored = 0;
-        if (key == WXK_ESCAPE) {
-            OnCmdMsg(WM_COMMAND, 0, IDCANCEL, nullptr, &ignored);
-            return;
-        }
-        if (key != WXK_RETURN && key != WXK_NUMPAD_ENTER) {
-            event.Skip();
-            return;
-        }
-        if (auto* button = dynamic_cast<wxButton*>(focus)) {
-            notify_parent(button, WM_COMMAND, BN_CLICKED);
-            return;
-        }
-        if (dynamic_cast<rich_label*>(focus) && focus->AcceptsFocus()) {
-            static_cast<rich_label*>(focus)->activate_focused_link();
-            return;
-        }
-        if (auto* edit = dynamic_cast<wxTextCtrl*>(focus); edit && edit->IsMultiLine()) {
-            event.Skip();
-            return;
-        }
-        for (wxWindow* child_window : window->GetChildren()) {
-            const window_record* r = find_record(child_window);
-            if (r && r->class_name == WC_BUTTON && (r->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON &&
-                child_window->IsEnabled() && child_window->IsShown()) {
-                notify_parent(child_window, WM_COMMAND, BN_CLICKED);
-                return;
-            }
-        }
-        OnCmdMsg(WM_COMMAND, 0, IDOK, nullptr, &ignored);
+        self->on_key(event);
     });
-
     if (!child) {
-        window->Bind(wxEVT_CLOSE_WINDOW, [this, window](wxCloseEvent& event) {
-            if (!event.CanVeto()) {
-                detach();
+        window->Bind(wxEVT_CLOSE_WINDOW, [window](wxCloseEvent& event) {
+            CDialog* self = bound_dialog(window);
+            if (!self || !event.CanVeto()) {
+                if (self) self->detach();
                 window->Destroy();
                 return;
             }
             // The close box is Escape's twin: the dialog's OnCancel decides.
             event.Veto();
             LRESULT ignored = 0;
-            OnCmdMsg(WM_COMMAND, 0, IDCANCEL, nullptr, &ignored);
+            self->OnCmdMsg(WM_COMMAND, 0, IDCANCEL, nullptr, &ignored);
         });
     }
     if (HasMessageEntry(WM_PAINT)) {
-        window->Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+        window->Bind(wxEVT_PAINT, [window](wxPaintEvent&) {
+            CDialog* self = bound_dialog(window);
+            if (!self) {
+                wxPaintDC nothing_to_paint(window);
+                return;
+            }
             LRESULT ignored = 0;
-            OnCmdMsg(WM_PAINT, 0, 0, nullptr, &ignored);
+            self->OnCmdMsg(WM_PAINT, 0, 0, nullptr, &ignored);
         });
     }
 
@@ -146,6 +126,49 @@ BOOL CDialog::build(wxWindow* native_parent, bool modal) {
     if (child && (t.style & WS_VISIBLE)) window->Show();
     OnInitDialog();
     return TRUE;
+}
+
+void CDialog::on_key(wxKeyEvent& event) {
+    wxWindow* window = native();
+    auto* focus = dynamic_cast<wxWindow*>(event.GetEventObject());
+    if (!focus) focus = wxWindow::FindFocus();
+    // Only the innermost dialog of the focus sees Enter and Escape; an
+    // enclosing dialog (the main window around a page) never does.
+    if (innermost_dialog(focus ? focus : window) != this || event.HasAnyModifiers()) {
+        event.Skip();
+        return;
+    }
+    const int key = event.GetKeyCode();
+    LRESULT ignored = 0;
+    if (key == WXK_ESCAPE) {
+        OnCmdMsg(WM_COMMAND, 0, IDCANCEL, nullptr, &ignored);
+        return;
+    }
+    if (key != WXK_RETURN && key != WXK_NUMPAD_ENTER) {
+        event.Skip();
+        return;
+    }
+    if (auto* button = dynamic_cast<wxButton*>(focus)) {
+        notify_parent(button, WM_COMMAND, BN_CLICKED);
+        return;
+    }
+    if (dynamic_cast<rich_label*>(focus) && focus->AcceptsFocus()) {
+        static_cast<rich_label*>(focus)->activate_focused_link();
+        return;
+    }
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(focus); edit && edit->IsMultiLine()) {
+        event.Skip();
+        return;
+    }
+    for (wxWindow* child_window : window->GetChildren()) {
+        const window_record* r = find_record(child_window);
+        if (r && r->class_name == WC_BUTTON && (r->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON &&
+            child_window->IsEnabled() && child_window->IsShown()) {
+            notify_parent(child_window, WM_COMMAND, BN_CLICKED);
+            return;
+        }
+    }
+    OnCmdMsg(WM_COMMAND, 0, IDOK, nullptr, &ignored);
 }
 
 INT_PTR CDialog::DoModal() {

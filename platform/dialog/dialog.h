@@ -11,6 +11,7 @@
 #include "wnd.h"
 
 class CDataExchange;
+class wxKeyEvent;
 
 class CDialog : public CWnd {
 public:
@@ -45,6 +46,7 @@ protected:
 
 private:
     BOOL build(wxWindow* native_parent, bool modal);
+    void on_key(wxKeyEvent& event);  // Enter and Escape
     static constexpr INT_PTR no_result = INT_PTR(-0x7FFFFFFF);
     UINT template_id_ = 0;
     bool modal_running_ = false;

@@ -54,9 +54,8 @@ wxColour link_colour() {
 rich_label::rich_label(wxWindow* parent, wxWindowID id, const std::u16string& text, const wxPoint& pos,
                        const wxSize& size, bool with_links, bool centre_vertically)
     : with_links_(with_links), centre_vertically_(centre_vertically) {
-    // Paint no background of our own: the dialog's shows through.
-    if (IsTransparentBackgroundSupported()) SetBackgroundStyle(wxBG_STYLE_TRANSPARENT);
-    else SetBackgroundStyle(wxBG_STYLE_PAINT);
+    // Paint no background of our own: GTK 3 has drawn the dialog's beneath.
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
     Create(parent, id, pos, size, wxBORDER_NONE);
     SetInitialSize(size);
     parse(text);
@@ -224,11 +223,6 @@ void rich_label::activate_focused_link() { fire(focused_link_); }
 
 void rich_label::on_paint(wxPaintEvent&) {
     wxPaintDC dc(this);
-    if (GetBackgroundStyle() == wxBG_STYLE_PAINT) {
-        wxWindow* top = wxGetTopLevelParent(this);
-        dc.SetBackground(wxBrush(top ? top->GetBackgroundColour() : GetBackgroundColour()));
-        dc.Clear();
-    }
     const bool enabled = IsEnabled();
     const wxColour text_colour = enabled ? GetForegroundColour() : wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT);
     const wxColour links = enabled ? link_colour() : text_colour;

@@ -115,7 +115,10 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM item, UINT code) const {
     case TVGN_FIRSTVISIBLE: return to_handle(first_visible(tree));
     case TVGN_NEXTVISIBLE: return to_handle(tree->GetNextVisible(to_id(item)));
     case TVGN_PREVIOUSVISIBLE: return to_handle(tree->GetPrevVisible(to_id(item)));
-    case TVGN_CARET: return to_handle(tree->GetSelection());
+    case TVGN_CARET: {
+        const wxTreeItemId selected = tree->GetSelection();
+        return selected == root ? nullptr : to_handle(selected);
+    }
     default: return nullptr;
     }
 }
