@@ -1,0 +1,36 @@
+#pragma once
+// The utility's own job on one package, without windows: the load command
+// (working copy, both databases opened, the values it reads) and the
+// generate command (twenty committed writes, then the transform with its
+// summary information), through installer_package as the program does it.
+#include "process_meter.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// One write of the generate command, as the program makes it.
+struct setting_write {
+    enum class kind { property, registry_text, registry_number } type;
+    std::string name;
+    std::string value;  // for registry_number: the decimal number
+};
+
+struct utility_costs {
+    phase_cost load;
+    phase_cost writes;
+    phase_cost transform;
+    std::vector<setting_write> written;  // the twenty writes, in order
+    std::string outcome;                 // the message the transform step showed
+    std::uint64_t transform_size = 0;
+};
+
+// Runs the job once; the working copy and the transform are removed again.
+utility_costs run_utility_job(const std::filesystem::path& package);
+
+// The SQL statement msitools would be given for the same write.
+std::string msibuild_statement(const setting_write& write);
+
+}  // namespace bench

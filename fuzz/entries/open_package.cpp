@@ -1,0 +1,44 @@
+#include "fuzz_entries.h"
+#include "package_walk.h"
+#include "scratch.h"
+
+#include "msi/automation.h"
+#include "msi/database.h"
+
+namespace fuzz_entry {
+
+namespace {
+
+void select_every_table(msi::Database& db) {
+    for (const auto& name : db.engine().table_names()) {
+        try {
+            auto view = db.OpenView(u"SELECT * FROM `" + name + u"`");
+            view->Execute();
+            while (auto record = view->Fetch())
+                for (int f = 1; f <= record->FieldCount(); ++f) (void)record->StringData(f);
+        } catch (const msi::automation_error&) {
+        }
+    }
+}
+
+}  // namespace
+
+void open_package(const std::uint8_t* data, std::size_t size) {
+    const auto file = write_scratch("open.msi", data, size);
+    const std::string original(reinterpret_cast<const char*>(data), size);
+    const std::u16string path = file.u16string();
+    for (int mode : {msi::msiOpenDatabaseModeReadOnly, msi::msiOpenDatabaseModeTransact}) {
+        try {
+            msi::Installer installer;
+            auto db = installer.OpenDatabase(path, mode);
+            (void)dump_tables(db->engine());
+            select_every_table(*db);
+            read_every_stream(db->engine());
+        } catch (const msi::automation_error&) {
+        }
+        // Neither mode may write without a commit.
+        if (read_file(file) != original) finding("opening and reading changed the package");
+    }
+}
+
+}  // namespace fuzz_entry

@@ -1,0 +1,121 @@
+#include "package_walk.h"
+
+#include "msi/automation_error.h"
+#include "msi/database.h"
+#include "msi/stream_name.h"
+
+#include <algorithm>
+
+namespace fuzz_entry {
+
+namespace {
+
+std::string utf8(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) {
+        if (c < 0x80) out += static_cast<char>(c);
+        else out += "\\u" + std::to_string(static_cast<unsigned>(c)) + ";";
+    }
+    return out;
+}
+
+std::string cell_line(msi::database& db, const msi::table& t, std::size_t row) {
+    std::string line = utf8(t.name());
+    for (std::size_t c = 0; c < t.columns().size(); ++c) {
+        const msi::cell_value v = db.cell(t, row, c);
+        line += '\t';
+        switch (v.type) {
+            case msi::cell_value::kind::null: line += "<null>"; break;
+            case msi::cell_value::kind::integer: line += std::to_string(v.integer); break;
+            case msi::cell_value::kind::string: line += utf8(db.cell_text(t, row, c)); break;
+            case msi::cell_value::kind::binary: line += "<binary>"; break;
+        }
+    }
+    return line;
+}
+
+}  // namespace
+
+std::vector<std::string> dump_tables(msi::database& db) {
+    std::vector<std::u16string> names{u"_Tables", u"_Columns"};
+    for (const auto& name : db.table_names()) names.push_back(name);
+    std::vector<std::string> lines;
+    for (const auto& name : names) {
+        try {
+            msi::table& t = db.get_table(name);
+            std::vector<std::string> rows;
+            for (std::size_t r = 0; r < t.row_count(); ++r) rows.push_back(cell_line(db, t, r));
+            lines.insert(lines.end(), rows.begin(), rows.end());
+        } catch (const msi::automation_error&) {
+            lines.push_back("#unreadable\t" + utf8(name));
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+int read_every_stream(msi::database& db) {
+    int read = 0;
+    for (const auto& name : db.storage().stream_names()) {
+        try {
+            (void)db.storage().stream_size(name);
+            (void)db.storage().read_stream(name);
+            ++read;
+        } catch (const msi::automation_error&) {
+        }
+    }
+    (void)db.summary_information();
+    return read;
+}
+
+int change_every_table(msi::database& db) {
+    int changes = 0;
+    bool long_string_done = false;
+    for (const auto& name : db.table_names()) {
+        msi::table* t = nullptr;
+        try {
+            t = &db.get_table(name);
+        } catch (const msi::automation_error&) {
+            continue;
+        }
+        if (t->row_count() == 0) continue;
+        const auto& columns = t->columns();
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (columns[c].is_key()) continue;
+            try {
+                switch (columns[c].cell_kind()) {
+                    case msi::column::kind::string:
+                        if (!long_string_done) {
+                            db.set_string(*t, 0, c, std::u16string(70000, u'L'));
+                            long_string_done = true;
+                        } else {
+                            db.set_string(*t, 0, c, u"fuzz changed value");
+                        }
+                        ++changes;
+                        break;
+                    case msi::column::kind::int16: db.set_integer(*t, 0, c, 7); ++changes; break;
+                    case msi::column::kind::int32: db.set_integer(*t, 0, c, 123456); ++changes; break;
+                    case msi::column::kind::binary: break;
+                }
+            } catch (const msi::automation_error&) {
+            }
+        }
+        if (columns.empty() || !columns[0].is_key() || columns[0].cell_kind() != msi::column::kind::string) continue;
+        std::vector<msi::cell_value> values;
+        std::vector<std::u16string> texts;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            values.push_back(db.cell(*t, 0, c));
+            texts.push_back(values.back().type == msi::cell_value::kind::string ? db.cell_text(*t, 0, c) : u"");
+        }
+        texts[0] = u"zz_fuzz_added_row";
+        values[0].type = msi::cell_value::kind::string;
+        try {
+            db.insert_row(*t, values, texts);
+            ++changes;
+        } catch (const msi::automation_error&) {
+        }
+    }
+    return changes;
+}
+
+}  // namespace fuzz_entry

@@ -1,0 +1,25 @@
+#pragma once
+// Reading and changing whole databases for the fuzz entries.
+#include <string>
+#include <vector>
+
+namespace msi {
+class database;
+}
+
+namespace fuzz_entry {
+
+// Every row of every table (user tables and the catalog) as one text line,
+// sorted; a table the engine refuses to read gives one line that says so.
+std::vector<std::string> dump_tables(msi::database& db);
+
+// Reads every stream of the storage in full; returns how many could be read.
+int read_every_stream(msi::database& db);
+
+// Changes row 0 of every table: each non-key string and integer cell, one
+// long string (past 64 KiB) in the first string cell met, and adds a copy of
+// row 0 under a new string key. Refused changes are skipped. Returns the
+// number of changes made.
+int change_every_table(msi::database& db);
+
+}  // namespace fuzz_entry

@@ -1,0 +1,134 @@
+// Every input the fuzzers found trouble with, kept under fuzz/corpus/<harness>/,
+// goes through the harness's own entry again: a crash, sanitizer report or
+// broken promise (the entries abort on those) fails the run. The seed
+// packages, built by msibuild and wixl, go through every entry too, so the
+// promises the entries check (commits read back exactly, transforms reopen,
+// packages opened to read stay byte for byte the same) hold for real packages.
+#include "entries/fuzz_entries.h"
+#include "entries/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using entry_function = void (*)(const std::uint8_t*, std::size_t);
+
+struct saved_input {
+    std::string harness;
+    fs::path file;
+};
+
+entry_function entry_of(const std::string& harness) {
+    if (harness == "open_package") return fuzz_entry::open_package;
+    if (harness == "run_sql") return fuzz_entry::run_sql;
+    if (harness == "commit_package") return fuzz_entry::commit_package;
+    if (harness == "generate_transform") return fuzz_entry::generate_transform;
+    return nullptr;
+}
+
+std::string bytes_of(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct finding_raised : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Runs one input; a finding or any exception other than automation_error
+// (which the entries catch themselves) fails the test with its message.
+void feed(entry_function entry, const std::string& bytes) {
+    fuzz_entry::set_finding_handler([](const std::string& what) { throw finding_raised(what); });
+    try {
+        entry(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    } catch (const finding_raised& e) {
+        ADD_FAILURE() << "finding: " << e.what();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "exception escaped the engine: " << e.what();
+    }
+    fuzz_entry::set_finding_handler(nullptr);
+}
+
+std::vector<saved_input> saved_inputs() {
+    std::vector<saved_input> inputs;
+    const fs::path corpus = fs::path(QUORLIN_FUZZ_DIR) / "corpus";
+    std::error_code ec;
+    if (!fs::is_directory(corpus, ec)) return inputs;
+    for (const auto& harness : fs::directory_iterator(corpus))
+        if (harness.is_directory())
+            for (const auto& file : fs::directory_iterator(harness.path()))
+                if (file.is_regular_file()) inputs.push_back({harness.path().filename().string(), file.path()});
+    std::sort(inputs.begin(), inputs.end(), [](const auto& a, const auto& b) { return a.file < b.file; });
+    return inputs;
+}
+
+class saved_fuzz_input : public testing::TestWithParam<saved_input> {};
+
+TEST_P(saved_fuzz_input, goes_through_its_harness_without_a_finding) {
+    const entry_function entry = entry_of(GetParam().harness);
+    ASSERT_NE(entry, nullptr) << "fuzz/corpus/" << GetParam().harness << " names no harness";
+    feed(entry, bytes_of(GetParam().file));
+}
+
+std::string test_name(const testing::TestParamInfo<saved_input>& info) {
+    std::string name = info.param.harness + "_" + info.param.file.filename().string();
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(corpus, saved_fuzz_input, testing::ValuesIn(saved_inputs()), test_name);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(saved_fuzz_input);
+
+class seed_inputs : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        seeds_ = fs::temp_directory_path() / ("quorlin-fuzz-seeds-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+        const std::string command = "'" QUORLIN_FUZZ_DIR "/make-seeds.sh' '" + seeds_.string() + "' >/dev/null";
+        built_ = std::system(command.c_str()) == 0;
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        fs::remove_all(seeds_, ec);
+    }
+    static std::vector<fs::path> files(const char* kind) {
+        std::vector<fs::path> out;
+        for (const auto& f : fs::directory_iterator(seeds_ / kind)) out.push_back(f.path());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    static inline fs::path seeds_;
+    static inline bool built_ = false;
+};
+
+TEST_F(seed_inputs, real_packages_open_commit_and_transform_as_the_entries_expect) {
+    ASSERT_TRUE(built_) << "fuzz/make-seeds.sh failed";
+    const auto packages = files("packages");
+    ASSERT_GE(packages.size(), 6u);
+    for (const auto& package : packages) {
+        SCOPED_TRACE(package.filename().string());
+        const std::string bytes = bytes_of(package);
+        feed(fuzz_entry::open_package, bytes);
+        feed(fuzz_entry::commit_package, bytes);
+        feed(fuzz_entry::generate_transform, bytes);
+    }
+}
+
+TEST_F(seed_inputs, statements_run_against_the_sql_package) {
+    ASSERT_TRUE(built_) << "fuzz/make-seeds.sh failed";
+    for (const auto& statements : files("sql")) feed(fuzz_entry::run_sql, bytes_of(statements));
+}
+
+}  // namespace
