@@ -124,7 +124,7 @@ public:
             cfb::new_entry stream;
             stream.name = name;
             stream.size = data.size();
-            stream.content = [&data] { return data; };
+            stream.content = [&bytes = data] { return bytes; };  // clang 14 cannot capture a structured binding
             root.children.push_back(std::move(stream));
         }
         cfb::write_compound_file(path, root);
