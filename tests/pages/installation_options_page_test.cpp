@@ -131,14 +131,18 @@ TEST_F(GeneralPage, EnableControlsLeavesSignIntegrationToItsOwnSwitch) {
 
     page.enable_controls(false);
     EXPECT_FALSE(page.IsWindowEnabled());
-    for (int id : check_boxes)
-        if (id != IDC_ENABLE_SIGN_INTEGRATION) EXPECT_FALSE(is_enabled(page, id)) << id;
+    for (int id : check_boxes) {
+        if (id == IDC_ENABLE_SIGN_INTEGRATION) continue;
+        EXPECT_FALSE(is_enabled(page, id)) << id;
+    }
 
     page.enable_sign_integration_control(false);
     page.enable_controls(true);
     EXPECT_TRUE(page.IsWindowEnabled());
-    for (int id : check_boxes)
-        if (id != IDC_ENABLE_SIGN_INTEGRATION) EXPECT_TRUE(is_enabled(page, id)) << id;
+    for (int id : check_boxes) {
+        if (id == IDC_ENABLE_SIGN_INTEGRATION) continue;
+        EXPECT_TRUE(is_enabled(page, id)) << id;
+    }
     EXPECT_FALSE(is_enabled(page, IDC_ENABLE_SIGN_INTEGRATION));
 
     page.enable_sign_integration_control(true);
