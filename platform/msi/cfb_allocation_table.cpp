@@ -7,7 +7,9 @@
 namespace msi::cfb {
 
 void allocation_table::append_sector(const std::uint8_t* bytes) {
-    for (std::uint32_t i = 0; i < per_sector_; ++i) entries_.push_back(get32(bytes + 4 * i));
+    std::size_t base = entries_.size();
+    entries_.resize(base + per_sector_);
+    for (std::uint32_t i = 0; i < per_sector_; ++i) entries_[base + i] = get32(bytes + 4 * i);
 }
 
 void allocation_table::grow() {

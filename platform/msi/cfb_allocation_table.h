@@ -20,6 +20,7 @@ public:
     std::uint32_t sector_count() const { return size() / per_sector_; }
     std::uint32_t at(std::uint32_t index) const { return entries_[index]; }
 
+    void reserve_sectors(std::size_t count) { entries_.reserve(count * per_sector_); }
     // Loading: appends one table sector as read; does not mark it changed.
     void append_sector(const std::uint8_t* bytes);
     // Loading: sets an entry without marking it changed.

@@ -73,6 +73,7 @@ void image::read_fat_locations() {
 void image::read_fat() {
     const std::uint32_t ss = sector_size();
     fat_ = allocation_table(ss / 4);
+    fat_.reserve_sectors(fat_sectors_.size());
     std::vector<std::uint8_t> buffer;
     std::size_t i = 0;
     while (i < fat_sectors_.size()) {
