@@ -10,11 +10,11 @@ const resource_texts& german_texts() {
         .msi_file_label = u"MSI-Datei:",
         .load_prompt = u"Laden Sie das Installationsprogramm (MSI) von Quorlin PDF Pro, um Ihre "
                        u"Transformationsdatei (MST) zu erstellen",
-        .agreement_link = u"Mit der MST-Datei stimme ich den Quorlin "
-                          u"<a id=\"terms-of-service\">Nutzungsbedingungen</a> und der "
-                          u"<a id=\"privacy-policy\">Datenschutzerklärung</a> zu",
-        .agreement_static = u"Mit der MST-Datei stimme ich den Quorlin Nutzungsbedingungen und der "
-                            u"Datenschutzerklärung zu",
+        .agreement_link = u"Mit der MST-Datei akzeptiere ich die Quorlin "
+                          u"<a id=\"terms-of-service\">Nutzungsbedingungen</a> und "
+                          u"<a id=\"privacy-policy\">Datenschutzerklärung</a>",
+        .agreement_static = u"Mit der MST-Datei akzeptiere ich die Quorlin Nutzungsbedingungen und "
+                            u"Datenschutzerklärung",
         .version_placeholder = u"Static",
 
         .installation_options_group = u"Installationsoptionen",
