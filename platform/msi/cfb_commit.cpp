@@ -240,8 +240,10 @@ void committer::queue_tables() {
     for (std::uint32_t k : directory_sectors) {
         std::vector<std::uint8_t> bytes(ss);
         for (std::uint32_t i = 0; i < img_.entries_per_sector(); ++i) {
-            directory_entry& e = img_.entries_[k * img_.entries_per_sector() + i];
-            e.store();
+            // Neighbours that did not change keep their bytes exactly.
+            std::uint32_t id = k * img_.entries_per_sector() + i;
+            directory_entry& e = img_.entries_[id];
+            if (changed_entries_.count(id)) e.store();
             std::copy(e.raw.begin(), e.raw.end(), bytes.begin() + i * entry_size);
         }
         tables_.add_copy(img_.sector_offset(img_.directory_chain_[k]), std::move(bytes));

@@ -73,7 +73,7 @@ public:
             throw automation_error(E_INVALIDARG, "stream name '" + printable_name(name) +
                                                      "' is empty or longer than 31 characters");
         for (char16_t c : name) {
-            if (c == u'/' || c == u'\\' || c == u':' || c == u'!')
+            if (c == 0 || c == u'/' || c == u'\\' || c == u':' || c == u'!')
                 throw automation_error(E_INVALIDARG,
                                        "stream name '" + printable_name(name) + "' has a reserved character");
         }

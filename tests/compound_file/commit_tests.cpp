@@ -160,9 +160,31 @@ TEST(CompoundFileCommit, LargeNewStreamGrowsTheFatIntoDifatSectors) {
     auto cf = msi::compound_file::open(file);
     EXPECT_TRUE(to_string(cf->read_stream(plain_stream("big.bin"))) == big);
     replace_in_stream(*cf, string_data, "OldValue1", "NewValue1");
+    // Another 8 MB: the FAT passes 109 + 127 sectors, so a second DIFAT sector
+    // is chained to the first.
+    const std::string second = pseudo_random(big_stream_size, 8);
+    cf->write_stream(plain_stream("big2.bin"), to_bytes(second));
     cf->commit();
     EXPECT_NE(oracle_rows(file, "Property").find("Marker\tNewValue1"), std::string::npos);
-    EXPECT_TRUE(ole_read(file).streams[plain_stream("big.bin")] == big);
+    ole_view ole = ole_read(file);
+    EXPECT_TRUE(ole.streams[plain_stream("big.bin")] == big);
+    EXPECT_TRUE(ole.streams[plain_stream("big2.bin")] == second);
+    EXPECT_TRUE(msitools({"msiinfo", "extract", file.string(), "big2.bin"}) == second);
+}
+
+TEST(CompoundFileCommit, FirstSmallStreamCreatesMiniFatAndMiniStream) {
+    test_support::temp_dir dir;
+    auto file = dir / "large-only.cfb";
+    const std::string large = pseudo_random(9000, 1), small = pseudo_random(130, 2);
+    {
+        auto cf = msi::compound_file::create(msi::database_class_id);
+        cf->write_stream(u"large", to_bytes(large));
+        cf->save_as(file);
+    }
+    auto cf = msi::compound_file::open(file);
+    cf->write_stream(u"small", to_bytes(small));
+    cf->commit();
+    expect_streams(file, {{u"large", large}, {u"small", small}});
 }
 
 TEST(CompoundFileCommit, ManyNewNamesKeepTheDirectoryOrderedForWine) {
