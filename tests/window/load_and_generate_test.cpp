@@ -1,0 +1,244 @@
+// The road of one run on the real window: load packages through the file
+// dialog, check every page against the package, change options, agree,
+// generate, and judge the transform with the oracle (Wine's installer).
+#include "deployment_fixtures.h"
+#include "window_driver.h"
+
+#include "pages/imanage_dialog_controller.h"
+#include "pages/installation_options_dialog_controller.h"
+#include "pages/print_settings_dialog_controller.h"
+#include "pages/quorlin_ai_dialog_controller.h"
+#include "resources/resource.h"
+#include "support/file_guard.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <wx/window.h>
+
+using namespace window_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+class LoadAndGenerate : public testing::Test {
+protected:
+    void SetUp() override {
+        build_pro_package(pro);
+        build_plain_package(plain);
+    }
+
+    CComboBox& list(CWnd* page, int id) { return *static_cast<CComboBox*>(page->GetDlgItem(id)); }
+    void set_imanage_path(const std::u16string& text) {
+        w.dialog.imanage_page->GetDlgItem(IDC_IMANAGE_PATH)->SetWindowText(text);
+    }
+    std::u16string imanage_path_shown() {
+        return w.dialog.imanage_page->GetDlgItem(IDC_IMANAGE_PATH)->GetWindowText();
+    }
+    std::map<int, bool> general_checks() {
+        std::map<int, bool> checks;
+        for (int id : {IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
+                       IDC_ENABLE_SIGN_INTEGRATION, IDC_ENABLE_DROPBOX, IDC_ENABLE_ONEDRIVE, IDC_ENABLE_BOX,
+                       IDC_ENABLE_SHAREPOINT, IDC_ENABLE_NETWORK_DISK, IDC_ENABLE_CRASH_REPORTING,
+                       IDC_ENABLE_AZURE_LABELING, IDC_AZURE_FORCE_LOGIN})
+            checks[id] = is_checked(*w.dialog.general_page, id);
+        return checks;
+    }
+    std::u16string link_url(int index) {
+        std::u16string url;
+        w.dialog.agreement_link.GetItemUrl(index, url);
+        return url;
+    }
+    // The package as the oracle sees it, with `changes` applied to the names it has.
+    static package_view expected_after(const fs::path& package, const value_map& properties,
+                                       const value_map& registry) {
+        package_view view = oracle_view(package);
+        for (const auto& [name, value] : properties)
+            if (view.properties.contains(name)) view.properties[name] = value;
+        for (const auto& [name, value] : registry)
+            if (view.registry.contains(name)) view.registry[name] = value;
+        return view;
+    }
+    static void expect_same(const package_view& actual, const package_view& expected) {
+        EXPECT_EQ(actual.properties, expected.properties);
+        EXPECT_EQ(actual.registry, expected.registry);
+        EXPECT_EQ(actual.other_tables, expected.other_tables);
+    }
+
+    test_support::temp_dir folder{"quorlin-window"};
+    fs::path pro = folder / "Quorlin PDF Pro.msi";
+    fs::path plain = folder / "plain.msi";
+    shown_window w;
+};
+
+TEST_F(LoadAndGenerate, EveryReadRuleAndTheChoicesThatSurviveASecondLoad) {
+    auto& d = w.dialog;
+    list(d.general_page, IDC_LANGUAGE_LIST).SetCurSel(1);  // Deutsch
+    list(d.print_page, IDC_PRINT_PROFILE).SetCurSel(1);    // Optimize for PCL driver
+
+    w.browse(pro);
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    EXPECT_EQ(d.GetDlgItem(IDC_MSI_PATH)->GetWindowText(), u16(pro.string()));
+    EXPECT_EQ(d.product_name, u"Quorlin PDF Pro");
+    EXPECT_EQ(general_checks(), (std::map<int, bool>{
+        {IDC_CREATE_DESKTOP_SHORTCUT, false}, {IDC_INSTALL_OFFICE_ADDINS, true},
+        {IDC_INSTALL_PRINTER_DRIVER, false}, {IDC_ENABLE_SIGN_INTEGRATION, true},
+        {IDC_ENABLE_DROPBOX, true}, {IDC_ENABLE_ONEDRIVE, true}, {IDC_ENABLE_BOX, false},
+        {IDC_ENABLE_SHAREPOINT, false}, {IDC_ENABLE_NETWORK_DISK, true},
+        {IDC_ENABLE_CRASH_REPORTING, false}, {IDC_ENABLE_AZURE_LABELING, true},
+        {IDC_AZURE_FORCE_LOGIN, true}}));
+    EXPECT_TRUE(is_checked(*d.imanage_page, IDC_IMANAGE_ENABLED));
+    EXPECT_EQ(imanage_path_shown(), u"C:\\Program Files\\iManage\\Work10");
+    EXPECT_TRUE(is_enabled(*d.imanage_page, IDC_IMANAGE_PATH) ||
+                native_item(*d.imanage_page, IDC_IMANAGE_PATH)->IsThisEnabled());
+    EXPECT_TRUE(is_checked(*d.help_page, IDC_KNOWLEDGE_ASSISTANT));
+    EXPECT_EQ(link_url(0), u"https://quorlin.example/terms-from-property");
+    EXPECT_EQ(link_url(1), u"https://quorlin.example/privacy");
+
+    // Unlocked: tree, General page, e-signature (a "Pro" product), consent line.
+    EXPECT_TRUE(is_enabled(d, IDC_PAGE_TREE));
+    EXPECT_TRUE(is_enabled(*d.general_page, IDC_ENABLE_SIGN_INTEGRATION));
+    EXPECT_TRUE(is_enabled(*d.general_page, IDC_ENABLE_DROPBOX));
+    EXPECT_TRUE(is_visible(d, IDC_AGREEMENT_LINK));
+    EXPECT_FALSE(is_visible(d, IDC_CONSENT_STATIC));
+    EXPECT_FALSE(is_enabled(d, IDC_GENERATE));
+    w.tick_consent();
+    EXPECT_TRUE(is_enabled(d, IDC_GENERATE));
+    click(d, IDC_CONSENT_CHECK);
+    EXPECT_FALSE(is_enabled(d, IDC_GENERATE));
+    w.tick_consent();
+
+    w.select_page(d.print_page);
+    EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.print_page));
+
+    const fs::path first_copy = folder / "Quorlin PDF Pro_Tmp.msi";
+    EXPECT_TRUE(fs::exists(first_copy));
+    w.browse(plain);
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    EXPECT_FALSE(fs::exists(first_copy));
+    EXPECT_EQ(general_checks(), (std::map<int, bool>{
+        {IDC_CREATE_DESKTOP_SHORTCUT, true}, {IDC_INSTALL_OFFICE_ADDINS, false},
+        {IDC_INSTALL_PRINTER_DRIVER, true}, {IDC_ENABLE_SIGN_INTEGRATION, true},
+        {IDC_ENABLE_DROPBOX, false}, {IDC_ENABLE_ONEDRIVE, false}, {IDC_ENABLE_BOX, true},
+        {IDC_ENABLE_SHAREPOINT, true}, {IDC_ENABLE_NETWORK_DISK, false},
+        {IDC_ENABLE_CRASH_REPORTING, true}, {IDC_ENABLE_AZURE_LABELING, false},
+        {IDC_AZURE_FORCE_LOGIN, false}}));
+    EXPECT_FALSE(native_item(*d.general_page, IDC_ENABLE_SIGN_INTEGRATION)->IsThisEnabled())
+        << "\"PRO\" is not \"Pro\"";
+    EXPECT_FALSE(is_checked(*d.imanage_page, IDC_IMANAGE_ENABLED));
+    EXPECT_EQ(imanage_path_shown(), u"C:\\Program Files\\iManage\\Work10") << "path not read when off";
+    EXPECT_FALSE(native_item(*d.imanage_page, IDC_IMANAGE_PATH)->IsThisEnabled());
+    EXPECT_FALSE(is_checked(*d.help_page, IDC_KNOWLEDGE_ASSISTANT));
+    EXPECT_EQ(link_url(0), u"https://quorlin.example/terms-from-property") << "kept: nothing new";
+    EXPECT_EQ(link_url(1), u"http://quorlin.example/privacy-from-property");
+    EXPECT_EQ(d.general_page->selected_language_code(), u"de-DE");
+    EXPECT_EQ(d.print_page->selected_print_profile(), 1);
+    EXPECT_TRUE(is_checked(d, IDC_CONSENT_CHECK));
+    EXPECT_TRUE(is_enabled(d, IDC_GENERATE));
+
+    // Nothing edited: every name the package has is still written in its own form.
+    const auto expected = expected_after(plain,
+        {{"ONEDRIVEDISABLED", "#1"}, {"BOXDISABLED", "#0"}, {"MSAZUREIPLABELINGENABLED", "#0"},
+         {"MSAZUREFORCELOGIN", "/b 0"}, {"IMANAGEINSTALLPATH", "0"}, {"KNOWLEDGEASSISTANT", "/b 0"},
+         {"APPLICATION_LANGUAGE", "de-DE"}},
+        {{"network_disk_enabled", "/b 0"}});
+    test_support::file_unchanged_guard untouched(plain);
+    w.generate();
+    const fs::path mst = folder / "plain.mst";
+    ASSERT_TRUE(fs::exists(mst)) << u8(w.last_message());
+    expect_same(oracle_view(plain, mst), expected);
+}
+
+TEST_F(LoadAndGenerate, ChangedOptionsBecomeExactlyTheWriteSide) {
+    auto& d = w.dialog;
+    w.browse(pro);
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    click(*d.general_page, IDC_CREATE_DESKTOP_SHORTCUT);  // on
+    click(*d.general_page, IDC_ENABLE_ONEDRIVE);          // off
+    list(d.general_page, IDC_LANGUAGE_LIST).SetCurSel(6); // Nederlands
+    list(d.print_page, IDC_PRINT_PROFILE).SetCurSel(1);
+    set_imanage_path(u"  D:\\iManage\\Work10  ");
+    w.tick_consent();
+
+    test_support::file_unchanged_guard untouched(pro);
+    w.generate();
+    const fs::path mst = folder / "Quorlin PDF Pro.mst";
+    ASSERT_FALSE(w.ui.message_boxes.empty());
+    EXPECT_EQ(w.last_message(), u"MST file was created successfully in\n" + u16(mst.string()));
+    EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_EQ(imanage_path_shown(), u"D:\\iManage\\Work10");
+
+    const auto expected = expected_after(pro,
+        {{"WINSPARKLE_ENABLED", "/b 0"}, {"DT_SHORTCUT", "1"}, {"OFFICEADDINS", "1"},
+         {"INSTALL_PRINTER_DRIVER", "0"}, {"SIGNENABLE", "1"}, {"DROPBOXDISABLED", "#0"},
+         {"ONEDRIVEDISABLED", "#1"}, {"BOXDISABLED", "#1"}, {"SHAREPOINTDISABLED", "#1"},
+         {"MSAZUREIPLABELINGENABLED", "#1"}, {"MSAZUREFORCELOGIN", "/b 1"},
+         {"BUGSPLAT_SENDREPORT_ENABLED", "0"}, {"APPLICATION_LANGUAGE", "nl-NL"},
+         {"IMANAGEENABLED", "1"}, {"IMANAGEINSTALLPATH", "D:\\iManage\\Work10"},
+         {"KNOWLEDGEASSISTANT", "/b 1"}},
+        {{"network_disk_enabled", "/b 1"}, {"kBugsplatEnableCrashReporting", "/b 0"},
+         {"PrintBandSize", "#1013760"}, {"PrintBandCountForIgnore", "#65535"}});
+    expect_same(oracle_view(pro, mst), expected);
+}
+
+TEST_F(LoadAndGenerate, EmptyIManagePathStopsAfterW15WithThePageForward) {
+    auto& d = w.dialog;
+    w.browse(pro);
+    list(d.general_page, IDC_LANGUAGE_LIST).SetCurSel(0);  // Select on application startup
+    list(d.print_page, IDC_PRINT_PROFILE).SetCurSel(1);
+    set_imanage_path(u"   ");
+    w.select_page(d.help_page);
+    w.tick_consent();
+    w.generate();
+
+    EXPECT_FALSE(fs::exists(folder / "Quorlin PDF Pro.mst"));
+    EXPECT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.imanage_page));
+    EXPECT_EQ(reinterpret_cast<CWnd*>(d.tree.GetItemData(d.tree.GetSelectedItem())),
+              static_cast<CWnd*>(d.imanage_page));
+    std::u16string tip;
+    LoadString(IDS_IMANAGE_PATH_EMPTY, tip);
+    ASSERT_FALSE(w.ui.balloon_tips.empty());
+    EXPECT_EQ(w.ui.balloon_tips.back().text, tip);
+    EXPECT_EQ(imanage_path_shown(), u"");
+
+    // W1 to W15 are in the working copy; W16 to W20 are not.
+    const auto expected = expected_after(pro,
+        {{"WINSPARKLE_ENABLED", "/b 0"}, {"DT_SHORTCUT", "0"}, {"OFFICEADDINS", "1"},
+         {"INSTALL_PRINTER_DRIVER", "0"}, {"SIGNENABLE", "1"}, {"DROPBOXDISABLED", "#0"},
+         {"ONEDRIVEDISABLED", "#0"}, {"BOXDISABLED", "#1"}, {"SHAREPOINTDISABLED", "#1"},
+         {"MSAZUREIPLABELINGENABLED", "#1"}, {"MSAZUREFORCELOGIN", "/b 1"},
+         {"BUGSPLAT_SENDREPORT_ENABLED", "0"}, {"APPLICATION_LANGUAGE", "select"}},
+        {{"network_disk_enabled", "/b 1"}, {"kBugsplatEnableCrashReporting", "/b 0"}});
+    expect_same(oracle_view(folder / "Quorlin PDF Pro_Tmp.msi"), expected);
+}
+
+TEST_F(LoadAndGenerate, FailedOpenKeepsThePagesAndEscapeDeletesTheWorkingCopy) {
+    auto& d = w.dialog;
+    w.browse(pro);
+    w.tick_consent();
+    const fs::path broken = folder / "broken.msi";
+    test_support::write_file(broken, "this is not a package");
+    w.browse(broken);
+    ASSERT_FALSE(w.ui.message_boxes.empty());
+    EXPECT_EQ(w.last_message(), u"Unable to open MSI file\n" + u16(broken.string()));
+    EXPECT_EQ(d.msi_path, u16(pro.string()));
+    EXPECT_TRUE(is_checked(*d.general_page, IDC_INSTALL_OFFICE_ADDINS));
+    EXPECT_FALSE(fs::exists(folder / "Quorlin PDF Pro_Tmp.msi"));
+
+    w.generate();
+    EXPECT_EQ(w.last_message(), u"Error, transform file was not created.");
+    EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_FALSE(fs::exists(folder / "Quorlin PDF Pro.mst"));
+
+    // A cancelled file dialog changes nothing; a good choice works again.
+    click(d, IDC_BROWSE);
+    w.browse(pro);
+    const fs::path copy = folder / "Quorlin PDF Pro_Tmp.msi";
+    ASSERT_TRUE(fs::exists(copy));
+    press_key_in(d, IDC_BROWSE, WXK_ESCAPE);
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(d.package, nullptr);
+    EXPECT_FALSE(d.IsWindowVisible());
+}
+
+}  // namespace

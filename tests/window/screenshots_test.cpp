@@ -1,0 +1,56 @@
+// Screenshots of the main window for a person to look at: empty, loaded,
+// each page, the stop path's balloon. Runs only when QUORLIN_WINDOW_SCREENSHOTS
+// names a folder; pictures are taken from the X display with ImageMagick.
+#include "deployment_fixtures.h"
+#include "window_driver.h"
+
+#include "dialog/wx_ui_services.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <wx/toplevel.h>
+
+#include <cstdlib>
+
+using namespace window_test;
+
+namespace {
+
+void take_screenshot(const CWnd& window, const std::string& name) {
+    pump(400);
+    const wxRect rect = window.native()->GetScreenRect();
+    const std::string command = "import -window root -crop " + std::to_string(rect.width + 40) + "x" +
+                                std::to_string(rect.height + 80) + "+" + std::to_string(std::max(0, rect.x - 20)) +
+                                "+" + std::to_string(std::max(0, rect.y - 40)) + " '" +
+                                std::getenv("QUORLIN_WINDOW_SCREENSHOTS") + "/" + name + ".png'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+TEST(Screenshots, MainWindow) {
+    if (!std::getenv("QUORLIN_WINDOW_SCREENSHOTS")) GTEST_SKIP() << "QUORLIN_WINDOW_SCREENSHOTS not set";
+    test_support::temp_dir folder("quorlin-shots");
+    build_pro_package(folder / "Quorlin PDF Pro.msi");
+
+    shown_window w;
+    take_screenshot(w.dialog, "main-empty");
+    w.browse(folder / "Quorlin PDF Pro.msi");
+    take_screenshot(w.dialog, "main-loaded");
+    const char* names[] = {"page-general", "page-print", "page-imanage", "page-help"};
+    for (std::size_t i = 0; i < w.dialog.pages.size(); ++i) {
+        w.select_page(w.dialog.pages[i]);
+        take_screenshot(w.dialog, names[i]);
+    }
+    // The stop path with the real balloon tip.
+    struct real_balloon : recording_ui_services {
+        void show_balloon_tip(const balloon_tip_request& request) override { real.show_balloon_tip(request); }
+        wx_ui_services real;
+    } balloon;
+    scoped_ui_services shown(balloon);
+    w.dialog.imanage_page->GetDlgItem(1067)->SetWindowText(u"  ");
+    w.tick_consent();
+    w.select_page(w.dialog.pages[0]);
+    w.generate();
+    take_screenshot(w.dialog, "stop-path-balloon");
+}
+
+}  // namespace
