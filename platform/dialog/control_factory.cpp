@@ -87,7 +87,14 @@ wxWindow* create_static(wxWindow* parent, const control_template& c, const wxRec
     if (kind == SS_RIGHT) align = wxALIGN_RIGHT;
     auto* label = new wxStaticText(parent, c.id, to_wx(c.caption), rect.GetPosition(), rect.GetSize(),
                                    align | wxST_NO_AUTORESIZE);
-    label->Wrap(rect.width);
+    // A one-line label whose text is wider than its rectangle in this font
+    // would wrap out of sight: it keeps its left edge and grows to the right.
+    const wxSize natural = label->GetBestSize();
+    if (kind == SS_LEFT && natural.x > rect.width && rect.height < 2 * label->GetCharHeight() &&
+        c.caption.find(u'\n') == std::u16string::npos)
+        label->SetSize(natural.x, rect.height);
+    else
+        label->Wrap(rect.width);
     return label;
 }
 
@@ -116,7 +123,10 @@ wxWindow* create_edit(wxWindow* parent, const control_template& c, const wxRect&
 }
 
 wxWindow* create_combo(wxWindow* parent, const control_template& c, const wxRect& rect) {
-    auto* list = new wxChoice(parent, c.id, rect.GetPosition(), rect.GetSize());
+    // The template's height is that of the dropped list; the closed control
+    // takes the height its font needs, as on Windows.
+    auto* list = new wxChoice(parent, c.id, rect.GetPosition(), wxSize(rect.width, -1));
+    list->SetSize(rect.width, list->GetBestSize().y);
     list->Bind(wxEVT_CHOICE, [list](wxCommandEvent&) { notify_parent(list, WM_COMMAND, CBN_SELCHANGE); });
     return list;
 }

@@ -67,6 +67,9 @@ BOOL CDialog::build(wxWindow* native_parent, bool modal) {
     if (child) {
         window = new wxPanel(native_parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxBORDER_NONE);
         window->Hide();
+        // A page paints the dialog face over whatever lies beneath it (the
+        // frame it covers is black); GTK leaves a panel transparent.
+        if (wxWindow* top = wxGetTopLevelParent(native_parent)) window->SetBackgroundColour(top->GetBackgroundColour());
     } else {
         long style = wxCAPTION;
         if (t.style & WS_SYSMENU) style |= wxSYSTEM_MENU | wxCLOSE_BOX;

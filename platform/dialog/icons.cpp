@@ -56,7 +56,8 @@ std::unique_ptr<HICON__> standard(UINT id) {
 HICON AfxLoadIcon(UINT id) {
     // One icon object per source and id for the life of the process, as
     // Windows shares icons loaded from resources.
-    static std::map<std::pair<const resource_source*, UINT>, std::unique_ptr<HICON__>> loaded;
+    // Never destroyed: bitmaps must not be released after the toolkit has ended.
+    static auto& loaded = *new std::map<std::pair<const resource_source*, UINT>, std::unique_ptr<HICON__>>;
     const resource_source& source = current_resource_source();
     auto key = std::make_pair(&source, id);
     if (auto found = loaded.find(key); found != loaded.end()) return found->second.get();

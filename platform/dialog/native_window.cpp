@@ -8,9 +8,11 @@
 #include <unordered_map>
 
 namespace {
+// Never destroyed: windows may outlive static destruction at exit, and
+// their records must stay reachable until then.
 std::unordered_map<wxWindow*, std::unique_ptr<window_record>>& records() {
-    static std::unordered_map<wxWindow*, std::unique_ptr<window_record>> all;
-    return all;
+    static auto* all = new std::unordered_map<wxWindow*, std::unique_ptr<window_record>>;
+    return *all;
 }
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include "native_window.h"
 
 #include <wx/app.h>
+#include <wx/arrstr.h>
+#include <wx/dcclient.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
@@ -19,6 +21,25 @@ wxWindow* owner_window(HWND hint) {
     if (hint) return wxGetTopLevelParent(reinterpret_cast<wxWindow*>(hint));
     if (wxWindow* focus = wxWindow::FindFocus()) return wxGetTopLevelParent(focus);
     return wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
+}
+
+// Words of `text` in lines no wider than `width` pixels of `window`'s font:
+// the tip does not wrap by itself.
+wxString wrapped(wxWindow* window, const wxString& text, int width) {
+    wxClientDC dc(window);
+    dc.SetFont(window->GetFont());
+    wxString result;
+    wxString line;
+    for (const wxString& word : wxSplit(text, ' ', '\0')) {
+        const wxString candidate = line.empty() ? word : line + " " + word;
+        if (!line.empty() && dc.GetTextExtent(candidate).x > width) {
+            result += line + "\n";
+            line = word;
+        } else {
+            line = candidate;
+        }
+    }
+    return result + line;
 }
 
 long icon_style(UINT type) {
@@ -43,8 +64,17 @@ int wx_ui_services::message_box(const std::u16string& text, UINT type) {
     }
     wxString caption = to_wx(message_box_caption());
     if (caption.empty() && wxTheApp) caption = wxTheApp->GetAppDisplayName();
-    wxGenericMessageDialog box(owner_window(nullptr), to_wx(text), caption, style);
-    switch (box.ShowModal()) {
+    // The generic box draws the error and information icons GTK leaves out,
+    // but cannot show none; without an icon the toolkit's own box serves.
+    int answer = wxID_OK;
+    if (style & wxICON_NONE) {
+        wxMessageDialog box(owner_window(nullptr), to_wx(text), caption, style);
+        answer = box.ShowModal();
+    } else {
+        wxGenericMessageDialog box(owner_window(nullptr), to_wx(text), caption, style);
+        answer = box.ShowModal();
+    }
+    switch (answer) {
     case wxID_YES: return IDYES;
     case wxID_NO: return IDNO;
     case wxID_CANCEL: return IDCANCEL;
@@ -76,7 +106,7 @@ std::optional<std::u16string> wx_ui_services::choose_file(const file_dialog_requ
 void wx_ui_services::show_balloon_tip(const balloon_tip_request& request) {
     auto* edit = reinterpret_cast<wxWindow*>(request.edit);
     if (!edit) return;
-    wxRichToolTip tip(to_wx(request.title), to_wx(request.text));
+    wxRichToolTip tip(to_wx(request.title), wrapped(edit, to_wx(request.text), 320));
     switch (request.icon) {
     case TTI_INFO: tip.SetIcon(wxICON_INFORMATION); break;
     case TTI_WARNING: tip.SetIcon(wxICON_WARNING); break;
@@ -88,6 +118,8 @@ void wx_ui_services::show_balloon_tip(const balloon_tip_request& request) {
     tip.SetBackgroundColour(wxColour(255, 255, 225), wxColour(255, 255, 240));
 #endif
     tip.SetTimeout(10000, 0);
+    // Below the box, tail up at its start, as the Windows balloon of an edit box.
+    tip.SetTipKind(wxTipKind_TopLeft);
     // Point the tail at the start of the text, as the Windows balloon does.
     const wxSize size = edit->GetClientSize();
     const wxRect start(0, 0, std::min(size.x, 2 * size.y), size.y);

