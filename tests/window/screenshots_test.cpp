@@ -4,7 +4,9 @@
 #include "deployment_fixtures.h"
 #include "window_driver.h"
 
+#include "app/language_module.h"
 #include "dialog/wx_ui_services.h"
+#include "system/system_locale.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +53,26 @@ TEST(Screenshots, MainWindow) {
     w.select_page(w.dialog.pages[0]);
     w.generate();
     take_screenshot(w.dialog, "stop-path-balloon");
+}
+
+TEST(Screenshots, GermanMainWindow) {
+    if (!std::getenv("QUORLIN_WINDOW_SCREENSHOTS")) GTEST_SKIP() << "QUORLIN_WINDOW_SCREENSHOTS not set";
+    test_support::temp_dir folder("quorlin-shots");
+    build_pro_package(folder / "Quorlin PDF Pro.msi");
+    test_support::write_file(folder / "locale", "LANG=de_DE.UTF-8\n");
+    sys::set_locale_files({folder / "locale"});
+    sys::module_handle module = load_language_module(u"quorlin-deploy");
+    ASSERT_NE(module, nullptr);
+    {
+        shown_window w;
+        take_screenshot(w.dialog, "german-empty");
+        w.browse(folder / "Quorlin PDF Pro.msi");
+        w.tick_consent();
+        take_screenshot(w.dialog, "german-loaded");
+    }
+    AfxSetResourceHandle(nullptr);
+    sys::FreeLibrary(module);
+    sys::set_locale_files({});
 }
 
 }  // namespace
