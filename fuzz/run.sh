@@ -20,14 +20,14 @@ run_one() {
     if [ "$harness" = run_sql ]; then
         seeds=$findings/seeds/sql extra="-dict=$here/sql.dict -max_len=4096"
     else
-        seeds=$findings/seeds/packages extra="-max_len=131072"
+        seeds=$findings/seeds/packages extra="-max_len=16384"
     fi
     saved=
     [ -d "$here/corpus/$harness" ] && saved=$here/corpus/$harness
     # Inputs stay small, so an allocation past 256 MB can only come from a
     # size read from the file and never checked.
     nice -n 10 "$build/fuzz/${harness}_fuzzer" "$dir/corpus" "$seeds" $saved \
-        -max_total_time="$seconds" -timeout=20 -rss_limit_mb=1024 -malloc_limit_mb=256 \
+        -max_total_time="$seconds" -timeout=20 -report_slow_units=60 -rss_limit_mb=1024 -malloc_limit_mb=256 \
         -artifact_prefix="$dir/artifacts/" -print_final_stats=1 $extra > "$dir/log.txt" 2>&1 || true
     echo "$harness: $(grep -E 'stat::number_of_executed_units' "$dir/log.txt" | tail -1)" \
          "artifacts: $(ls "$dir/artifacts" | wc -l)"

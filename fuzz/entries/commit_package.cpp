@@ -23,8 +23,10 @@ std::string first_difference(const std::vector<std::string>& a, const std::vecto
 void commit_package(const std::uint8_t* data, std::size_t size) {
     const auto file = write_scratch("commit.msi", data, size);
     std::vector<std::string> before;
+    std::map<std::u16string, std::vector<std::uint8_t>> untouched;
     try {
         auto db = msi::database::open(file, false);
+        untouched = streams_outside_tables(*db);
         change_every_table(*db);
         before = dump_tables(*db);
         db->commit();
@@ -39,6 +41,12 @@ void commit_package(const std::uint8_t* data, std::size_t size) {
     }
     const std::vector<std::string> after = dump_tables(*again);
     if (before != after) finding("a committed package reads back differently; " + first_difference(before, after));
+    const auto streams_after = streams_outside_tables(*again);
+    for (const auto& [name, bytes] : untouched) {
+        auto it = streams_after.find(name);
+        if (it == streams_after.end()) finding("a commit lost or broke a stream it had no reason to touch");
+        if (it->second != bytes) finding("a commit changed a stream it had no reason to touch");
+    }
     read_every_stream(*again);
 }
 

@@ -5,6 +5,7 @@
 #include "msi/stream_name.h"
 
 #include <algorithm>
+#include <map>
 
 namespace fuzz_entry {
 
@@ -64,8 +65,23 @@ int read_every_stream(msi::database& db) {
         } catch (const msi::automation_error&) {
         }
     }
-    (void)db.summary_information();
+    try {
+        (void)db.summary_information();
+    } catch (const msi::automation_error&) {
+    }
     return read;
+}
+
+std::map<std::u16string, std::vector<std::uint8_t>> streams_outside_tables(msi::database& db) {
+    std::map<std::u16string, std::vector<std::uint8_t>> streams;
+    for (const auto& name : db.storage().stream_names()) {
+        if (!name.empty() && name[0] == table_stream_marker) continue;
+        try {
+            streams[name] = db.storage().read_stream(name);
+        } catch (const msi::automation_error&) {
+        }
+    }
+    return streams;
 }
 
 int change_every_table(msi::database& db) {

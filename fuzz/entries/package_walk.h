@@ -1,5 +1,7 @@
 #pragma once
 // Reading and changing whole databases for the fuzz entries.
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,12 @@ std::vector<std::string> dump_tables(msi::database& db);
 
 // Reads every stream of the storage in full; returns how many could be read.
 int read_every_stream(msi::database& db);
+
+// Streams other than tables and the string pool (cabinets, summary
+// information, binary cells) that can be read, by stored name, with their
+// bytes: a commit must leave every one of them as it was.
+inline constexpr char16_t table_stream_marker = 0x4840;
+std::map<std::u16string, std::vector<std::uint8_t>> streams_outside_tables(msi::database& db);
 
 // Changes row 0 of every table: each non-key string and integer cell, one
 // long string (past 64 KiB) in the first string cell met, and adds a copy of
