@@ -8,6 +8,8 @@
 #include "window/version_label.h"
 
 #include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/uiaction.h>
 #include <wx/window.h>
 
 #include <set>
@@ -58,6 +60,18 @@ TEST(MainWindow, StartsLockedOnTheGeneralPage) {
     d.OnGenerate();
     EXPECT_TRUE(d.IsWindowVisible());
     EXPECT_TRUE(w.ui.message_boxes.empty());
+}
+
+TEST(MainWindow, ModalRunEndsWithEscape) {
+    recording_ui_services ui;
+    scoped_ui_services installed(ui);
+    CQuorlin_EnterpriseDeploymentDlg dialog;
+    wxTheApp->CallAfter([&dialog] {
+        native_item(dialog, IDC_BROWSE)->SetFocus();
+        wxUIActionSimulator().Char(WXK_ESCAPE);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
 }
 
 TEST(MainWindow, VersionLabelSurvivesBrokenFormats) {
