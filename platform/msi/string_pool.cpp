@@ -119,6 +119,7 @@ string_pool::streams string_pool::save() const {
 }
 
 int string_pool::reference_width() const {
+    if (stored_width_ == 3) return 3;
     for (std::uint32_t id = id_limit(); id-- > 0xFFFF + 1;)
         if (entries_[id].used) return 3;
     return 2;

@@ -31,7 +31,9 @@ public:
     int code_page() const { return code_page_; }
     // Width of a string reference in table streams, as the loaded header said.
     int stored_reference_width() const { return stored_width_; }
-    // Width the pool needs now: 3 when the highest used id is 0x10000 or more.
+    // Width of string references once the pool is saved: 3 when the highest
+    // used id is 0x10000 or more, or when the tables are stored with 3-byte
+    // references already (going back to 2 would rewrite every table for nothing).
     int reference_width() const;
     // Records that tables are now stored with reference_width() (after a commit).
     void mark_saved();
