@@ -30,12 +30,18 @@ void take_screenshot(const CWnd& window, const std::string& name) {
 
 TEST(Screenshots, MainWindow) {
     if (!std::getenv("QUORLIN_WINDOW_SCREENSHOTS")) GTEST_SKIP() << "QUORLIN_WINDOW_SCREENSHOTS not set";
+    // QUORLIN_SCREENSHOT_PACKAGE may name a package to show (the sample); it is
+    // copied first, since the stop path leaves a working copy beside it.
     test_support::temp_dir folder("quorlin-shots");
-    build_pro_package(folder / "Quorlin PDF Pro.msi");
+    const auto package = folder / "Quorlin PDF Pro.msi";
+    if (const char* chosen = std::getenv("QUORLIN_SCREENSHOT_PACKAGE"))
+        std::filesystem::copy_file(chosen, package);
+    else
+        build_pro_package(package);
 
     shown_window w;
     take_screenshot(w.dialog, "main-empty");
-    w.browse(folder / "Quorlin PDF Pro.msi");
+    w.browse(package);
     take_screenshot(w.dialog, "main-loaded");
     const char* names[] = {"page-general", "page-print", "page-imanage", "page-help"};
     for (std::size_t i = 0; i < w.dialog.pages.size(); ++i) {
