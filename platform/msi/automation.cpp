@@ -5,9 +5,29 @@
 #include "msi/query.h"
 
 #include <charconv>
+#include <exception>
+#include <new>
 #include <climits>
 
 namespace msi {
+namespace {
+
+// Callers of the automation object see failures only as automation errors:
+// an allocation failure becomes E_OUTOFMEMORY, anything else unexpected E_FAIL.
+template <typename F>
+auto guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const automation_error&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw automation_error(E_OUTOFMEMORY, "Not enough memory for the installer database.");
+    } catch (const std::exception& e) {
+        throw automation_error(E_FAIL, e.what());
+    }
+}
+
+}  // namespace
 
 // ---- Record
 
@@ -73,12 +93,12 @@ View::~View() = default;
 
 void View::Execute(const Record* params) {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
-    query_->execute(params);
+    guarded([&] { query_->execute(params); });
 }
 
 std::shared_ptr<Record> View::Fetch() {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
-    return query_->fetch();
+    return guarded([&] { return query_->fetch(); });
 }
 
 void View::Close() {
@@ -96,10 +116,13 @@ database& Database::engine() {
 
 std::shared_ptr<View> Database::OpenView(const std::u16string& sql) {
     engine();
-    return std::make_shared<View>(std::make_unique<query>(db_, sql));
+    return guarded([&] { return std::make_shared<View>(std::make_unique<query>(db_, sql)); });
 }
 
-void Database::Commit() { engine().commit(); }
+void Database::Commit() {
+    database& db = engine();
+    guarded([&] { db.commit(); });
+}
 
 // ---- Installer
 
@@ -108,8 +131,10 @@ std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, in
         throw automation_error(E_INVALIDARG, "Open mode " + std::to_string(open_mode) +
                                                  " is not supported; use 0 (read-only) or 1 (transact).");
     if (path.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
-    std::filesystem::path file(to_utf8(path));
-    return std::make_shared<Database>(database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
+    return guarded([&] {
+        std::filesystem::path file(to_utf8(path));
+        return std::make_shared<Database>(database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
+    });
 }
 
 namespace {
