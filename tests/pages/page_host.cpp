@@ -78,8 +78,6 @@ void press_key_in(const CWnd& dialog, int id, int key_code) {
     pump(60);
 }
 
-bool is_checked(const CWnd& dialog, int id) {
-    return static_cast<CButton*>(dialog.GetDlgItem(id))->GetCheck() == BST_CHECKED;
-}
+bool is_checked(const CWnd& dialog, int id) { return dialog.IsDlgButtonChecked(id) == BST_CHECKED; }
 
 bool is_enabled(const CWnd& dialog, int id) { return dialog.GetDlgItem(id)->IsWindowEnabled() != FALSE; }
