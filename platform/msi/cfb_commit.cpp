@@ -272,6 +272,7 @@ void committer::run(const change_set& changes) {
         fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
     img_.mini();
     mini_ = &*img_.mini_;
+    img_.check_no_shared_sectors();
 
     for (const auto& name : changes.removals) {
         auto it = img_.root_children_.find(name);

@@ -55,6 +55,11 @@ public:
         return (std::uint64_t(sector) + 1) * sector_size();
     }
 
+    // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
+    // tables) share a sector: freeing one would break the other. Checked
+    // once; commits never create such sharing.
+    void check_no_shared_sectors() const;
+
 private:
     friend class committer;
     image() = default;
@@ -76,7 +81,8 @@ private:
     std::vector<directory_entry> entries_;
     std::vector<bool> reachable_;
     std::map<std::u16string, std::uint32_t, name_less> root_children_;
-    bool broken_ = false;  // a commit failed half-way; memory and file may disagree
+    bool broken_ = false;
+    mutable bool sharing_checked_ = false;  // a commit failed half-way; memory and file may disagree
     mutable std::optional<mini_structures> mini_;
 };
 

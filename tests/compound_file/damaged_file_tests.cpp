@@ -4,6 +4,7 @@
 
 #include "msi/automation_error.h"
 #include "msi/compound_file.h"
+#include "support/file_guard.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -157,4 +158,23 @@ TEST(CompoundFileDamage, RandomlyCorruptedFilesNeverEscapeAsAnythingElse) {
         }
     }
     EXPECT_GT(opened, 100);  // the mutations leave many files readable enough to exercise reads
+}
+
+TEST(CompoundFileDamage, CrossLinkedChainsAreNeverCommittedInto) {
+    test_support::temp_dir dir;
+    auto file = make_file(dir.path());
+    // "bigstream" now starts in the mini stream's sector and runs on through
+    // its own: releasing either chain would break the other.
+    poke32(file, entry(2) + 0x74, 3);
+    poke32(file, fat_at + 4 * 3, 5);
+    test_support::file_unchanged_guard guard(file);
+    auto cf = msi::compound_file::open(file);
+    cf->write_stream(u"bigstream", to_bytes("replacement"));
+    try {
+        cf->commit();
+        ADD_FAILURE() << "committed into a cross-linked file";
+    } catch (const msi::automation_error& e) {
+        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_FUNCTION_FAILED));
+        EXPECT_NE(std::string(e.what()).find("shares sectors"), std::string::npos) << e.what();
+    }
 }
