@@ -66,6 +66,7 @@ void sample_window::on_link(NMHDR* notify, LRESULT* result) {
 void sample_window::OnPaint() {
     ++paints;
     CDialog::OnPaint();
+    if (invalidate_on_paint) invalidate_on_paint->InvalidateRect(nullptr, TRUE);
 }
 
 BEGIN_MESSAGE_MAP(derived_window, sample_window)

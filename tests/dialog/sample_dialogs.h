@@ -56,6 +56,7 @@ public:
     int cancel_calls = 0;
     int paints = 0;
     HICON drag_icon = nullptr;
+    CWnd* invalidate_on_paint = nullptr;  // as the main window does with its pages
     // What the tree showed as selected while its notification ran.
     std::vector<HTREEITEM> selected_at_notification;
     std::vector<LPARAM> notified_params;

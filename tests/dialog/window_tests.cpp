@@ -188,6 +188,15 @@ TEST_F(window_test, paint_and_drag_icon_entries_are_dispatched) {
     pump();
     EXPECT_GT(window->paints, 0);
 
+    // Invalidating a page from the window's paint handler repaints the page,
+    // not the window again: no endless painting.
+    window->invalidate_on_paint = page.get();
+    window->Invalidate();
+    pump(40);
+    const int settled = window->paints;
+    pump(40);
+    EXPECT_LE(window->paints - settled, 1);
+
     window->drag_icon = AfxLoadIcon(IDI_WARNING);
     ASSERT_NE(window->drag_icon, nullptr);
     EXPECT_EQ(window->SendMessage(WM_QUERYDRAGICON), reinterpret_cast<LRESULT>(window->drag_icon));
