@@ -107,7 +107,7 @@ TEST_F(LoadAndGenerate, EveryReadRuleAndTheChoicesThatSurviveASecondLoad) {
     EXPECT_FALSE(is_enabled(d, IDC_GENERATE));
     w.tick_consent();
 
-    w.select_page(d.print_page);
+    click_at(d, IDC_PAGE_TREE, 40, 30);  // "Print Settings", as in the locked-state test
     EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.print_page));
 
     const fs::path first_copy = folder / "Quorlin PDF Pro_Tmp.msi";

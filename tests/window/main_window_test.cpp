@@ -40,8 +40,8 @@ TEST(MainWindow, StartsLockedOnTheGeneralPage) {
     EXPECT_TRUE(is_enabled(d, IDC_BROWSE));
     EXPECT_EQ(d.GetDlgItem(IDC_VERSION_LABEL)->GetWindowText(), u"v26.4.4.1");
 
-    // Clicking another tree item while locked changes nothing.
-    click(d, IDC_PAGE_TREE);
+    // Clicking another tree item ("Print Settings", the second line) while locked changes nothing.
+    click_at(d, IDC_PAGE_TREE, 40, 30);
     EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.general_page));
 
     // Every page covers exactly the frame, in the window's client coordinates.

@@ -36,17 +36,24 @@ wxWindow* native_item(const CWnd& dialog, int id) {
     return item ? item->native() : nullptr;
 }
 
-void click(const CWnd& dialog, int id) {
+void click_at(const CWnd& dialog, int id, int x, int y) {
     wxWindow* control = native_item(dialog, id);
     ASSERT_NE(control, nullptr) << "control " << id;
     control->GetParent()->Raise();
     pump(50);
     const wxRect rect = control->GetScreenRect();
     wxUIActionSimulator mouse;
-    mouse.MouseMove(rect.x + std::min(8, rect.width / 2), rect.y + rect.height / 2);
+    mouse.MouseMove(rect.x + x, rect.y + y);
     pump(30);
     mouse.MouseClick();
     pump(100);
+}
+
+void click(const CWnd& dialog, int id) {
+    const wxWindow* control = native_item(dialog, id);
+    ASSERT_NE(control, nullptr) << "control " << id;
+    const wxSize size = control->GetSize();
+    click_at(dialog, id, std::min(8, size.x / 2), size.y / 2);
 }
 
 void press_key_in(const CWnd& dialog, int id, int key_code) {

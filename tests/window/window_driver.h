@@ -23,6 +23,7 @@ bool pump_until(const std::function<bool()>& done, int timeout_ms = 2000);
 
 wxWindow* native_item(const CWnd& dialog, int id);
 void click(const CWnd& dialog, int id);  // a real left click near the control's start
+void click_at(const CWnd& dialog, int id, int x, int y);  // at a point of the control
 void press_key_in(const CWnd& dialog, int id, int key_code);
 bool is_checked(const CWnd& dialog, int id);
 bool is_enabled(const CWnd& dialog, int id);  // the control and the windows around it
