@@ -39,11 +39,21 @@ void flush_dirty_pages(const fs::path& folder) {
     }
 }
 
-void read_whole_file(const fs::path& file) {
+// Reads the whole file (which also puts it in the page cache) and returns
+// a digest of its bytes (64-bit FNV-1a over 8-byte words).
+std::uint64_t read_whole_file(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::vector<char> buffer(1 << 20);
+    std::uint64_t digest = 0xcbf29ce484222325ull;
     while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+        const std::size_t n = static_cast<std::size_t>(in.gcount());
+        for (std::size_t i = 0; i < n; i += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, buffer.data() + i, std::min<std::size_t>(8, n - i));
+            digest = (digest ^ word) * 0x100000001b3ull;
+        }
     }
+    return digest;
 }
 
 void print_phase(const char* name, const phase_cost& c) {
@@ -55,7 +65,7 @@ void print_phase(const char* name, const phase_cost& c) {
 int measure_package(const fs::path& package, int cycles) {
     const fs::path folder = package.parent_path();
     const fs::path plain_copy = folder / (package.stem().string() + "_plaincopy" + package.extension().string());
-    read_whole_file(package);
+    const std::uint64_t digest = read_whole_file(package);
     utility_costs last;
     for (int cycle = 0; cycle < cycles; ++cycle) {
         std::error_code ec;
@@ -76,6 +86,7 @@ int measure_package(const fs::path& package, int cycles) {
     std::replace(outcome.begin(), outcome.end(), '\n', ' ');
     std::printf("outcome\t%s\n", outcome.c_str());
     std::printf("transform_size\t%llu\n", static_cast<unsigned long long>(last.transform_size));
+    std::printf("unchanged\t%s\n", read_whole_file(package) == digest ? "yes" : "NO: the package file changed");
     return 0;
 }
 
@@ -103,6 +114,7 @@ struct package_report {
     std::vector<std::string> statements;
     std::string outcome;
     std::string transform_size;
+    std::string unchanged;
 };
 
 package_report parse_report(const std::string& text) {
@@ -128,6 +140,8 @@ package_report parse_report(const std::string& text) {
             report.outcome = line.substr(8);
         } else if (kind == "transform_size") {
             report.transform_size = line.substr(15);
+        } else if (kind == "unchanged") {
+            report.unchanged = line.substr(10);
         }
     }
     return report;
@@ -215,6 +229,7 @@ void print_report(const fs::path& package, const package_report& r, const msibui
     std::printf("\n  peak RSS of the utility's job: %s MB (target < 64 at 1 GB; child process max %s MB)\n",
                 mb(std::max({load.peak(), writes.peak(), transform.peak()})).c_str(), mb(child_peak).c_str());
     std::printf("  transform: %s bytes; message: %s\n", r.transform_size.c_str(), r.outcome.c_str());
+    std::printf("  package file byte for byte the same after every cycle: %s\n", r.unchanged.c_str());
 }
 
 int usage() {
