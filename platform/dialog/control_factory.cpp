@@ -14,6 +14,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
+#include <wx/settings.h>
 #include <wx/utils.h>
 
 #include <algorithm>
@@ -202,5 +203,14 @@ wxWindow* create_control(wxWindow* parent, const control_template& c, const wxRe
     record.accepted_text = c.caption;
     if (c.style & WS_DISABLED) window->Disable();
     if (!(c.style & WS_VISIBLE)) window->Hide();
+    show_enabled_state(window);
     return window;
+}
+
+void show_enabled_state(wxWindow* control) {
+    auto* tree = dynamic_cast<wxTreeCtrl*>(control);
+    if (!tree) return;
+    tree->SetForegroundColour(tree->IsThisEnabled() ? wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT)
+                                                    : wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
+    tree->Refresh();
 }

@@ -11,6 +11,10 @@ class wxWindow;
 // coordinates) with the entry's styles applied. Null for an unknown class.
 wxWindow* create_control(wxWindow* parent, const control_template& control, const wxRect& rect);
 
+// Shows the enabled state where the toolkit's control does not: the tree
+// draws its items alike either way.
+void show_enabled_state(wxWindow* control);
+
 // Tree item parameter storage (CTreeCtrl::SetItemData).
 #include <wx/treebase.h>
 #include "windows_types.h"

@@ -1,5 +1,6 @@
 #include "wnd.h"
 
+#include "control_factory.h"
 #include "controls.h"
 #include "icon_handle.h"
 #include "native_window.h"
@@ -98,6 +99,7 @@ BOOL CWnd::EnableWindow(BOOL enable) {
     if (!native()) return FALSE;
     const BOOL was_disabled = native()->IsThisEnabled() ? FALSE : TRUE;
     native()->Enable(enable != FALSE);
+    show_enabled_state(native());
     return was_disabled;
 }
 
