@@ -3,47 +3,46 @@
 namespace msi::cfb {
 namespace {
 
-// Marks sectors as owned; a second owner means the file is cross-linked.
-class ownership {
-public:
-    explicit ownership(std::size_t size) : owned_(size, false) {}
-    void claim(const std::vector<std::uint32_t>& sectors, const char* what) {
-        for (std::uint32_t s : sectors) {
-            if (s >= owned_.size()) continue;
-            if (owned_[s])
-                fail_write(std::string("compound file is damaged: ") + what +
-                           " shares sectors with another chain; it cannot be changed safely");
-            owned_[s] = true;
-        }
-    }
+[[noreturn]] void fail_shared(const std::string& what) {
+    fail_write("compound file is damaged: " + what +
+               " shares sectors with another chain or loops; it cannot be changed safely");
+}
 
-private:
-    std::vector<bool> owned_;
-};
+void claim(std::vector<std::uint8_t>& owned, const std::vector<std::uint32_t>& sectors, const char* what) {
+    for (std::uint32_t s : sectors) {
+        if (s >= owned.size()) continue;
+        if (owned[s]) fail_shared(what);
+        owned[s] = 1;
+    }
+}
 
 }  // namespace
 
 void image::check_no_shared_sectors() const {
     if (sharing_checked_) return;
     const mini_structures& m = mini();
-    ownership regular(fat_.size());
-    regular.claim(fat_sectors_, "the FAT");
-    regular.claim(difat_sectors_, "the DIFAT");
-    regular.claim(directory_chain_, "the directory");
-    regular.claim(m.minifat_chain, "the MiniFAT");
-    regular.claim(m.stream_chain, "the mini stream");
-    ownership mini_sectors(m.minifat.size());
+    std::vector<std::uint8_t> regular(fat_.size(), 0);
+    claim(regular, fat_sectors_, "the FAT");
+    claim(regular, difat_sectors_, "the DIFAT");
+    claim(regular, directory_chain_, "the directory");
+    claim(regular, m.minifat_chain, "the MiniFAT");
+    claim(regular, m.stream_chain, "the mini stream");
+    std::vector<std::uint8_t> mini_owned(m.minifat.size(), 0);
+    // Walks the sectors each stream's size covers, as far as they are valid.
+    // Without building lists: a cabinet's chain can have millions of sectors.
     for (std::uint32_t id = 1; id < entries_.size(); ++id) {
         if (!reachable_[id] || entries_[id].type != entry_type::stream) continue;
-        std::vector<std::uint32_t> sectors;
-        try {
-            sectors = stream_sectors(id);
-        } catch (const automation_error&) {
-            continue;  // unreadable; its sectors are never released
+        const std::uint64_t size = stream_size(id);
+        const bool small = in_mini_stream(size);
+        const allocation_table& table = small ? m.minifat : fat_;
+        std::vector<std::uint8_t>& owned = small ? mini_owned : regular;
+        const std::uint64_t unit = small ? mini_sector_size : sector_size();
+        std::uint64_t left = (size + unit - 1) / unit;
+        for (std::uint32_t s = entries_[id].start; left > 0 && s < owned.size(); --left) {
+            if (owned[s]) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
+            owned[s] = 1;
+            s = table.at(s);
         }
-        bool mini_stream = in_mini_stream(stream_size(id));
-        std::string what = "stream '" + printable_name(entries_[id].name) + "'";
-        (mini_stream ? mini_sectors : regular).claim(sectors, what.c_str());
     }
     sharing_checked_ = true;
 }

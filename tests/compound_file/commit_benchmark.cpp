@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     std::string data = to_string(cf->read_stream(table));
     data.resize(10 * 1024, 'q');  // a 10 KiB table
     const auto size_before = std::filesystem::file_size(package);
-    double total = 0, worst = 0;
+    double first = 0, total = 0, worst = 0;
     std::uint64_t written = 0;
     const int commits = 20;
     for (int i = 0; i < commits; ++i) {
@@ -77,11 +77,17 @@ int main(int argc, char** argv) {
         cf->commit();
         double ms = since(start);
         written += bytes_written_by_process() - w;
+        if (i == 0) {
+            first = ms;
+            continue;
+        }
         total += ms;
         worst = std::max(worst, ms);
     }
-    std::printf("commit of a 10 KiB stream: mean %.3f ms, worst %.3f ms, %.0f bytes written per commit\n",
-                total / commits, worst, double(written) / commits);
+    // The first commit also checks once that no chains share sectors.
+    std::printf("first commit of a 10 KiB stream: %.3f ms\n", first);
+    std::printf("later commits: mean %.3f ms, worst %.3f ms\n", total / (commits - 1), worst);
+    std::printf("bytes written per commit: %.0f\n", double(written) / commits);
     std::printf("file growth over %d commits: %lld bytes\n", commits,
                 static_cast<long long>(std::filesystem::file_size(package)) - static_cast<long long>(size_before));
     return 0;
