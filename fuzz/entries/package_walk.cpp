@@ -11,7 +11,8 @@ namespace fuzz_entry {
 
 namespace {
 
-std::string utf8(const std::u16string& text) {
+// ASCII as it is, anything else as \u<decimal>; (enough to compare dumps).
+std::string printable(const std::u16string& text) {
     std::string out;
     for (char16_t c : text) {
         if (c < 0x80) out += static_cast<char>(c);
@@ -21,14 +22,14 @@ std::string utf8(const std::u16string& text) {
 }
 
 std::string cell_line(msi::database& db, const msi::table& t, std::size_t row) {
-    std::string line = utf8(t.name());
+    std::string line = printable(t.name());
     for (std::size_t c = 0; c < t.columns().size(); ++c) {
         const msi::cell_value v = db.cell(t, row, c);
         line += '\t';
         switch (v.type) {
             case msi::cell_value::kind::null: line += "<null>"; break;
             case msi::cell_value::kind::integer: line += std::to_string(v.integer); break;
-            case msi::cell_value::kind::string: line += utf8(db.cell_text(t, row, c)); break;
+            case msi::cell_value::kind::string: line += printable(db.cell_text(t, row, c)); break;
             case msi::cell_value::kind::binary: line += "<binary>"; break;
         }
     }
@@ -48,7 +49,7 @@ std::vector<std::string> dump_tables(msi::database& db) {
             for (std::size_t r = 0; r < t.row_count(); ++r) rows.push_back(cell_line(db, t, r));
             lines.insert(lines.end(), rows.begin(), rows.end());
         } catch (const msi::automation_error&) {
-            lines.push_back("#unreadable\t" + utf8(name));
+            lines.push_back("#unreadable\t" + printable(name));
         }
     }
     std::sort(lines.begin(), lines.end());
