@@ -24,7 +24,7 @@ void CDataExchange::Fail() {
     if (m_bSaveAndValidate && m_idLastControl != 0 && m_pDlgWnd) {
         if (CWnd* control = m_pDlgWnd->GetDlgItem(m_idLastControl)) {
             control->SetFocus();
-            if (m_bEditLastControl) static_cast<CEdit*>(control)->SetSel(0, -1);
+            if (m_bEditLastControl) as_control<CEdit>(*control, [](CEdit& edit) { edit.SetSel(0, -1); });
         }
     }
     throw data_exchange_failure{};
@@ -35,14 +35,16 @@ void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
 }
 
 void DDX_Check(CDataExchange* dx, int id, int& value) {
-    auto* button = static_cast<CButton*>(CWnd::FromHandle(dx->PrepareCtrl(id)));
-    if (!button) return;
-    if (dx->m_bSaveAndValidate) {
-        value = button->GetCheck();
-    } else {
-        if (value < 0 || value > 2) value = 0;
-        button->SetCheck(value);
-    }
+    CWnd* control = CWnd::FromHandle(dx->PrepareCtrl(id));
+    if (!control) return;
+    as_control<CButton>(*control, [&](CButton& button) {
+        if (dx->m_bSaveAndValidate) {
+            value = button.GetCheck();
+        } else {
+            if (value < 0 || value > 2) value = 0;
+            button.SetCheck(value);
+        }
+    });
 }
 
 void DDX_Text(CDataExchange* dx, int id, std::u16string& value) {
@@ -61,6 +63,6 @@ void DDV_MaxChars(CDataExchange* dx, const std::u16string& value, int max_chars)
     }
     if (dx->m_idLastControl != 0 && dx->m_bEditLastControl && dx->m_pDlgWnd) {
         if (CWnd* edit = dx->m_pDlgWnd->GetDlgItem(dx->m_idLastControl))
-            static_cast<CEdit*>(edit)->SetLimitText(static_cast<UINT>(max_chars));
+            as_control<CEdit>(*edit, [&](CEdit& e) { e.SetLimitText(static_cast<UINT>(max_chars)); });
     }
 }

@@ -3,6 +3,7 @@
 // or wrapped, and the conversions between UTF-16 and the toolkit's strings.
 #include "dialog_template.h"
 #include "windows_types.h"
+#include "wnd.h"
 
 #include <wx/gdicmn.h>
 #include <wx/string.h>
@@ -10,7 +11,6 @@
 #include <memory>
 #include <string>
 
-class CWnd;
 class wxWindow;
 
 struct window_record {
@@ -35,6 +35,20 @@ window_record* find_record(wxWindow* window);
 CWnd* notification_target(wxWindow* control);
 // Sends a WM_COMMAND / WM_NOTIFY for `control` to its dialog's message table.
 LRESULT notify_parent(wxWindow* control, UINT message, UINT code, NMHDR* notify = nullptr);
+
+// Runs `use` on `window` seen as a `Control`: the object itself when it is
+// one, else a short-lived view of the same native control.
+template <class Control, class Use>
+auto as_control(CWnd& window, Use use) {
+    if (auto* typed = dynamic_cast<Control*>(&window)) return use(*typed);
+    Control view;
+    view.m_hWnd = window.m_hWnd;
+    struct release {
+        Control& v;
+        ~release() { v.m_hWnd = nullptr; }
+    } guard{view};
+    return use(view);
+}
 
 // Thrown by CDataExchange::Fail, caught by UpdateData.
 struct data_exchange_failure {};

@@ -6,7 +6,13 @@
 #include "native_window.h"
 #include "rich_label.h"
 
+#include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/radiobut.h>
+#include <wx/statbmp.h>
+#include <wx/statbox.h>
+#include <wx/treectrl.h>
 #include <wx/dcclient.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -58,12 +64,30 @@ void CWnd::detach() {
     owns_native_ = false;
 }
 
+namespace {
+// A temporary wrapper of the control's own class, so that the usual cast of
+// GetDlgItem's result to CButton*, CEdit*, ... is sound.
+std::unique_ptr<CWnd> wrapper_for(wxWindow* window) {
+    if (dynamic_cast<wxCheckBox*>(window) || dynamic_cast<wxButton*>(window) || dynamic_cast<wxStaticBox*>(window) ||
+        dynamic_cast<wxRadioButton*>(window))
+        return std::make_unique<CButton>();
+    if (dynamic_cast<wxTextCtrl*>(window)) return std::make_unique<CEdit>();
+    if (dynamic_cast<wxChoice*>(window)) return std::make_unique<CComboBox>();
+    if (dynamic_cast<wxTreeCtrl*>(window)) return std::make_unique<CTreeCtrl>();
+    if (auto* label = dynamic_cast<rich_label*>(window))
+        return label->AcceptsFocus() || label->link_count() > 0 ? std::unique_ptr<CWnd>(std::make_unique<CLinkCtrl>())
+                                                                : std::unique_ptr<CWnd>(std::make_unique<CStatic>());
+    if (dynamic_cast<wxStaticText*>(window) || dynamic_cast<wxStaticBitmap*>(window)) return std::make_unique<CStatic>();
+    return std::make_unique<CWnd>();
+}
+}  // namespace
+
 CWnd* CWnd::FromHandle(wxWindow* window) {
     if (!window) return nullptr;
     window_record& record = record_of(window);
     if (record.permanent) return record.permanent;
     if (!record.temporary) {
-        record.temporary = std::make_unique<CWnd>();
+        record.temporary = wrapper_for(window);
         record.temporary->m_hWnd = reinterpret_cast<HWND>(window);
     }
     return record.temporary.get();
@@ -257,12 +281,12 @@ BOOL CWnd::DestroyWindow() {
 }
 
 void CWnd::CheckDlgButton(int id, UINT check) {
-    if (CWnd* button = GetDlgItem(id)) static_cast<CButton*>(button)->SetCheck(static_cast<int>(check));
+    if (CWnd* button = GetDlgItem(id)) as_control<CButton>(*button, [&](CButton& b) { b.SetCheck(static_cast<int>(check)); });
 }
 
 UINT CWnd::IsDlgButtonChecked(int id) const {
     CWnd* button = GetDlgItem(id);
-    return button ? static_cast<UINT>(static_cast<CButton*>(button)->GetCheck()) : 0;
+    return button ? static_cast<UINT>(as_control<CButton>(*button, [](CButton& b) { return b.GetCheck(); })) : 0;
 }
 
 void CWnd::SetDlgItemText(int id, const std::u16string& text) {
@@ -301,39 +325,52 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         SetWindowText(lparam ? reinterpret_cast<LPCWSTR>(lparam) : u"");
         return TRUE;
     case BM_GETCHECK:
-        return static_cast<CButton*>(this)->GetCheck();
+        return as_control<CButton>(*this, [&](CButton& b) { return b.GetCheck(); });
     case BM_SETCHECK:
-        static_cast<CButton*>(this)->SetCheck(static_cast<int>(wparam));
+        as_control<CButton>(*this, [&](CButton& b) { b.SetCheck(static_cast<int>(wparam)); });
         return 0;
     case EM_SETLIMITTEXT:
-        static_cast<CEdit*>(this)->SetLimitText(static_cast<UINT>(wparam));
+        as_control<CEdit>(*this, [&](CEdit& e) { e.SetLimitText(static_cast<UINT>(wparam)); });
         return 0;
     case EM_SHOWBALLOONTIP:
-        return static_cast<CEdit*>(this)->ShowBalloonTip(reinterpret_cast<const EDITBALLOONTIP*>(lparam));
+        return as_control<CEdit>(*this, [&](CEdit& e) {
+            return e.ShowBalloonTip(reinterpret_cast<const EDITBALLOONTIP*>(lparam));
+        });
     case CB_ADDSTRING:
-        return static_cast<CComboBox*>(this)->AddString(lparam ? reinterpret_cast<LPCWSTR>(lparam) : u"");
+        return as_control<CComboBox>(*this, [&](CComboBox& c) {
+            return c.AddString(lparam ? reinterpret_cast<LPCWSTR>(lparam) : u"");
+        });
     case CB_GETCOUNT:
-        return static_cast<CComboBox*>(this)->GetCount();
+        return as_control<CComboBox>(*this, [&](CComboBox& c) { return c.GetCount(); });
     case CB_GETCURSEL:
-        return static_cast<CComboBox*>(this)->GetCurSel();
+        return as_control<CComboBox>(*this, [&](CComboBox& c) { return c.GetCurSel(); });
     case CB_SETCURSEL:
-        return static_cast<CComboBox*>(this)->SetCurSel(static_cast<int>(wparam));
+        return as_control<CComboBox>(*this, [&](CComboBox& c) { return c.SetCurSel(static_cast<int>(wparam)); });
     case CB_SELECTSTRING:
-        return static_cast<CComboBox*>(this)->SelectString(static_cast<int>(static_cast<INT_PTR>(wparam)),
-                                                           lparam ? reinterpret_cast<LPCWSTR>(lparam) : u"");
+        return as_control<CComboBox>(*this, [&](CComboBox& c) {
+            return c.SelectString(static_cast<int>(static_cast<INT_PTR>(wparam)),
+                                  lparam ? reinterpret_cast<LPCWSTR>(lparam) : u"");
+        });
     case CB_GETITEMDATA:
-        return static_cast<LRESULT>(static_cast<CComboBox*>(this)->GetItemData(static_cast<int>(wparam)));
+        return as_control<CComboBox>(*this, [&](CComboBox& c) {
+            return static_cast<LRESULT>(c.GetItemData(static_cast<int>(wparam)));
+        });
     case CB_SETITEMDATA:
-        return static_cast<CComboBox*>(this)->SetItemData(static_cast<int>(wparam), static_cast<DWORD_PTR>(lparam));
+        return as_control<CComboBox>(*this, [&](CComboBox& c) {
+            return c.SetItemData(static_cast<int>(wparam), static_cast<DWORD_PTR>(lparam));
+        });
     case TVM_GETNEXTITEM:
-        return reinterpret_cast<LRESULT>(
-            static_cast<CTreeCtrl*>(this)->GetNextItem(reinterpret_cast<HTREEITEM>(lparam), static_cast<UINT>(wparam)));
+        return reinterpret_cast<LRESULT>(as_control<CTreeCtrl>(*this, [&](CTreeCtrl& t) {
+            return t.GetNextItem(reinterpret_cast<HTREEITEM>(lparam), static_cast<UINT>(wparam));
+        }));
     case TVM_SELECTITEM:
-        return static_cast<CTreeCtrl*>(this)->Select(reinterpret_cast<HTREEITEM>(lparam), static_cast<UINT>(wparam));
+        return as_control<CTreeCtrl>(*this, [&](CTreeCtrl& t) {
+            return t.Select(reinterpret_cast<HTREEITEM>(lparam), static_cast<UINT>(wparam));
+        });
     case LM_SETITEM:
-        return static_cast<CLinkCtrl*>(this)->SetItem(reinterpret_cast<const LITEM*>(lparam));
+        return as_control<CLinkCtrl>(*this, [&](CLinkCtrl& l) { return l.SetItem(reinterpret_cast<const LITEM*>(lparam)); });
     case LM_GETITEM:
-        return static_cast<CLinkCtrl*>(this)->GetItem(reinterpret_cast<LITEM*>(lparam));
+        return as_control<CLinkCtrl>(*this, [&](CLinkCtrl& l) { return l.GetItem(reinterpret_cast<LITEM*>(lparam)); });
     default:
         return 0;
     }

@@ -88,6 +88,13 @@ TEST_F(window_test, styles_decide_enabled_and_visible_state) {
     EXPECT_FALSE(window->generate.EnableWindow(FALSE));
     EXPECT_FALSE(window->IsIconic());
     EXPECT_EQ(window->GetDlgItem(4242), nullptr);
+    // Unbound controls come back as objects of their own class, so the usual
+    // cast of GetDlgItem's result is sound; bound ones as the bound member.
+    EXPECT_NE(dynamic_cast<CButton*>(page->GetDlgItem(1006)), nullptr);
+    EXPECT_NE(dynamic_cast<CStatic*>(page->GetDlgItem(1069)), nullptr);
+    EXPECT_NE(dynamic_cast<CStatic*>(page->GetDlgItem(3492)), nullptr);
+    EXPECT_EQ(page->GetDlgItem(1067), &page->path_edit);
+    EXPECT_EQ(page->GetDlgItem(1006), page->GetDlgItem(1006));
     // Ids are looked up among a dialog's own controls, not its pages'.
     EXPECT_EQ(window->GetDlgItem(1005), nullptr);
 }
