@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <new>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,6 +50,11 @@ struct saved_input {
     std::string harness;
     fs::path file;
 };
+
+// How ctest and gtest name an input: its harness and file name.
+void PrintTo(const saved_input& input, std::ostream* out) {
+    *out << input.harness << '/' << input.file.filename().string();
+}
 
 entry_function entry_of(const std::string& harness) {
     if (harness == "open_package") return fuzz_entry::open_package;
