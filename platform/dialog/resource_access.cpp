@@ -1,5 +1,7 @@
 #include "resource_access.h"
 
+#include "system/text_conversion.h"
+
 namespace {
 
 // What windows load from before the program registers its resources.
@@ -41,70 +43,6 @@ BOOL LoadString(UINT id, std::u16string& text) {
     return TRUE;
 }
 
-std::string to_utf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+std::string to_utf8(std::u16string_view text) { return sys::utf16_to_utf8(text); }
 
-std::u16string to_utf16(std::string_view utf8) {
-    std::u16string out;
-    out.reserve(utf8.size());
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const unsigned char lead = byte(i);
-        int extra = 0;
-        char32_t c = 0;
-        char32_t min = 0;
-        if (lead < 0x80) { c = lead; }
-        else if ((lead & 0xE0) == 0xC0) { c = lead & 0x1F; extra = 1; min = 0x80; }
-        else if ((lead & 0xF0) == 0xE0) { c = lead & 0x0F; extra = 2; min = 0x800; }
-        else if ((lead & 0xF8) == 0xF0) { c = lead & 0x07; extra = 3; min = 0x10000; }
-        else { out += u'\xFFFD'; ++i; continue; }
-        std::size_t j = i + 1;
-        bool ok = true;
-        for (int k = 0; k < extra; ++k, ++j) {
-            if (j >= utf8.size() || (byte(j) & 0xC0) != 0x80) { ok = false; break; }
-            c = (c << 6) | (byte(j) & 0x3F);
-        }
-        if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            out += u'\xFFFD';
-            i = ok ? j : std::max(j, i + 1);
-            continue;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-        i = j;
-    }
-    return out;
-}
+std::u16string to_utf16(std::string_view utf8) { return sys::utf8_to_utf16(utf8); }

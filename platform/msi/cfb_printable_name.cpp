@@ -1,5 +1,6 @@
 #include "msi/cfb_format.h"
 #include "msi/stream_name.h"
+#include "system/text_conversion.h"
 
 #include <cstdio>
 
@@ -7,35 +8,23 @@ namespace msi::cfb {
 
 std::string printable_name(const std::u16string& stored) {
     std::u16string name = decode_stream_name(stored);
-    std::string out;
+    std::u16string shown;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        std::uint32_t c = name[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-            name[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (name[++i] - 0xDC00);
+        const char16_t c = name[i];
+        const bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+                          name[i + 1] < 0xE000;
+        if (pair) {
+            shown += c;
+            shown += name[++i];
         } else if (c < 0x20 || (c >= 0xD800 && c < 0xE000)) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
-            out += buf;
-            continue;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            shown.append(buf, buf + 6);
         } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
+            shown += c;
         }
     }
-    return out;
+    return sys::utf16_to_utf8(shown);
 }
 
 }  // namespace msi::cfb

@@ -1,6 +1,7 @@
 #include "msi/sql_tokenizer.h"
 
 #include "msi/automation_error.h"
+#include "system/text_conversion.h"
 
 namespace msi::sql {
 
@@ -16,24 +17,6 @@ bool is_name_start(char16_t c) {
 }
 bool is_name_part(char16_t c) { return is_name_start(c) || is_digit(c) || c == u'.'; }
 
-void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 void syntax_error(const std::string& message) {
@@ -44,19 +27,10 @@ std::string quoted_for_message(std::u16string_view text) {
     constexpr std::size_t limit = 40;
     const bool shortened = text.size() > limit;
     if (shortened) text = text.substr(0, limit);
-    std::string out = "'";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;  // a lone surrogate
-        } else if (c < 0x20) {
-            c = u'?';  // keep messages on one line
-        }
-        append_utf8(out, c);
-    }
+    std::u16string shown(text);
+    for (char16_t& c : shown)
+        if (c < 0x20) c = u'?';  // keep messages on one line
+    std::string out = "'" + sys::utf16_to_utf8(shown);
     out += shortened ? "...'" : "'";
     return out;
 }
