@@ -72,7 +72,6 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, const std::
             e.refs = refs;
             e.used = true;
             offset += length;
-            result.index_.emplace(e.bytes, id);  // a duplicate keeps the first id for lookups
         } else {
             result.free_ids_.push_back(id);
         }
@@ -149,7 +148,16 @@ std::uint32_t string_pool::reference_count(std::uint32_t id) const {
     return contains(id) ? entries_[id].refs : 0;
 }
 
+void string_pool::ensure_index() const {
+    if (index_ready_) return;
+    index_.reserve(entries_.size());
+    for (std::uint32_t id = 1; id < id_limit(); ++id)
+        if (entries_[id].used) index_.emplace(entries_[id].bytes, id);  // a duplicate keeps the first id
+    index_ready_ = true;
+}
+
 std::optional<std::uint32_t> string_pool::find_bytes(std::string_view bytes) const {
+    ensure_index();
     auto it = index_.find(std::string(bytes));
     if (it == index_.end()) return std::nullopt;
     return it->second;
@@ -228,8 +236,10 @@ void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts)
 void string_pool::free_id(std::uint32_t id) {
     entry& e = entries_[id];
     // The last cell let go: the id becomes free for the next new string.
-    auto it = index_.find(e.bytes);
-    if (it != index_.end() && it->second == id) index_.erase(it);
+    if (index_ready_) {
+        auto it = index_.find(e.bytes);
+        if (it != index_.end() && it->second == id) index_.erase(it);
+    }
     e = entry{};
     free_ids_.push_back(id);
     std::push_heap(free_ids_.begin(), free_ids_.end(), std::greater<>());

@@ -73,13 +73,17 @@ private:
         bool used = false;  // holds a string (possibly with a stored count of 0)
     };
     void free_id(std::uint32_t id);
+    // The text index is built on the first lookup: a database that is only
+    // read by id (a transform's reference, say) never pays for it.
+    void ensure_index() const;
 
     int code_page_ = 0;
     int stored_width_ = 2;
     bool dirty_ = false;
     std::vector<entry> entries_;  // entries_[0] is the null string
     std::vector<std::uint32_t> free_ids_;
-    std::unordered_map<std::string, std::uint32_t> index_;  // bytes -> id, no duplicates
+    mutable std::unordered_map<std::string, std::uint32_t> index_;  // bytes -> id, no duplicates
+    mutable bool index_ready_ = false;
 };
 
 }  // namespace msi
