@@ -1,5 +1,6 @@
-// Window tests of the main window and start-up: real wxWidgets windows, so
-// the program needs a display (xvfb-run) and starts the toolkit first.
+// The main() of test programs that open the program's real windows: they need
+// a display (xvfb-run), start the toolkit first and load the program's own
+// resources.
 #include "dialog/afxwin.h"
 #include "resources/program_resources.h"
 
