@@ -22,5 +22,6 @@ else
     echo "run-tests.sh: ../shared/oracle/msi-oracle is missing; tests that use it will fail" >&2
 fi
 
+# A test that hangs fails after --timeout seconds instead of holding the run.
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --test-dir "$build" --output-on-failure -j"$jobs"
+    ctest --test-dir "$build" --output-on-failure --timeout 900 -j"$jobs"

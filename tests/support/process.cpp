@@ -1,6 +1,8 @@
 #include "support/process.h"
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -54,7 +56,28 @@ process_result run_process(const std::vector<std::string>& argv,
     int fds[2] = {out_pipe[0], err_pipe[0]};
     std::string* sinks[2] = {&result.out, &result.err};
     char buffer[65536];
-    while (fds[0] >= 0 || fds[1] >= 0) {
+    // Reads whatever is waiting; closes a pipe at its end.
+    auto read_available = [&](int i) {
+        for (;;) {
+            ssize_t got = ::read(fds[i], buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(got));
+                continue;
+            }
+            if (got < 0 && errno == EINTR) continue;
+            if (got == 0 || errno != EAGAIN) close_fd(fds[i]);
+            return;
+        }
+    };
+    for (int fd : fds) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+
+    // The program's end, not the pipes' end, finishes the run: programs such
+    // as Wine leave background processes behind that inherited the pipes and
+    // keep them open long after the program itself has exited.
+    const auto deadline = std::chrono::steady_clock::now() + process_time_limit;
+    int status = 0;
+    bool exited = false;
+    while (!exited) {
         pollfd p[2];
         int n = 0;
         int index[2];
@@ -63,24 +86,31 @@ process_result run_process(const std::vector<std::string>& argv,
                 p[n] = {fds[i], POLLIN, 0};
                 index[n++] = i;
             }
-        if (::poll(p, n, -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (int k = 0; k < n; ++k) {
-            if (!(p[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            ssize_t got = ::read(fds[index[k]], buffer, sizeof buffer);
-            if (got > 0)
-                sinks[index[k]]->append(buffer, static_cast<std::size_t>(got));
-            else if (got == 0 || errno != EINTR)
-                close_fd(fds[index[k]]);
+        if (::poll(p, n, 100) < 0 && errno != EINTR) break;
+        for (int k = 0; k < n; ++k)
+            if (p[k].revents & (POLLIN | POLLHUP | POLLERR)) read_available(index[k]);
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            exited = true;
+        } else if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            close_fd(fds[0]);
+            close_fd(fds[1]);
+            throw std::runtime_error("run_process: " + argv[0] + " did not finish within " +
+                                     std::to_string(process_time_limit.count()) + " s; stopped it");
         }
     }
+    // What the program wrote before it exited is in the pipes now.
+    for (int i = 0; i < 2; ++i)
+        if (fds[i] >= 0) read_available(i);
     close_fd(fds[0]);
     close_fd(fds[1]);
 
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (!exited) {
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
     }
     if (WIFEXITED(status))
         result.exit_code = WEXITSTATUS(status);
