@@ -34,8 +34,10 @@ void prepare_prefix() {
         ::flock(fd, LOCK_EX);
         if (!std::filesystem::exists(marker)) {
             // Without arguments the oracle creates the prefix and prints its usage.
+            // Its usage text means Wine ran a program in the new prefix; the
+            // registry files appear later, when the wine server saves them.
             auto r = run_process({msi_oracle_path().string()});
-            if (std::filesystem::exists(prefix / "system.reg")) {
+            if (std::filesystem::is_directory(prefix) && (r.out + r.err).find("usage:") != std::string::npos) {
                 int m = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
                 if (m >= 0) ::close(m);
             } else {
