@@ -3,6 +3,7 @@
 #include "msi/automation_error.h"
 #include "msi/code_page.h"
 #include "msi/database.h"
+#include "msi/row_prefilter.h"
 #include "msi/table.h"
 
 #include <climits>
@@ -112,7 +113,9 @@ void query::execute(const Record* params) {
 
 void query::run_select(const std::vector<sql::value>& params) {
     const auto& select = std::get<sql::select_statement>(statement_);
+    const row_prefilter prefilter(*db_, *table_, select.where.get(), params);
     for (std::size_t r = 0; r < table_->row_count(); ++r) {
+        if (!prefilter.admits(r)) continue;
         auto reader = [&](const std::u16string& name) { return read_cell(r, static_cast<std::size_t>(table_->column_index(name))); };
         if (!sql::matches(select.where.get(), reader, params)) continue;
         auto record = std::make_shared<Record>(static_cast<int>(selected_columns_.size()));
@@ -134,7 +137,9 @@ void query::run_update(const std::vector<sql::value>& params) {
     // Every new value is worked out and checked before the first cell
     // changes, so a statement that fails leaves the table as it was.
     std::vector<change> changes;
+    const row_prefilter prefilter(*db_, *table_, update.where.get(), params);
     for (std::size_t r = 0; r < table_->row_count(); ++r) {
+        if (!prefilter.admits(r)) continue;
         auto reader = [&](const std::u16string& name) { return read_cell(r, static_cast<std::size_t>(table_->column_index(name))); };
         if (!sql::matches(update.where.get(), reader, params)) continue;
         for (const sql::assignment& a : update.assignments) {

@@ -95,6 +95,13 @@ bool table::has_key(const row& values, std::size_t except) const {
     return false;
 }
 
+std::size_t table::find(const row& values) const {
+    if (key_columns_.empty() || values.size() != columns_.size()) return npos;
+    const std::size_t at = lower_bound(values.data());
+    if (at < row_count_ && !key_less(values.data(), cells_.data() + at * columns_.size())) return at;
+    return npos;
+}
+
 void table::set_cell(std::size_t row_index, std::size_t column_index, std::uint32_t stored) {
     if (row_index >= row_count_ || column_index >= columns_.size()) throw std::out_of_range("cell index");
     cells_[row_index * columns_.size() + column_index] = stored;

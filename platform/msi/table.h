@@ -67,6 +67,10 @@ public:
     std::size_t insert(row values);
     // True when another row has the same key values as `values`, ignoring `except`.
     bool has_key(const row& values, std::size_t except = static_cast<std::size_t>(-1)) const;
+    // The first row whose key values are those of `values` (a whole row, of
+    // which only the key cells count), or npos.
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::size_t find(const row& values) const;
     // Restores the order by stored key values.
     void sort_rows();
 

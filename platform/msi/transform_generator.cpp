@@ -4,6 +4,7 @@
 #include "msi/code_page.h"
 #include "msi/database.h"
 #include "msi/stream_name.h"
+#include "msi/string_id_map.h"
 
 #include <algorithm>
 #include <map>
@@ -161,46 +162,123 @@ bool same_cell(side& now, const table& t, std::size_t row, side& before, const t
     return now.binary_data(t, row) == before.binary_data(r, ref_row);
 }
 
+// Cell equality for two ways of comparing: by text or bytes through `side`,
+// or by stored values with string ids translated (same code page only).
+class cell_comparison {
+public:
+    cell_comparison(side& now, const table& t, side& before, const table& r, string_id_map* ids)
+        : now_(now), t_(t), before_(before), r_(r), ids_(ids) {}
+
+    bool same(std::size_t row, std::size_t ref_row, std::size_t col) {
+        if (!ids_) return same_cell(now_, t_, row, before_, r_, ref_row, col);
+        const std::uint32_t a = t_.cell(row, col), b = r_.cell(ref_row, col);
+        switch (t_.columns()[col].cell_kind()) {
+        case column::kind::string: return (*ids_)(a) == b;
+        case column::kind::binary:
+            return (a == null_cell) == (b == null_cell) &&
+                   (a == null_cell || same_cell(now_, t_, row, before_, r_, ref_row, col));
+        default: return a == b;
+        }
+    }
+
+private:
+    side& now_;
+    const table& t_;
+    side& before_;
+    const table& r_;
+    string_id_map* ids_;
+};
+
 // A table without primary key has no rows a record could name: it may only
 // stay as it was.
-void check_unchanged(side& now, table& t, side& before, table& r) {
+void check_unchanged(table& t, table& r, cell_comparison& cells) {
     bool same = t.row_count() == r.row_count() && t.columns().size() == r.columns().size();
     for (std::size_t row = 0; same && row < t.row_count(); ++row)
-        for (std::size_t c = 0; same && c < t.columns().size(); ++c) same = same_cell(now, t, row, before, r, row, c);
+        for (std::size_t c = 0; same && c < t.columns().size(); ++c) same = cells.same(row, row, c);
     if (!same) inexpressible("Table " + in_quotes(t.name()) + " has no primary key and its rows changed.");
 }
 
-void compare_rows(side& now, table& t, side& before, table& r, transform_table& out) {
-    if (t.key_count() == 0) return check_unchanged(now, t, before, r);
+[[noreturn]] void duplicate_key(const table& t) {
+    inexpressible("Table " + in_quotes(t.name()) + " holds two rows with the same primary key.");
+}
+
+// The update of a matched row, if any of its non-key cells changed.
+void compare_matched_row(side& now, table& t, std::size_t row, std::size_t ref_row, std::size_t shared_columns,
+                         cell_comparison& cells, transform_table& out) {
+    const std::size_t n = t.columns().size();
+    auto differs = [&](std::size_t c) {
+        if (t.columns()[c].is_key()) return false;
+        return c < shared_columns ? !cells.same(row, ref_row, c) : t.cell(row, c) != null_cell;
+    };
+    // Most rows are unchanged: find the first difference before allocating.
+    std::size_t first = 0;
+    while (first < n && !differs(first)) ++first;
+    if (first == n) return;
+    std::vector<bool> changed(n, false);
+    changed[first] = true;
+    for (std::size_t c = first + 1; c < n; ++c) changed[c] = differs(c);
+    transform_operation op = now.whole_row(t, row, transform_operation::kind::update);
+    op.changed = std::move(changed);
+    out.operations.push_back(std::move(op));
+}
+
+// Rows matched by the text or bytes of their keys.
+void compare_rows_by_value(side& now, table& t, side& before, table& r, transform_table& out) {
+    cell_comparison cells(now, t, before, r, nullptr);
+    if (t.key_count() == 0) return check_unchanged(t, r, cells);
     auto ref_rows = before.rows_by_key(r);
     std::set<std::vector<std::string>> seen;
-    const std::size_t shared_columns = r.columns().size();
     for (std::size_t row = 0; row < t.row_count(); ++row) {
         auto k = now.key(t, row);
-        if (!seen.insert(k).second)
-            inexpressible("Table " + in_quotes(t.name()) + " holds two rows with the same primary key.");
+        if (!seen.insert(k).second) duplicate_key(t);
         auto found = ref_rows.find(k);
         if (found == ref_rows.end()) {
             out.operations.push_back(now.whole_row(t, row, transform_operation::kind::add));
             continue;
         }
-        std::vector<bool> changed(t.columns().size(), false);
-        bool any = false;
-        for (std::size_t c = 0; c < t.columns().size(); ++c) {
-            if (t.columns()[c].is_key()) continue;
-            bool same = c < shared_columns ? same_cell(now, t, row, before, r, found->second, c)
-                                           : now.comparable(t, row, c) == "n";
-            if (!same) changed[c] = any = true;
-        }
-        if (any) {
-            transform_operation op = now.whole_row(t, row, transform_operation::kind::update);
-            op.changed = std::move(changed);
-            out.operations.push_back(std::move(op));
-        }
+        compare_matched_row(now, t, row, found->second, r.columns().size(), cells, out);
         ref_rows.erase(found);
     }
     for (const auto& [k, ref_row] : ref_rows)
         out.operations.push_back(before.whole_row(r, ref_row, transform_operation::kind::remove));
+}
+
+bool same_key(const table& t, std::size_t a, const table& u, std::size_t b) {
+    for (std::size_t c = 0; c < t.columns().size(); ++c)
+        if (t.columns()[c].is_key() && t.cell(a, c) != u.cell(b, c)) return false;
+    return true;
+}
+
+// Rows matched by stored key values, the target's string ids translated into
+// the reference's pool: both tables are sorted by stored key, so each lookup
+// is a binary search over integers, and rows with equal keys sit side by side.
+void compare_rows_by_id(side& now, table& t, side& before, table& r, string_id_map& ids, transform_table& out) {
+    cell_comparison cells(now, t, before, r, &ids);
+    if (t.key_count() == 0) return check_unchanged(t, r, cells);
+    for (std::size_t row = 1; row < r.row_count(); ++row)
+        if (same_key(r, row - 1, r, row)) duplicate_key(r);
+    std::vector<bool> matched(r.row_count(), false);
+    table::row key(r.columns().size(), null_cell);
+    for (std::size_t row = 0; row < t.row_count(); ++row) {
+        if (row > 0 && same_key(t, row - 1, t, row)) duplicate_key(t);
+        bool known = true;
+        for (std::size_t c = 0; c < t.columns().size(); ++c) {
+            if (!t.columns()[c].is_key()) continue;
+            std::uint32_t v = t.cell(row, c);
+            if (t.columns()[c].cell_kind() == column::kind::string) v = ids(v);
+            if (v == string_id_map::absent) known = false;
+            key[c] = v;
+        }
+        const std::size_t ref_row = known ? r.find(key) : table::npos;
+        if (ref_row == table::npos) {
+            out.operations.push_back(now.whole_row(t, row, transform_operation::kind::add));
+            continue;
+        }
+        matched[ref_row] = true;
+        compare_matched_row(now, t, row, ref_row, r.columns().size(), cells, out);
+    }
+    for (std::size_t ref_row = 0; ref_row < r.row_count(); ++ref_row)
+        if (!matched[ref_row]) out.operations.push_back(before.whole_row(r, ref_row, transform_operation::kind::remove));
 }
 
 // Catalog records that declare columns `first`.. of `t`; a new table's
@@ -225,6 +303,9 @@ std::optional<transform_content> compare_databases(database& target, database& r
     content.code_page = code_page_changed ? target.code_page() : reference.code_page();
     side now(target, content.code_page, code_page_changed);
     side before(reference, content.code_page, code_page_changed);
+    // With one code page, rows compare by stored values and translated ids.
+    std::optional<string_id_map> ids;
+    if (!code_page_changed) ids.emplace(target.strings(), reference.strings());
 
     transform_table tables{u"_Tables", catalog_tables_columns(), {}};
     transform_table columns{u"_Columns", catalog_columns_columns(), {}};
@@ -251,7 +332,8 @@ std::optional<transform_content> compare_databases(database& target, database& r
             table& r = reference.get_table(name);
             std::size_t appended = check_schema(t, r);
             declare_columns(t, t.columns().size() - appended, false, content.code_page, columns);
-            compare_rows(now, t, before, r, out);
+            if (ids) compare_rows_by_id(now, t, before, r, *ids, out);
+            else compare_rows_by_value(now, t, before, r, out);
         }
         if (!out.operations.empty()) changed_tables.push_back(std::move(out));
     }

@@ -108,3 +108,31 @@ TEST_F(EngineQuery, BadStatementsNameWhatWasWrong) {
     EXPECT_EQ(error_of([&] { msi::Record(1).StringData(2); }), msi::E_INVALIDARG);
     EXPECT_NE(error_of([&] { msi::create_installer()->OpenDatabase((dir_ / "q.msi").u16string(), 3); }), 0);
 }
+
+TEST_F(EngineQuery, EqualityOnAStringColumnFindsTheSameRowsAndErrorsAsAFullScan) {
+    // Rows are first picked by the stored bytes of `Name = 'text'`; what the
+    // rest of the condition sees, and raises, must not change.
+    auto keys = [&](const std::u16string& sql) { return select_all(*db_, sql); };
+    const std::vector<std::string> shared{"reg1", "reg2"};
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE Name = 'Shared'"), shared);
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE 'Shared' = Name"), shared);
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE Name = 'shared'"), std::vector<std::string>{});
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE Name = 'Shared' AND Value = 'two'"),
+              std::vector<std::string>{"reg2"});
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE Name = 'Nobody' OR Value = '#8'"),
+              std::vector<std::string>{"reg3"});
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE Name = ''"), std::vector<std::string>{});
+
+    // A string compared with an integer is an error for the rows that reach
+    // the comparison, and only for them.
+    const msi::hresult mismatch = msi::hresult_from_win32(msi::ERROR_BAD_QUERY_SYNTAX);
+    EXPECT_EQ(error_of([&] { keys(u"SELECT Registry FROM Registry WHERE Name = 'Shared' AND Value = 5"); }), mismatch);
+    EXPECT_EQ(error_of([&] { keys(u"SELECT Registry FROM Registry WHERE Value = 5 AND Name = 'Nobody'"); }), mismatch);
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE Name = 'Nobody' AND Value = 5"), std::vector<std::string>{});
+
+    // Updates pick their rows the same way, and text the code page cannot
+    // hold matches nothing rather than failing.
+    execute(*db_, u"UPDATE Registry SET Value = ? WHERE Name = ?", {u"three", u"Shared"});
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE Value = 'three'"), shared);
+    EXPECT_EQ(keys(u"SELECT Registry FROM Registry WHERE Name = '\u65E5\u672C'"), std::vector<std::string>{});
+}
