@@ -55,7 +55,7 @@ std::shared_ptr<database> database::open(const std::filesystem::path& path, bool
             invalid_package("The installer database has no string pool.");
         std::vector<std::uint8_t> data;
         if (db->file_->has_stream(data_name)) data = db->file_->read_stream(data_name);
-        db->strings_ = string_pool::load(db->file_->read_stream(pool_name), data);
+        db->strings_ = string_pool::load(db->file_->read_stream(pool_name), std::move(data));
         db->load_catalog();
     } catch (const automation_error& e) {
         throw automation_error(e.code(), "'" + path.string() + "': " + e.what());
@@ -185,7 +185,7 @@ cell_value database::cell(const table& t, std::size_t row, std::size_t column) c
 
 std::string database::cell_bytes(const table& t, std::size_t row, std::size_t column) const {
     cell_value v = cell(t, row, column);
-    return v.type == cell_value::kind::string ? strings_.bytes(v.string_id) : std::string();
+    return v.type == cell_value::kind::string ? std::string(strings_.bytes(v.string_id)) : std::string();
 }
 
 std::u16string database::cell_text(const table& t, std::size_t row, std::size_t column) const {

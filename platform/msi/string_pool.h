@@ -4,10 +4,10 @@
 // cells that refer to it. Strings are kept as the stored code-page bytes, so
 // strings nobody touches are written back byte for byte.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace msi {
@@ -15,18 +15,30 @@ namespace msi {
 class string_pool {
 public:
     explicit string_pool(int code_page = 0);
+    // Entries point into buffers the pool owns: a pool moves, it is not copied.
+    string_pool(string_pool&&) = default;
+    string_pool& operator=(string_pool&&) = default;
+    string_pool(const string_pool&) = delete;
+    string_pool& operator=(const string_pool&) = delete;
 
     // Parses the two streams. Raises automation_error (ERROR_INSTALL_PACKAGE_INVALID)
     // for a pool that disagrees with its data or declares an unknown code page.
-    static string_pool load(const std::vector<std::uint8_t>& pool, const std::vector<std::uint8_t>& data);
+    // The data buffer becomes the pool's storage (pass it with std::move to
+    // spare a copy).
+    static string_pool load(const std::vector<std::uint8_t>& pool, std::vector<std::uint8_t> data);
 
     struct streams {
         std::vector<std::uint8_t> pool;
         std::vector<std::uint8_t> data;
     };
     // Both streams as they are to be stored; trailing free ids are left out and
-    // the 3-byte flag is set exactly when reference_width() is 3.
-    streams save() const;
+    // the 3-byte flag is set exactly when reference_width() is 3. The pool keeps
+    // what it returns and, next time, patches only the ids changed since; the
+    // result is always byte for byte what encode() gives. Valid until the next
+    // call that changes the pool.
+    const streams& save();
+    // Both streams encoded afresh from every id (what save() must equal).
+    streams encode() const;
 
     int code_page() const { return code_page_; }
     // Width of a string reference in table streams, as the loaded header said.
@@ -43,8 +55,9 @@ public:
     std::uint32_t id_limit() const { return static_cast<std::uint32_t>(entries_.size()); }
     // True for an id that holds a string (id 0, the null string, does not).
     bool contains(std::uint32_t id) const;
-    // The stored bytes of a string; raises automation_error for an id without one.
-    const std::string& bytes(std::uint32_t id) const;
+    // The stored bytes of a string; raises automation_error for an id without
+    // one. The view stays valid as long as the pool, even once the id is freed.
+    std::string_view bytes(std::uint32_t id) const;
     std::u16string text(std::uint32_t id) const;
     std::uint32_t reference_count(std::uint32_t id) const;
 
@@ -68,11 +81,60 @@ public:
 
 private:
     struct entry {
-        std::string bytes;
+        const char* text = nullptr;  // into data_ or arena_, never moved
+        std::uint32_t length = 0;
         std::uint32_t refs = 0;
-        bool used = false;  // holds a string (possibly with a stored count of 0)
+        bool used = false;     // holds a string (possibly with a stored count of 0)
+        bool touched = false;  // changed since the last save(), listed in touched_
+        std::string_view view() const { return {text, length}; }
     };
+    // Strings added after loading: chunks that are never reallocated, so
+    // entries (and views handed out) stay put.
+    class arena {
+    public:
+        const char* store(std::string_view bytes);
+
+    private:
+        std::vector<std::unique_ptr<char[]>> chunks_;  // the last one is open
+        std::size_t used_ = 0;                         // of the open chunk
+        std::vector<std::unique_ptr<char[]>> big_;     // one string each
+    };
+    // Ids by stored bytes: open addressing with linear probing over
+    // (hash, id) slots, id 0 marking an empty slot. One id per distinct
+    // string; with duplicates the first id is the one found.
+    class text_index {
+    public:
+        void reserve(std::size_t count);
+        std::optional<std::uint32_t> find(std::string_view bytes, std::uint64_t hash,
+                                          const std::vector<entry>& entries) const;
+        // Adds the id unless its bytes are indexed already.
+        void insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries);
+        // Removes the id if it is the one indexed for its bytes.
+        void erase(std::uint32_t id, std::uint64_t hash);
+
+    private:
+        struct slot {
+            std::uint32_t hash = 0;
+            std::uint32_t id = 0;
+        };
+        std::vector<slot> slots_;  // size a power of two, at most half full
+        std::size_t count_ = 0;
+    };
+    // The streams last returned by save(), and where each id sits in them.
+    struct image {
+        bool valid = false;
+        std::uint32_t highest = 0;               // ids 1..highest have a slot
+        std::vector<std::uint32_t> slot_at;      // by id: offset of its slot in out.pool
+        std::vector<std::uint32_t> data_at;      // by id: offset of its bytes in out.data
+        streams out;
+    };
+
+    void touch(std::uint32_t id);
     void free_id(std::uint32_t id);
+    std::uint32_t highest_used() const;
+    std::uint32_t header() const;
+    void encode_into(image& to) const;
+    bool patch_image();
     // The text index is built on the first lookup: a database that is only
     // read by id (a transform's reference, say) never pays for it.
     void ensure_index() const;
@@ -81,8 +143,12 @@ private:
     int stored_width_ = 2;
     bool dirty_ = false;
     std::vector<entry> entries_;  // entries_[0] is the null string
+    std::vector<std::uint8_t> data_;  // the loaded _StringData, which loaded entries point into
+    arena arena_;
     std::vector<std::uint32_t> free_ids_;
-    mutable std::unordered_map<std::string, std::uint32_t> index_;  // bytes -> id, no duplicates
+    std::vector<std::uint32_t> touched_;
+    image saved_;
+    mutable text_index index_;
     mutable bool index_ready_ = false;
 };
 
