@@ -131,6 +131,21 @@ std::size_t table::row_width(int string_reference_width) const {
     return width;
 }
 
+namespace {
+
+// One column of a column-major table stream: `count` little-endian values of
+// W bytes each, stored `stride` cells apart.
+template <int W>
+void read_column(const std::uint8_t* from, std::size_t count, std::uint32_t* to, std::size_t stride) {
+    for (std::size_t r = 0; r < count; ++r, from += W, to += stride) {
+        std::uint32_t v = 0;
+        for (int k = W; k-- > 0;) v = (v << 8) | from[k];
+        *to = v;
+    }
+}
+
+}  // namespace
+
 void table::read_stream(const std::vector<std::uint8_t>& data, int string_reference_width) {
     cells_.clear();
     row_count_ = 0;
@@ -145,12 +160,13 @@ void table::read_stream(const std::vector<std::uint8_t>& data, int string_refere
     row_count_ = count;
     std::size_t base = 0;
     for (std::size_t c = 0; c < columns_.size(); ++c) {
-        int w = columns_[c].width(string_reference_width);
-        for (std::size_t r = 0; r < count; ++r) {
-            const std::uint8_t* p = data.data() + base + r * static_cast<std::size_t>(w);
-            std::uint32_t v = 0;
-            for (int k = w; k-- > 0;) v = (v << 8) | p[k];
-            cells_[r * n + c] = v;
+        const int w = columns_[c].width(string_reference_width);
+        const std::uint8_t* from = data.data() + base;
+        std::uint32_t* to = cells_.data() + c;
+        switch (w) {
+            case 2: read_column<2>(from, count, to, n); break;
+            case 3: read_column<3>(from, count, to, n); break;
+            default: read_column<4>(from, count, to, n); break;
         }
         base += count * static_cast<std::size_t>(w);
     }
