@@ -43,7 +43,7 @@ std::uint64_t hash_bytes(std::string_view bytes) {
 std::size_t slot_bytes(bool used, std::uint32_t length) {
     return used && length >= long_string_bytes ? 8 : 4;
 }
-void write_slot(std::uint8_t* at, bool used, std::uint32_t length, std::uint32_t refs) {
+inline void write_slot(std::uint8_t* at, bool used, std::uint32_t length, std::uint32_t refs) {
     if (!used) {
         write_u32(at, 0);
         return;
@@ -162,10 +162,14 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
     result.data_ = std::move(data);
     const std::vector<std::uint8_t>& stored = result.data_;
     const char* text = reinterpret_cast<const char*>(stored.data());
-    result.entries_.reserve(pool.size() / 4);
+    // At most one entry a slot (the null string takes the header's place);
+    // cut to the real count at the end.
+    std::vector<entry>& entries = result.entries_;
+    entries.resize(pool.size() / 4);
+    std::uint32_t id = 1;
 
     std::size_t offset = 0;  // into the data
-    for (std::size_t at = 4; at < pool.size();) {
+    for (std::size_t at = 4; at < pool.size(); ++id) {
         std::uint32_t length = read_u16(&pool[at]);
         std::uint32_t refs = read_u16(&pool[at + 2]);
         at += 4;
@@ -175,8 +179,7 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
             length = read_u32(&pool[at]);
             at += 4;
         }
-        auto id = static_cast<std::uint32_t>(result.entries_.size());
-        entry& e = result.entries_.emplace_back();
+        entry& e = entries[id];
         if (length != 0) {
             if (length > stored.size() - offset) bad_pool("string " + std::to_string(id) + " reaches past the string data");
             e.text = text + offset;
@@ -189,7 +192,8 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
         }
     }
     if (offset != stored.size()) bad_pool("the string data is longer than the pool describes");
-    std::make_heap(result.free_ids_.begin(), result.free_ids_.end(), std::greater<>());
+    entries.resize(id);
+    // The free ids went in ascending, which is already a smallest-first heap.
     return result;
 }
 
@@ -217,21 +221,34 @@ void string_pool::encode_into(image& to) const {
     to.highest = highest;
     to.out.pool.resize(pool_size);
     to.out.data.resize(data_size);
-    to.slot_at.assign(highest + 1, 0);
-    to.data_at.assign(highest + 1, 0);
+    to.slot_at.resize(highest + 1);
+    to.data_at.resize(highest + 1);
     write_u32(to.out.pool.data(), header());
+    std::uint8_t* pool = to.out.pool.data();
+    std::uint8_t* data = to.out.data.data();
     std::size_t slot_at = 4;
     std::size_t data_at = 0;
+    // Strings that lie one after the other in storage (all the loaded ones,
+    // usually) are copied as one run.
+    const char* run = nullptr;
+    std::size_t run_length = 0;
     for (std::uint32_t id = 1; id <= highest; ++id) {
         const entry& e = entries_[id];
         to.slot_at[id] = static_cast<std::uint32_t>(slot_at);
         to.data_at[id] = static_cast<std::uint32_t>(data_at);
-        write_slot(&to.out.pool[slot_at], e.used, e.length, e.refs);
+        write_slot(pool + slot_at, e.used, e.length, e.refs);
         slot_at += slot_bytes(e.used, e.length);
-        if (e.length != 0) std::memcpy(&to.out.data[data_at], e.text, e.length);
+        if (e.length == 0) continue;
+        if (e.text != run + run_length) {
+            if (run_length != 0) std::memcpy(data + data_at - run_length, run, run_length);
+            run = e.text;
+            run_length = 0;
+        }
+        run_length += e.length;
         data_at += e.length;
     }
-    to.valid = true;
+    if (run_length != 0) std::memcpy(data + data_at - run_length, run, run_length);
+    to.valid = data_size <= 0xFFFFFFFFu && pool_size <= 0xFFFFFFFFu;  // offsets are kept in 32 bits
 }
 
 string_pool::streams string_pool::encode() const {
@@ -246,7 +263,12 @@ string_pool::streams string_pool::encode() const {
 bool string_pool::patch_image() {
     image& im = saved_;
     const std::uint32_t old_highest = im.highest;
-    const std::uint32_t new_highest = highest_used();
+    // Ids past the old highest are free unless touched since: no need to
+    // scan the trailing free ids again.
+    std::uint32_t new_highest = old_highest;
+    for (std::uint32_t id : touched_)
+        if (entries_[id].used) new_highest = std::max(new_highest, id);
+    while (new_highest > 0 && !entries_[new_highest].used) --new_highest;
     const auto old_length = [&](std::uint32_t id) -> std::uint32_t {
         return read_u16(&im.out.pool[im.slot_at[id]]);  // a free slot reads 0
     };
@@ -285,8 +307,15 @@ bool string_pool::patch_image() {
         std::vector<std::uint8_t> data;
         data.reserve(static_cast<std::size_t>(static_cast<std::int64_t>(im.out.data.size()) + growth));
         std::size_t copied = 0;  // old data up to here is in `data`
-        std::int64_t shift = 0;
+        // Offsets move by the sum of the length changes before them (modulo
+        // 2^32, so a shrinking string adds a wrapped-around amount).
+        std::uint32_t shift = 0;
         std::uint32_t shifted = 0;  // data_at is updated up to this id
+        const auto shift_up_to = [&](std::uint32_t last) {
+            std::uint32_t* at = im.data_at.data();
+            for (std::uint32_t later = shifted + 1; later <= last; ++later) at[later] += shift;
+            shifted = last;
+        };
         for (auto it = touched_.begin(); it != end_kept; ++it) {
             const std::uint32_t id = *it;
             const entry& e = entries_[id];
@@ -295,14 +324,11 @@ bool string_pool::patch_image() {
             data.insert(data.end(), im.out.data.begin() + copied, im.out.data.begin() + from);
             data.insert(data.end(), e.text, e.text + e.length);
             copied = to;
-            for (std::uint32_t later = shifted + 1; later <= id; ++later)
-                im.data_at[later] = static_cast<std::uint32_t>(im.data_at[later] + shift);
-            shifted = id;
-            shift += static_cast<std::int64_t>(e.length) - static_cast<std::int64_t>(to - from);
+            shift_up_to(id);
+            shift += e.length - static_cast<std::uint32_t>(to - from);
         }
         data.insert(data.end(), im.out.data.begin() + copied, im.out.data.end());
-        for (std::uint32_t later = shifted + 1; later <= old_highest; ++later)
-            im.data_at[later] = static_cast<std::uint32_t>(im.data_at[later] + shift);
+        shift_up_to(old_highest);
         im.out.data = std::move(data);
     }
 
@@ -340,7 +366,7 @@ void string_pool::touch(std::uint32_t id) {
     dirty_ = true;
     if (!saved_.valid || entries_[id].touched) return;
     if (touched_.size() >= entries_.size() / 4 + 64) {
-        // Most of the pool changed: the next save encodes it afresh.
+        // A large part of the pool changed: the next save encodes it afresh.
         for (std::uint32_t t : touched_) entries_[t].touched = false;
         touched_.clear();
         saved_ = image{};
@@ -364,15 +390,9 @@ void string_pool::mark_saved() {
 
 // ---- reading
 
-bool string_pool::contains(std::uint32_t id) const {
-    return id != 0 && id < entries_.size() && entries_[id].used;
-}
-
-std::string_view string_pool::bytes(std::uint32_t id) const {
-    if (!contains(id))
-        throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
-                               "The database refers to string " + std::to_string(id) + ", which its string pool lacks.");
-    return entries_[id].view();
+void string_pool::missing(std::uint32_t id) {
+    throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
+                           "The database refers to string " + std::to_string(id) + ", which its string pool lacks.");
 }
 
 std::u16string string_pool::text(std::uint32_t id) const {

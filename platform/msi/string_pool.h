@@ -54,10 +54,13 @@ public:
     // One more than the highest id that has a slot.
     std::uint32_t id_limit() const { return static_cast<std::uint32_t>(entries_.size()); }
     // True for an id that holds a string (id 0, the null string, does not).
-    bool contains(std::uint32_t id) const;
+    bool contains(std::uint32_t id) const { return id != 0 && id < entries_.size() && entries_[id].used; }
     // The stored bytes of a string; raises automation_error for an id without
     // one. The view stays valid as long as the pool, even once the id is freed.
-    std::string_view bytes(std::uint32_t id) const;
+    std::string_view bytes(std::uint32_t id) const {
+        if (!contains(id)) missing(id);
+        return entries_[id].view();
+    }
     std::u16string text(std::uint32_t id) const;
     std::uint32_t reference_count(std::uint32_t id) const;
 
@@ -129,6 +132,7 @@ private:
         streams out;
     };
 
+    [[noreturn]] static void missing(std::uint32_t id);
     void touch(std::uint32_t id);
     void free_id(std::uint32_t id);
     std::uint32_t highest_used() const;
