@@ -354,11 +354,14 @@ void database::commit() {
         }
     }
     if (strings_.dirty() || width_changed) {
-        string_pool::streams saved = strings_.save();
-        file_->write_stream(encode_stream_name(u"_StringPool", true), std::move(saved.pool));
-        file_->write_stream(encode_stream_name(u"_StringData", true), std::move(saved.data));
+        const string_pool::streams& saved = strings_.save();
+        file_->write_stream(encode_stream_name(u"_StringPool", true), saved.pool);
+        // Most commits change only counts, which live in the pool stream.
+        if (strings_.data_generation() != stored_data_generation_)
+            file_->write_stream(encode_stream_name(u"_StringData", true), saved.data);
     }
     file_->commit();
+    stored_data_generation_ = strings_.data_generation();
     strings_.mark_saved();
     for (table* t : all) t->set_dirty(false);
 }

@@ -260,7 +260,7 @@ string_pool::streams string_pool::encode() const {
 // Brings the last image up to date by rewriting the slots of the ids touched
 // since and splicing their bytes into the data. False (image unchanged) when
 // a long string is involved: its second slot would shift every later slot.
-bool string_pool::patch_image() {
+bool string_pool::patch_image(bool& data_changed) {
     image& im = saved_;
     const std::uint32_t old_highest = im.highest;
     // Ids past the old highest are free unless touched since: no need to
@@ -295,9 +295,16 @@ bool string_pool::patch_image() {
         growth += static_cast<std::int64_t>(e.length) - was;
         write_slot(&im.out.pool[im.slot_at[*it]], e.used, e.length, e.refs);
     }
+    data_changed = resized || new_highest != old_highest;
     if (!resized) {
-        for (auto it = touched_.begin(); it != end_kept; ++it)
-            if (entries_[*it].length != 0) std::memcpy(&im.out.data[im.data_at[*it]], entries_[*it].text, entries_[*it].length);
+        for (auto it = touched_.begin(); it != end_kept; ++it) {
+            const entry& e = entries_[*it];
+            std::uint8_t* at = e.length != 0 ? &im.out.data[im.data_at[*it]] : nullptr;
+            if (at && std::memcmp(at, e.text, e.length) != 0) {
+                std::memcpy(at, e.text, e.length);
+                data_changed = true;
+            }
+        }
     } else {
         // The slots hold the new lengths now; the old ones are the gaps
         // between the data offsets, which are updated only behind the splice.
@@ -355,7 +362,12 @@ bool string_pool::patch_image() {
 }
 
 const string_pool::streams& string_pool::save() {
-    if (!saved_.valid || !patch_image()) encode_into(saved_);
+    bool data_changed = true;
+    if (!saved_.valid || !patch_image(data_changed)) {
+        encode_into(saved_);
+        data_changed = true;
+    }
+    if (data_changed) ++data_generation_;
     for (std::uint32_t id : touched_)
         if (id < entries_.size()) entries_[id].touched = false;
     touched_.clear();

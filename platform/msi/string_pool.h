@@ -37,6 +37,9 @@ public:
     // result is always byte for byte what encode() gives. Valid until the next
     // call that changes the pool.
     const streams& save();
+    // Counts the saves whose data stream differed from the one before: a
+    // caller that stored the data of one generation need not store it again.
+    std::uint64_t data_generation() const { return data_generation_; }
     // Both streams encoded afresh from every id (what save() must equal).
     streams encode() const;
 
@@ -138,7 +141,7 @@ private:
     std::uint32_t highest_used() const;
     std::uint32_t header() const;
     void encode_into(image& to) const;
-    bool patch_image();
+    bool patch_image(bool& data_changed);
     // The text index is built on the first lookup: a database that is only
     // read by id (a transform's reference, say) never pays for it.
     void ensure_index() const;
@@ -152,6 +155,7 @@ private:
     std::vector<std::uint32_t> free_ids_;
     std::vector<std::uint32_t> touched_;
     image saved_;
+    std::uint64_t data_generation_ = 0;
     mutable text_index index_;
     mutable bool index_ready_ = false;
 };

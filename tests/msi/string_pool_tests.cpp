@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -231,5 +232,47 @@ TEST(StringPool, LookupsSurviveChurnInASmallIndex) {
             for (const auto& [s, id] : m.ids) ASSERT_EQ(pool.find_bytes(s), id);
             if (HasFatalFailure()) return;
         }
+    }
+}
+
+TEST(StringPool, DataGenerationMovesWhenTheDataStreamChangesAndOnlyThen) {
+    // A commit stores the data stream only when its generation moved, so a
+    // change of bytes that kept the generation would be lost from the file.
+    msi::string_pool pool(1252);
+    const std::uint32_t alpha = pool.add_reference_bytes("alpha");
+    const std::uint32_t beta = pool.add_reference_bytes("beta");
+    auto save = [&] {
+        std::vector<std::uint8_t> data = pool.save().data;
+        return std::make_pair(data, pool.data_generation());
+    };
+    auto [data, generation] = save();
+
+    pool.add_reference(alpha);  // counts only
+    pool.release(beta);
+    pool.add_reference_bytes("beta");
+    auto counts_only = save();
+    EXPECT_EQ(counts_only.first, data);
+    EXPECT_EQ(counts_only.second, generation);
+
+    // Every kind of change to the bytes: a string added at the end, one freed
+    // and its id taken by another of the same length, the last one freed.
+    const std::vector<std::function<void()>> byte_changes{
+        [&] { pool.add_reference_bytes("gamma"); },
+        [&] {
+            while (pool.contains(beta)) pool.release(beta);
+            pool.add_reference_bytes("BETA");
+        },
+        [&] {
+            const std::uint32_t last = pool.id_limit() - 1;
+            while (pool.contains(last)) pool.release(last);
+        },
+    };
+    for (std::size_t i = 0; i < byte_changes.size(); ++i) {
+        byte_changes[i]();
+        auto [now, now_generation] = save();
+        EXPECT_NE(now, data) << i;
+        EXPECT_GT(now_generation, generation) << i;
+        data = now;
+        generation = now_generation;
     }
 }
