@@ -3,13 +3,20 @@
 #include "msi/cfb_format.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace msi::cfb {
 
 void allocation_table::append_sector(const std::uint8_t* bytes) {
     std::size_t base = entries_.size();
     entries_.resize(base + per_sector_);
-    for (std::uint32_t i = 0; i < per_sector_; ++i) entries_[base + i] = get32(bytes + 4 * i);
+    // The table of a large file has millions of entries: on a little-endian
+    // host the stored form is the in-memory form.
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(entries_.data() + base, bytes, std::size_t(per_sector_) * 4);
+    else
+        for (std::uint32_t i = 0; i < per_sector_; ++i) entries_[base + i] = get32(bytes + 4 * i);
 }
 
 void allocation_table::grow() {
@@ -20,20 +27,19 @@ void allocation_table::grow() {
 void allocation_table::set(std::uint32_t index, std::uint32_t value) {
     entries_[index] = value;
     changed_.insert(index / per_sector_);
+    if (value == free_sector) released_.insert(index);
+    else if (!released_.empty()) released_.erase(index);
 }
 
 std::optional<std::uint32_t> allocation_table::find_free() {
-    auto it = std::find(entries_.begin() + std::min<std::size_t>(search_from_, entries_.size()),
-                        entries_.end(), free_sector);
-    search_from_ = static_cast<std::uint32_t>(it - entries_.begin());
+    if (!released_.empty()) return *released_.begin();
+    auto it = std::find(entries_.begin() + std::min<std::size_t>(scan_from_, entries_.size()), entries_.end(), free_sector);
+    scan_from_ = static_cast<std::uint32_t>(it - entries_.begin());
     if (it == entries_.end()) return std::nullopt;
-    return search_from_;
+    return scan_from_;
 }
 
-void allocation_table::release(std::uint32_t index) {
-    set(index, free_sector);
-    search_from_ = std::min(search_from_, index);
-}
+void allocation_table::release(std::uint32_t index) { set(index, free_sector); }
 
 void allocation_table::serialize_sector(std::uint32_t sector, std::uint8_t* out) const {
     for (std::uint32_t i = 0; i < per_sector_; ++i)

@@ -29,7 +29,8 @@ public:
     // Appends a table sector of free entries, marked changed.
     void grow();
     void set(std::uint32_t index, std::uint32_t value);
-    // The first free entry at or after the search hint, if any.
+    // A free entry, if any: the lowest one freed through set() or release()
+    // since loading, else the first free one the scan has not passed yet.
     std::optional<std::uint32_t> find_free();
     void release(std::uint32_t index);
 
@@ -49,7 +50,10 @@ private:
     std::uint32_t per_sector_;
     std::vector<std::uint32_t> entries_;
     std::set<std::uint32_t> changed_;
-    std::uint32_t search_from_ = 0;
+    // Entries freed since loading. Below scan_from_ every other entry is in
+    // use, so a large file is scanned once, not on every allocation.
+    std::set<std::uint32_t> released_;
+    std::uint32_t scan_from_ = 0;
 };
 
 }  // namespace msi::cfb
