@@ -417,7 +417,10 @@ std::uint32_t string_pool::reference_count(std::uint32_t id) const {
 
 void string_pool::ensure_index() const {
     if (index_ready_) return;
-    index_.reserve(entries_.size());
+    // Sized for the strings held, not the ids: pools often keep many free ids.
+    std::size_t used = 0;
+    for (const entry& e : entries_) used += e.used;
+    index_.reserve(used);
     for (std::uint32_t id = 1; id < id_limit(); ++id)
         if (entries_[id].used) index_.insert(id, hash_bytes(entries_[id].view()), entries_);
     index_ready_ = true;
