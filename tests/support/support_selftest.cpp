@@ -3,6 +3,7 @@
 #include "support/file_guard.h"
 #include "support/fixture_package.h"
 #include "support/msi_oracle.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -50,4 +51,13 @@ TEST(TestSupport, GuardNoticesAChangedFile) {
     write_file(dir / "f", "abd");
     EXPECT_FALSE(guard.unchanged());
     write_file(dir / "f", "abc");  // restored, so the destructor's check passes
+}
+
+TEST(TestSupport, ARunEndsWithItsProgramNotWithWhatTheProgramLeftBehind) {
+    // Wine leaves servers behind that inherit the output pipes; waiting for
+    // them to close the pipes once hung a whole test run.
+    const auto r = test_support::run_process({"sh", "-c", "(sleep 2; echo late) & echo early; echo warning >&2; exit 3"});
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.out, "early\n");
+    EXPECT_EQ(r.err, "warning\n");
 }
