@@ -3,6 +3,7 @@
 // the package opened as the reference database, and a working copy beside it
 // (<name>_Tmp<ext>) that receives every read and write. The package file is
 // never written; the working copy is deleted when the object goes.
+#include "installer/database_values.h"
 #include "msi/automation.h"
 
 #include <cstdint>
@@ -38,17 +39,18 @@ public:
     // the administrator the outcome in a message box. The object stays open.
     void generate_transform();
 
+    // The working copy's values, for the settings map. Raises
+    // msi::automation_error when the package is not open.
+    database_values& values();
+
     const std::u16string& path() const { return package_path; }
     const std::u16string& working_copy() const { return copy_path; }
 
 private:
-    std::u16string read_single_value(const std::u16string& table, const std::u16string& sql);
-    void run_update(const std::u16string& table, const std::u16string& sql, const std::u16string* bound_value);
-    bool table_missing(const std::u16string& table) const;
-
     std::shared_ptr<msi::Installer> installer;
     std::shared_ptr<msi::Database> package_db;
     std::shared_ptr<msi::Database> copy_db;
+    std::unique_ptr<database_values> copy_values;
     std::u16string package_path;
     std::u16string copy_path;
 };

@@ -127,12 +127,15 @@ void Database::Commit() {
 // ---- Installer
 
 std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, int open_mode) {
+    return OpenDatabase(std::filesystem::path(to_utf8(path)), open_mode);
+}
+
+std::shared_ptr<Database> Installer::OpenDatabase(const std::filesystem::path& file, int open_mode) {
     if (open_mode != msiOpenDatabaseModeReadOnly && open_mode != msiOpenDatabaseModeTransact)
         throw automation_error(E_INVALIDARG, "Open mode " + std::to_string(open_mode) +
                                                  " is not supported; use 0 (read-only) or 1 (transact).");
-    if (path.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
+    if (file.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
     return guarded([&] {
-        std::filesystem::path file(to_utf8(path));
         return std::make_shared<Database>(database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
     });
 }

@@ -5,6 +5,7 @@
 #include "automation_error.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -62,6 +63,12 @@ public:
     void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
                                     const std::u16string& transform_file, int error_conditions,
                                     int validation);
+    // The same for a file named by the file system's own path, whose bytes
+    // need not be valid UTF-8.
+    bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::filesystem::path& transform_file);
+    void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
+                                    const std::filesystem::path& transform_file, int error_conditions,
+                                    int validation);
     database& engine();
 
 private:
@@ -71,6 +78,8 @@ private:
 class Installer {
 public:
     std::shared_ptr<Database> OpenDatabase(const std::u16string& path, int open_mode);
+    // The same for the file system's own path, whose bytes need not be valid UTF-8.
+    std::shared_ptr<Database> OpenDatabase(const std::filesystem::path& path, int open_mode);
 };
 
 // Stand-in for CoCreateInstance of the installer class: may be replaced by

@@ -24,20 +24,31 @@ std::filesystem::path transform_path(const std::u16string& file) {
 }  // namespace
 
 bool Database::GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file) {
+    return GenerateTransform(reference, transform_path(transform_file));
+}
+
+bool Database::GenerateTransform(const std::shared_ptr<Database>& reference,
+                                 const std::filesystem::path& transform_file) {
     database& base = reference_engine(reference);
-    const auto path = transform_path(transform_file);
+    if (transform_file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
     auto content = compare_databases(engine(), base);
     if (!content) return false;
-    write_transform_file(*content, path);
+    write_transform_file(*content, transform_file);
     return true;
 }
 
 void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
                                           const std::u16string& transform_file, int error_conditions,
                                           int validation) {
+    CreateTransformSummaryInfo(reference, transform_path(transform_file), error_conditions, validation);
+}
+
+void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
+                                          const std::filesystem::path& transform_file, int error_conditions,
+                                          int validation) {
     database& base = reference_engine(reference);
-    const auto path = transform_path(transform_file);
-    write_transform_summary(path, transform_summary(engine(), base, error_conditions, validation));
+    if (transform_file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
+    write_transform_summary(transform_file, transform_summary(engine(), base, error_conditions, validation));
 }
 
 }  // namespace msi
