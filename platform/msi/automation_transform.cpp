@@ -40,4 +40,18 @@ void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& refer
     write_transform_summary(path, transform_summary(engine(), base, error_conditions, validation));
 }
 
+void Database::ApplyTransform(const std::u16string& transform_file, int error_conditions) {
+    (void)transform_path(transform_file);
+    (void)error_conditions;
+    engine();
+    throw automation_error(hresult_from_win32(ERROR_INSTALL_TRANSFORM_FAILURE), "Applying transforms is not available yet.");
+}
+
+std::vector<std::string> Database::ValidateTransform(const std::u16string& transform_file, int validation) {
+    (void)transform_path(transform_file);
+    (void)validation;
+    engine();
+    throw automation_error(hresult_from_win32(ERROR_INSTALL_TRANSFORM_FAILURE), "Validating transforms is not available yet.");
+}
+
 }  // namespace msi
