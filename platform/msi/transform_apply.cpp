@@ -84,8 +84,7 @@ public:
 
 private:
     [[noreturn]] void cannot(const std::string& what) const {
-        throw automation_error(hresult_from_win32(ERROR_INSTALL_TRANSFORM_FAILURE),
-                               "Cannot apply the transform '" + mst_.path().string() + "': " + what);
+        throw transform_misfit_error("Cannot apply the transform '" + mst_.path().string() + "': " + what);
     }
 
     // A condition met: passed over when suppressed, an error otherwise.
