@@ -41,6 +41,7 @@ std::vector<std::string> transform_condition_names(int conditions) {
 
 namespace {
 
+constexpr int utf8_code_page = 65001;
 const std::u16string tables_name = u"_Tables";
 const std::u16string columns_name = u"_Columns";
 
@@ -65,6 +66,7 @@ public:
         shape_tables();
         for (const std::u16string& name : mst_.tables())
             if (name != tables_name && name != columns_name) apply_rows(name);
+        finish_code_page();
     }
 
     void install() {
@@ -73,6 +75,7 @@ public:
         db_.stored_data_generation_ = ~std::uint64_t{0};
         db_.tables_catalog_ = std::move(tables_);
         db_.columns_catalog_ = std::move(columns_);
+        if (exact_) db_.counts_exact_ = true;
         for (const auto& name : dropped_)
             if (auto it = db_.loaded_.find(name); it != db_.loaded_.end()) db_.loaded_.erase(it);
         for (auto& [name, t] : staged_) db_.loaded_.insert_or_assign(name, std::move(t));
@@ -94,6 +97,9 @@ private:
                                                   " (" + transform_condition_name(flag) + " is not suppressed).");
     }
 
+    // A transform in another code page: the staged pool holds UTF-8, which
+    // every string can take, until the end, when it goes into the
+    // transform's code page. Strings the transform lets go need not fit it.
     void change_code_page() {
         const int from = db_.code_page(), to = mst_.code_page();
         if (to == 0 || to == from) return;
@@ -101,15 +107,37 @@ private:
             condition(transform_error_change_code_page, "its code page " + std::to_string(to) +
                                                             " differs from the database's code page " +
                                                             std::to_string(from) + ".");
+        final_code_page_ = to;
+        // Which strings stay in use must be known exactly: count every cell.
+        std::vector<std::uint32_t> counts(pool_.id_limit(), 0);
+        std::vector<const table*> all{db_.tables_catalog_.get(), db_.columns_catalog_.get()};
+        for (const std::u16string& name : db_.table_names()) all.push_back(&db_.get_table(name));
+        for (const table* t : all)
+            for (std::size_t c = 0; c < t->columns().size(); ++c) {
+                if (t->columns()[c].cell_kind() != column::kind::string) continue;
+                for (std::size_t row = 0; row < t->row_count(); ++row)
+                    if (const std::uint32_t id = t->cell(row, c); id < counts.size()) ++counts[id];
+            }
+        pool_.set_reference_counts(counts);
+        exact_ = true;
+        pool_.convert_code_page(utf8_code_page);
+    }
+
+    void finish_code_page() {
+        if (final_code_page_ == 0) return;
         try {
-            pool_.convert_code_page(to);
+            pool_.convert_code_page(final_code_page_);
         } catch (const automation_error& e) {
-            cannot("the database's strings cannot be held in the transform's code page " + std::to_string(to) + ": " +
-                   e.what());
+            cannot("the database's strings cannot be held in the transform's code page " +
+                   std::to_string(final_code_page_) + ": " + e.what());
         }
     }
 
-    std::string_view mst_bytes(std::uint32_t id) const { return mst_.strings().bytes(id); }
+    // A string of the transform as the staged pool stores it.
+    std::string staged_bytes(std::uint32_t transform_id) const {
+        if (final_code_page_ == 0) return std::string(mst_.strings().bytes(transform_id));
+        return encode_code_page(mst_.text(transform_id), utf8_code_page);
+    }
 
     std::optional<std::uint32_t> table_id(std::u16string_view name) const {
         auto id = pool_.find(name);
@@ -127,7 +155,7 @@ private:
         if (exact_ || pool_.reference_count(id) > 1) pool_.release(id);
     }
     std::uint32_t add_string(std::uint32_t transform_id) {
-        return transform_id == 0 ? 0 : pool_.add_reference_bytes(mst_bytes(transform_id));
+        return transform_id == 0 ? 0 : pool_.add_reference_bytes(staged_bytes(transform_id));
     }
 
     // ---- `_Tables`
@@ -368,7 +396,7 @@ private:
                 if (!columns[c].is_key() || !r.present[c]) continue;
                 const std::uint32_t v = r.cells[c];
                 if (columns[c].cell_kind() == column::kind::string && v != 0) {
-                    auto id = pool_.find_bytes(mst_bytes(v));
+                    auto id = pool_.find_bytes(staged_bytes(v));
                     if (!id) known = false;
                     else key[c] = *id;
                 } else if (columns[c].cell_kind() == column::kind::binary) {
@@ -443,7 +471,8 @@ private:
     database& db_;
     const transform_reader& mst_;
     const int suppressed_;
-    const bool exact_;
+    bool exact_;
+    int final_code_page_ = 0;  // the transform's, when it replaces the database's
     string_pool pool_;
     std::unique_ptr<table> tables_, columns_;
     std::map<std::u16string, std::unique_ptr<table>, std::less<>> staged_;
