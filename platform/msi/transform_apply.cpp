@@ -90,11 +90,14 @@ private:
         throw transform_misfit_error("Cannot apply the transform '" + mst_.path().string() + "': " + what);
     }
 
-    // A condition met: passed over when suppressed, an error otherwise.
-    void condition(int flag, const std::string& what) const {
+    // A condition met: passed over when suppressed, an error otherwise. The
+    // words are made only for the error.
+    template <typename Words>
+    void condition(int flag, Words&& what) const {
         if (suppressed_ & flag) return;
-        throw transform_condition_error(flag, "Cannot apply the transform '" + mst_.path().string() + "': " + what +
-                                                  " (" + transform_condition_name(flag) + " is not suppressed).");
+        throw transform_condition_error(flag, "Cannot apply the transform '" + mst_.path().string() + "': " +
+                                                  std::string(what()) + " (" + transform_condition_name(flag) +
+                                                  " is not suppressed).");
     }
 
     // A transform in another code page: the staged pool holds UTF-8, which
@@ -104,9 +107,10 @@ private:
         const int from = db_.code_page(), to = mst_.code_page();
         if (to == 0 || to == from) return;
         if (from != 0)
-            condition(transform_error_change_code_page, "its code page " + std::to_string(to) +
-                                                            " differs from the database's code page " +
-                                                            std::to_string(from) + ".");
+            condition(transform_error_change_code_page, [&] {
+                return "its code page " + std::to_string(to) + " differs from the database's code page " +
+                       std::to_string(from) + ".";
+            });
         final_code_page_ = to;
         // Which strings stay in use must be known exactly: count every cell.
         std::vector<std::uint32_t> counts(pool_.id_limit(), 0);
@@ -172,7 +176,7 @@ private:
             if (r.type == transform_record::kind::add) {
                 if (table_exists(name)) {
                     condition(transform_error_add_existing_table,
-                              "it adds table " + in_quotes(name) + ", which the database has already.");
+                              [&] { return "it adds table " + in_quotes(name) + ", which the database has already."; });
                     continue;
                 }
                 tables_->insert(table::row{add_string(r.cells[0])});
@@ -181,7 +185,7 @@ private:
             } else if (r.type == transform_record::kind::remove) {
                 if (!table_exists(name)) {
                     condition(transform_error_delete_missing_table,
-                              "it drops table " + in_quotes(name) + ", which the database lacks.");
+                              [&] { return "it drops table " + in_quotes(name) + ", which the database lacks."; });
                     continue;
                 }
                 drop_table(name);
@@ -406,18 +410,21 @@ private:
                 }
             }
             std::size_t at = known ? t.find(key) : table::npos;
-            const std::string where = "table " + in_quotes(name) + " (key " + key_text(r, columns) + ")";
+            // Words for a condition's message, made only when one is met.
+            auto where = [&] { return "table " + in_quotes(name) + " (key " + key_text(r, columns) + ")"; };
             switch (r.type) {
                 case transform_record::kind::remove:
                     if (at == table::npos) {
-                        condition(transform_error_delete_missing_row, "it removes a row that is not in " + where + ".");
+                        condition(transform_error_delete_missing_row,
+                                  [&] { return "it removes a row that is not in " + where() + "."; });
                         break;
                     }
                     remove_row(t, at);
                     break;
                 case transform_record::kind::add: {
                     if (at != table::npos) {
-                        condition(transform_error_add_existing_row, "it adds a row that is already in " + where + ".");
+                        condition(transform_error_add_existing_row,
+                                  [&] { return "it adds a row that is already in " + where() + "."; });
                         remove_row(t, at);
                     }
                     table::row values(n, null_cell);
@@ -440,7 +447,8 @@ private:
                 }
                 case transform_record::kind::update: {
                     if (at == table::npos) {
-                        condition(transform_error_update_missing_row, "it changes a row that is not in " + where + ".");
+                        condition(transform_error_update_missing_row,
+                                  [&] { return "it changes a row that is not in " + where() + "."; });
                         break;
                     }
                     const table::row before = t.get_row(at);
