@@ -142,8 +142,16 @@ std::vector<std::string> validate_transform(database& package, const transform_i
                            platform, lang);
             language = lang;
         }
-        const bool any = id.base_language.empty() || id.base_language == "0";
-        if (!any && *language != id.base_language)
+        // The template may list several languages; 0 is any language.
+        bool fits = id.base_language.empty();
+        std::size_t start = 0;
+        for (std::size_t end; !fits; start = end + 1) {
+            end = id.base_language.find(',', start);
+            const std::string one = id.base_language.substr(start, end == std::string::npos ? end : end - start);
+            fits = one == "0" || one == *language;
+            if (end == std::string::npos) break;
+        }
+        if (!fits)
             reasons.push_back("The transform is for language " + id.base_language + "; the package's language is " +
                               (language->empty() ? std::string("not given") : *language) + ".");
     }

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+
 namespace transform_test {
 namespace {
 
@@ -287,6 +290,51 @@ TEST_F(ApplyTransform, DamagedTransformsAreRefusedAndChangeNothing) {
         EXPECT_EQ(engine_view(*db), before);
         EXPECT_FALSE(db->engine().has_changes());
     }
+}
+
+}  // namespace
+}  // namespace transform_test
+
+namespace transform_test {
+namespace {
+
+// Transforms made by Windows tooling, kept out of the repository (their
+// licences are unclear). QUORLIN_REAL_TRANSFORMS names a folder of sets, one
+// folder each, holding base.msi and the .mst files made for it:
+//   alcor/  the InstallShield 2012 language transforms 1026.mst ... 4100.mst and
+//           "Alcor Micro Smart Card Reader Driver.msi" (as base.msi) from
+//           github.com/cyberfoxmeow/SmartCardReader_AKCCID_Driver_v1.7.46.1307-20180515-_RS4_WHQL
+//           at commit 41a45dd
+//   logos/  ou_dedetai/assets/LogosStubFailOK.mst (WiX 3.5, 4096-byte sectors) from
+//           github.com/FaithLife-Community/OuDedetai at commit 43fa3e5, with a
+//           base.msi built by msibuild holding its four CustomAction rows
+// Ours and the oracle must give the same tables for each.
+TEST(RealTransforms, OursAppliesThemAsTheOracleDoes) {
+    const char* root = std::getenv("QUORLIN_REAL_TRANSFORMS");
+    if (!root) GTEST_SKIP() << "QUORLIN_REAL_TRANSFORMS is not set";
+    temp_dir dir{"quorlin-real-mst"};
+    int applied = 0;
+    for (const auto& set : fs::directory_iterator(root)) {
+        const fs::path base = set.path() / "base.msi";
+        if (!fs::exists(base)) continue;
+        for (const auto& file : fs::directory_iterator(set.path())) {
+            if (file.path().extension() != ".mst") continue;
+            SCOPED_TRACE(file.path().string());
+            const fs::path ours = dir / "ours.msi";
+            fs::remove(ours);
+            fs::copy_file(base, ours);
+            {
+                auto db = open_database(ours, msi::msiOpenDatabaseModeTransact);
+                db->ApplyTransform(msi::from_utf8(file.path().string()), 0x3F);
+                db->Commit();
+            }
+            EXPECT_EQ(test_support::oracle_dump(ours), test_support::oracle_dump(base, {}, file.path()));
+            EXPECT_EQ(test_support::oracle_dump(ours, {"_Tables", "_Columns"}),
+                      test_support::oracle_dump(base, {"_Tables", "_Columns"}, file.path()));
+            ++applied;
+        }
+    }
+    EXPECT_GT(applied, 0) << "no base.msi with .mst files under " << root;
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ TEST(TransformValidation, EachFlagJudgesItsOwnPropertyAndSaysWhatDiffers) {
     } checks[] = {
         {0x0001, [](auto& t) { t.base_language = "1031"; }, "language 1031; the package's language is 1033"},
         {0x0001, [](auto& t) { t.base_language = "0"; }, nullptr},
+        {0x0001, [](auto& t) { t.base_language = "1031,1033"; }, nullptr},
         {0x0002, [](auto& t) { t.base_product_code = "{00000000-5B6D-4E7F-9A01-23456789ABCD}"; },
          "product {00000000-5B6D-4E7F-9A01-23456789ABCD}; the package's product code is {8F3A1C22"},
         {0x0002, [](auto& t) { t.base_product_code = "{8f3a1c22-5b6d-4e7f-9a01-23456789abcd}"; }, nullptr},
