@@ -42,6 +42,8 @@ std::vector<std::string> transform_condition_names(int conditions) {
 namespace {
 
 constexpr int utf8_code_page = 65001;
+// Units of a stream name a compound file directory entry holds.
+constexpr std::size_t max_stream_name_units = 31;
 const std::u16string tables_name = u"_Tables";
 const std::u16string columns_name = u"_Columns";
 
@@ -179,6 +181,9 @@ private:
                               [&] { return "it adds table " + in_quotes(name) + ", which the database has already."; });
                     continue;
                 }
+                // Its stream must have a name the storage can hold.
+                if (encode_stream_name(name, true).size() > max_stream_name_units)
+                    cannot("it adds table " + in_quotes(name) + ", whose name is too long for a table.");
                 tables_->insert(table::row{add_string(r.cells[0])});
                 added_.insert(name);
                 dropped_.erase(name);
