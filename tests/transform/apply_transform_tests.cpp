@@ -290,6 +290,29 @@ TEST_F(ApplyTransform, DamagedTransformsAreRefusedAndChangeNothing) {
         EXPECT_EQ(engine_view(*db), before);
         EXPECT_FALSE(db->engine().has_changes());
     }
+
+    // The storage itself: the chain of the root's mini stream (which holds
+    // every small stream) made to loop on its first sector.
+    std::string bytes = test_support::read_file(transform_path());
+    auto u32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
+                                          static_cast<unsigned char>(bytes[at + 2]) << 16 |
+                                          static_cast<unsigned char>(bytes[at + 3]) << 24);
+    };
+    const std::uint32_t root_start = u32((u32(0x30) + 1) * 512 + 0x74), fat = u32(0x4C);
+    const std::size_t entry = (fat + 1) * 512 + root_start * 4;
+    for (int k = 0; k < 4; ++k) bytes[entry + k] = static_cast<char>(root_start >> (8 * k));
+    const fs::path looping = dir / "looping.mst";
+    test_support::write_file(looping, bytes);
+    auto db = open_database(base_path(), msi::msiOpenDatabaseModeTransact);
+    const std::string before = engine_view(*db);
+    try {
+        db->ApplyTransform(msi::from_utf8(looping.string()), 0x3F);
+        ADD_FAILURE() << "no error";
+    } catch (const msi::automation_error& e) {
+        EXPECT_NE(std::string(e.what()).find("looping.mst"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(engine_view(*db), before);
 }
 
 }  // namespace
