@@ -76,6 +76,9 @@ public:
     void commit();
 
 private:
+    // Applying a transform stages its changes on copies and installs them here.
+    friend class transform_stage;
+
     database(std::filesystem::path path, bool read_only, std::unique_ptr<compound_file> file);
     void load_catalog();
     table& load_table(const std::u16string& name);
