@@ -23,7 +23,8 @@ loaded_package load(const command_line& request) {
     loaded.package = std::make_unique<in_memory_package>(request.package);
     auto how = deployment::reading::package_defaults;
     if (!request.continue_from.empty()) {
-        throw std::runtime_error("--continue-from needs transforms to be applied, which this build cannot do yet");
+        loaded.package->apply_transform(request.continue_from);
+        how = deployment::reading::as_written;
     }
     loaded.extras = deployment::read_settings(loaded.package->values(), how, loaded.values);
     return loaded;

@@ -1,5 +1,7 @@
 #include "installer/in_memory_package.h"
 
+#include "installer/earlier_transform.h"
+
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -42,6 +44,8 @@ in_memory_package::in_memory_package(const fs::path& package)
       reference_(installer_->OpenDatabase(package, msi::msiOpenDatabaseModeReadOnly)),
       changed_(installer_->OpenDatabase(package, msi::msiOpenDatabaseModeReadOnly)),
       values_(changed_, false) {}
+
+void in_memory_package::apply_transform(const fs::path& transform) { apply_earlier_transform(*changed_, transform); }
 
 in_memory_package::transform_result in_memory_package::write_transform(const fs::path& target) {
     if (same_file(target, path_)) throw std::runtime_error("the transform would replace the package");

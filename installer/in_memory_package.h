@@ -18,6 +18,10 @@ public:
     // The changed database's values; updates are never committed.
     database_values& values() { return values_; }
 
+    // Applies a transform written earlier to the changed database (see
+    // apply_earlier_transform); on failure the database is as it was.
+    void apply_transform(const std::filesystem::path& transform);
+
     enum class transform_result { written, no_differences };
     // Writes the transform (with its summary information) to a file of its
     // own beside `target` and moves it over `target` once complete, so a

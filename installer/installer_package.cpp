@@ -1,6 +1,7 @@
 #include "installer/installer_package.h"
 
 #include "dialog/ui_services.h"
+#include "installer/earlier_transform.h"
 #include "installer/package_paths.h"
 #include "system/file_operations.h"
 #include "system/text_conversion.h"
@@ -120,6 +121,11 @@ bool installer_package::set_registry_value(const std::u16string& name, const std
 bool installer_package::set_registry_number(const std::u16string& name, std::int32_t number) {
     values().set_registry_number(name, number);
     return true;
+}
+
+void installer_package::apply_transform(const std::u16string& transform) {
+    if (!copy_db) throw automation_error(msi::E_POINTER, "The package is not open.");
+    apply_earlier_transform(*copy_db, sys::to_fs_path(transform));
 }
 
 // The new transform is written to a file of its own in the same folder and

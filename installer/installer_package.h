@@ -34,6 +34,12 @@ public:
     bool set_registry_value(const std::u16string& name, const std::u16string& value);
     bool set_registry_number(const std::u16string& name, std::int32_t number);
 
+    // Applies a transform written earlier to the working copy (not committed
+    // until the next update or transform). Raises std::runtime_error with one
+    // line that says why it does not fit, or msi::automation_error when it
+    // cannot be read or applied; the copy's tables are then as they were.
+    void apply_transform(const std::u16string& transform);
+
     // Writes <package name>.mst beside the package (the difference from the
     // package to the working copy, with its summary information) and tells
     // the administrator the outcome in a message box. The object stays open.

@@ -17,6 +17,7 @@ class quorlin_ai_dialog_controller;
 
 namespace deployment {
 struct settings_values;
+enum class reading;
 }
 
 class CQuorlin_EnterpriseDeploymentDlg : public CDialog {
@@ -96,7 +97,10 @@ private:
     void set_page_values(const deployment::settings_values& values);
     // Reads every value of the chosen package into the pages; false (after
     // telling the administrator) when the package could not be read.
-    bool load_package_values();
+    bool load_package_values(deployment::reading how);
+    // Offers the earlier transform beside the package; true when its
+    // settings are to be read from the working copy.
+    bool continue_from_earlier_transform();
     // Writes the pages' values into the working copy and generates the transform.
     void write_package_values();
 

@@ -2,10 +2,24 @@
 // by the read side of the settings map.
 #include "installer/deployment_settings.h"
 #include "installer/installer_package.h"
+#include "installer/package_paths.h"
 #include "pages/imanage_dialog_controller.h"
 #include "window/deployment_dialog.h"
 
+#include "system/text_conversion.h"
+
+#include <filesystem>
 #include <stdexcept>
+
+namespace {
+
+std::u16string one_line(std::u16string text) {
+    for (char16_t& c : text)
+        if (c == u'\n' || c == u'\r') c = u' ';
+    return text;
+}
+
+}  // namespace
 
 bool CQuorlin_EnterpriseDeploymentDlg::read_integration_enabled(const std::u16string& property_name) {
     const std::u16string value = package->read_property(property_name);
@@ -29,7 +43,11 @@ void CQuorlin_EnterpriseDeploymentDlg::open_package(const std::u16string& path) 
         return;
     }
 
-    if (!load_package_values()) return;
+    deployment::reading how = deployment::reading::package_defaults;
+    if (continue_from_earlier_transform()) how = deployment::reading::as_written;
+    if (!package || !package->is_open()) return;
+
+    if (!load_package_values(how)) return;
     msi_path = path;
 
     UpdateData(FALSE);
@@ -38,15 +56,41 @@ void CQuorlin_EnterpriseDeploymentDlg::open_package(const std::u16string& path) 
     enable_package_controls(true);
 }
 
+// When the transform this window would write is already beside the package,
+// the administrator may start from its settings. True when it was applied to
+// the working copy; after a transform that does not fit or does not apply,
+// the working copy is made afresh and false is returned.
+bool CQuorlin_EnterpriseDeploymentDlg::continue_from_earlier_transform() {
+    const std::u16string transform = installer::transform_path(package->path());
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(sys::to_fs_path(transform), ec)) return false;
+    const int answer = AfxMessageBox(u"A transform for this package already exists:\n" + transform +
+                                         u"\n\nLoad its settings instead of the package's defaults?",
+                                     MB_YESNO | MB_ICONQUESTION);
+    if (answer != IDYES) return false;
+    try {
+        package->apply_transform(transform);
+        return true;
+    } catch (const std::exception& error) {
+        const std::u16string path = package->path();
+        package.reset();
+        package = std::make_unique<installer_package>(path);
+        AfxMessageBox(u"The transform's settings were not loaded: " + one_line(to_utf16(error.what())),
+                      MB_ICONERROR);
+        if (!package->is_open()) AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
+        return false;
+    }
+}
+
 // A package whose tables cannot be read (a damaged table, an engine error)
 // is dropped: its working copy is deleted and the window keeps what it
 // showed before the choice. "Generate MST File" then reports that no
 // transform was created, as after a package that did not open.
-bool CQuorlin_EnterpriseDeploymentDlg::load_package_values() {
+bool CQuorlin_EnterpriseDeploymentDlg::load_package_values(deployment::reading how) {
     deployment::settings_values values = page_values();
     deployment::package_extras extras;
     try {
-        extras = deployment::read_settings(package->values(), deployment::reading::package_defaults, values);
+        extras = deployment::read_settings(package->values(), how, values);
     } catch (const std::exception& error) {
         // Engine errors (msi::automation_error) and anything else the reads raise.
         package.reset();
