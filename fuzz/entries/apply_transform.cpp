@@ -3,8 +3,8 @@
 #include "scratch.h"
 
 #include "msi/automation_error.h"
-#include "msi/database.h"
-#include "msi/transform_apply.h"
+#include "msi/db/package_database.h"
+#include "msi/transform/apply.h"
 
 namespace fuzz_entry {
 
@@ -25,9 +25,9 @@ void apply_transform(const std::uint8_t* data, std::size_t size) {
     const auto transform = write_scratch("input.mst", data, size);
     const auto target = scratch_dir() / "apply-target.msi";
     std::filesystem::copy_file(sql_package(), target, std::filesystem::copy_options::overwrite_existing);
-    std::shared_ptr<msi::database> db;
+    std::shared_ptr<msi::package_database> db;
     try {
-        db = msi::database::open(target, false);
+        db = msi::package_database::open(target, false);
     } catch (const msi::automation_error& e) {
         finding(std::string("the package for the apply entry does not open: ") + e.what());
     }
@@ -48,9 +48,9 @@ void apply_transform(const std::uint8_t* data, std::size_t size) {
         } catch (const msi::automation_error&) {
             break;  // a result the file cannot hold (a stream name too long, say) is refused whole
         }
-        std::shared_ptr<msi::database> again;
+        std::shared_ptr<msi::package_database> again;
         try {
-            again = msi::database::open(target, true);
+            again = msi::package_database::open(target, true);
         } catch (const msi::automation_error& e) {
             finding(std::string("a transformed package no longer opens: ") + e.what());
         }

@@ -2,7 +2,7 @@
 // The automation-shaped facade of the installer engine: the objects and
 // members that callers of the Windows Installer automation object use, with
 // counted references as shared pointers and strings as UTF-16.
-#include "automation_error.h"
+#include "msi/automation_error.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -13,7 +13,7 @@
 
 namespace msi {
 
-class database;  // engine internals
+class package_database;  // engine internals
 class query;
 
 inline constexpr int msiOpenDatabaseModeReadOnly = 0;
@@ -83,7 +83,7 @@ private:
 
 class Database {
 public:
-    explicit Database(std::shared_ptr<database> db);
+    explicit Database(std::shared_ptr<package_database> db);
     std::shared_ptr<View> OpenView(const std::u16string& sql);
     void Commit();
     bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file);
@@ -110,10 +110,10 @@ public:
     // The same for a file named by the file system's own path.
     void ApplyTransform(const std::filesystem::path& transform_file, int error_conditions);
     std::vector<std::string> ValidateTransform(const std::filesystem::path& transform_file, int validation = -1);
-    database& engine();
+    package_database& engine();
 
 private:
-    std::shared_ptr<database> db_;
+    std::shared_ptr<package_database> db_;
 };
 
 class Installer {

@@ -3,16 +3,17 @@
 // oracle, and both results must equal the edited package table for table;
 // error conditions and damaged transforms must leave the database as it was.
 #include "msi/automation_error.h"
-#include "msi/code_page.h"
-#include "msi/compound_file.h"
-#include "msi/database.h"
-#include "msi/stream_name.h"
-#include "msi/transform_apply.h"
+#include "msi/db/code_page.h"
+#include "msi/cfb/compound_file.h"
+#include "msi/db/package_database.h"
+#include "msi/db/stream_name.h"
+#include "msi/transform/apply.h"
 #include "support/file_guard.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "transform_fixtures.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -32,13 +33,13 @@ std::string engine_view(msi::Database& db) {
     auto names = db.engine().table_names();
     std::sort(names.begin(), names.end());
     for (const auto& name : names) {
-        out += "#" + msi::to_utf8(name) + "\n";
+        out += "#" + sys::utf16_to_utf8(name) + "\n";
         auto view = db.OpenView(u"SELECT * FROM `" + name + u"`");
         view->Execute();
         std::vector<std::string> rows;
         while (auto r = view->Fetch()) {
             std::string line;
-            for (int f = 1; f <= r->FieldCount(); ++f) line += msi::to_utf8(r->StringData(f)) + "\t";
+            for (int f = 1; f <= r->FieldCount(); ++f) line += sys::utf16_to_utf8(r->StringData(f)) + "\t";
             rows.push_back(line);
         }
         std::sort(rows.begin(), rows.end());
@@ -61,7 +62,7 @@ protected:
         fs::remove(out);
         fs::copy_file(base, out);
         auto db = open_database(out, msi::msiOpenDatabaseModeTransact);
-        db->ApplyTransform(msi::from_utf8(transform.string()), suppressed);
+        db->ApplyTransform(sys::utf8_to_utf16(transform.string()), suppressed);
         db->Commit();
     }
 
@@ -218,7 +219,7 @@ TEST_F(ApplyTransform, EachErrorConditionTripsNamedAndLeavesTheDatabaseUnchanged
         auto db = open_database(target_path, msi::msiOpenDatabaseModeTransact);
         const std::string before = engine_view(*db);
         try {
-            db->ApplyTransform(msi::from_utf8(transform_path().string()), 0x3F & ~c.flag);
+            db->ApplyTransform(sys::utf8_to_utf16(transform_path().string()), 0x3F & ~c.flag);
             ADD_FAILURE() << "no error";
         } catch (const msi::transform_condition_error& e) {
             const std::string message = e.what();
@@ -232,7 +233,7 @@ TEST_F(ApplyTransform, EachErrorConditionTripsNamedAndLeavesTheDatabaseUnchanged
         db->Commit();
 
         // Suppressed, it applies; what was there stays where the condition says so.
-        db->ApplyTransform(msi::from_utf8(transform_path().string()), c.flag);
+        db->ApplyTransform(sys::utf8_to_utf16(transform_path().string()), c.flag);
         const std::string after = engine_view(*db);
         EXPECT_NE(after.find("INSTALLLEVEL\t300\t"), std::string::npos);
         if (c.flag == msi::transform_error_add_existing_row) {
@@ -282,7 +283,7 @@ TEST_F(ApplyTransform, DamagedTransformsAreRefusedAndChangeNothing) {
         auto db = open_database(base_path(), msi::msiOpenDatabaseModeTransact);
         const std::string before = engine_view(*db);
         try {
-            db->ApplyTransform(msi::from_utf8(damaged.string()), 0x3F);
+            db->ApplyTransform(sys::utf8_to_utf16(damaged.string()), 0x3F);
             ADD_FAILURE() << "no error";
         } catch (const msi::automation_error& e) {
             EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
@@ -307,7 +308,7 @@ TEST_F(ApplyTransform, DamagedTransformsAreRefusedAndChangeNothing) {
     auto db = open_database(base_path(), msi::msiOpenDatabaseModeTransact);
     const std::string before = engine_view(*db);
     try {
-        db->ApplyTransform(msi::from_utf8(looping.string()), 0x3F);
+        db->ApplyTransform(sys::utf8_to_utf16(looping.string()), 0x3F);
         ADD_FAILURE() << "no error";
     } catch (const msi::automation_error& e) {
         EXPECT_NE(std::string(e.what()).find("looping.mst"), std::string::npos) << e.what();
@@ -348,7 +349,7 @@ TEST(RealTransforms, OursAppliesThemAsTheOracleDoes) {
             fs::copy_file(base, ours);
             {
                 auto db = open_database(ours, msi::msiOpenDatabaseModeTransact);
-                db->ApplyTransform(msi::from_utf8(file.path().string()), 0x3F);
+                db->ApplyTransform(sys::utf8_to_utf16(file.path().string()), 0x3F);
                 db->Commit();
             }
             EXPECT_EQ(test_support::oracle_dump(ours), test_support::oracle_dump(base, {}, file.path()));

@@ -1,7 +1,7 @@
 // The checks a transform's validation flags ask for, each against a package
 // built by msibuild (template "Intel;1033", ProductVersion 26.4.4): the flag
 // judges its own property, and a failed check says what differs.
-#include "msi/transform_validation.h"
+#include "msi/transform/validation.h"
 #include "support/temp_dir.h"
 #include "transform_fixtures.h"
 

@@ -2,9 +2,10 @@
 #include "file_clone.h"
 
 #include "msi/automation.h"
-#include "msi/code_page.h"
-#include "msi/transform_reader.h"
-#include "msi/transform_validation.h"
+#include "msi/db/code_page.h"
+#include "msi/transform/reader.h"
+#include "msi/transform/validation.h"
+#include "system/text_conversion.h"
 
 #include <cerrno>
 #include <cstring>
@@ -65,8 +66,8 @@ int apply_command(const std::vector<std::string>& args) {
         ::close(fd);
         {
             msi::Installer installer;
-            auto db = installer.OpenDatabase(msi::from_utf8(temporary.string()), msi::msiOpenDatabaseModeTransact);
-            db->ApplyTransform(msi::from_utf8(transform.string()), error_conditions);
+            auto db = installer.OpenDatabase(sys::utf8_to_utf16(temporary.string()), msi::msiOpenDatabaseModeTransact);
+            db->ApplyTransform(sys::utf8_to_utf16(transform.string()), error_conditions);
             db->Commit();
         }
         const int sync = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);

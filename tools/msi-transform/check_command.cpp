@@ -1,10 +1,11 @@
 #include "commands.h"
 
 #include "msi/automation.h"
-#include "msi/code_page.h"
-#include "msi/transform_apply.h"
-#include "msi/transform_reader.h"
-#include "msi/transform_validation.h"
+#include "msi/db/code_page.h"
+#include "msi/transform/apply.h"
+#include "msi/transform/reader.h"
+#include "msi/transform/validation.h"
+#include "system/text_conversion.h"
 
 #include <iostream>
 
@@ -14,10 +15,10 @@ namespace msi_transform {
 // conditions it suppresses itself; 1 with one line per reason when not.
 int check_command(const std::vector<std::string>& args) {
     if (args.size() != 2) throw usage_error{"check needs PACKAGE.msi TRANSFORM.mst"};
-    const std::u16string transform = msi::from_utf8(args[1]);
+    const std::u16string transform = sys::utf8_to_utf16(args[1]);
     const auto identity = msi::read_transform_identity(msi::transform_reader(args[1]).summary());
     msi::Installer installer;
-    auto db = installer.OpenDatabase(msi::from_utf8(args[0]), msi::msiOpenDatabaseModeReadOnly);
+    auto db = installer.OpenDatabase(sys::utf8_to_utf16(args[0]), msi::msiOpenDatabaseModeReadOnly);
     std::vector<std::string> reasons = db->ValidateTransform(transform);
     try {
         // Opened read-only: the trial is never committed.

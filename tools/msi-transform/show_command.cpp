@@ -2,13 +2,14 @@
 #include "table_dump.h"
 
 #include "msi/automation.h"
-#include "msi/code_page.h"
-#include "msi/database.h"
-#include "msi/stream_name.h"
-#include "msi/transform_apply.h"
-#include "msi/transform_reader.h"
-#include "msi/transform_streams.h"
-#include "msi/transform_validation.h"
+#include "msi/db/code_page.h"
+#include "msi/db/package_database.h"
+#include "msi/db/stream_name.h"
+#include "msi/transform/apply.h"
+#include "msi/transform/reader.h"
+#include "msi/transform/streams.h"
+#include "msi/transform/validation.h"
+#include "system/text_conversion.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -113,28 +114,28 @@ std::string json_list(const std::vector<std::string>& items) {
 
 class transform_view {
 public:
-    transform_view(const msi::transform_reader& mst, msi::database* package) : mst_(mst), package_(package) {}
+    transform_view(const msi::transform_reader& mst, msi::package_database* package) : mst_(mst), package_(package) {}
 
     std::vector<table_changes> read() {
         read_catalog();
         std::vector<table_changes> out;
         for (const auto& name : added_) {
             table_changes t;
-            t.name = msi::to_utf8(name);
+            t.name = sys::utf16_to_utf8(name);
             t.added = true;
-            for (const auto& c : declared_[name]) t.new_columns.emplace_back(msi::to_utf8(c.definition.name), column_notation(c.definition));
+            for (const auto& c : declared_[name]) t.new_columns.emplace_back(sys::utf16_to_utf8(c.definition.name), column_notation(c.definition));
             out.push_back(std::move(t));
         }
         for (const auto& name : dropped_) {
             table_changes t;
-            t.name = msi::to_utf8(name);
+            t.name = sys::utf16_to_utf8(name);
             t.dropped = true;
             out.push_back(std::move(t));
         }
         for (const auto& [name, columns] : declared_) {
             if (std::find(added_.begin(), added_.end(), name) != added_.end()) continue;
             table_changes* t = find_or_add(out, name);
-            for (const auto& c : columns) t->new_columns.emplace_back(msi::to_utf8(c.definition.name), column_notation(c.definition));
+            for (const auto& c : columns) t->new_columns.emplace_back(sys::utf16_to_utf8(c.definition.name), column_notation(c.definition));
         }
         for (const auto& name : mst_.tables()) {
             if (name == u"_Tables" || name == u"_Columns") continue;
@@ -145,7 +146,7 @@ public:
 
 private:
     table_changes* find_or_add(std::vector<table_changes>& out, const std::u16string& name) {
-        const std::string utf8 = msi::to_utf8(name);
+        const std::string utf8 = sys::utf16_to_utf8(name);
         for (auto& t : out)
             if (t.name == utf8) return &t;
         out.push_back({});
@@ -207,7 +208,7 @@ private:
         switch (c.cell_kind()) {
             case column::kind::string:
                 v.type = value::kind::text;
-                v.text = msi::to_utf8(mst_.text(stored));
+                v.text = sys::utf16_to_utf8(mst_.text(stored));
                 break;
             case column::kind::int16:
                 v.type = value::kind::integer;
@@ -223,8 +224,8 @@ private:
     }
 
     static std::u16string key_name(const value& v) {
-        if (v.type == value::kind::text) return msi::from_utf8(v.text);
-        if (v.type == value::kind::integer) return msi::from_utf8(std::to_string(v.integer));
+        if (v.type == value::kind::text) return sys::utf8_to_utf16(v.text);
+        if (v.type == value::kind::integer) return sys::utf8_to_utf16(std::to_string(v.integer));
         return {};
     }
 
@@ -258,7 +259,7 @@ private:
                 break;
             case msi::cell_value::kind::string:
                 v.type = value::kind::text;
-                v.text = msi::to_utf8(package_->cell_text(t, row, c));
+                v.text = sys::utf16_to_utf8(package_->cell_text(t, row, c));
                 break;
             case msi::cell_value::kind::binary: {
                 v.type = value::kind::binary;
@@ -299,7 +300,7 @@ private:
                 for (std::size_t c = 0; c < columns->size(); ++c) {
                     const column& col = (*columns)[c];
                     if (r.type == transform_record::kind::update && (col.is_key() || !r.present[c])) continue;
-                    change ch{msi::to_utf8(col.name), cell(col, r.present[c] ? r.cells[c] : 0), std::nullopt};
+                    change ch{sys::utf16_to_utf8(col.name), cell(col, r.present[c] ? r.cells[c] : 0), std::nullopt};
                     if (ch.now.type == value::kind::binary)
                         ch.now.size = mst_.binary_data(stream).value_or(std::vector<std::uint8_t>{}).size();
                     if (old && c < before->columns().size()) ch.before = package_value(*before, *old, c);
@@ -310,7 +311,7 @@ private:
     }
 
     const msi::transform_reader& mst_;
-    msi::database* package_;
+    msi::package_database* package_;
     std::vector<std::u16string> added_, dropped_;
     std::map<std::u16string, std::vector<declared_column>> declared_;
 };
@@ -326,7 +327,7 @@ void print_plain(std::ostream& out, const std::string& file, const msi::summary_
                  bool with_package) {
     auto text = [&](std::uint32_t pid) -> std::string {
         try {
-            if (auto t = s.text(pid)) return msi::to_utf8(*t);
+            if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
         } catch (const msi::automation_error&) {
         }
         return {};
@@ -387,7 +388,7 @@ void print_json(std::ostream& out, const std::string& file, const msi::summary_i
                 bool with_package) {
     auto text = [&](std::uint32_t pid) -> std::string {
         try {
-            if (auto t = s.text(pid)) return msi::to_utf8(*t);
+            if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
         } catch (const msi::automation_error&) {
         }
         return {};
@@ -453,7 +454,7 @@ int show_command(const std::vector<std::string>& args) {
     std::shared_ptr<msi::Database> package;
     if (files.size() == 2) {
         msi::Installer installer;
-        package = installer.OpenDatabase(msi::from_utf8(files[1]), msi::msiOpenDatabaseModeReadOnly);
+        package = installer.OpenDatabase(sys::utf8_to_utf16(files[1]), msi::msiOpenDatabaseModeReadOnly);
     }
     const auto summary = mst.summary();
     const auto identity = msi::read_transform_identity(summary);

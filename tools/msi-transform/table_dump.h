@@ -7,7 +7,7 @@
 #include <vector>
 
 namespace msi {
-class database;
+class package_database;
 struct column;
 }
 
@@ -15,7 +15,7 @@ namespace msi_transform {
 
 // The named tables in the given order, or every user table sorted by name
 // when none is named. Raises msi::automation_error for a table the database lacks.
-std::string dump_tables(msi::database& db, const std::vector<std::u16string>& tables);
+std::string dump_tables(msi::package_database& db, const std::vector<std::u16string>& tables);
 
 // The installer's notation for a column: a letter for the kind (upper case
 // when nullable) and the size, "s72", "L0", "I2"...
