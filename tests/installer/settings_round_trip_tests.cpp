@@ -129,6 +129,32 @@ TEST(SettingsRoundTrip, ContinuingGivesBackEveryCombinationAndRegeneratesTheSame
     }
 }
 
+// Rows the earlier transform changed besides the settings (another tool's
+// work) stay in the transform generated after continuing.
+TEST(SettingsRoundTrip, WhatElseTheEarlierTransformChangedIsKept) {
+    test_support::temp_dir dir("quorlin-round-trip");
+    const fs::path pro = dir / "pro.msi", first = dir / "first.mst", second = dir / "second.mst";
+    build_package(pro, "Quorlin PDF Pro");
+    {
+        in_memory_package earlier(pro);
+        earlier.values().set_property(u"Manufacturer", u"Someone Else");
+        settings_values v;
+        deployment::write_settings(earlier.values(), v, u"Quorlin PDF Pro");
+        ASSERT_EQ(earlier.write_transform(first), in_memory_package::transform_result::written);
+    }
+    in_memory_package continuing(pro);
+    continuing.apply_transform(first);
+    settings_values v;
+    const auto extras = deployment::read_settings(continuing.values(), deployment::reading::as_written, v);
+    v.enable_box = 1;
+    deployment::write_settings(continuing.values(), v, extras.product_name);
+    ASSERT_EQ(continuing.write_transform(second), in_memory_package::transform_result::written);
+
+    const auto seen = window_test::oracle_view(pro, second);
+    EXPECT_EQ(seen.properties.at("Manufacturer"), "Someone Else");
+    EXPECT_EQ(seen.properties.at("BOXDISABLED"), "#0");
+}
+
 // A transform that does not fit: it changes a row the package lacks. The
 // package held in memory is left as it was, so the defaults still read.
 TEST(SettingsRoundTrip, ATransformForAnotherPackageIsRefusedAndChangesNothing) {
