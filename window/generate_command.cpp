@@ -6,6 +6,7 @@
 #include "pages/print_settings_dialog_controller.h"
 #include "window/deployment_dialog.h"
 #include "window/deployment_settings_map.h"
+#include "window/package_messages.h"
 
 #include <optional>
 #include <stdexcept>
@@ -98,5 +99,5 @@ void CQuorlin_EnterpriseDeploymentDlg::write_package_values() {
             package->set_property(name, text);
     }
 
-    package->generate_transform();
+    show_transform_outcome(package->generate_transform(), package->transform_path());
 }

@@ -4,6 +4,7 @@
 #include "pages/imanage_dialog_controller.h"
 #include "window/deployment_dialog.h"
 #include "window/deployment_settings_map.h"
+#include "window/package_messages.h"
 
 #include "msi/automation_error.h"
 
@@ -58,6 +59,7 @@ void CQuorlin_EnterpriseDeploymentDlg::OnBrowse() {
     package_chosen_ = true;
     package = std::make_unique<installer_package>(path);
     if (!package->is_open()) {
+        show_opening_outcome(package->opening());
         AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
         return;
     }

@@ -1,5 +1,5 @@
 // Opening and closing a package: the working copy's name and life, and the
-// four failure messages with their box styles.
+// failed steps it reports, with the window's messages and box styles for them.
 #include "installer/installer_package.h"
 #include "installer/package_paths.h"
 #include "package_fixture.h"
@@ -38,6 +38,8 @@ TEST(OpenClose, CopyReplacesAStaleOneAndIsDeletedOnClosing) {
     {
         installer_package p(u16(package));
         ASSERT_TRUE(p.is_open());
+        EXPECT_EQ(p.opening(), installer_package::open_outcome::opened);
+        show_opening_outcome(p.opening());
         EXPECT_EQ(p.path(), u16(package));
         EXPECT_EQ(p.working_copy(), u16(dir / "100% Grüße.v2_Tmp.msi"));
         EXPECT_EQ(file_digest(dir / "100% Grüße.v2_Tmp.msi"), file_digest(package));
@@ -63,6 +65,7 @@ TEST(OpenClose, InstallerObjectThatCannotBeCreated) {
     {
         installer_package p(u16(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_TRUE(p.path().empty());
         EXPECT_TRUE(p.working_copy().empty());
         EXPECT_FALSE(std::filesystem::exists(dir / "App_Tmp.msi"));
@@ -81,6 +84,7 @@ TEST(OpenClose, PackageThatDoesNotOpenLeavesNoCopyBehind) {
     {
         installer_package p(u16(dir / "Broken.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_TRUE(std::filesystem::exists(dir / "Broken_Tmp.msi"));  // made before the open failed
         EXPECT_THROW(p.read_property(u"ProductName"), msi::automation_error);
     }
@@ -88,6 +92,7 @@ TEST(OpenClose, PackageThatDoesNotOpenLeavesNoCopyBehind) {
     {
         installer_package missing(u16(dir / "Missing.msi"));
         EXPECT_FALSE(missing.is_open());
+        show_opening_outcome(missing.opening());
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
     for (const auto& box : messages.recorder.message_boxes) {
@@ -107,6 +112,7 @@ TEST(OpenClose, WorkingCopyThatCannotBeMade) {
     {
         installer_package p(u16(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
     }
     std::filesystem::remove(dir / "App_Tmp.msi");
 
@@ -116,6 +122,7 @@ TEST(OpenClose, WorkingCopyThatCannotBeMade) {
     {
         installer_package p(u16(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_THROW(p.set_property(u"ProductName", u"Changed"), msi::automation_error);
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);

@@ -51,7 +51,7 @@ TEST(SamplePackage, LoadsAndGeneratesATransformTheOracleApplies) {
     p.set_property(u"IMANAGEINSTALLPATH", u"C:\\Users\\O'Brien\\iManage\\Work10");
     p.set_registry_number(u"PrintBandSize", 1013760);
     p.set_registry_number(u"PrintBandCountForIgnore", 65535);
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONINFORMATION));
 
