@@ -22,14 +22,12 @@ const char* describe(installer_package::open_outcome outcome) {
     return "unknown";
 }
 
-std::u16string u16(const std::string& text) { return sys::utf8_to_utf16(text); }
-
 // The values the load command reads, by name.
 using read_values = std::map<std::string, std::string>;
 
 read_values load_reads(installer_package& package) {
     read_values v;
-    auto property = [&](const char* name) { v[name] = sys::utf16_to_utf8(package.read_property(u16(name))); };
+    auto property = [&](const char* name) { v[name] = sys::utf16_to_utf8(package.read_property(sys::utf8_to_utf16(name))); };
     property("ProductName");
     for (const char* name : {"DT_SHORTCUT", "OFFICEADDINS", "QPINSTALLPRINTERDRIVER", "DROPBOXDISABLED",
                              "ONEDRIVEDISABLED", "BOXDISABLED", "SHAREPOINTDISABLED"})
@@ -84,10 +82,10 @@ std::vector<setting_write> unchanged_settings_writes(const read_values& v) {
 
 void write_setting(installer_package& package, const setting_write& w) {
     switch (w.type) {
-        case setting_write::kind::property: package.set_property(u16(w.name), u16(w.value)); break;
-        case setting_write::kind::registry_text: package.set_registry_value(u16(w.name), u16(w.value)); break;
+        case setting_write::kind::property: package.set_property(sys::utf8_to_utf16(w.name), sys::utf8_to_utf16(w.value)); break;
+        case setting_write::kind::registry_text: package.set_registry_value(sys::utf8_to_utf16(w.name), sys::utf8_to_utf16(w.value)); break;
         case setting_write::kind::registry_number:
-            package.set_registry_number(u16(w.name), std::stoi(w.value));
+            package.set_registry_number(sys::utf8_to_utf16(w.name), std::stoi(w.value));
             break;
     }
 }

@@ -7,6 +7,7 @@
 #include "window/deployment_dialog.h"
 #include "window/deployment_settings_map.h"
 #include "window/package_messages.h"
+#include "system/text_conversion.h"
 
 #include <optional>
 #include <stdexcept>
@@ -41,7 +42,7 @@ void CQuorlin_EnterpriseDeploymentDlg::OnGenerate() {
     } catch (const std::exception& error) {
         // Writes made so far stay in the working copy; the package stays open
         // and the administrator can correct a value and generate again.
-        AfxMessageBox(u"Unable to write the MSI file.\n" + to_utf16(error.what()), MB_ICONERROR);
+        AfxMessageBox(u"Unable to write the MSI file.\n" + sys::utf8_to_utf16(error.what()), MB_ICONERROR);
     }
 }
 

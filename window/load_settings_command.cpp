@@ -7,6 +7,7 @@
 #include "window/package_messages.h"
 
 #include "msi/automation_error.h"
+#include "system/text_conversion.h"
 
 #include <map>
 #include <optional>
@@ -119,7 +120,7 @@ bool CQuorlin_EnterpriseDeploymentDlg::load_package_values() {
     } catch (const std::exception& error) {
         // Engine errors (msi::automation_error) and anything else the reads raise.
         package.reset();
-        AfxMessageBox(u"Unable to read the MSI file.\n" + to_utf16(error.what()), MB_ICONERROR);
+        AfxMessageBox(u"Unable to read the MSI file.\n" + sys::utf8_to_utf16(error.what()), MB_ICONERROR);
         return false;
     }
 

@@ -5,6 +5,7 @@
 #include "resource_access.h"
 #include "rich_label.h"
 #include "win_app.h"
+#include "system/text_conversion.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -69,7 +70,7 @@ wxWindow* create_static(wxWindow* parent, const control_template& c, const wxRec
         // "#<id>": an icon resource, or one of the desktop's standard icons.
         HICON icon = nullptr;
         if (c.caption.size() > 1 && c.caption[0] == u'#')
-            icon = AfxLoadIcon(static_cast<UINT>(std::stoul(to_utf8(c.caption.substr(1)))));
+            icon = AfxLoadIcon(static_cast<UINT>(std::stoul(sys::utf16_to_utf8(c.caption.substr(1)))));
         wxBitmap image = icon ? icon->bitmaps.GetBitmap(wxSize(32, 32)) : wxBitmap();
         // Like the Windows control, an icon static takes the size of its icon.
         const wxSize size = image.IsOk() ? image.GetSize() : rect.GetSize();

@@ -2,6 +2,7 @@
 
 #include "resource_access.h"
 #include "wnd.h"
+#include "system/text_conversion.h"
 
 #include <wx/window.h>
 
@@ -64,11 +65,11 @@ LRESULT notify_parent(wxWindow* control, UINT message, UINT code, NMHDR* notify)
     return result;
 }
 
-wxString to_wx(std::u16string_view text) { return wxString::FromUTF8(to_utf8(text)); }
+wxString to_wx(std::u16string_view text) { return wxString::FromUTF8(sys::utf16_to_utf8(text)); }
 
 std::u16string from_wx(const wxString& text) {
     const wxScopedCharBuffer utf8 = text.utf8_str();
-    return to_utf16(std::string_view(utf8.data(), utf8.length()));
+    return sys::utf8_to_utf16(std::string_view(utf8.data(), utf8.length()));
 }
 
 wxRect dialog_units_to_pixels(wxWindow* dialog_window, int x, int y, int cx, int cy) {

@@ -5,6 +5,7 @@
 #include "ui_services.h"
 #include "wnd.h"
 #include "wx_ui_services.h"
+#include "system/text_conversion.h"
 
 #include <wx/app.h>
 #include <wx/image.h>
@@ -31,7 +32,7 @@ std::u16string executable_stem() {
     std::string name = n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(program_invocation_short_name);
     if (const std::size_t slash = name.rfind('/'); slash != std::string::npos) name.erase(0, slash + 1);
     if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
-    return to_utf16(name);
+    return sys::utf8_to_utf16(name);
 }
 
 }  // namespace

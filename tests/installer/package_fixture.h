@@ -5,6 +5,7 @@
 #include "dialog/recording_ui_services.h"
 #include "installer/installer_package.h"
 #include "support/temp_dir.h"
+#include "system/text_conversion.h"
 #include "window/package_messages.h"
 
 #include <filesystem>
@@ -20,7 +21,6 @@ void build_full_package(const std::filesystem::path& out);
 // Only a Property table: no Registry, no Control.
 void build_property_only_package(const std::filesystem::path& out);
 
-std::u16string u16(const std::filesystem::path& p);
 std::string dump_table(const std::filesystem::path& package, const std::string& table);
 
 struct recorded_messages {

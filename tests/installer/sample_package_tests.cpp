@@ -23,7 +23,7 @@ TEST(SamplePackage, LoadsAndGeneratesATransformTheOracleApplies) {
     file_unchanged_guard guard(package);
     recorded_messages messages;
 
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
     EXPECT_EQ(p.read_property(u"ProductName"), u"Quorlin PDF Pro");
     EXPECT_EQ(p.read_property(u"TOS_URL").rfind(u"https://", 0), 0u);

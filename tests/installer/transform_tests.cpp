@@ -41,7 +41,7 @@ TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
     file_unchanged_guard guard(package);
     write_file(dir / "Setup.mst", "an earlier transform");
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
 
     p.set_property(u"DROPBOXDISABLED", u"#1");
@@ -50,7 +50,7 @@ TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
     p.set_registry_number(u"PrintBandSize", 65535);
     generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + u16(dir / "Setup.mst"));
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + sys::from_fs_path(dir / "Setup.mst"));
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(oracle_dump(package, {}, dir / "Setup.mst"), oracle_dump(dir / "Setup_Tmp.msi"));
     const auto summary = oracle_transform_summary(package, dir / "Setup.mst");
@@ -75,7 +75,7 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     build_full_package(package);
     file_unchanged_guard guard(package);
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
 
     // Nothing changed yet: there is no transform to write.
@@ -103,7 +103,7 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     EXPECT_TRUE(p.is_open());
     generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 3u);
-    EXPECT_EQ(messages.recorder.message_boxes[2].text, success_prefix + u16(dir / "Setup.mst"));
+    EXPECT_EQ(messages.recorder.message_boxes[2].text, success_prefix + sys::from_fs_path(dir / "Setup.mst"));
     EXPECT_NE(oracle_dump(package, {"Property"}, dir / "Setup.mst").find("Property\tDROPBOXDISABLED\t#1\n"),
               std::string::npos);
 }
@@ -114,7 +114,7 @@ TEST(GenerateTransform, NeverReplacesAPackageNamedLikeItsTransform) {
     build_full_package(package);
     file_unchanged_guard guard(package);
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
     p.set_property(u"DROPBOXDISABLED", u"#1");
     generate_and_report(p);
@@ -126,7 +126,7 @@ TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
     temp_dir dir;
     write_file(dir / "Broken.msi", "not a package");
     recorded_messages messages;
-    installer_package p(u16(dir / "Broken.msi"));
+    installer_package p(sys::from_fs_path(dir / "Broken.msi"));
     ASSERT_FALSE(p.is_open());
     EXPECT_EQ(generate_and_report(p), installer_package::transform_outcome::failed);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
