@@ -1,6 +1,7 @@
 #include "controls.h"
 
 #include "rich_label.h"
+#include "window_record.h"
 
 #include <algorithm>
 
@@ -11,12 +12,6 @@ rich_label* label_of(const CWnd* control) { return dynamic_cast<rich_label*>(con
 std::u16string bounded(const char16_t* text, std::size_t capacity) {
     const char16_t* end = std::find(text, text + capacity, u'\0');
     return std::u16string(text, end);
-}
-
-void copy_bounded(char16_t* target, std::size_t capacity, const std::u16string& text) {
-    const std::size_t n = std::min(text.size(), capacity - 1);
-    std::copy_n(text.data(), n, target);
-    target[n] = u'\0';
 }
 
 }  // namespace
@@ -57,13 +52,16 @@ BOOL CLinkCtrl::SetItem(const LITEM* item) {
     return TRUE;
 }
 
-BOOL CLinkCtrl::GetItem(LITEM* item) const {
-    rich_label* label = label_of(this);
-    if (!label || !item || !(item->mask & LIF_ITEMINDEX)) return FALSE;
-    const std::u16string* url = label->link_url(item->iLink);
-    const std::u16string* id = label->link_id(item->iLink);
-    if (!url || !id) return FALSE;
-    if (item->mask & LIF_URL) copy_bounded(item->szUrl, L_MAX_URL_LENGTH, *url);
-    if (item->mask & LIF_ITEMID) copy_bounded(item->szID, MAX_LINKID_TEXT, *id);
-    return TRUE;
+LRESULT CLinkCtrl::on_message(UINT message, WPARAM, LPARAM lparam) {
+    return message == LM_SETITEM ? SetItem(reinterpret_cast<const LITEM*>(lparam)) : 0;
+}
+
+void CLinkCtrl::show_text(const std::u16string& text) {
+    if (rich_label* label = label_of(this)) label->set_text(text);
+    else CWnd::show_text(text);
+}
+
+// The text as given, markup included.
+std::u16string CLinkCtrl::read_text() const {
+    return label_of(this) ? record_of(native()).text : CWnd::read_text();
 }

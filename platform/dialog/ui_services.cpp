@@ -13,7 +13,7 @@ class console_ui_services : public ui_services {
 public:
     int message_box(const std::u16string& text, UINT type) override {
         std::fprintf(stderr, "[message box %u] %s\n", type, sys::utf16_to_utf8(text).c_str());
-        return (type & MB_TYPEMASK) == MB_YESNO || (type & MB_TYPEMASK) == MB_YESNOCANCEL ? IDNO : IDOK;
+        return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
     }
     std::optional<std::u16string> choose_file(const file_dialog_request&) override { return std::nullopt; }
     void show_balloon_tip(const balloon_tip_request& request) override {

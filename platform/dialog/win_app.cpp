@@ -1,6 +1,5 @@
 #include "win_app.h"
 
-#include "native_window.h"
 #include "resource_access.h"
 #include "ui_services.h"
 #include "wnd.h"
@@ -55,13 +54,11 @@ CWinApp::~CWinApp() {
 BOOL CWinApp::InitInstance() { return TRUE; }
 int CWinApp::ExitInstance() { return 0; }
 HICON CWinApp::LoadIcon(UINT id) const { return AfxLoadIcon(id); }
-HICON CWinApp::LoadStandardIcon(UINT id) const { return AfxLoadIcon(id); }
 
 // There is no help file to open.
 void CWinApp::OnHelp() {}
 
 CWinApp* AfxGetApp() { return the_app; }
-CWnd* AfxGetMainWnd() { return the_app ? the_app->m_pMainWnd : nullptr; }
 const char16_t* AfxGetAppName() { return the_app ? the_app->m_pszAppName : u""; }
 
 // Embedded controls need no preparation here.
