@@ -115,18 +115,25 @@ bool installer_package::table_missing(const std::u16string& table) const {
     }
 }
 
-std::u16string installer_package::read_single_value(const std::u16string& table, const std::u16string& sql) {
-    std::shared_ptr<msi::Database> db = copy_db;
-    if (!db) throw automation_error(msi::E_POINTER, "The package is not open.");
+// A view of `sql` on the working copy; null when `table` is missing, as it
+// is from many packages (no Registry or no Control table): that reads as a
+// missing row and updates nothing.
+std::shared_ptr<msi::View> installer_package::open_view(const std::u16string& table, const std::u16string& sql) {
+    if (!copy_db) throw automation_error(msi::E_POINTER, "The package is not open.");
     std::shared_ptr<msi::View> view;
     try {
-        view = db->OpenView(sql);
+        view = copy_db->OpenView(sql);
     } catch (const automation_error& e) {
-        // Many packages have no Registry or no Control table: that reads as a missing row.
-        if (is_unknown_table_error(e) && table_missing(table)) return {};
+        if (is_unknown_table_error(e) && table_missing(table)) return nullptr;
         throw;
     }
     if (!view) throw automation_error(msi::E_POINTER, "The database returned no view.");
+    return view;
+}
+
+std::u16string installer_package::read_single_value(const std::u16string& table, const std::u16string& sql) {
+    std::shared_ptr<msi::View> view = open_view(table, sql);
+    if (!view) return {};
     view->Execute(nullptr);
     std::shared_ptr<msi::Record> record = view->Fetch();
     if (!record || record->FieldCount() != 1) return {};
@@ -146,15 +153,8 @@ void installer_package::update_value(const std::u16string& table, const std::u16
                key_column + u" = '" + name + u"'";
     });
     std::shared_ptr<msi::Database> db = copy_db;
-    if (!db) throw automation_error(msi::E_POINTER, "The package is not open.");
-    std::shared_ptr<msi::View> view;
-    try {
-        view = db->OpenView(sql);
-    } catch (const automation_error& e) {
-        if (is_unknown_table_error(e) && table_missing(table)) return;  // nothing to change
-        throw;
-    }
-    if (!view) throw automation_error(msi::E_POINTER, "The database returned no view.");
+    std::shared_ptr<msi::View> view = open_view(table, sql);
+    if (!view) return;
     if (value.empty()) {
         view->Execute(nullptr);
     } else {

@@ -55,6 +55,7 @@ public:
     const std::u16string& working_copy() const { return copy_path; }
 
 private:
+    std::shared_ptr<msi::View> open_view(const std::u16string& table, const std::u16string& sql);
     std::u16string read_single_value(const std::u16string& table, const std::u16string& sql);
     // Sets `Value` of every row of `table` whose `key_column` is `name`, and commits.
     void update_value(const std::u16string& table, const std::u16string& key_column, const std::u16string& name,
