@@ -14,6 +14,13 @@ std::u16string bounded(const char16_t* text, std::size_t capacity) {
     return std::u16string(text, end);
 }
 
+// Copies a link's text into `out`; FALSE when there is no such link.
+BOOL give(const std::u16string* found, std::u16string& out) {
+    if (!found) return FALSE;
+    out = *found;
+    return TRUE;
+}
+
 }  // namespace
 
 int CLinkCtrl::GetLinkCount() const {
@@ -29,18 +36,12 @@ BOOL CLinkCtrl::SetItemUrl(int link, const std::u16string& url) {
 
 BOOL CLinkCtrl::GetItemUrl(int link, std::u16string& url) const {
     rich_label* label = label_of(this);
-    const std::u16string* found = label ? label->link_url(link) : nullptr;
-    if (!found) return FALSE;
-    url = *found;
-    return TRUE;
+    return give(label ? label->link_url(link) : nullptr, url);
 }
 
 BOOL CLinkCtrl::GetItemID(int link, std::u16string& id) const {
     rich_label* label = label_of(this);
-    const std::u16string* found = label ? label->link_id(link) : nullptr;
-    if (!found) return FALSE;
-    id = *found;
-    return TRUE;
+    return give(label ? label->link_id(link) : nullptr, id);
 }
 
 BOOL CLinkCtrl::SetItem(const LITEM* item) {
