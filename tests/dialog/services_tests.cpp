@@ -2,6 +2,7 @@
 #include "dialog/message_map.h"
 #include "dialog/recording_ui_services.h"
 #include "dialog/resource_access.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 #include "window/deployment_settings_map.h"
 #include "window/version_label.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>

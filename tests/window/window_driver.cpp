@@ -1,6 +1,7 @@
 #include "window_driver.h"
 
 #include "resources/resource.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
