@@ -4,13 +4,7 @@
 #include "dialog/afxwin.h"
 #include "resources/resource.h"
 
-#include <cstddef>
 #include <string>
-
-// `length` bytes of UTF-8 as UTF-16 (malformed sequences become U+FFFD). Input
-// the conversion refuses (no text, or more bytes than a signed 32-bit count)
-// raises std::system_error (invalid argument, "Conversion check has been failed").
-std::u16string utf8_to_utf16(const char* text, std::size_t length);
 
 class installation_options_dialog_controller : public CDialogEx {
 public:

@@ -3,6 +3,7 @@
 #include "page_host.h"
 #include "pages/application_languages.h"
 #include "pages/installation_options_dialog_controller.h"
+#include "pages/utf8_to_utf16.h"
 #include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
