@@ -1,6 +1,5 @@
 #include "installer/installer_package.h"
 
-#include "dialog/ui_services.h"
 #include "installer/earlier_transform.h"
 #include "installer/package_paths.h"
 #include "system/file_operations.h"
@@ -45,7 +44,7 @@ installer_package::installer_package(const std::u16string& path) {
         installer = nullptr;
     }
     if (!installer) {
-        AfxMessageBox(u"Creation of Windows installer object failed.", 0);
+        opening_ = open_outcome::no_installer;
         return;
     }
     package_path = path;
@@ -57,11 +56,11 @@ installer_package::installer_package(const std::u16string& path) {
     try {
         package_db = installer->OpenDatabase(package_path, msi::msiOpenDatabaseModeTransact);
     } catch (...) {
-        AfxMessageBox(u"MSI file may be opened in another application.", MB_ICONERROR);
+        opening_ = open_outcome::package_in_use;
         return;
     }
     if (!package_db) {
-        AfxMessageBox(u"Opening database failed.", MB_ICONERROR);
+        opening_ = open_outcome::package_not_opened;
         return;
     }
     try {
@@ -70,7 +69,7 @@ installer_package::installer_package(const std::u16string& path) {
         copy_db = nullptr;
     }
     if (!copy_db) {
-        AfxMessageBox(u"Opening temporary database failed.", 0);
+        opening_ = open_outcome::copy_not_opened;
         return;
     }
     copy_values = std::make_unique<database_values>(copy_db, true);
@@ -128,15 +127,17 @@ void installer_package::apply_transform(const std::u16string& transform) {
     apply_earlier_transform(*copy_db, sys::to_fs_path(transform));
 }
 
+std::u16string installer_package::transform_path() const { return installer::transform_path(package_path); }
+
 // The new transform is written to a file of its own in the same folder and
 // moved over <name>.mst only once it is complete with its summary
 // information, so a failure leaves any earlier transform exactly as it was.
-void installer_package::generate_transform() {
+installer_package::transform_outcome installer_package::generate_transform() {
     std::filesystem::path temporary;
     try {
         if (!copy_db || !package_db) throw automation_error(msi::E_POINTER, "The package is not open.");
         copy_db->Commit();
-        const std::u16string target = installer::transform_path(package_path);
+        const std::u16string target = transform_path();
         if (same_file(target, package_path) || same_file(target, copy_path))
             throw std::runtime_error("the transform would replace the package");
         const auto target_file = sys::to_fs_path(target);
@@ -147,13 +148,12 @@ void installer_package::generate_transform() {
         // Identical databases give no transform at all.
         if (!written) throw std::runtime_error("no differences");
         std::filesystem::rename(temporary, target_file);
-        temporary.clear();
-        AfxMessageBox(u"MST file was created successfully in\n" + target, MB_ICONINFORMATION);
+        return transform_outcome::created;
     } catch (...) {
         if (!temporary.empty()) {
             std::error_code ignored;
             std::filesystem::remove(temporary, ignored);
         }
-        AfxMessageBox(u"Unable to create the transform file.", MB_ICONERROR);
+        return transform_outcome::failed;
     }
 }

@@ -4,6 +4,8 @@
 #include "installer/installer_package.h"
 #include "pages/imanage_dialog_controller.h"
 #include "window/deployment_dialog.h"
+#include "window/package_messages.h"
+#include "system/text_conversion.h"
 
 #include <stdexcept>
 
@@ -33,7 +35,7 @@ void CQuorlin_EnterpriseDeploymentDlg::OnGenerate() {
     } catch (const std::exception& error) {
         // Writes made so far stay in the working copy; the package stays open
         // and the administrator can correct a value and generate again.
-        AfxMessageBox(u"Unable to write the MSI file.\n" + to_utf16(error.what()), MB_ICONERROR);
+        AfxMessageBox(u"Unable to write the MSI file.\n" + sys::utf8_to_utf16(error.what()), MB_ICONERROR);
     }
 }
 
@@ -50,5 +52,5 @@ void CQuorlin_EnterpriseDeploymentDlg::write_package_values() {
         return;
     }
     imanage_page->validate_install_path();
-    package->generate_transform();
+    show_transform_outcome(package->generate_transform(), package->transform_path());
 }

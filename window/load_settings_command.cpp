@@ -2,9 +2,9 @@
 // by the read side of the settings map.
 #include "installer/deployment_settings.h"
 #include "installer/installer_package.h"
-#include "installer/package_paths.h"
 #include "pages/imanage_dialog_controller.h"
 #include "window/deployment_dialog.h"
+#include "window/package_messages.h"
 
 #include "system/text_conversion.h"
 
@@ -39,6 +39,7 @@ void CQuorlin_EnterpriseDeploymentDlg::open_package(const std::u16string& path) 
     package_chosen_ = true;
     package = std::make_unique<installer_package>(path);
     if (!package->is_open()) {
+        show_opening_outcome(package->opening());
         AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
         return;
     }
@@ -61,7 +62,7 @@ void CQuorlin_EnterpriseDeploymentDlg::open_package(const std::u16string& path) 
 // the working copy; after a transform that does not fit or does not apply,
 // the working copy is made afresh and false is returned.
 bool CQuorlin_EnterpriseDeploymentDlg::continue_from_earlier_transform() {
-    const std::u16string transform = installer::transform_path(package->path());
+    const std::u16string transform = package->transform_path();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(sys::to_fs_path(transform), ec)) return false;
     const int answer = AfxMessageBox(u"A transform for this package already exists:\n" + transform +
@@ -75,9 +76,12 @@ bool CQuorlin_EnterpriseDeploymentDlg::continue_from_earlier_transform() {
         const std::u16string path = package->path();
         package.reset();
         package = std::make_unique<installer_package>(path);
-        AfxMessageBox(u"The transform's settings were not loaded: " + one_line(to_utf16(error.what())),
+        AfxMessageBox(u"The transform's settings were not loaded: " + one_line(sys::utf8_to_utf16(error.what())),
                       MB_ICONERROR);
-        if (!package->is_open()) AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
+        if (!package->is_open()) {
+            show_opening_outcome(package->opening());
+            AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
+        }
         return false;
     }
 }
@@ -94,7 +98,7 @@ bool CQuorlin_EnterpriseDeploymentDlg::load_package_values(deployment::reading h
     } catch (const std::exception& error) {
         // Engine errors (msi::automation_error) and anything else the reads raise.
         package.reset();
-        AfxMessageBox(u"Unable to read the MSI file.\n" + to_utf16(error.what()), MB_ICONERROR);
+        AfxMessageBox(u"Unable to read the MSI file.\n" + sys::utf8_to_utf16(error.what()), MB_ICONERROR);
         return false;
     }
 
