@@ -10,6 +10,7 @@
 #include "support/msi_oracle.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 #include <wx/window.h>
@@ -32,7 +33,7 @@ struct pages_shown {
 
 std::ostream& operator<<(std::ostream& out, const pages_shown& p) {
     for (const auto& [id, on] : p.checks) out << id << (on ? "=on " : "=off ");
-    return out << "language=" << u8(p.language) << " print=" << u8(p.print_profile) << " path=" << u8(p.imanage_path);
+    return out << "language=" << sys::utf16_to_utf8(p.language) << " print=" << sys::utf16_to_utf8(p.print_profile) << " path=" << sys::utf16_to_utf8(p.imanage_path);
 }
 
 CComboBox& list(CWnd* page, int id) { return *static_cast<CComboBox*>(page->GetDlgItem(id)); }
@@ -112,12 +113,12 @@ TEST_F(CarriedForward, YesLoadsTheTransformsSettingsAndNoThePackagesDefaults) {
     {
         shown_window w;
         w.browse(pro);
-        ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message()) << " (no transform yet, no question)";
+        ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message()) << " (no transform yet, no question)";
         defaults = shown_on(w.dialog);
         make_choices(w);
         w.tick_consent();
         w.generate();
-        ASSERT_TRUE(fs::exists(mst)) << u8(w.last_message());
+        ASSERT_TRUE(fs::exists(mst)) << sys::utf16_to_utf8(w.last_message());
         chosen = shown_on(w.dialog);
         ASSERT_NE(chosen, defaults);
         EXPECT_EQ(chosen.imanage_path, u"D:\\iManage\\Work") << "trimmed when written";
@@ -129,7 +130,7 @@ TEST_F(CarriedForward, YesLoadsTheTransformsSettingsAndNoThePackagesDefaults) {
         w.ui.message_box_answers.push_back(IDYES);
         w.browse(pro);
         ASSERT_EQ(w.ui.message_boxes.size(), 1u);
-        EXPECT_EQ(w.ui.message_boxes[0].text, u"A transform for this package already exists:\n" + u16(mst.string()) +
+        EXPECT_EQ(w.ui.message_boxes[0].text, u"A transform for this package already exists:\n" + sys::utf8_to_utf16(mst.string()) +
                                                   u"\n\nLoad its settings instead of the package's defaults?");
         EXPECT_EQ(w.ui.message_boxes[0].type & MB_YESNO, static_cast<UINT>(MB_YESNO));
         EXPECT_EQ(shown_on(w.dialog), chosen);
@@ -141,7 +142,7 @@ TEST_F(CarriedForward, YesLoadsTheTransformsSettingsAndNoThePackagesDefaults) {
         fs::rename(mst, folder / "first.mst");
         w.tick_consent();
         w.generate();
-        ASSERT_TRUE(fs::exists(mst)) << u8(w.last_message());
+        ASSERT_TRUE(fs::exists(mst)) << sys::utf16_to_utf8(w.last_message());
         EXPECT_EQ(test_support::oracle_dump(pro, {}, mst), test_support::oracle_dump(pro, {}, folder / "first.mst"));
         fs::rename(folder / "first.mst", mst);
     }
@@ -169,22 +170,22 @@ TEST_F(CarriedForward, ATransformThatDoesNotApplyIsExplainedAndTheDefaultsShown)
     w.browse(pro);
     ASSERT_EQ(w.ui.message_boxes.size(), 2u);
     const std::u16string why = w.ui.message_boxes[1].text;
-    EXPECT_EQ(why.rfind(u"The transform's settings were not loaded: ", 0), 0u) << u8(why);
-    EXPECT_EQ(why.find(u'\n'), std::u16string::npos) << "one line: " << u8(why);
+    EXPECT_EQ(why.rfind(u"The transform's settings were not loaded: ", 0), 0u) << sys::utf16_to_utf8(why);
+    EXPECT_EQ(why.find(u'\n'), std::u16string::npos) << "one line: " << sys::utf16_to_utf8(why);
     EXPECT_EQ(shown_on(w.dialog), defaults);
-    EXPECT_EQ(w.dialog.msi_path, u16(pro.string()));
+    EXPECT_EQ(w.dialog.msi_path, sys::utf8_to_utf16(pro.string()));
 }
 
 TEST_F(CarriedForward, APackageNamedOnTheCommandLineLoadsAsIfBrowsed) {
     recording_ui_services ui;
     scoped_ui_services installed(ui);
     CQuorlin_EnterpriseDeploymentDlg dialog;
-    dialog.package_to_open = u16(pro.string());
+    dialog.package_to_open = sys::utf8_to_utf16(pro.string());
     dialog.Create(IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG, nullptr);
     dialog.ShowWindow(SW_SHOW);
     pump(150);
     EXPECT_TRUE(ui.message_boxes.empty());
-    EXPECT_EQ(dialog.GetDlgItem(IDC_MSI_PATH)->GetWindowText(), u16(pro.string()));
+    EXPECT_EQ(dialog.GetDlgItem(IDC_MSI_PATH)->GetWindowText(), sys::utf8_to_utf16(pro.string()));
     EXPECT_TRUE(is_enabled(dialog, IDC_PAGE_TREE));
     EXPECT_TRUE(is_checked(*dialog.imanage_page, IDC_IMANAGE_ENABLED));
     dialog.DestroyWindow();
@@ -199,7 +200,7 @@ TEST_F(CarriedForward, WindowAndCommandLineWriteTheSameTransform) {
         make_choices(w);
         w.tick_consent();
         w.generate();
-        ASSERT_TRUE(fs::exists(mst)) << u8(w.last_message());
+        ASSERT_TRUE(fs::exists(mst)) << sys::utf16_to_utf8(w.last_message());
     }
     const fs::path from_window = folder / "window.mst", from_shell = folder / "shell.mst";
     fs::rename(mst, from_window);
