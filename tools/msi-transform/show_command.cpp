@@ -324,7 +324,7 @@ std::string key_words(const std::vector<value>& key) {
 
 void print_plain(std::ostream& out, const std::string& file, const msi::summary_information& s,
                  const msi::transform_identity& id, int code_page, const std::vector<table_changes>& tables,
-                 bool with_package) {
+                 bool with_package, const std::string& summary_error) {
     auto text = [&](std::uint32_t pid) -> std::string {
         try {
             if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
@@ -334,6 +334,7 @@ void print_plain(std::ostream& out, const std::string& file, const msi::summary_
     };
     auto or_blank = [](const std::string& v) { return v.empty() ? std::string("(not given)") : v; };
     out << "Transform " << file << "\n";
+    if (!summary_error.empty()) out << "  Summary information unreadable: " << summary_error << "\n";
     if (!text(2).empty()) out << "  Title:            " << text(2) << "\n";
     if (!text(3).empty()) out << "  Subject:          " << text(3) << "\n";
     if (!text(18).empty()) out << "  Made by:          " << text(18) << "\n";
@@ -385,7 +386,7 @@ void print_plain(std::ostream& out, const std::string& file, const msi::summary_
 
 void print_json(std::ostream& out, const std::string& file, const msi::summary_information& s,
                 const msi::transform_identity& id, int code_page, const std::vector<table_changes>& tables,
-                bool with_package) {
+                bool with_package, const std::string& summary_error) {
     auto text = [&](std::uint32_t pid) -> std::string {
         try {
             if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
@@ -393,7 +394,9 @@ void print_json(std::ostream& out, const std::string& file, const msi::summary_i
         }
         return {};
     };
-    out << "{\n  \"transform\": " << json_string(file) << ",\n  \"code_page\": " << code_page << ",\n  \"summary\": {\n"
+    out << "{\n  \"transform\": " << json_string(file) << ",\n  \"code_page\": " << code_page
+        << ",\n  \"summary_error\": " << (summary_error.empty() ? "null" : json_string(summary_error))
+        << ",\n  \"summary\": {\n"
         << "    \"title\": " << json_string(text(2)) << ",\n    \"subject\": " << json_string(text(3))
         << ",\n    \"creating_application\": " << json_string(text(18)) << ",\n"
         << "    \"base\": {\"product_code\": " << json_string(id.base_product_code)
@@ -456,13 +459,20 @@ int show_command(const std::vector<std::string>& args) {
         msi::Installer installer;
         package = installer.OpenDatabase(sys::utf8_to_utf16(files[1]), msi::msiOpenDatabaseModeReadOnly);
     }
-    const auto summary = mst.summary();
+    // A damaged summary does not hide the rows: it is shown as damaged.
+    msi::summary_information summary;
+    std::string summary_error;
+    try {
+        summary = mst.summary();
+    } catch (const msi::automation_error& e) {
+        summary_error = e.what();
+    }
     const auto identity = msi::read_transform_identity(summary);
     transform_view view(mst, package ? &package->engine() : nullptr);
     const auto tables = view.read();
     std::ostringstream out;
-    if (json) print_json(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr);
-    else print_plain(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr);
+    if (json) print_json(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
+    else print_plain(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
     std::cout << out.str();
     return 0;
 }

@@ -93,8 +93,8 @@ private:
     void condition(int flag, Words&& what) const {
         if (suppressed_ & flag) return;
         throw transform_condition_error(flag, "Cannot apply the transform '" + mst_.path().string() + "': " +
-                                                  std::string(what()) + " (" + transform_condition_name(flag) +
-                                                  " is not suppressed).");
+                                                  std::string(what()) + "; " + transform_condition_name(flag) +
+                                                  " is not suppressed.");
     }
 
     // A transform in another code page: the staged pool holds UTF-8, which
@@ -106,7 +106,7 @@ private:
         if (from != 0)
             condition(transform_error_change_code_page, [&] {
                 return "its code page " + std::to_string(to) + " differs from the database's code page " +
-                       std::to_string(from) + ".";
+                       std::to_string(from);
             });
         final_code_page_ = to;
         // Which strings stay in use must be known exactly: count every cell.
@@ -173,7 +173,7 @@ private:
             if (r.type == transform_record::kind::add) {
                 if (table_exists(name)) {
                     condition(transform_error_add_existing_table,
-                              [&] { return "it adds table " + in_quotes(name) + ", which the database has already."; });
+                              [&] { return "it adds table " + in_quotes(name) + ", which the database has already"; });
                     continue;
                 }
                 // Its stream must have a name the storage can hold.
@@ -185,7 +185,7 @@ private:
             } else if (r.type == transform_record::kind::remove) {
                 if (!table_exists(name)) {
                     condition(transform_error_delete_missing_table,
-                              [&] { return "it drops table " + in_quotes(name) + ", which the database lacks."; });
+                              [&] { return "it drops table " + in_quotes(name) + ", which the database lacks"; });
                     continue;
                 }
                 drop_table(name);
@@ -416,7 +416,7 @@ private:
                 case transform_record::kind::remove:
                     if (at == table::npos) {
                         condition(transform_error_delete_missing_row,
-                                  [&] { return "it removes a row that is not in " + where() + "."; });
+                                  [&] { return "it removes a row that is not in " + where(); });
                         break;
                     }
                     remove_row(t, at);
@@ -424,7 +424,7 @@ private:
                 case transform_record::kind::add: {
                     if (at != table::npos) {
                         condition(transform_error_add_existing_row,
-                                  [&] { return "it adds a row that is already in " + where() + "."; });
+                                  [&] { return "it adds a row that is already in " + where(); });
                         remove_row(t, at);
                     }
                     table::row values(n, null_cell);
@@ -448,7 +448,7 @@ private:
                 case transform_record::kind::update: {
                     if (at == table::npos) {
                         condition(transform_error_update_missing_row,
-                                  [&] { return "it changes a row that is not in " + where() + "."; });
+                                  [&] { return "it changes a row that is not in " + where(); });
                         break;
                     }
                     const table::row before = t.get_row(at);

@@ -17,7 +17,7 @@ transform_reader::transform_reader(const std::filesystem::path& path) : path_(pa
     try {
         file_ = compound_file::open(path);
     } catch (const automation_error& e) {
-        throw automation_error(e.code(), "Cannot read the transform '" + path.string() + "': " + e.what());
+        throw automation_error(e.code(), std::string("Cannot read the transform ") + e.what());
     }
     if (file_->root_class() != transform_class_id)
         throw automation_error(hresult_from_win32(ERROR_INSTALL_TRANSFORM_FAILURE),
@@ -27,8 +27,8 @@ transform_reader::transform_reader(const std::filesystem::path& path) : path_(pa
     if (!file_->has_stream(pool_name)) transform_damaged(path, "it has no string pool.");
     try {
         std::vector<std::uint8_t> data;
-        if (file_->has_stream(data_name)) data = file_->read_stream(data_name);
-        strings_ = string_pool::load(file_->read_stream(pool_name), std::move(data));
+        if (file_->has_stream(data_name)) data = read(data_name);
+        strings_ = string_pool::load(read(pool_name), std::move(data));
     } catch (const automation_error& e) {
         transform_damaged(path, e.what());
     }
@@ -49,10 +49,18 @@ std::uint64_t transform_reader::records_size(std::u16string_view table) const {
     return file_->has_stream(name) ? file_->stream_size(name) : 0;
 }
 
+std::vector<std::uint8_t> transform_reader::read(const std::u16string& stored_name) const {
+    try {
+        return file_->read_stream(stored_name);
+    } catch (const automation_error& e) {
+        transform_damaged(path_, e.what());
+    }
+}
+
 transform_reader::cursor transform_reader::records(std::u16string_view table, const std::vector<column>& columns) const {
     std::vector<std::uint8_t> data;
     const auto name = encode_stream_name(table, true);
-    if (file_->has_stream(name)) data = file_->read_stream(name);
+    if (file_->has_stream(name)) data = read(name);
     return cursor(*this, std::u16string(table), columns, std::move(data));
 }
 
@@ -64,13 +72,14 @@ std::u16string transform_reader::text(std::uint32_t id) const {
 std::optional<std::vector<std::uint8_t>> transform_reader::binary_data(const std::u16string& logical_name) const {
     const auto name = encode_stream_name(logical_name, false);
     if (!file_->has_stream(name)) return std::nullopt;
-    return file_->read_stream(name);
+    return read(name);
 }
 
 summary_information transform_reader::summary() const {
     if (!file_->has_stream(summary_stream_name)) return {};
+    const auto bytes = read(summary_stream_name);
     try {
-        return summary_information::parse(file_->read_stream(summary_stream_name));
+        return summary_information::parse(bytes);
     } catch (const automation_error& e) {
         transform_damaged(path_, std::string("its summary information: ") + e.what());
     }

@@ -78,6 +78,9 @@ public:
     summary_information summary() const;
 
 private:
+    // A stream's content; a damaged chain raises with the transform's name.
+    std::vector<std::uint8_t> read(const std::u16string& stored_name) const;
+
     std::filesystem::path path_;
     std::unique_ptr<compound_file> file_;
     string_pool strings_;
