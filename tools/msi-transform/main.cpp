@@ -33,6 +33,7 @@ const char* const help_text =
     "usage: msi-transform dump PACKAGE.msi [TABLE...]\n"
     "       msi-transform sql PACKAGE.msi STATEMENT...\n"
     "       msi-transform generate NEW.msi REFERENCE.msi OUT.mst [--error-conditions N] [--validation N]\n"
+    "       msi-transform --version\n"
     "\n"
     "dump      print the named tables, or every table, one line per row, sorted,\n"
     "          tab-separated, with a header line of column names and types\n"
@@ -66,6 +67,10 @@ int main(int argc, char** argv) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << help_text;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "msi-transform " << QUORLIN_VERSION << "\n";
         return 0;
     }
     const std::string command = args[0];
