@@ -206,7 +206,7 @@ static int dump_table(MSIHANDLE db, const wchar_t *table, int quiet) {
         report("MsiDatabaseOpenViewW", rc);
         return 0;
     }
-    int ok = 0;
+    int ok = 0, stream_failed = 0;
     line_list rows = {0};
     wchar_t **type_codes = NULL;
     UINT columns = 0;
@@ -258,11 +258,9 @@ static int dump_table(MSIHANDLE db, const wchar_t *table, int quiet) {
             if (MsiRecordIsNull(rec, c)) continue;
             wchar_t kind = type_codes[c][0];
             if (kind == L'v' || kind == L'V') {
-                if (!append_stream(&line, rec, c)) {
-                    free(line.data);
-                    MsiCloseHandle(rec);
-                    goto done;
-                }
+                /* An unreadable stream leaves its field empty; the row and the
+                   rest of the table still print, and the run fails. */
+                if (!append_stream(&line, rec, c)) stream_failed = 1;
             } else {
                 wchar_t *value = record_string(rec, c);
                 if (!value) {
@@ -280,7 +278,9 @@ static int dump_table(MSIHANDLE db, const wchar_t *table, int quiet) {
     }
     qsort(rows.items, rows.count, sizeof *rows.items, compare_lines);
     for (size_t i = 0; i < rows.count; i++) write_out(rows.items[i], strlen(rows.items[i]));
-    ok = 1;
+    /* What is printed stays printed should msi.dll crash on a later table. */
+    fflush(stdout);
+    ok = !stream_failed;
 done:
     lines_free(&rows);
     if (type_codes)
@@ -502,6 +502,7 @@ int wmain(int argc, wchar_t **argv) {
         }
         if (!dump_summary(info, "SUMMARY")) status = EXIT_MSI;
         MsiCloseHandle(info);
+        fflush(stdout);
     }
     if (tables.count == 0 && !table_names(db, &tables)) {
         status = EXIT_MSI;
