@@ -71,6 +71,8 @@ BOOL CQuorlin_EnterpriseDeploymentDlg::OnInitDialog() {
     // The tree notifies synchronously, so the General page is shown here.
     tree.SelectItem(general_item);
     enable_package_controls(false);
+
+    if (!package_to_open.empty()) open_package(package_to_open);
     return TRUE;
 }
 

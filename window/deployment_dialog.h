@@ -57,6 +57,13 @@ public:
     bool set_agreement_link(const std::u16string& url, int link_index,
                             const std::u16string& control_text);
 
+    // A package given on the command line, opened as soon as the window is
+    // initialised, as if it had been chosen with "Browse...".
+    std::u16string package_to_open;
+
+    // Opens `path` and fills the pages from it: the load behind "Browse...".
+    void open_package(const std::u16string& path);
+
     // "#0" or "unset": an integration the package does not switch off.
     bool read_integration_enabled(const std::u16string& property_name);
 

@@ -51,8 +51,10 @@ void CQuorlin_EnterpriseDeploymentDlg::OnBrowse() {
     CFileDialog dialog(TRUE, u"msi", nullptr, OFN_HIDEREADONLY | OFN_FILEMUSTEXIST,
                        u"MSI Files (*.msi)|*.msi|All Files (*.*)|*.*|", nullptr, 0, TRUE);
     if (dialog.DoModal() != IDOK) return;
-    const std::u16string path = dialog.GetPathName();
+    open_package(dialog.GetPathName());
+}
 
+void CQuorlin_EnterpriseDeploymentDlg::open_package(const std::u16string& path) {
     // The old package (and its working copy) goes before the new one is made.
     package.reset();
     package_chosen_ = true;
