@@ -1,7 +1,8 @@
 #!/bin/bash
 # First start on a fresh Debian 12 machine: installs the packages the project
-# needs (asks for sudo when not root), builds the program, builds the sample
-# package and opens the program's window.
+# needs (asks for sudo when not root), builds the program with its language
+# module and msi-transform (not the tests: run-tests.sh builds those in the
+# same folder), builds the sample package and opens the program's window.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -19,7 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" --target quorlin-deploy msi-transform
 sample=$(resources/sample/build-sample.sh)
 
 cat <<MSG

@@ -4,9 +4,9 @@
 #include "app/command_line.h"
 #include "app/deployment_app.h"
 #include "app/headless_job.h"
+#include "app/version_report.h"
 #include "dialog/afxwin.h"
 #include "resources/program_resources.h"
-#include "resources/version.h"
 #include "system/text_conversion.h"
 
 #include <iostream>
@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
         std::cout << command_line_help();
         return 0;
     case command_line::mode::version:
-        std::cout << "quorlin-deploy " << program_version << '\n';
+        set_program_resource_source(&program_resource_source());
+        std::cout << version_report(AfxGetAppName());
         return 0;
     case command_line::mode::show:
     case command_line::mode::generate:

@@ -3,6 +3,7 @@
 #include "system/text_conversion.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 namespace sys {
 
@@ -33,5 +34,11 @@ void* GetProcAddress(module_handle module, const char* name) {
 }
 
 bool FreeLibrary(module_handle module) { return module && ::dlclose(module) == 0; }
+
+std::filesystem::path module_file(module_handle module) {
+    link_map* map = nullptr;
+    if (!module || ::dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name) return {};
+    return map->l_name;
+}
 
 }  // namespace sys

@@ -13,6 +13,9 @@ module_handle LoadLibraryW(const std::u16string& path);  // null when it cannot 
 void* GetProcAddress(module_handle module, const char* name);  // null when absent
 bool FreeLibrary(module_handle module);
 
+// The file a loaded module came from; empty for a null handle.
+std::filesystem::path module_file(module_handle module);
+
 // The folder of the running executable.
 std::filesystem::path executable_dir();
 

@@ -26,8 +26,8 @@ void prepare_prefix() {
     std::filesystem::create_directories(prefix.parent_path());
     const auto marker = prefix / ".prefix-complete";
     if (!std::filesystem::exists(marker)) {
-        // Serialise the first run: the script creates the prefix when its folder
-        // is missing, and a second process must not use it half-made.
+        // Serialise the first run: the script creates the prefix when it is
+        // missing, and a second process must not use it half-made.
         const auto lock_path = prefix.string() + ".lock";
         int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) throw std::runtime_error("cannot open " + lock_path);

@@ -1,6 +1,6 @@
 #pragma once
-// The independent check: ../shared/oracle/msi-oracle runs the Windows
-// Installer API (Wine's msi.dll) over a package and an optional transform.
+// The independent check: tests/oracle's msi-oracle runs the Windows Installer
+// API (Wine's msi.dll) over a package and an optional transform.
 // The first use in a process makes sure the Wine prefix exists (once, under a
 // file lock, so that test programs started together do not race to create it)
 // and keeps a wineserver alive for a while so that each call costs a fraction

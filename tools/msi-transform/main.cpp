@@ -37,6 +37,7 @@ const char* const help_text =
     "       msi-transform apply PACKAGE.msi TRANSFORM.mst OUT.msi [--error-conditions N]\n"
     "       msi-transform show TRANSFORM.mst [PACKAGE.msi] [--json]\n"
     "       msi-transform check PACKAGE.msi TRANSFORM.mst\n"
+    "       msi-transform --version\n"
     "\n"
     "dump      print the named tables, or every table, one line per row, sorted,\n"
     "          tab-separated, with a header line of column names and types\n"
@@ -79,6 +80,10 @@ int main(int argc, char** argv) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << help_text;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "msi-transform " << QUORLIN_VERSION << "\n";
         return 0;
     }
     const std::string command = args[0];
