@@ -81,7 +81,13 @@ bool is_visible(const CWnd& dialog, int id) {
     return control && control->IsShownOnScreen();
 }
 
+void window_ui_services::show_balloon_tip(const balloon_tip_request& request) {
+    recording_ui_services::show_balloon_tip(request);
+    visible_page_at_tip.push_back(visible_page ? visible_page() : nullptr);
+}
+
 shown_window::shown_window() {
+    ui.visible_page = [this] { return visible_page(); };
     dialog.Create(IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG, nullptr);
     dialog.ShowWindow(SW_SHOW);
     pump(150);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 class wxWindow;
 
@@ -29,6 +30,14 @@ bool is_checked(const CWnd& dialog, int id);
 bool is_enabled(const CWnd& dialog, int id);  // the control and the windows around it
 bool is_visible(const CWnd& dialog, int id);
 
+// The recorder, also noting which page was in front at each balloon tip.
+struct window_ui_services : recording_ui_services {
+    void show_balloon_tip(const balloon_tip_request& request) override;
+
+    std::function<CWnd*()> visible_page;
+    std::vector<CWnd*> visible_page_at_tip;
+};
+
 // The main window, created from its template and shown, with the services
 // recorded for its whole life.
 struct shown_window {
@@ -44,7 +53,7 @@ struct shown_window {
     CWnd* visible_page() const;
     std::u16string last_message() const;
 
-    recording_ui_services ui;
+    window_ui_services ui;
     scoped_ui_services installed{ui};
     CQuorlin_EnterpriseDeploymentDlg dialog;
 };

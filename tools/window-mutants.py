@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""Puts one fault at a time into the settings map and the load and generate
+commands, rebuilds window_tests, runs it, and puts the code back. Prints
+which faults the window tests catch.
+
+    tools/window-mutants.py [--build DIR] [--only NAME,...] [--list]
+
+Run it in a tree of its own (it edits the sources it mutates and always
+restores them, also on Ctrl-C) with a configured build folder; it builds
+only window_tests, with two jobs. The tests need a display: it starts them
+under xvfb-run.
+"""
+import argparse
+import os
+import pathlib
+import subprocess
+import sys
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+# The settings map may live beside the window or in the installer library.
+MAP = next((p for p in ("installer/deployment_settings_map.cpp", "window/deployment_settings_map.cpp")
+            if (ROOT / p).exists()), "window/deployment_settings_map.cpp")
+LOAD = "window/load_settings_command.cpp"
+GENERATE = "window/generate_command.cpp"
+DIALOG = "window/deployment_dialog.cpp"
+
+# name, file, text as it is, text with the fault
+MUTANTS = [
+    ("default-print-size", MAP, "0xF7800, 0x800000", "0xF7800, 0x400000"),
+    ("default-print-count", MAP, "0xFFFF, 8)", "0xFFFF, 16)"),
+    ("pcl-print-size", MAP, "0xF7800, 0x800000", "0xF7000, 0x800000"),
+    ("sign-written-for-any-product", MAP, "plain_flag, product_is_pro)", "plain_flag)"),
+    ("printer-driver-written-to-read-name", MAP, 'write(4, property, u"INSTALL_PRINTER_DRIVER"',
+     'write(4, property, u"QPINSTALLPRINTERDRIVER"'),
+    ("crash-property-always-off", MAP, 'write(14, property, u"BUGSPLAT_SENDREPORT_ENABLED", plain_flag)',
+     'write_constant(14, u"BUGSPLAT_SENDREPORT_ENABLED", u"0")'),
+    ("crash-registry-as-plain-flag", MAP, 'u"kBugsplatEnableCrashReporting", switch_text)',
+     'u"kBugsplatEnableCrashReporting", plain_flag)'),
+    ("shortcut-missing-gives-unchecked", MAP,
+     'u"DT_SHORTCUT", read_rule::checked_unless_zero, missing_gives::checked',
+     'u"DT_SHORTCUT", read_rule::checked_unless_zero, missing_gives::unchecked'),
+    ("switch-read-accepts-1", MAP, 'return value == u"/b 1";', 'return value == u"/b 1" || value == u"1";'),
+    ("integration-read-ignores-unset", MAP, 'return value == u"#0" || value == u"unset";',
+     'return value == u"#0";'),
+    ("inverted-integer-not-inverted", MAP, 'return on ? u"#0" : u"#1";', 'return on ? u"#1" : u"#0";'),
+    ("integer-written-plain", MAP, 'case integer: return on ? u"#1" : u"#0";',
+     'case integer: return on ? u"1" : u"0";'),
+    ("any-product-is-pro", MAP, 'return product_name.find(u"Pro") != std::u16string_view::npos;',
+     "return !product_name.empty();"),
+    ("knowledge-assistant-read-as-flag", MAP, 'u"KNOWLEDGEASSISTANT", read_rule::checked_if_switch_on',
+     'u"KNOWLEDGEASSISTANT", read_rule::checked_if_one'),
+    ("imanage-path-written-when-off", GENERATE, 'gate->check(fields) != 0 ? row->text(fields) : u"0"',
+     "row->text(fields)"),
+    ("stop-path-without-second-check", GENERATE,
+     "select_page(imanage_page);\n                imanage_page->validate_install_path();",
+     "select_page(imanage_page);"),
+    ("stop-path-without-page-switch", GENERATE,
+     "select_page(imanage_page);\n", "\n"),
+    ("no-stop-on-empty-path", GENERATE, "if (!imanage_page->validate_install_path()) {",
+     "if (false && !imanage_page->validate_install_path()) {"),
+    ("sign-written-for-any-product-cmd", GENERATE, "!deployment::is_pro_product(product_name))", "false)"),
+    ("print-profile-inverted", GENERATE, "*print_profile == print_settings_dialog_controller",
+     "*print_profile != print_settings_dialog_controller"),
+    ("pages-not-pulled", GENERATE, "for (CWnd* page : pages) static_cast<CDialog*>(page)->UpdateData(TRUE);",
+     ""),
+    ("language-always-default", GENERATE, "text = general_page->selected_language_code();",
+     'text = u"en-US";'),
+    ("no-transform", GENERATE, "package->generate_transform();", ";"),
+    ("not-open-not-reported", GENERATE, "if (!package->is_open()) {", "if (false) {"),
+    ("path-read-when-imanage-off", LOAD, "if (read_checks[map[i].gate] == 1) values.texts[i]",
+     "values.texts[i]"),
+    ("missing-value-always-unchecked", LOAD, "value.empty() ? missing_check(read.missing)", "value.empty() ? 0"),
+    ("integration-read-ignores-unset-cmd", LOAD, 'return value == u"#0" || value == u"unset";',
+     'return value == u"#0";'),
+    ("privacy-link-from-terms-markup", LOAD, "set_agreement_link(values.privacy_url, 1, values.privacy_text);",
+     "set_agreement_link(values.privacy_url, 1, values.terms_text);"),
+    ("product-name-not-kept", LOAD, "product_name = values.product_name;", ""),
+    ("imanage-controls-not-updated", LOAD, "imanage_page->on_imanage_enabled_clicked();", ""),
+    ("old-package-kept-until-new-opens", LOAD, "    package.reset();\n    package_chosen_", "    package_chosen_"),
+    ("open-failure-without-path", LOAD, 'u"Unable to open MSI file\\n" + path', 'u"Unable to open MSI file\\n"'),
+    ("path-not-shown", LOAD, "msi_path = path;", ""),
+    ("enter-closes-window", DIALOG, "::OnOK() {}", "::OnOK() { OnCancel(); }"),
+]
+
+
+def run(cmd, cwd=None, timeout=None):
+    return subprocess.run(cmd, cwd=cwd, timeout=timeout, stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, text=True)
+
+
+def failed_tests(output):
+    return sorted({line.split()[-1] for line in output.splitlines()
+                   if line.startswith("[  FAILED  ]") and "." in line.split()[-1]})
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=str(ROOT / "build"))
+    parser.add_argument("--only", default="")
+    parser.add_argument("--list", action="store_true")
+    args = parser.parse_args()
+    build = pathlib.Path(args.build).resolve()
+    chosen = [m for m in MUTANTS if not args.only or m[0] in args.only.split(",")]
+    if args.list:
+        for name, path, _, _ in chosen:
+            print(f"{name:40} {path}")
+        return 0
+
+    program = build / "tests/window/window_tests"
+    results = []
+    for name, path, before, after in chosen:
+        source = ROOT / path
+        text = source.read_text()
+        if text.count(before) != 1:
+            results.append((name, "not applied (code moved?)", ""))
+            print(f"{name}: not applied", flush=True)
+            continue
+        started = time.time()
+        try:
+            source.write_text(text.replace(before, after))
+            built = run(["cmake", "--build", str(build), "--target", "window_tests", "-j2"])
+            if built.returncode != 0:
+                outcome, detail = "does not build", ""
+            else:
+                tested = run(["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", str(program), "--gtest_brief=1"],
+                             cwd=build / "bin", timeout=900)
+                failures = failed_tests(tested.stdout)
+                if tested.returncode == 0:
+                    outcome, detail = "SURVIVED", ""
+                else:
+                    outcome, detail = "caught", " ".join(failures) or f"exit {tested.returncode}"
+        except subprocess.TimeoutExpired:
+            outcome, detail = "caught", "timeout"
+        finally:
+            source.write_text(text)
+            os.utime(source)
+        results.append((name, outcome, detail))
+        print(f"{name}: {outcome} {detail} ({time.time() - started:.0f} s)", flush=True)
+
+    run(["cmake", "--build", str(build), "--target", "window_tests", "-j2"])
+    caught = sum(1 for _, outcome, _ in results if outcome == "caught")
+    tried = sum(1 for _, outcome, _ in results if outcome in ("caught", "SURVIVED"))
+    print(f"\n| fault | outcome | failing tests |\n|---|---|---|")
+    for name, outcome, detail in results:
+        print(f"| {name} | {outcome} | {detail} |")
+    print(f"\n{caught} of {tried} faults caught")
+    return 0 if caught == tried else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
