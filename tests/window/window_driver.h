@@ -8,6 +8,7 @@
 #include "pages/installation_options_dialog_controller.h"
 #include "pages/print_settings_dialog_controller.h"
 #include "pages/quorlin_ai_dialog_controller.h"
+#include "support/gui_driver.h"
 #include "window/deployment_dialog.h"
 
 #include <filesystem>
@@ -15,20 +16,9 @@
 #include <string>
 #include <vector>
 
-class wxWindow;
-
 namespace window_test {
 
-void pump(int ms = 30);
-bool pump_until(const std::function<bool()>& done, int timeout_ms = 2000);
-
-wxWindow* native_item(const CWnd& dialog, int id);
-void click(const CWnd& dialog, int id);  // a real left click near the control's start
-void click_at(const CWnd& dialog, int id, int x, int y);  // at a point of the control
-void press_key_in(const CWnd& dialog, int id, int key_code);
-bool is_checked(const CWnd& dialog, int id);
-bool is_enabled(const CWnd& dialog, int id);  // the control and the windows around it
-bool is_visible(const CWnd& dialog, int id);
+using namespace gui;
 
 // The recorder, also noting which page was in front at each balloon tip.
 struct window_ui_services : recording_ui_services {

@@ -1,0 +1,40 @@
+#pragma once
+// Drives real windows as a person would: clicks and key presses through the
+// X server (XTEST, under Xvfb), the toolkit's event loop pumped in between,
+// and pictures of the screen. Shared by every test program and tool that
+// shows windows.
+#include "dialog/afxwin.h"
+
+#include <filesystem>
+#include <functional>
+
+class wxWindow;
+
+namespace gui {
+
+// Processes pending events for about `ms` milliseconds.
+void pump(int ms = 30);
+// Processes events until `done` holds or `timeout_ms` passes; returns `done()`.
+bool pump_until(const std::function<bool()>& done, int timeout_ms = 2000);
+
+// The native control `id` of `dialog`, or null.
+wxWindow* native_item(const CWnd& dialog, int id);
+// A real left click at (x, y) inside the control.
+void click_at(const CWnd& dialog, int id, int x, int y);
+// A real left click near the control's start (where a check box's box is).
+void click(const CWnd& dialog, int id);
+// A real key press while control `id` holds the focus.
+void press_key_in(const CWnd& dialog, int id, int key_code);
+
+bool is_checked(const CWnd& dialog, int id);
+// Enabled, with every window around it enabled too.
+bool is_enabled(const CWnd& dialog, int id);
+// The control's own enabled flag, whatever its parents are.
+bool is_this_enabled(const CWnd& dialog, int id);
+bool is_visible(const CWnd& dialog, int id);
+
+// Saves the screen around `window` (its outer rectangle and `margin` pixels)
+// as a PNG with ImageMagick's import; false when that fails.
+bool save_screenshot(const CWnd& window, const std::filesystem::path& png, int margin = 8);
+
+}  // namespace gui
