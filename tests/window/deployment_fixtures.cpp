@@ -177,9 +177,9 @@ value_map contrary_package_registry() {
 }
 
 void build_contrary_package(const std::filesystem::path& out) {
-    build(out, {test_support::property_table(as_pairs(contrary_package_properties())),
-                test_support::registry_table(as_pairs(contrary_package_registry())), dialog_table(),
-                control_table("", "")});
+    build(out,
+          {test_support::property_table(as_pairs(contrary_package_properties())),
+           test_support::registry_table(as_pairs(contrary_package_registry())), dialog_table(), control_table("", "")});
 }
 
 void build_package_without_registry_and_control(const std::filesystem::path& out) {

@@ -202,15 +202,26 @@ TEST_F(LoadAndGenerate, SignOffPrinterDriverAndCrashReportingOnWithDefaultPrintS
     w.tick_consent();
 
     const auto expected = expected_after(contrary,
-        {{"WINSPARKLE_ENABLED", "/b 0"}, {"DT_SHORTCUT", "1"}, {"OFFICEADDINS", "1"},
-         {"INSTALL_PRINTER_DRIVER", "1"}, {"SIGNENABLE", "0"}, {"DROPBOXDISABLED", "#0"},
-         {"ONEDRIVEDISABLED", "#1"}, {"BOXDISABLED", "#0"}, {"SHAREPOINTDISABLED", "#1"},
-         {"MSAZUREIPLABELINGENABLED", "#1"}, {"MSAZUREFORCELOGIN", "/b 0"},
-         {"BUGSPLAT_SENDREPORT_ENABLED", "1"}, {"APPLICATION_LANGUAGE", "en-US"},
-         {"IMANAGEENABLED", "1"}, {"IMANAGEINSTALLPATH", "C:\\iManage"},
-         {"KNOWLEDGEASSISTANT", "/b 0"}},
-        {{"network_disk_enabled", "/b 0"}, {"kBugsplatEnableCrashReporting", "/b 1"},
-         {"PrintBandSize", "#8388608"}, {"PrintBandCountForIgnore", "#8"}});
+                                         {{"WINSPARKLE_ENABLED", "/b 0"},
+                                          {"DT_SHORTCUT", "1"},
+                                          {"OFFICEADDINS", "1"},
+                                          {"INSTALL_PRINTER_DRIVER", "1"},
+                                          {"SIGNENABLE", "0"},
+                                          {"DROPBOXDISABLED", "#0"},
+                                          {"ONEDRIVEDISABLED", "#1"},
+                                          {"BOXDISABLED", "#0"},
+                                          {"SHAREPOINTDISABLED", "#1"},
+                                          {"MSAZUREIPLABELINGENABLED", "#1"},
+                                          {"MSAZUREFORCELOGIN", "/b 0"},
+                                          {"BUGSPLAT_SENDREPORT_ENABLED", "1"},
+                                          {"APPLICATION_LANGUAGE", "en-US"},
+                                          {"IMANAGEENABLED", "1"},
+                                          {"IMANAGEINSTALLPATH", "C:\\iManage"},
+                                          {"KNOWLEDGEASSISTANT", "/b 0"}},
+                                         {{"network_disk_enabled", "/b 0"},
+                                          {"kBugsplatEnableCrashReporting", "/b 1"},
+                                          {"PrintBandSize", "#8388608"},
+                                          {"PrintBandCountForIgnore", "#8"}});
     test_support::file_unchanged_guard untouched(contrary);
     w.generate();
     const fs::path mst = folder / "contrary.mst";

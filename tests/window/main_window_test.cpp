@@ -10,7 +10,6 @@
 #include <wx/uiaction.h>
 #include <wx/window.h>
 
-
 using namespace window_test;
 
 TEST(MainWindow, StartsLockedOnTheGeneralPage) {
