@@ -1,26 +1,5 @@
 #include "window_fixture.h"
 
-#include <wx/app.h>
-#include <wx/event.h>
-#include <wx/window.h>
-
-void pump(int rounds) {
-    for (int i = 0; i < rounds; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->Yield(true);
-    }
-}
-
-void press_key(wxWindow* focus, int key_code) {
-    // The toolkit sends the hook event to the focused window, from where it
-    // rises through the parents; that is the path the framework relies on.
-    wxKeyEvent event(wxEVT_CHAR_HOOK);
-    event.m_keyCode = key_code;
-    event.SetEventObject(focus);
-    focus->HandleWindowEvent(event);
-    pump(2);
-}
-
 void window_test::SetUp() {
     AfxSetResourceHandle(&resources);
     services_scope = std::make_unique<scoped_ui_services>(shown);

@@ -117,8 +117,8 @@ TEST_F(window_test, page_is_created_hidden_and_initialised_after_the_first_excha
 TEST_F(window_test, enter_and_escape_go_to_the_dialog_holding_the_focus) {
     open();
     wxWindow* page_box = page->GetDlgItem(1005)->native();
-    press_key(page_box, WXK_ESCAPE);
-    press_key(page_box, WXK_RETURN);
+    send_char_hook(page_box, WXK_ESCAPE);
+    send_char_hook(page_box, WXK_RETURN);
     EXPECT_EQ(page->cancel_calls, 1);
     EXPECT_EQ(page->ok_calls, 1);
     EXPECT_EQ(window->cancel_calls, 0);
@@ -126,15 +126,15 @@ TEST_F(window_test, enter_and_escape_go_to_the_dialog_holding_the_focus) {
     EXPECT_TRUE(window->IsWindowVisible());
 
     // Enter on a push button clicks it, in the page.
-    press_key(page->GetDlgItem(1080)->native(), WXK_RETURN);
+    send_char_hook(page->GetDlgItem(1080)->native(), WXK_RETURN);
     EXPECT_EQ(page->apply_clicks, 1);
     EXPECT_EQ(page->ok_calls, 1);
 
     // On the window's own controls the keys reach the window.
     wxWindow* consent = window->consent.native();
-    press_key(consent, WXK_RETURN);
+    send_char_hook(consent, WXK_RETURN);
     EXPECT_EQ(window->ok_calls, 1);
-    press_key(consent, WXK_ESCAPE);
+    send_char_hook(consent, WXK_ESCAPE);
     EXPECT_EQ(window->cancel_calls, 1);
     EXPECT_EQ(page->cancel_calls, 1);
 }
@@ -164,8 +164,8 @@ TEST_F(window_test, modal_run_ends_with_the_dialogs_result) {
         wxTheApp->CallAfter([&] {
             EXPECT_EQ(modal.GetDlgItem(1000)->GetWindowText(), u"/tmp/a.msi");  // pushed before the run
             // Enter on a check box goes to OnOK, which this window ignores.
-            press_key(modal.consent.native(), WXK_RETURN);
-            press_key(modal.consent.native(), WXK_ESCAPE);
+            send_char_hook(modal.consent.native(), WXK_RETURN);
+            send_char_hook(modal.consent.native(), WXK_ESCAPE);
         });
         EXPECT_EQ(modal.DoModal(), IDCANCEL);
         EXPECT_EQ(modal.ok_calls, 1);

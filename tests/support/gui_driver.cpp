@@ -1,6 +1,7 @@
 #include "support/gui_driver.h"
 
 #include <wx/app.h>
+#include <wx/event.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 #include <wx/window.h>
@@ -63,6 +64,14 @@ void press_key_in(const CWnd& dialog, int id, int key_code) {
     wxUIActionSimulator keyboard;
     keyboard.Char(key_code);
     pump(100);
+}
+
+void send_char_hook(wxWindow* focus, int key_code) {
+    wxKeyEvent event(wxEVT_CHAR_HOOK);
+    event.m_keyCode = key_code;
+    event.SetEventObject(focus);
+    focus->HandleWindowEvent(event);
+    pump(5);
 }
 
 bool is_checked(const CWnd& dialog, int id) { return dialog.IsDlgButtonChecked(id) == BST_CHECKED; }

@@ -26,6 +26,10 @@ void click(const CWnd& dialog, int id);
 // A real key press while control `id` holds the focus.
 void press_key_in(const CWnd& dialog, int id, int key_code);
 
+// The key as the keyboard delivers it to the window that has the focus (the
+// toolkit's char hook event, rising through the parents), without the X server.
+void send_char_hook(wxWindow* focus, int key_code);
+
 bool is_checked(const CWnd& dialog, int id);
 // Enabled, with every window around it enabled too.
 bool is_enabled(const CWnd& dialog, int id);
