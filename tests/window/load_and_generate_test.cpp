@@ -4,6 +4,7 @@
 #include "deployment_fixtures.h"
 #include "window_driver.h"
 
+#include "installer/installer_package.h"
 #include "pages/imanage_dialog_controller.h"
 #include "pages/installation_options_dialog_controller.h"
 #include "pages/print_settings_dialog_controller.h"
@@ -290,6 +291,10 @@ TEST_F(LoadAndGenerate, FailedOpenKeepsThePagesAndEscapeDeletesTheWorkingCopy) {
     w.browse(pro);
     const fs::path copy = folder / "Quorlin PDF Pro_Tmp.msi";
     ASSERT_TRUE(fs::exists(copy));
+    // The same package again: the old session's closing must not take the new copy with it.
+    w.browse(pro);
+    ASSERT_TRUE(fs::exists(copy));
+    ASSERT_TRUE(d.package && d.package->is_open());
     press_key_in(d, IDC_BROWSE, WXK_ESCAPE);
     EXPECT_FALSE(fs::exists(copy));
     EXPECT_EQ(d.package, nullptr);
