@@ -41,7 +41,7 @@ TEST_F(window_test, tree_selection_notifies_before_the_selecting_call_returns) {
     CTreeCtrl& tree = window->tree;
     const tree_items items = fill(tree);
 
-    pump();
+    pump_events();
     EXPECT_EQ(tree.GetSelectedItem(), nullptr);
     EXPECT_TRUE(tree.SelectItem(items.imanage));
     ASSERT_EQ(window->selected_at_notification.size(), 1u);

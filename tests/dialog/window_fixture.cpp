@@ -10,7 +10,7 @@ void window_test::TearDown() {
     window.reset();
     services_scope.reset();
     AfxSetResourceHandle(nullptr);
-    pump();
+    pump_events();
 }
 
 void window_test::open() {
@@ -24,5 +24,5 @@ void window_test::open() {
     page->MoveWindow(frame);
     page->ShowWindow(SW_SHOW);
     window->ShowWindow(SW_SHOW);
-    pump();
+    pump_events();
 }

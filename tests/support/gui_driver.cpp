@@ -21,6 +21,13 @@ void pump(int ms) {
     } while (std::chrono::steady_clock::now() < end);
 }
 
+void pump_events(int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+    }
+}
+
 bool pump_until(const std::function<bool()>& done, int timeout_ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (!done()) {
@@ -71,7 +78,7 @@ void send_char_hook(wxWindow* focus, int key_code) {
     event.m_keyCode = key_code;
     event.SetEventObject(focus);
     focus->HandleWindowEvent(event);
-    pump(5);
+    pump_events(2);
 }
 
 bool is_checked(const CWnd& dialog, int id) { return dialog.IsDlgButtonChecked(id) == BST_CHECKED; }

@@ -14,6 +14,9 @@ namespace gui {
 
 // Processes pending events for about `ms` milliseconds.
 void pump(int ms = 30);
+// Processes what is pending, `rounds` times over, without waiting: for
+// windows driven by synthetic events, where a count of rounds settles them.
+void pump_events(int rounds = 20);
 // Processes events until `done` holds or `timeout_ms` passes; returns `done()`.
 bool pump_until(const std::function<bool()>& done, int timeout_ms = 2000);
 
