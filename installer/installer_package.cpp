@@ -1,13 +1,12 @@
 #include "installer/installer_package.h"
 
-#include "dialog/ui_services.h"
+#include "installer/earlier_transform.h"
 #include "installer/package_paths.h"
 #include "system/file_operations.h"
 #include "system/text_conversion.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <new>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
@@ -15,23 +14,6 @@
 namespace {
 
 using msi::automation_error;
-
-// Statements are built from fixed pieces and the program's own names; an
-// allocation failure while building one is reported as the automation
-// object would report it.
-template <typename Build>
-std::u16string build_statement(Build build) {
-    try {
-        return build();
-    } catch (const std::bad_alloc&) {
-        throw automation_error(msi::E_OUTOFMEMORY, "Out of memory while building a statement.");
-    }
-}
-
-bool is_unknown_table_error(const automation_error& e) {
-    return e.code() == msi::hresult_from_win32(msi::ERROR_BAD_QUERY_SYNTAX) ||
-           e.code() == msi::hresult_from_win32(msi::ERROR_INVALID_TABLE);
-}
 
 bool same_file(const std::u16string& a, const std::u16string& b) {
     namespace fs = std::filesystem;
@@ -62,7 +44,7 @@ installer_package::installer_package(const std::u16string& path) {
         installer = nullptr;
     }
     if (!installer) {
-        AfxMessageBox(u"Creation of Windows installer object failed.", 0);
+        opening_ = open_outcome::no_installer;
         return;
     }
     package_path = path;
@@ -74,11 +56,11 @@ installer_package::installer_package(const std::u16string& path) {
     try {
         package_db = installer->OpenDatabase(package_path, msi::msiOpenDatabaseModeTransact);
     } catch (...) {
-        AfxMessageBox(u"MSI file may be opened in another application.", MB_ICONERROR);
+        opening_ = open_outcome::package_in_use;
         return;
     }
     if (!package_db) {
-        AfxMessageBox(u"Opening database failed.", MB_ICONERROR);
+        opening_ = open_outcome::package_not_opened;
         return;
     }
     try {
@@ -86,12 +68,17 @@ installer_package::installer_package(const std::u16string& path) {
     } catch (...) {
         copy_db = nullptr;
     }
-    if (!copy_db) AfxMessageBox(u"Opening temporary database failed.", 0);
+    if (!copy_db) {
+        opening_ = open_outcome::copy_not_opened;
+        return;
+    }
+    copy_values = std::make_unique<database_values>(copy_db, true);
 }
 
 installer_package::~installer_package() {
     if (is_open()) {
         package_db = nullptr;
+        copy_values = nullptr;
         copy_db = nullptr;  // closes the working copy before its file goes
         installer = nullptr;
     }
@@ -103,119 +90,54 @@ installer_package::~installer_package() {
 
 bool installer_package::is_open() const { return installer && package_db && copy_db; }
 
-bool installer_package::table_missing(const std::u16string& table) const {
-    // The catalog answers as it would on Windows; any doubt counts as present.
-    try {
-        auto view = copy_db->OpenView(u"SELECT `Name` FROM `_Tables` WHERE `Name` = ?");
-        msi::Record params(1);
-        params.SetStringData(1, table);
-        view->Execute(&params);
-        return view->Fetch() == nullptr;
-    } catch (...) {
-        return false;
-    }
-}
-
-std::u16string installer_package::read_single_value(const std::u16string& table, const std::u16string& sql) {
-    std::shared_ptr<msi::Database> db = copy_db;
-    if (!db) throw automation_error(msi::E_POINTER, "The package is not open.");
-    std::shared_ptr<msi::View> view;
-    try {
-        view = db->OpenView(sql);
-    } catch (const automation_error& e) {
-        // Many packages have no Registry or no Control table: that reads as a missing row.
-        if (is_unknown_table_error(e) && table_missing(table)) return {};
-        throw;
-    }
-    if (!view) throw automation_error(msi::E_POINTER, "The database returned no view.");
-    view->Execute(nullptr);
-    std::shared_ptr<msi::Record> record = view->Fetch();
-    if (!record || record->FieldCount() != 1) return {};
-    std::u16string value = record->StringData(1);
-    if (const auto nul = value.find(u'\0'); nul != std::u16string::npos) value.resize(nul);
-    return value;
-}
-
-void installer_package::run_update(const std::u16string& table, const std::u16string& sql,
-                                   const std::u16string* bound_value) {
-    std::shared_ptr<msi::Database> db = copy_db;
-    if (!db) throw automation_error(msi::E_POINTER, "The package is not open.");
-    std::shared_ptr<msi::View> view;
-    try {
-        view = db->OpenView(sql);
-    } catch (const automation_error& e) {
-        if (is_unknown_table_error(e) && table_missing(table)) return;  // nothing to change
-        throw;
-    }
-    if (!view) throw automation_error(msi::E_POINTER, "The database returned no view.");
-    if (bound_value) {
-        msi::Record params(1);
-        params.SetStringData(1, *bound_value);
-        view->Execute(&params);
-    } else {
-        view->Execute(nullptr);
-    }
-    db->Commit();
+database_values& installer_package::values() {
+    if (!copy_values) throw msi::automation_error(msi::E_POINTER, "The package is not open.");
+    return *copy_values;
 }
 
 std::u16string installer_package::read_property(const std::u16string& name) {
-    return read_single_value(u"Property", build_statement([&] {
-        return u"SELECT Value FROM Property WHERE Property = '" + name + u"'";
-    }));
+    return values().read_property(name);
 }
 
 std::u16string installer_package::read_registry_value(const std::u16string& name) {
-    return read_single_value(u"Registry", build_statement([&] {
-        return u"SELECT Value FROM Registry WHERE Name = '" + name + u"'";
-    }));
+    return values().read_registry_value(name);
 }
 
 std::u16string installer_package::read_control_text(const std::u16string& control) {
-    return read_single_value(u"Control", build_statement([&] {
-        return u"SELECT Text FROM Control WHERE Control = '" + control + u"'";
-    }));
+    return values().read_control_text(control);
 }
 
-// Values are bound through a "?" marker rather than spliced between quotes,
-// so any text (a path such as C:\Users\O'Brien\Work) is stored exactly. An
-// empty value has nothing to quote and an empty record field would mean NULL,
-// so it keeps the literal ''.
 bool installer_package::set_property(const std::u16string& name, const std::u16string& value) {
-    const auto sql = build_statement([&] {
-        return u"UPDATE Property SET Value = " + std::u16string(value.empty() ? u"''" : u"?") +
-               u" WHERE Property = '" + name + u"'";
-    });
-    run_update(u"Property", sql, value.empty() ? nullptr : &value);
+    values().set_property(name, value);
     return true;
 }
 
 bool installer_package::set_registry_value(const std::u16string& name, const std::u16string& value) {
-    const auto sql = build_statement([&] {
-        return u"UPDATE Registry SET Value = " + std::u16string(value.empty() ? u"''" : u"?") +
-               u" WHERE Name = '" + name + u"'";
-    });
-    run_update(u"Registry", sql, value.empty() ? nullptr : &value);
+    values().set_registry_value(name, value);
     return true;
 }
 
 bool installer_package::set_registry_number(const std::u16string& name, std::int32_t number) {
-    const auto sql = build_statement([&] {
-        return u"UPDATE Registry SET Value = '#" + sys::utf8_to_utf16(std::to_string(number)) + u"' WHERE Name = '" +
-               name + u"'";
-    });
-    run_update(u"Registry", sql, nullptr);
+    values().set_registry_number(name, number);
     return true;
 }
+
+void installer_package::apply_transform(const std::u16string& transform) {
+    if (!copy_db) throw automation_error(msi::E_POINTER, "The package is not open.");
+    apply_earlier_transform(*copy_db, sys::to_fs_path(transform));
+}
+
+std::u16string installer_package::transform_path() const { return installer::transform_path(package_path); }
 
 // The new transform is written to a file of its own in the same folder and
 // moved over <name>.mst only once it is complete with its summary
 // information, so a failure leaves any earlier transform exactly as it was.
-void installer_package::generate_transform() {
+installer_package::transform_outcome installer_package::generate_transform() {
     std::filesystem::path temporary;
     try {
         if (!copy_db || !package_db) throw automation_error(msi::E_POINTER, "The package is not open.");
         copy_db->Commit();
-        const std::u16string target = installer::transform_path(package_path);
+        const std::u16string target = transform_path();
         if (same_file(target, package_path) || same_file(target, copy_path))
             throw std::runtime_error("the transform would replace the package");
         const auto target_file = sys::to_fs_path(target);
@@ -226,13 +148,12 @@ void installer_package::generate_transform() {
         // Identical databases give no transform at all.
         if (!written) throw std::runtime_error("no differences");
         std::filesystem::rename(temporary, target_file);
-        temporary.clear();
-        AfxMessageBox(u"MST file was created successfully in\n" + target, MB_ICONINFORMATION);
+        return transform_outcome::created;
     } catch (...) {
         if (!temporary.empty()) {
             std::error_code ignored;
             std::filesystem::remove(temporary, ignored);
         }
-        AfxMessageBox(u"Unable to create the transform file.", MB_ICONERROR);
+        return transform_outcome::failed;
     }
 }

@@ -3,6 +3,7 @@
 // the package opened as the reference database, and a working copy beside it
 // (<name>_Tmp<ext>) that receives every read and write. The package file is
 // never written; the working copy is deleted when the object goes.
+#include "installer/database_values.h"
 #include "msi/automation.h"
 
 #include <cstdint>
@@ -11,14 +12,25 @@
 
 class installer_package {
 public:
-    // Never raises: failures are shown in message boxes and leave the object
-    // not open (see is_open).
+    // What opening came to: every step that can fail has its own value.
+    enum class open_outcome {
+        opened,
+        no_installer,        // the automation object could not be created
+        package_in_use,      // opening the package raised an error
+        package_not_opened,  // opening the package gave no database
+        copy_not_opened,     // the working copy could not be made or opened
+    };
+    enum class transform_outcome { created, failed };
+
+    // Never raises: a failed step leaves the object not open (see is_open)
+    // and is reported by opening().
     explicit installer_package(const std::u16string& path);
     ~installer_package();
     installer_package(const installer_package&) = delete;
     installer_package& operator=(const installer_package&) = delete;
 
     bool is_open() const;
+    open_outcome opening() const { return opening_; }
 
     // Single values of the working copy; "" when the row, or the whole table,
     // is missing. A failing engine call raises msi::automation_error.
@@ -33,22 +45,32 @@ public:
     bool set_registry_value(const std::u16string& name, const std::u16string& value);
     bool set_registry_number(const std::u16string& name, std::int32_t number);
 
+    // Applies a transform written earlier to the working copy (not committed
+    // until the next update or transform). Raises std::runtime_error with one
+    // line that says why it does not fit, or msi::automation_error when it
+    // cannot be read or applied; the copy's tables are then as they were.
+    void apply_transform(const std::u16string& transform);
+
     // Writes <package name>.mst beside the package (the difference from the
-    // package to the working copy, with its summary information) and tells
-    // the administrator the outcome in a message box. The object stays open.
-    void generate_transform();
+    // package to the working copy, with its summary information). Never
+    // raises; the object stays open either way.
+    transform_outcome generate_transform();
+
+    // The working copy's values, for the settings map. Raises
+    // msi::automation_error when the package is not open.
+    database_values& values();
 
     const std::u16string& path() const { return package_path; }
+    // Where generate_transform writes.
+    std::u16string transform_path() const;
     const std::u16string& working_copy() const { return copy_path; }
 
 private:
-    std::u16string read_single_value(const std::u16string& table, const std::u16string& sql);
-    void run_update(const std::u16string& table, const std::u16string& sql, const std::u16string* bound_value);
-    bool table_missing(const std::u16string& table) const;
-
     std::shared_ptr<msi::Installer> installer;
     std::shared_ptr<msi::Database> package_db;
     std::shared_ptr<msi::Database> copy_db;
+    std::unique_ptr<database_values> copy_values;
     std::u16string package_path;
     std::u16string copy_path;
+    open_outcome opening_ = open_outcome::opened;
 };

@@ -30,7 +30,7 @@ TEST(FailureHandling, PackageWithoutRegistryAndControlTablesLoadsAndGenerates) {
     shown_window w;
     w.browse(folder / "pro.msi");
     w.browse(package);
-    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     // Every value is missing but Dropbox's "#1": each box shows what a missing value gives.
     const auto& general = *w.dialog.general_page;
     for (int id : {IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
@@ -44,7 +44,7 @@ TEST(FailureHandling, PackageWithoutRegistryAndControlTablesLoadsAndGenerates) {
 
     w.tick_consent();
     w.generate();
-    ASSERT_TRUE(fs::exists(folder / "bare.mst")) << u8(w.last_message());
+    ASSERT_TRUE(fs::exists(folder / "bare.mst")) << sys::utf16_to_utf8(w.last_message());
     auto expected = oracle_view(package);
     expected.properties["WINSPARKLE_ENABLED"] = "/b 0";
     const auto after = oracle_view(package, folder / "bare.mst");
@@ -65,12 +65,12 @@ TEST(FailureHandling, UnreadablePackageIsDroppedAndTheWindowKeepsItsState) {
 
     w.browse(bad);
     ASSERT_EQ(w.ui.message_boxes.size(), 1u);
-    EXPECT_TRUE(starts_with(w.last_message(), u"Unable to read the MSI file.\n")) << u8(w.last_message());
+    EXPECT_TRUE(starts_with(w.last_message(), u"Unable to read the MSI file.\n")) << sys::utf16_to_utf8(w.last_message());
     EXPECT_GT(w.last_message().size(), std::u16string(u"Unable to read the MSI file.\n").size());
     EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(w.dialog.package, nullptr);
     EXPECT_FALSE(fs::exists(folder / "bad_Tmp.msi"));
-    EXPECT_EQ(w.dialog.msi_path, u16(good.string()));
+    EXPECT_EQ(w.dialog.msi_path, sys::utf8_to_utf16(good.string()));
 
     w.generate();
     EXPECT_EQ(w.last_message(), u"Error, transform file was not created.");
@@ -87,14 +87,14 @@ TEST(FailureHandling, ValueTheEngineRefusesIsReportedAndTheWindowStaysUsable) {
     build_package_with_integer_registry_values(package);
     shown_window w;
     w.browse(package);
-    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_ENABLE_NETWORK_DISK)) << "\"1\" is not \"/b 1\"";
     w.tick_consent();
     for (int attempt = 0; attempt < 2; ++attempt) {
         w.ui.clear();
         w.generate();
         ASSERT_EQ(w.ui.message_boxes.size(), 1u);
-        EXPECT_TRUE(starts_with(w.last_message(), u"Unable to write the MSI file.\n")) << u8(w.last_message());
+        EXPECT_TRUE(starts_with(w.last_message(), u"Unable to write the MSI file.\n")) << sys::utf16_to_utf8(w.last_message());
         EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONERROR));
         EXPECT_FALSE(fs::exists(folder / "numbers.mst"));
         EXPECT_TRUE(w.dialog.package && w.dialog.package->is_open());

@@ -1,7 +1,7 @@
 // The main window's logic that needs no display: the settings map's own
 // consistency, the version label, and link addresses from agreement markup.
 #include "window/agreement_links.h"
-#include "window/deployment_settings_map.h"
+#include "installer/deployment_settings_map.h"
 #include "window/version_label.h"
 
 #include <gtest/gtest.h>
