@@ -1,5 +1,5 @@
 // The language table's names as the list shows them: UTF-8 to UTF-16.
-#include "pages/application_languages.h"
+#include "installer/application_languages.h"
 #include "pages/utf8_to_utf16.h"
 
 #include <gtest/gtest.h>
