@@ -41,7 +41,7 @@ TEST_F(window_test, tree_selection_notifies_before_the_selecting_call_returns) {
     CTreeCtrl& tree = window->tree;
     const tree_items items = fill(tree);
 
-    pump();
+    pump_events();
     EXPECT_EQ(tree.GetSelectedItem(), nullptr);
     EXPECT_TRUE(tree.SelectItem(items.imanage));
     ASSERT_EQ(window->selected_at_notification.size(), 1u);
@@ -160,7 +160,7 @@ TEST_F(window_test, link_control_holds_urls_and_reports_clicks_with_them) {
     EXPECT_EQ(window->clicked_ids[1], u"terms-of-service");
 
     label->SetFocus();
-    press_key(label, WXK_RETURN);  // Enter on a link follows it and is not the dialog's OK
+    send_char_hook(label, WXK_RETURN);  // Enter on a link follows it and is not the dialog's OK
     EXPECT_EQ(window->clicked_links.size(), 3u);
     EXPECT_EQ(window->ok_calls, 0);
 }

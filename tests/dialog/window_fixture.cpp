@@ -1,26 +1,5 @@
 #include "window_fixture.h"
 
-#include <wx/app.h>
-#include <wx/event.h>
-#include <wx/window.h>
-
-void pump(int rounds) {
-    for (int i = 0; i < rounds; ++i) {
-        wxTheApp->ProcessPendingEvents();
-        wxTheApp->Yield(true);
-    }
-}
-
-void press_key(wxWindow* focus, int key_code) {
-    // The toolkit sends the hook event to the focused window, from where it
-    // rises through the parents; that is the path the framework relies on.
-    wxKeyEvent event(wxEVT_CHAR_HOOK);
-    event.m_keyCode = key_code;
-    event.SetEventObject(focus);
-    focus->HandleWindowEvent(event);
-    pump(2);
-}
-
 void window_test::SetUp() {
     AfxSetResourceHandle(&resources);
     services_scope = std::make_unique<scoped_ui_services>(shown);
@@ -31,7 +10,7 @@ void window_test::TearDown() {
     window.reset();
     services_scope.reset();
     AfxSetResourceHandle(nullptr);
-    pump();
+    pump_events();
 }
 
 void window_test::open() {
@@ -45,5 +24,5 @@ void window_test::open() {
     page->MoveWindow(frame);
     page->ShowWindow(SW_SHOW);
     window->ShowWindow(SW_SHOW);
-    pump();
+    pump_events();
 }

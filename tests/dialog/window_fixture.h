@@ -3,17 +3,13 @@
 // with a recorder in place of message boxes and the other shown things.
 #include "dialog/recording_ui_services.h"
 #include "sample_dialogs.h"
+#include "support/gui_driver.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-class wxWindow;
-
-// Lets the toolkit process what is pending.
-void pump(int rounds = 20);
-// The key as the keyboard delivers it to the window that has the focus.
-void press_key(wxWindow* focus, int key_code);
+using namespace gui;
 
 class window_test : public ::testing::Test {
 protected:

@@ -117,8 +117,8 @@ TEST_F(window_test, page_is_created_hidden_and_initialised_after_the_first_excha
 TEST_F(window_test, enter_and_escape_go_to_the_dialog_holding_the_focus) {
     open();
     wxWindow* page_box = page->GetDlgItem(1005)->native();
-    press_key(page_box, WXK_ESCAPE);
-    press_key(page_box, WXK_RETURN);
+    send_char_hook(page_box, WXK_ESCAPE);
+    send_char_hook(page_box, WXK_RETURN);
     EXPECT_EQ(page->cancel_calls, 1);
     EXPECT_EQ(page->ok_calls, 1);
     EXPECT_EQ(window->cancel_calls, 0);
@@ -126,15 +126,15 @@ TEST_F(window_test, enter_and_escape_go_to_the_dialog_holding_the_focus) {
     EXPECT_TRUE(window->IsWindowVisible());
 
     // Enter on a push button clicks it, in the page.
-    press_key(page->GetDlgItem(1080)->native(), WXK_RETURN);
+    send_char_hook(page->GetDlgItem(1080)->native(), WXK_RETURN);
     EXPECT_EQ(page->apply_clicks, 1);
     EXPECT_EQ(page->ok_calls, 1);
 
     // On the window's own controls the keys reach the window.
     wxWindow* consent = window->consent.native();
-    press_key(consent, WXK_RETURN);
+    send_char_hook(consent, WXK_RETURN);
     EXPECT_EQ(window->ok_calls, 1);
-    press_key(consent, WXK_ESCAPE);
+    send_char_hook(consent, WXK_ESCAPE);
     EXPECT_EQ(window->cancel_calls, 1);
     EXPECT_EQ(page->cancel_calls, 1);
 }
@@ -144,13 +144,13 @@ TEST_F(window_test, real_key_presses_inside_a_page_do_not_close_the_window) {
     wxWindow* box = page->GetDlgItem(1005)->native();
     window->native()->Raise();
     box->SetFocus();
-    pump();
+    pump_events();
     if (wxWindow::FindFocus() != box) GTEST_SKIP() << "no keyboard focus on this display";
     wxUIActionSimulator keyboard;
     keyboard.Char(WXK_ESCAPE);
-    pump();
+    pump_events();
     keyboard.Char(WXK_RETURN);
-    pump();
+    pump_events();
     EXPECT_EQ(page->cancel_calls, 1);
     EXPECT_EQ(page->ok_calls, 1);
     EXPECT_EQ(window->cancel_calls, 0);
@@ -164,8 +164,8 @@ TEST_F(window_test, modal_run_ends_with_the_dialogs_result) {
         wxTheApp->CallAfter([&] {
             EXPECT_EQ(modal.GetDlgItem(1000)->GetWindowText(), u"/tmp/a.msi");  // pushed before the run
             // Enter on a check box goes to OnOK, which this window ignores.
-            press_key(modal.consent.native(), WXK_RETURN);
-            press_key(modal.consent.native(), WXK_ESCAPE);
+            send_char_hook(modal.consent.native(), WXK_RETURN);
+            send_char_hook(modal.consent.native(), WXK_ESCAPE);
         });
         EXPECT_EQ(modal.DoModal(), IDCANCEL);
         EXPECT_EQ(modal.ok_calls, 1);
@@ -192,16 +192,16 @@ TEST_F(window_test, modal_run_ends_with_the_dialogs_result) {
 TEST_F(window_test, paint_and_drag_icon_entries_are_dispatched) {
     open();
     window->Invalidate();
-    pump();
+    pump_events();
     EXPECT_GT(window->paints, 0);
 
     // Invalidating a page from the window's paint handler repaints the page,
     // not the window again: no endless painting.
     window->invalidate_on_paint = page.get();
     window->Invalidate();
-    pump(40);
+    pump_events(40);
     const int settled = window->paints;
-    pump(40);
+    pump_events(40);
     EXPECT_LE(window->paints - settled, 1);
 
     window->drag_icon = AfxLoadIcon(IDI_WARNING);
@@ -237,5 +237,5 @@ TEST_F(window_test, clicks_reach_handlers_along_the_table_chain) {
     EXPECT_EQ(derived->consent_clicks, 1);
     EXPECT_TRUE(derived->generate.IsWindowEnabled());
     derived.reset();
-    pump();
+    pump_events();
 }

@@ -17,9 +17,9 @@ protected:
 
     CEdit& path_edit() { return *static_cast<CEdit*>(page.GetDlgItem(IDC_IMANAGE_PATH)); }
     bool path_controls_enabled(bool expected) {
-        return is_enabled(page, IDC_IMANAGE_PATH) == expected &&
-               is_enabled(page, IDC_IMANAGE_PATH_LABEL) == expected &&
-               is_enabled(page, IDC_IMANAGE_HINT) == expected;
+        return is_this_enabled(page, IDC_IMANAGE_PATH) == expected &&
+               is_this_enabled(page, IDC_IMANAGE_PATH_LABEL) == expected &&
+               is_this_enabled(page, IDC_IMANAGE_HINT) == expected;
     }
 
     recording_ui_services ui;
@@ -31,9 +31,9 @@ protected:
 TEST_F(IManagePage, PathControlsFollowTheCheckBox) {
     // As created: edit disabled by its template, the labels enabled.
     EXPECT_FALSE(is_checked(page, IDC_IMANAGE_ENABLED));
-    EXPECT_FALSE(is_enabled(page, IDC_IMANAGE_PATH));
-    EXPECT_TRUE(is_enabled(page, IDC_IMANAGE_PATH_LABEL));
-    EXPECT_TRUE(is_enabled(page, IDC_IMANAGE_HINT));
+    EXPECT_FALSE(is_this_enabled(page, IDC_IMANAGE_PATH));
+    EXPECT_TRUE(is_this_enabled(page, IDC_IMANAGE_PATH_LABEL));
+    EXPECT_TRUE(is_this_enabled(page, IDC_IMANAGE_HINT));
     EXPECT_EQ(path_edit().GetWindowText(), u"");
 
     path_edit().SetWindowText(u"D:\\iManage\\Work");
@@ -117,7 +117,7 @@ TEST_F(IManagePage, PathIsLimitedTo2048Characters) {
 
 TEST_F(IManagePage, EnterAndEscapeInsideThePageAreIgnored) {
     click(page, IDC_IMANAGE_ENABLED);
-    ASSERT_TRUE(is_enabled(page, IDC_IMANAGE_PATH));
+    ASSERT_TRUE(is_this_enabled(page, IDC_IMANAGE_PATH));
     path_edit().SetWindowText(u"typed");
     press_key_in(page, IDC_IMANAGE_PATH, WXK_RETURN);
     press_key_in(page, IDC_IMANAGE_PATH, WXK_ESCAPE);

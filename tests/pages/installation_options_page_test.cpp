@@ -3,14 +3,12 @@
 #include "page_host.h"
 #include "installer/application_languages.h"
 #include "pages/installation_options_dialog_controller.h"
-#include "pages/utf8_to_utf16.h"
 #include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 #include <wx/choice.h>
 
 #include <array>
-#include <system_error>
 
 namespace {
 
@@ -103,14 +101,14 @@ TEST_F(GeneralPage, LabelingClicksGovernForceLogin) {
     ASSERT_TRUE(page.UpdateData(FALSE));
     page.enable_controls(true);
     EXPECT_TRUE(is_checked(page, IDC_AZURE_FORCE_LOGIN));
-    EXPECT_FALSE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_FALSE(is_this_enabled(page, IDC_AZURE_FORCE_LOGIN));
     ASSERT_TRUE(page.UpdateData(TRUE));
     EXPECT_EQ(page.azure_force_login, 1);
 
     // First click: labeling on, Force Login enabled and still checked.
     click(page, IDC_ENABLE_AZURE_LABELING);
     EXPECT_EQ(page.enable_azure_labeling, 1);
-    EXPECT_TRUE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_TRUE(is_this_enabled(page, IDC_AZURE_FORCE_LOGIN));
     EXPECT_TRUE(is_checked(page, IDC_AZURE_FORCE_LOGIN));
 
     // Second click clears both, at once, without a later pull.
@@ -118,11 +116,11 @@ TEST_F(GeneralPage, LabelingClicksGovernForceLogin) {
     EXPECT_EQ(page.enable_azure_labeling, 0);
     EXPECT_EQ(page.azure_force_login, 0);
     EXPECT_FALSE(is_checked(page, IDC_AZURE_FORCE_LOGIN));
-    EXPECT_FALSE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_FALSE(is_this_enabled(page, IDC_AZURE_FORCE_LOGIN));
 
     // Labeling back on enables Force Login but does not restore its tick.
     click(page, IDC_ENABLE_AZURE_LABELING);
-    EXPECT_TRUE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_TRUE(is_this_enabled(page, IDC_AZURE_FORCE_LOGIN));
     EXPECT_FALSE(is_checked(page, IDC_AZURE_FORCE_LOGIN));
 }
 
@@ -134,7 +132,7 @@ TEST_F(GeneralPage, EnableControlsLeavesSignIntegrationToItsOwnSwitch) {
     EXPECT_FALSE(page.IsWindowEnabled());
     for (int id : check_boxes) {
         if (id == IDC_ENABLE_SIGN_INTEGRATION) continue;
-        EXPECT_FALSE(is_enabled(page, id)) << id;
+        EXPECT_FALSE(is_this_enabled(page, id)) << id;
     }
 
     page.enable_sign_integration_control(false);
@@ -142,18 +140,18 @@ TEST_F(GeneralPage, EnableControlsLeavesSignIntegrationToItsOwnSwitch) {
     EXPECT_TRUE(page.IsWindowEnabled());
     for (int id : check_boxes) {
         if (id == IDC_ENABLE_SIGN_INTEGRATION) continue;
-        EXPECT_TRUE(is_enabled(page, id)) << id;
+        EXPECT_TRUE(is_this_enabled(page, id)) << id;
     }
-    EXPECT_FALSE(is_enabled(page, IDC_ENABLE_SIGN_INTEGRATION));
+    EXPECT_FALSE(is_this_enabled(page, IDC_ENABLE_SIGN_INTEGRATION));
 
     page.enable_sign_integration_control(true);
-    EXPECT_TRUE(is_enabled(page, IDC_ENABLE_SIGN_INTEGRATION));
-    EXPECT_TRUE(is_enabled(page, IDC_ENABLE_AZURE_LABELING));
+    EXPECT_TRUE(is_this_enabled(page, IDC_ENABLE_SIGN_INTEGRATION));
+    EXPECT_TRUE(is_this_enabled(page, IDC_ENABLE_AZURE_LABELING));
 
     // Force Login follows the labeling setting, not the box's current tick.
     page.enable_azure_labeling = 0;
     page.enable_controls(true);
-    EXPECT_FALSE(is_enabled(page, IDC_AZURE_FORCE_LOGIN));
+    EXPECT_FALSE(is_this_enabled(page, IDC_AZURE_FORCE_LOGIN));
 }
 
 TEST_F(GeneralPage, EnterAndEscapeInsideThePageAreIgnored) {
@@ -165,23 +163,6 @@ TEST_F(GeneralPage, EnterAndEscapeInsideThePageAreIgnored) {
     // The framework's own OnOK would have pulled the tick into the setting.
     EXPECT_EQ(page.create_desktop_shortcut, 0);
     EXPECT_TRUE(is_checked(page, IDC_CREATE_DESKTOP_SHORTCUT));
-}
-
-TEST(Utf8ToUtf16, ConvertsTheTableAndReportsRefusedInput) {
-    EXPECT_EQ(utf8_to_utf16("", 0), u"");
-    EXPECT_EQ(utf8_to_utf16(application_languages[3].display_text, 8), u"Español");
-    EXPECT_EQ(utf8_to_utf16("\xF0\x9F\x93\x84", 4), u"\U0001F4C4");
-    // Malformed input: truncated, overlong and surrogate sequences become U+FFFD.
-    EXPECT_EQ(utf8_to_utf16("a\xC3", 2), u"a\uFFFD");
-    EXPECT_EQ(utf8_to_utf16("\xC0\xAF!", 3), u"\uFFFD!");
-    EXPECT_EQ(utf8_to_utf16("\xED\xA0\x80", 3), u"\uFFFD");
-    try {
-        utf8_to_utf16(nullptr, 3);
-        FAIL() << "no error";
-    } catch (const std::system_error& error) {
-        EXPECT_EQ(error.code(), std::errc::invalid_argument);
-        EXPECT_NE(std::string(error.what()).find("Conversion check has been failed"), std::string::npos);
-    }
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 #pragma once
 // A top-level window that holds one settings page at the size of the main
-// window's page frame, as the page host places it, plus the means to drive
-// it: real mouse clicks and key presses (XTEST under Xvfb) and event pumping.
+// window's page frame, as the page host places it.
 #include "dialog/afxwin.h"
-
-#include <functional>
+#include "support/gui_driver.h"
 
 class wxFrame;
 class wxWindow;
@@ -28,16 +26,5 @@ private:
     wxWindow* surface_;
 };
 
-// Processes pending events for about `ms` milliseconds.
-void pump(int ms = 30);
-// Processes events until `done` holds or `timeout_ms` passes; returns `done()`.
-bool pump_until(const std::function<bool()>& done, int timeout_ms = 2000);
-
-// The native control `id` of `dialog`.
-wxWindow* native_item(const CWnd& dialog, int id);
-// A real left click near the start of the control (where a check box's box is).
-void click(const CWnd& dialog, int id);
-// A real key press while `id` of `dialog` holds the focus.
-void press_key_in(const CWnd& dialog, int id, int key_code);
-bool is_checked(const CWnd& dialog, int id);
-bool is_enabled(const CWnd& dialog, int id);
+// The pages' tests drive them with the shared GUI driver.
+using namespace gui;

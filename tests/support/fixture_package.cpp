@@ -69,8 +69,6 @@ void build_msi_from_wxs(const std::filesystem::path& out, const std::string& wxs
     build_msi_from_wxs_file(out, work / "package.wxs", defines);
 }
 
-std::filesystem::path fixture_source_dir() { return QUORLIN_TEST_FIXTURES; }
-
 idt_table property_table(const std::vector<std::pair<std::string, std::string>>& rows) {
     std::string text = "Property\tValue\ns72\tl0\nProperty\tProperty\n";
     for (const auto& [name, value] : rows) text += name + "\t" + value + "\n";

@@ -48,9 +48,6 @@ void build_msi_from_wxs(const std::filesystem::path& out, const std::string& wxs
 void build_msi_from_wxs_file(const std::filesystem::path& out, const std::filesystem::path& wxs,
                              const std::vector<std::string>& defines = {});
 
-// The fixture sources kept in the repository (tests/fixtures).
-std::filesystem::path fixture_source_dir();
-
 // Property and Registry tables in .idt form from (name, value) pairs, for the
 // common case of small test packages. Registry rows get keys reg1, reg2, ...
 // under HKLM\Software\Quorlin and the component "MainComponent".

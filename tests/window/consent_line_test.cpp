@@ -3,7 +3,6 @@
 #include "window_driver.h"
 
 #include "resources/resource.h"
-#include "window/agreement_links.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +11,6 @@
 using namespace window_test;
 
 namespace {
-
-TEST(ConsentLine, AddressFromMarkupIsTheTextUpToTheFirstClosingQuoteAndBracket) {
-    EXPECT_EQ(href_from_markup(u"<a href=\"https://x.example/t\">Terms</a>"), u"https://x.example/t");
-    EXPECT_EQ(href_from_markup(u"<a href=\"https://x.example/t\" target=\"_blank\">T</a>"),
-              u"https://x.example/t\" target=\"_blank");
-    EXPECT_EQ(href_from_markup(u"<a href=\"\">T</a>"), u"");
-    EXPECT_EQ(href_from_markup(u"<a href='https://x.example/t'>T</a>"), std::nullopt);
-    EXPECT_EQ(href_from_markup(u"<a HREF=\"https://x.example/t\">T</a>"), std::nullopt);
-    EXPECT_EQ(href_from_markup(u"<a href=\"https://x.example/t"), std::nullopt);
-}
 
 TEST(ConsentLine, OnlyWebAddressesAreOpened) {
     shown_window w;

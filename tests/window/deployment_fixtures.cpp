@@ -142,6 +142,46 @@ void build_plain_package(const std::filesystem::path& out) {
                 control_table("no link here", "no link either")});
 }
 
+value_map contrary_package_properties() {
+    return {
+        {"ProductName", "Quorlin PDF Pro"},
+        {"ProductCode", "{0E5C8E53-3C2B-4E3F-9B1F-3A3C2D1E0F05}"},
+        {"ProductVersion", "26.4.4.1"},
+        {"WINSPARKLE_ENABLED", "/b 1"},
+        {"DT_SHORTCUT", "yes"},
+        {"OFFICEADDINS", "on"},
+        {"QPINSTALLPRINTERDRIVER", "1"},
+        {"INSTALL_PRINTER_DRIVER", "0"},
+        {"SIGNENABLE", "1"},
+        {"DROPBOXDISABLED", "unset"},
+        {"ONEDRIVEDISABLED", "0"},
+        {"BOXDISABLED", "#0"},
+        {"SHAREPOINTDISABLED", "1"},
+        {"BUGSPLAT_SENDREPORT_ENABLED", "yes"},
+        {"MSAZUREIPLABELINGENABLED", "1"},
+        {"MSAZUREFORCELOGIN", "#1"},
+        {"APPLICATION_LANGUAGE", "fr-FR"},
+        {"IMANAGEENABLED", "1"},
+        {"IMANAGEINSTALLPATH", " C:\\iManage "},
+        {"KNOWLEDGEASSISTANT", "on"},
+    };
+}
+
+value_map contrary_package_registry() {
+    return {
+        {"network_disk_enabled", "1"},
+        {"kBugsplatEnableCrashReporting", "/b 0"},
+        {"PrintBandSize", "#1013760"},
+        {"PrintBandCountForIgnore", "#65535"},
+    };
+}
+
+void build_contrary_package(const std::filesystem::path& out) {
+    build(out,
+          {test_support::property_table(as_pairs(contrary_package_properties())),
+           test_support::registry_table(as_pairs(contrary_package_registry())), dialog_table(), control_table("", "")});
+}
+
 void build_package_without_registry_and_control(const std::filesystem::path& out) {
     build(out, {test_support::property_table({{"ProductName", "Quorlin PDF Pro"},
                                               {"ProductCode", "{0E5C8E53-3C2B-4E3F-9B1F-3A3C2D1E0F03}"},

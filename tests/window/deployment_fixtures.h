@@ -19,6 +19,12 @@ value_map pro_package_registry();
 void build_pro_package(const std::filesystem::path& out);
 // Same names, every setting read the other way; ProductName without "Pro".
 void build_plain_package(const std::filesystem::path& out);
+// A "Pro" package whose every written name holds something other than what
+// a generation with sign integration off, printer driver and crash
+// reporting on and "Default Settings" writes, so that each write shows.
+value_map contrary_package_properties();
+value_map contrary_package_registry();
+void build_contrary_package(const std::filesystem::path& out);
 // Property table only.
 void build_package_without_registry_and_control(const std::filesystem::path& out);
 // A Control table without a Text column: reading an agreement fails in the engine.

@@ -25,11 +25,22 @@ TEST(FailureHandling, PackageWithoutRegistryAndControlTablesLoadsAndGenerates) {
     test_support::temp_dir folder("quorlin-window");
     const fs::path package = folder / "bare.msi";
     build_package_without_registry_and_control(package);
+    // First a package whose values read the other way, so that each box must change.
+    build_pro_package(folder / "pro.msi");
     shown_window w;
+    w.browse(folder / "pro.msi");
     w.browse(package);
     ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
-    EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_ENABLE_NETWORK_DISK));
-    EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_ENABLE_DROPBOX));
+    // Every value is missing but Dropbox's "#1": each box shows what a missing value gives.
+    const auto& general = *w.dialog.general_page;
+    for (int id : {IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
+                   IDC_ENABLE_SIGN_INTEGRATION, IDC_ENABLE_CRASH_REPORTING})
+        EXPECT_TRUE(is_checked(general, id)) << id;
+    for (int id : {IDC_ENABLE_DROPBOX, IDC_ENABLE_ONEDRIVE, IDC_ENABLE_BOX, IDC_ENABLE_SHAREPOINT,
+                   IDC_ENABLE_NETWORK_DISK, IDC_ENABLE_AZURE_LABELING, IDC_AZURE_FORCE_LOGIN})
+        EXPECT_FALSE(is_checked(general, id)) << id;
+    EXPECT_FALSE(is_checked(*w.dialog.imanage_page, IDC_IMANAGE_ENABLED));
+    EXPECT_FALSE(is_checked(*w.dialog.help_page, IDC_KNOWLEDGE_ASSISTANT));
 
     w.tick_consent();
     w.generate();

@@ -4,6 +4,7 @@
 #include "deployment_fixtures.h"
 #include "window_driver.h"
 
+#include "installer/installer_package.h"
 #include "pages/imanage_dialog_controller.h"
 #include "pages/installation_options_dialog_controller.h"
 #include "pages/print_settings_dialog_controller.h"
@@ -152,6 +153,11 @@ TEST_F(LoadAndGenerate, ChangedOptionsBecomeExactlyTheWriteSide) {
     auto& d = w.dialog;
     w.browse(pro);
     ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
+    // Enter closes nothing once a package is loaded either.
+    press_key_in(d, IDC_PAGE_TREE, WXK_RETURN);
+    press_key_in(d, IDC_MSI_PATH, WXK_RETURN);
+    ASSERT_TRUE(d.IsWindowVisible());
+    ASSERT_NE(d.package, nullptr);
     click(*d.general_page, IDC_CREATE_DESKTOP_SHORTCUT);  // on
     click(*d.general_page, IDC_ENABLE_ONEDRIVE);          // off
     list(d.general_page, IDC_LANGUAGE_LIST).SetCurSel(6); // Nederlands
@@ -180,6 +186,50 @@ TEST_F(LoadAndGenerate, ChangedOptionsBecomeExactlyTheWriteSide) {
     expect_same(oracle_view(pro, mst), expected);
 }
 
+// Each value here differs from the package's own, so a write side that
+// ignores its setting (a constant flag, a wrong print number) shows.
+TEST_F(LoadAndGenerate, SignOffPrinterDriverAndCrashReportingOnWithDefaultPrintSettings) {
+    auto& d = w.dialog;
+    const fs::path contrary = folder / "contrary.msi";
+    build_contrary_package(contrary);
+    w.browse(contrary);
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
+    EXPECT_TRUE(is_checked(*d.general_page, IDC_INSTALL_PRINTER_DRIVER));
+    EXPECT_TRUE(is_checked(*d.general_page, IDC_ENABLE_CRASH_REPORTING));
+    ASSERT_TRUE(is_checked(*d.general_page, IDC_ENABLE_SIGN_INTEGRATION));
+    click(*d.general_page, IDC_ENABLE_SIGN_INTEGRATION);  // off
+    ASSERT_FALSE(is_checked(*d.general_page, IDC_ENABLE_SIGN_INTEGRATION));
+    ASSERT_EQ(d.print_page->selected_print_profile(), 0);  // "Default Settings"
+    w.tick_consent();
+
+    const auto expected = expected_after(contrary,
+                                         {{"WINSPARKLE_ENABLED", "/b 0"},
+                                          {"DT_SHORTCUT", "1"},
+                                          {"OFFICEADDINS", "1"},
+                                          {"INSTALL_PRINTER_DRIVER", "1"},
+                                          {"SIGNENABLE", "0"},
+                                          {"DROPBOXDISABLED", "#0"},
+                                          {"ONEDRIVEDISABLED", "#1"},
+                                          {"BOXDISABLED", "#0"},
+                                          {"SHAREPOINTDISABLED", "#1"},
+                                          {"MSAZUREIPLABELINGENABLED", "#1"},
+                                          {"MSAZUREFORCELOGIN", "/b 0"},
+                                          {"BUGSPLAT_SENDREPORT_ENABLED", "1"},
+                                          {"APPLICATION_LANGUAGE", "en-US"},
+                                          {"IMANAGEENABLED", "1"},
+                                          {"IMANAGEINSTALLPATH", "C:\\iManage"},
+                                          {"KNOWLEDGEASSISTANT", "/b 0"}},
+                                         {{"network_disk_enabled", "/b 0"},
+                                          {"kBugsplatEnableCrashReporting", "/b 1"},
+                                          {"PrintBandSize", "#8388608"},
+                                          {"PrintBandCountForIgnore", "#8"}});
+    test_support::file_unchanged_guard untouched(contrary);
+    w.generate();
+    const fs::path mst = folder / "contrary.mst";
+    ASSERT_TRUE(fs::exists(mst)) << sys::utf16_to_utf8(w.last_message());
+    expect_same(oracle_view(contrary, mst), expected);
+}
+
 TEST_F(LoadAndGenerate, EmptyIManagePathStopsAfterW15WithThePageForward) {
     auto& d = w.dialog;
     w.browse(pro);
@@ -195,10 +245,16 @@ TEST_F(LoadAndGenerate, EmptyIManagePathStopsAfterW15WithThePageForward) {
     EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.imanage_page));
     EXPECT_EQ(reinterpret_cast<CWnd*>(d.tree.GetItemData(d.tree.GetSelectedItem())),
               static_cast<CWnd*>(d.imanage_page));
+    // The first tip points at the hidden page's edit; the second comes
+    // once the page is in front.
     std::u16string tip;
     LoadString(IDS_IMANAGE_PATH_EMPTY, tip);
-    ASSERT_FALSE(w.ui.balloon_tips.empty());
-    EXPECT_EQ(w.ui.balloon_tips.back().text, tip);
+    ASSERT_EQ(w.ui.balloon_tips.size(), 2u);
+    for (const auto& shown : w.ui.balloon_tips) {
+        EXPECT_EQ(shown.text, tip);
+        EXPECT_EQ(shown.control_id, IDC_IMANAGE_PATH);
+    }
+    EXPECT_EQ(w.ui.visible_page_at_tip, (std::vector<CWnd*>{d.help_page, d.imanage_page}));
     EXPECT_EQ(imanage_path_shown(), u"");
 
     // W1 to W15 are in the working copy; W16 to W20 are not.
@@ -235,6 +291,10 @@ TEST_F(LoadAndGenerate, FailedOpenKeepsThePagesAndEscapeDeletesTheWorkingCopy) {
     w.browse(pro);
     const fs::path copy = folder / "Quorlin PDF Pro_Tmp.msi";
     ASSERT_TRUE(fs::exists(copy));
+    // The same package again: the old session's closing must not take the new copy with it.
+    w.browse(pro);
+    ASSERT_TRUE(fs::exists(copy));
+    ASSERT_TRUE(d.package && d.package->is_open());
     press_key_in(d, IDC_BROWSE, WXK_ESCAPE);
     EXPECT_FALSE(fs::exists(copy));
     EXPECT_EQ(d.package, nullptr);

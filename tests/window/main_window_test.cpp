@@ -1,19 +1,14 @@
 // The main window before any package: layout of the page host, the locked
-// state, the version label; and the settings map's own consistency.
+// state, the version label; its modal run.
 #include "window_driver.h"
 
 #include "pages/installation_options_dialog_controller.h"
 #include "resources/resource.h"
-#include "installer/deployment_settings_map.h"
-#include "window/version_label.h"
-#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/uiaction.h>
 #include <wx/window.h>
-
-#include <set>
 
 using namespace window_test;
 
@@ -73,30 +68,4 @@ TEST(MainWindow, ModalRunEndsWithEscape) {
     });
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
-}
-
-TEST(MainWindow, VersionLabelSurvivesBrokenFormats) {
-    EXPECT_EQ(format_version_label(u"v{}", u"26.4.4.1"), u"v26.4.4.1");
-    EXPECT_EQ(format_version_label(u"Version {} ({{build}})", u"1.2"), u"Version 1.2 ({build})");
-    for (const char16_t* broken : {u"v{", u"v{1}", u"v{:d}", u"v{} {}", u"}"})
-        EXPECT_EQ(format_version_label(broken, u"26.4.4.1"), u"") << sys::utf16_to_utf8(broken);
-}
-
-TEST(SettingsMap, WritesRunW1ToW20AndMissingValuesFollowTheRules) {
-    using namespace deployment;
-    std::vector<int> orders;
-    for (const auto& planned : writes_in_order()) orders.push_back(planned.write->order);
-    ASSERT_EQ(orders.size(), 20u);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(orders[i], i + 1);
-
-    for (const auto& row : deployment_settings_map()) {
-        if (!row.gate.empty()) {
-            EXPECT_NE(find_setting(row.gate), nullptr) << row.setting;
-        }
-        const auto rule = row.read.rule;
-        if (rule == read_rule::none || rule == read_rule::text_if_gate_checked) continue;
-        const bool checked_when_missing = row.read.missing == missing_gives::checked;
-        EXPECT_EQ(is_checked(rule, u""), checked_when_missing) << row.setting;
-        EXPECT_NE(row.check, nullptr) << row.setting;
-    }
 }

@@ -3,86 +3,15 @@
 #include "resources/resource.h"
 #include "system/text_conversion.h"
 
-#include <gtest/gtest.h>
-#include <wx/app.h>
-#include <wx/checkbox.h>
-#include <wx/uiaction.h>
-#include <wx/utils.h>
-#include <wx/window.h>
-
-#include <chrono>
-
 namespace window_test {
 
-void pump(int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do {
-        wxYield();
-        wxMilliSleep(5);
-    } while (std::chrono::steady_clock::now() < end);
-}
-
-bool pump_until(const std::function<bool()>& done, int timeout_ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        wxYield();
-        wxMilliSleep(5);
-    }
-    return true;
-}
-
-wxWindow* native_item(const CWnd& dialog, int id) {
-    CWnd* item = dialog.GetDlgItem(id);
-    return item ? item->native() : nullptr;
-}
-
-void click_at(const CWnd& dialog, int id, int x, int y) {
-    wxWindow* control = native_item(dialog, id);
-    ASSERT_NE(control, nullptr) << "control " << id;
-    control->GetParent()->Raise();
-    pump(50);
-    const wxRect rect = control->GetScreenRect();
-    wxUIActionSimulator mouse;
-    mouse.MouseMove(rect.x + x, rect.y + y);
-    pump(30);
-    mouse.MouseClick();
-    pump(100);
-}
-
-void click(const CWnd& dialog, int id) {
-    const wxWindow* control = native_item(dialog, id);
-    ASSERT_NE(control, nullptr) << "control " << id;
-    const wxSize size = control->GetSize();
-    click_at(dialog, id, std::min(8, size.x / 2), size.y / 2);
-}
-
-void press_key_in(const CWnd& dialog, int id, int key_code) {
-    wxWindow* control = native_item(dialog, id);
-    ASSERT_NE(control, nullptr) << "control " << id;
-    control->SetFocus();
-    pump(50);
-    wxUIActionSimulator keyboard;
-    keyboard.Char(key_code);
-    pump(100);
-}
-
-bool is_checked(const CWnd& dialog, int id) {
-    auto* box = dynamic_cast<wxCheckBox*>(native_item(dialog, id));
-    return box && box->GetValue();
-}
-
-bool is_enabled(const CWnd& dialog, int id) {
-    wxWindow* control = native_item(dialog, id);
-    return control && control->IsEnabled();
-}
-
-bool is_visible(const CWnd& dialog, int id) {
-    wxWindow* control = native_item(dialog, id);
-    return control && control->IsShownOnScreen();
+void window_ui_services::show_balloon_tip(const balloon_tip_request& request) {
+    recording_ui_services::show_balloon_tip(request);
+    visible_page_at_tip.push_back(visible_page ? visible_page() : nullptr);
 }
 
 shown_window::shown_window() {
+    ui.visible_page = [this] { return visible_page(); };
     dialog.Create(IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG, nullptr);
     dialog.ShowWindow(SW_SHOW);
     pump(150);

@@ -8,27 +8,26 @@
 #include "pages/installation_options_dialog_controller.h"
 #include "pages/print_settings_dialog_controller.h"
 #include "pages/quorlin_ai_dialog_controller.h"
+#include "support/gui_driver.h"
 #include "window/deployment_dialog.h"
 #include "system/text_conversion.h"
 
 #include <filesystem>
 #include <functional>
 #include <string>
-
-class wxWindow;
+#include <vector>
 
 namespace window_test {
 
-void pump(int ms = 30);
-bool pump_until(const std::function<bool()>& done, int timeout_ms = 2000);
+using namespace gui;
 
-wxWindow* native_item(const CWnd& dialog, int id);
-void click(const CWnd& dialog, int id);  // a real left click near the control's start
-void click_at(const CWnd& dialog, int id, int x, int y);  // at a point of the control
-void press_key_in(const CWnd& dialog, int id, int key_code);
-bool is_checked(const CWnd& dialog, int id);
-bool is_enabled(const CWnd& dialog, int id);  // the control and the windows around it
-bool is_visible(const CWnd& dialog, int id);
+// The recorder, also noting which page was in front at each balloon tip.
+struct window_ui_services : recording_ui_services {
+    void show_balloon_tip(const balloon_tip_request& request) override;
+
+    std::function<CWnd*()> visible_page;
+    std::vector<CWnd*> visible_page_at_tip;
+};
 
 // The main window, created from its template and shown, with the services
 // recorded for its whole life.
@@ -45,7 +44,7 @@ struct shown_window {
     CWnd* visible_page() const;
     std::u16string last_message() const;
 
-    recording_ui_services ui;
+    window_ui_services ui;
     scoped_ui_services installed{ui};
     CQuorlin_EnterpriseDeploymentDlg dialog;
 };

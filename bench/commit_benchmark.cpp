@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "msibuild failed: %s\n", r.err.c_str());
         return 1;
     }
-    std::printf("package: %.1f MiB (msibuild -a took %.0f ms)\n",
-                std::filesystem::file_size(package) / 1048576.0, since(start));
+    std::printf("package: %.1f MiB (msibuild -a took %.0f ms)\n", std::filesystem::file_size(package) / 1048576.0,
+                since(start));
     std::filesystem::remove(payload);
 
     // The first open meets a cold cache for the tables; the second shows the parsing cost.

@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
         if (mode == "tip") {
             page.path_edit.EnableWindow(TRUE);
             page.path_edit.SetFocus();
-            std::u16string text = u"The iManage Installation Path should not be empty. Please, enter a valid path or disable iManage integration.";
+            std::u16string text =
+                u"The iManage Installation Path should not be empty. Please, enter a valid path or disable iManage "
+                u"integration.";
             page.path_edit.ShowBalloonTip(u"", text.c_str(), TTI_NONE);
         } else if (mode == "box0") {
             AfxMessageBox(u"A plain message.", MB_OK);

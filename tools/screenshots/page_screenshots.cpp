@@ -1,15 +1,15 @@
 // Screenshots of each page as the page host shows it, for a person to look
-// at. Runs only when QUORLIN_PAGE_SCREENSHOTS names a folder; the pictures
-// are taken with ImageMagick's `import` from the X display, once with the
-// program's resources and once with the German module's.
+// at, once with the program's resources and once with the German module's.
+// Needs a display (xvfb-run) and ImageMagick's import.
+//   page_screenshots FOLDER
 #include "page_host.h"
 #include "pages/imanage_dialog_controller.h"
 #include "pages/installation_options_dialog_controller.h"
 #include "pages/print_settings_dialog_controller.h"
 #include "pages/quorlin_ai_dialog_controller.h"
+#include "resources/program_resources.h"
 #include "resources/resource.h"
 
-#include <gtest/gtest.h>
 #include <wx/window.h>
 
 #include <dlfcn.h>
@@ -20,16 +20,17 @@
 
 namespace {
 
-// The window's client area and a margin around it, so its edges show.
+int failures = 0;
+
+// The window and a margin around it, so its edges show.
 void take_screenshot(const CWnd& window, const std::string& folder, const std::string& name) {
-    pump(300);
-    wxWindow* native = window.native();
-    const wxRect rect = wxRect(native->ClientToScreen(wxPoint(0, 0)), native->GetClientSize()).Inflate(8);
-    const std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
-                                std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
-                                std::to_string(rect.y) + " +repage '" + folder + "/" + name + ".png'";
-    std::printf("%s\n", command.c_str());
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const std::string png = folder + "/" + name + ".png";
+    if (save_screenshot(window, png)) {
+        std::printf("%s\n", png.c_str());
+    } else {
+        std::fprintf(stderr, "page_screenshots: could not save %s\n", png.c_str());
+        ++failures;
+    }
 }
 
 // Every page with the resources in use, the names ending in `suffix`.
@@ -73,7 +74,10 @@ void screenshot_pages(const std::string& folder, const std::string& suffix) {
     // consent sentence as plain text, then with its links.
     {
         CDialog main(IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG);
-        ASSERT_TRUE(main.Create(IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG));
+        if (!main.Create(IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG)) {
+            ++failures;
+            return;
+        }
         main.GetDlgItem(IDC_AGREEMENT_LINK)->ShowWindow(SW_HIDE);
         main.ShowWindow(SW_SHOW);
         take_screenshot(main, folder, "main-template" + suffix);
@@ -84,19 +88,27 @@ void screenshot_pages(const std::string& folder, const std::string& suffix) {
     }
 }
 
-TEST(PageScreenshots, EachPageInEnglishAndGerman) {
-    const char* folder = std::getenv("QUORLIN_PAGE_SCREENSHOTS");
-    if (!folder) GTEST_SKIP() << "QUORLIN_PAGE_SCREENSHOTS not set";
+}  // namespace
 
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: page_screenshots FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    AfxInitToolkit(argc, argv);
+    set_program_resource_source(&program_resource_source());
     screenshot_pages(folder, "");
 
     void* module = dlopen(QUORLIN_GERMAN_MODULE, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
+    if (!module) {
+        std::fprintf(stderr, "page_screenshots: %s\n", dlerror());
+        return 1;
+    }
     auto entry = reinterpret_cast<resource_source_entry>(dlsym(module, resource_source_entry_name));
-    ASSERT_NE(entry, nullptr);
+    if (!entry) return 1;
     set_resource_source(entry());
     screenshot_pages(folder, "-de");
     set_resource_source(nullptr);
+    return failures == 0 ? 0 : 1;
 }
-
-}  // namespace
