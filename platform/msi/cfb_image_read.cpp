@@ -1,5 +1,7 @@
 #include "msi/cfb_image.h"
 
+#include <bit>
+
 namespace msi::cfb {
 namespace {
 
@@ -45,16 +47,19 @@ const mini_structures& image::mini() const {
     if (mini_) return *mini_;
     const std::uint32_t ss = sector_size();
     mini_structures m;
-    m.minifat = allocation_table(ss / 4);
     if (header_.first_minifat != end_of_chain && header_.first_minifat != free_sector) {
         m.minifat_chain = fat_.chain(header_.first_minifat, sectors_in_file(), std::nullopt, "MiniFAT");
-        std::vector<std::uint8_t> buffer(ss);
-        for (std::uint32_t s : m.minifat_chain) {
+        for (std::uint32_t s : m.minifat_chain)
             if (sector_offset(s) + ss > file_size_) fail_open("MiniFAT runs past the end of the file");
-            file_.read_exact(sector_offset(s), buffer.data(), ss);
-            m.minifat.append_sector(buffer.data());
-        }
     }
+    // The MiniFAT's own sectors are read when a small stream's chain needs them.
+    m.minifat = allocation_table(ss / 4, static_cast<std::uint32_t>(m.minifat_chain.size()),
+                                 [this](std::uint32_t index, std::uint32_t* entries) {
+                                     file_.read_exact(sector_offset(mini_->minifat_chain[index]), entries, sector_size());
+                                     if constexpr (std::endian::native != std::endian::little)
+                                         for (std::uint32_t i = 0; i < sector_size() / 4; ++i)
+                                             entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
+                                 });
     std::uint64_t root_size = stream_size(0);
     if (root_size > 0) {
         if (root_size > file_size_) fail_open("mini stream runs past the end of the file");

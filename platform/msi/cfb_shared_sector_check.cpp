@@ -20,6 +20,7 @@ void claim(std::vector<std::uint8_t>& owned, const std::vector<std::uint32_t>& s
 
 void image::check_no_shared_sectors() const {
     if (sharing_checked_) return;
+    load_all_tables();
     const mini_structures& m = mini();
     std::vector<std::uint8_t> regular(fat_.size(), 0);
     claim(regular, fat_sectors_, "the FAT");
