@@ -106,4 +106,31 @@ std::vector<std::uint32_t> allocation_table::chain(std::uint32_t start, std::uin
     return sectors;
 }
 
+std::uint32_t allocation_table::run_length(std::uint32_t index, std::uint32_t most) const {
+    std::uint32_t n = 1;
+    while (n < most && index + n - 1 < size()) {
+        // The entry of sector `index + n - 1` must name the sector after it.
+        std::uint32_t current = index + n - 1;
+        const std::uint32_t* entries = entries_of(current >> shift_);
+        std::uint32_t i = current & (per_sector_ - 1);
+        // Eight entries at a time without a branch each, which compiles to
+        // vector compares; then one at a time to where the run ends.
+        while (i + 8 <= per_sector_ && most - n >= 8) {
+            std::uint32_t differ = 0;
+            for (std::uint32_t j = 0; j < 8; ++j) differ |= entries[i + j] ^ (current + 1 + j);
+            if (differ) break;
+            i += 8;
+            n += 8;
+            current += 8;
+        }
+        while (i < per_sector_ && n < most && entries[i] == current + 1) {
+            ++i;
+            ++n;
+            ++current;
+        }
+        if (i < per_sector_) break;  // the run ends inside this table sector
+    }
+    return n;
+}
+
 }  // namespace msi::cfb

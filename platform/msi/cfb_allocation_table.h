@@ -62,6 +62,10 @@ public:
     std::vector<std::uint32_t> chain(std::uint32_t start, std::uint32_t limit,
                                      std::optional<std::uint64_t> expected,
                                      const std::string& what) const;
+    // How many sectors from `index` (below size()) on follow each other in
+    // the file and in the chain, each entry naming the next sector: at least
+    // 1, at most `most`. A large stream's chain is mostly such runs.
+    std::uint32_t run_length(std::uint32_t index, std::uint32_t most) const;
 
 private:
     std::uint32_t* load(std::uint32_t table_sector) const;

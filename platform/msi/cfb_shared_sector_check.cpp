@@ -1,5 +1,8 @@
 #include "msi/cfb_image.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace msi::cfb {
 namespace {
 
@@ -29,8 +32,9 @@ void image::check_no_shared_sectors() const {
     claim(regular, m.minifat_chain, "the MiniFAT");
     claim(regular, m.stream_chain, "the mini stream");
     std::vector<std::uint8_t> mini_owned(m.minifat.size(), 0);
-    // Walks the sectors each stream's size covers, as far as they are valid.
-    // Without building lists: a cabinet's chain can have millions of sectors.
+    // Walks the sectors each stream's size covers, as far as they are valid,
+    // a run of consecutive sectors at a time. Without building lists: a
+    // cabinet's chain can have millions of sectors.
     for (std::uint32_t id = 1; id < entries_.size(); ++id) {
         if (!reachable_[id] || entries_[id].type != entry_type::stream) continue;
         const std::uint64_t size = stream_size(id);
@@ -39,10 +43,13 @@ void image::check_no_shared_sectors() const {
         std::vector<std::uint8_t>& owned = small ? mini_owned : regular;
         const std::uint64_t unit = small ? mini_sector_size : sector_size();
         std::uint64_t left = (size + unit - 1) / unit;
-        for (std::uint32_t s = entries_[id].start; left > 0 && s < owned.size(); --left) {
-            if (owned[s]) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
-            owned[s] = 1;
-            s = table.at(s);
+        for (std::uint32_t s = entries_[id].start; left > 0 && s < owned.size();) {
+            const std::uint32_t run =
+                table.run_length(s, static_cast<std::uint32_t>(std::min<std::uint64_t>(left, owned.size() - s)));
+            if (std::memchr(&owned[s], 1, run)) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
+            std::memset(&owned[s], 1, run);
+            left -= run;
+            s = table.at(s + run - 1);
         }
     }
     sharing_checked_ = true;
