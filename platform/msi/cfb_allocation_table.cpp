@@ -113,15 +113,21 @@ std::uint32_t allocation_table::run_length(std::uint32_t index, std::uint32_t mo
         std::uint32_t current = index + n - 1;
         const std::uint32_t* entries = entries_of(current >> shift_);
         std::uint32_t i = current & (per_sector_ - 1);
-        // Eight entries at a time without a branch each, which compiles to
-        // vector compares; then one at a time to where the run ends.
-        while (i + 8 <= per_sector_ && most - n >= 8) {
-            std::uint32_t differ = 0;
-            for (std::uint32_t j = 0; j < 8; ++j) differ |= entries[i + j] ^ (current + 1 + j);
-            if (differ) break;
-            i += 8;
-            n += 8;
-            current += 8;
+        // Eight entries at a time, as four 64-bit words against the pairs a
+        // run must hold; then one at a time to where the run ends.
+        if constexpr (std::endian::native == std::endian::little) {
+            constexpr std::uint64_t pair_step = 0x0000000200000002ull;
+            while (i + 8 <= per_sector_ && most - n >= 8) {
+                std::uint64_t words[4];
+                std::memcpy(words, entries + i, sizeof words);
+                const std::uint64_t pair = std::uint64_t(current + 1) | (std::uint64_t(current + 2) << 32);
+                if ((words[0] ^ pair) | (words[1] ^ (pair + pair_step)) | (words[2] ^ (pair + 2 * pair_step)) |
+                    (words[3] ^ (pair + 3 * pair_step)))
+                    break;
+                i += 8;
+                n += 8;
+                current += 8;
+            }
         }
         while (i < per_sector_ && n < most && entries[i] == current + 1) {
             ++i;

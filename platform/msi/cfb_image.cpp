@@ -73,7 +73,7 @@ void image::follow_difat_link() const {
     next_difat_ = get32(link);
 }
 
-void image::take_difat_entries(std::uint32_t j) const {
+void image::take_difat_entries(std::uint32_t j, bool in_bulk) const {
     const std::uint32_t ss = sector_size();
     const std::uint32_t per_sector = ss / 4 - 1;  // the last slot links to the next DIFAT sector
     std::vector<std::uint8_t> buffer(ss);
@@ -82,7 +82,13 @@ void image::take_difat_entries(std::uint32_t j) const {
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.fat_count - first, per_sector));
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t s = get32(&buffer[4 * i]);
-        add_table_location(s, fat_sector_mark, "FAT sector");
+        if (!in_bulk) {
+            add_table_location(s, fat_sector_mark, "FAT sector");
+        } else if (s >= sectors_in_file() || sector_offset(s) + ss > file_size_) {
+            fail_open("FAT sector " + std::to_string(s) + " lies outside the file");
+        } else if (s >= fat_.size()) {
+            fail_open("FAT does not cover its own sectors");
+        }
         fat_sectors_[first + i] = s;
     }
     difat_taken_[j] = true;
@@ -94,13 +100,6 @@ std::uint32_t image::fat_sector_location(std::uint32_t index) const {
     while (difat_sectors_.size() <= j) follow_difat_link();
     if (!difat_taken_[j]) take_difat_entries(j);
     return fat_sectors_[index];
-}
-
-void image::mark_table_sectors(std::uint32_t index) const {
-    const std::uint64_t per = fat_.entries_per_sector(), first = index * per;
-    for (auto it = table_locations_.lower_bound(static_cast<std::uint32_t>(first));
-         it != table_locations_.end() && it->first < first + per; ++it)
-        fat_.correct(it->first, it->second);
 }
 
 void image::load_fat_sector(std::uint32_t index, std::uint32_t* entries) const {
@@ -116,7 +115,14 @@ void image::load_fat_sector(std::uint32_t index, std::uint32_t* entries) const {
 }
 
 void image::load_all_tables() const {
-    for (std::uint32_t k = header_difat_slots; k < fat_sectors_.size(); ++k) fat_sector_location(k);
+    // The DIFAT sectors not read yet, then the FAT sectors, in runs of
+    // adjacent sectors; the marks of the table's own sectors are set once
+    // at the end rather than looked up per sector.
+    const std::uint32_t per_difat = sector_size() / 4 - 1;
+    for (std::uint64_t j = 0; header_difat_slots + j * per_difat < fat_sectors_.size(); ++j) {
+        while (difat_sectors_.size() <= j) follow_difat_link();
+        if (!difat_taken_[j]) take_difat_entries(static_cast<std::uint32_t>(j), true);
+    }
     const std::uint32_t ss = sector_size();
     std::vector<std::uint8_t> buffer;
     for (std::uint32_t k = 0; k < fat_.sector_count();) {
@@ -124,19 +130,17 @@ void image::load_all_tables() const {
             ++k;
             continue;
         }
-        // Runs of adjacent FAT sectors are read at once.
         std::uint32_t run = 1;
         while (k + run < fat_.sector_count() && run < 256 && !fat_.is_loaded(k + run) &&
                fat_sectors_[k + run] == fat_sectors_[k] + run)
             ++run;
         buffer.resize(std::size_t(run) * ss);
         file_.read_exact(sector_offset(fat_sectors_[k]), buffer.data(), buffer.size());
-        for (std::uint32_t i = 0; i < run; ++i) {
-            fat_.fill(k + i, &buffer[std::size_t(i) * ss]);
-            mark_table_sectors(k + i);
-        }
+        for (std::uint32_t i = 0; i < run; ++i) fat_.fill(k + i, &buffer[std::size_t(i) * ss]);
         k += run;
     }
+    for (std::uint32_t s : fat_sectors_) fat_.correct(s, fat_sector_mark);
+    for (std::uint32_t s : difat_sectors_) fat_.correct(s, difat_sector_mark);
     const mini_structures& m = mini();
     for (std::uint32_t k = 0; k < m.minifat.sector_count(); ++k) m.minifat.at(k * m.minifat.entries_per_sector());
 }

@@ -60,7 +60,8 @@ public:
 
     // Reads every table sector not read yet (the whole DIFAT, FAT and
     // MiniFAT), as a commit needs them. Raises ERROR_OPEN_FAILED for damage
-    // in them.
+    // in them, except a sector listed twice, which the shared-sector check
+    // that follows finds.
     void load_all_tables() const;
     // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
     // tables) share a sector: freeing one would break the other. Checked
@@ -75,10 +76,9 @@ private:
     // Where the FAT's sector `index` lies, reading the DIFAT as far as needed.
     std::uint32_t fat_sector_location(std::uint32_t index) const;
     void follow_difat_link() const;
-    void take_difat_entries(std::uint32_t difat_index) const;
+    void take_difat_entries(std::uint32_t difat_index, bool in_bulk = false) const;
     void add_table_location(std::uint32_t sector, std::uint32_t mark, const char* what) const;
     void load_fat_sector(std::uint32_t index, std::uint32_t* entries) const;
-    void mark_table_sectors(std::uint32_t index) const;
     void read_directory();
     const mini_structures& mini() const;  // loads on first use
     std::string label(std::uint32_t id) const;
