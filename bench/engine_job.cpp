@@ -2,7 +2,7 @@
 
 #include "child_process.h"
 #include "msi/automation.h"
-#include "msi/code_page.h"
+#include "msi/db/code_page.h"
 
 #include <stdexcept>
 

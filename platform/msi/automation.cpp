@@ -1,8 +1,14 @@
 #include "msi/automation.h"
 
-#include "msi/code_page.h"
-#include "msi/database.h"
-#include "msi/query.h"
+#include "msi/db/code_page.h"
+#include "msi/db/package_database.h"
+#include "msi/sql/query.h"
+#include "msi/db/code_page.h"
+#include "msi/db/package_database.h"
+#include "msi/transform/transform_file.h"
+#include "msi/transform/generator.h"
+#include "msi/transform/summary.h"
+#include "system/text_conversion.h"
 
 #include <charconv>
 #include <exception>
@@ -27,6 +33,38 @@ auto guarded(F&& f) -> decltype(f()) {
     }
 }
 
+// The record's fields as the values of the statement's ? markers, in order.
+std::vector<sql::value> parameter_values(const Record* params, std::size_t needed) {
+    const int supplied = params ? params->FieldCount() : 0;
+    if (static_cast<std::size_t>(supplied) < needed)
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                               "The statement has " + std::to_string(needed) + " parameter(s) but " +
+                                   (params ? "the record supplies " + std::to_string(supplied)
+                                           : std::string("no record was given")) +
+                                   ".");
+    std::vector<sql::value> values(needed);
+    for (std::size_t i = 0; i < needed; ++i) {
+        const Record::field_value& f = params->field(static_cast<int>(i + 1));
+        if (f.type == Record::field_value::kind::integer) {
+            values[i].type = sql::value::kind::integer;
+            values[i].integer = f.integer;
+        } else if (f.type == Record::field_value::kind::string && !f.text.empty()) {
+            values[i].type = sql::value::kind::string;
+            values[i].text = f.text;
+        }
+    }
+    return values;
+}
+
+std::shared_ptr<Record> make_record(const std::vector<sql::value>& row) {
+    auto record = std::make_shared<Record>(static_cast<int>(row.size()));
+    for (std::size_t f = 0; f < row.size(); ++f) {
+        if (row[f].type == sql::value::kind::integer) record->SetIntegerData(static_cast<int>(f + 1), row[f].integer);
+        else if (row[f].type == sql::value::kind::string) record->SetStringData(static_cast<int>(f + 1), row[f].text);
+    }
+    return record;
+}
+
 }  // namespace
 
 // ---- Record
@@ -46,7 +84,7 @@ std::u16string Record::StringData(int index) const {
     const field_value& f = field(index);
     switch (f.type) {
         case field_value::kind::null: return {};
-        case field_value::kind::integer: return from_utf8(std::to_string(f.integer));
+        case field_value::kind::integer: return sys::utf8_to_utf16(std::to_string(f.integer));
         case field_value::kind::string: return f.text;
     }
     return {};
@@ -66,7 +104,7 @@ int Record::IntegerData(int index) const {
     const field_value& f = field(index);
     if (f.type == field_value::kind::integer) return f.integer;
     if (f.type == field_value::kind::string) {
-        std::string digits = to_utf8(f.text);
+        std::string digits = sys::utf16_to_utf8(f.text);
         int value = 0;
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
         if (ec == std::errc() && end == digits.data() + digits.size()) return value;
@@ -93,12 +131,15 @@ View::~View() = default;
 
 void View::Execute(const Record* params) {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
-    guarded([&] { query_->execute(params); });
+    guarded([&] { query_->execute(parameter_values(params, query_->parameter_count())); });
 }
 
 std::shared_ptr<Record> View::Fetch() {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
-    return guarded([&] { return query_->fetch(); });
+    return guarded([&]() -> std::shared_ptr<Record> {
+        const std::vector<sql::value>* row = query_->fetch();
+        return row ? make_record(*row) : nullptr;
+    });
 }
 
 void View::Close() {
@@ -107,9 +148,9 @@ void View::Close() {
 
 // ---- Database
 
-Database::Database(std::shared_ptr<database> db) : db_(std::move(db)) {}
+Database::Database(std::shared_ptr<package_database> db) : db_(std::move(db)) {}
 
-database& Database::engine() {
+package_database& Database::engine() {
     if (!db_) throw automation_error(E_POINTER, "The database object is missing.");
     return *db_;
 }
@@ -120,7 +161,7 @@ std::shared_ptr<View> Database::OpenView(const std::u16string& sql) {
 }
 
 void Database::Commit() {
-    database& db = engine();
+    package_database& db = engine();
     guarded([&] { db.commit(); });
 }
 
@@ -132,8 +173,8 @@ std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, in
                                                  " is not supported; use 0 (read-only) or 1 (transact).");
     if (path.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
     return guarded([&] {
-        std::filesystem::path file(to_utf8(path));
-        return std::make_shared<Database>(database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
+        std::filesystem::path file(sys::utf16_to_utf8(path));
+        return std::make_shared<Database>(package_database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
     });
 }
 
@@ -153,6 +194,39 @@ installer_factory replace_installer_factory(installer_factory factory) {
 std::shared_ptr<Installer> create_installer() {
     if (const installer_factory& factory = current_factory()) return factory();
     return std::make_shared<Installer>();
+}
+
+// ---- Database: transforms
+
+namespace {
+
+package_database& reference_engine(const std::shared_ptr<Database>& reference) {
+    if (!reference) throw automation_error(E_POINTER, "No reference database was given.");
+    return reference->engine();
+}
+
+std::filesystem::path transform_path(const std::u16string& file) {
+    if (file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
+    return std::filesystem::path(sys::utf16_to_utf8(file));
+}
+
+}  // namespace
+
+bool Database::GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file) {
+    package_database& base = reference_engine(reference);
+    const auto path = transform_path(transform_file);
+    auto content = compare_databases(engine(), base);
+    if (!content) return false;
+    write_transform_file(*content, path);
+    return true;
+}
+
+void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
+                                          const std::u16string& transform_file, int error_conditions,
+                                          int validation) {
+    package_database& base = reference_engine(reference);
+    const auto path = transform_path(transform_file);
+    write_transform_summary(path, transform_summary(engine(), base, error_conditions, validation));
 }
 
 }  // namespace msi

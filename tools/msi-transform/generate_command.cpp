@@ -1,7 +1,8 @@
 #include "commands.h"
 
 #include "msi/automation.h"
-#include "msi/code_page.h"
+#include "msi/db/code_page.h"
+#include "system/text_conversion.h"
 
 #include <charconv>
 #include <filesystem>
@@ -47,8 +48,8 @@ int generate_command(const std::vector<std::string>& args) {
     if (files.size() != 3) throw usage_error{"generate needs NEW.msi REFERENCE.msi OUT.mst"};
 
     msi::Installer installer;
-    auto target = installer.OpenDatabase(msi::from_utf8(files[0]), msi::msiOpenDatabaseModeReadOnly);
-    auto reference = installer.OpenDatabase(msi::from_utf8(files[1]), msi::msiOpenDatabaseModeReadOnly);
+    auto target = installer.OpenDatabase(sys::utf8_to_utf16(files[0]), msi::msiOpenDatabaseModeReadOnly);
+    auto reference = installer.OpenDatabase(sys::utf8_to_utf16(files[1]), msi::msiOpenDatabaseModeReadOnly);
 
     const std::filesystem::path out(files[2]);
     std::string pattern = out.string() + ".partial-XXXXXX";
@@ -57,12 +58,12 @@ int generate_command(const std::vector<std::string>& args) {
     ::close(fd);
     const std::filesystem::path temporary(pattern);
     try {
-        if (!target->GenerateTransform(reference, msi::from_utf8(temporary.string()))) {
+        if (!target->GenerateTransform(reference, sys::utf8_to_utf16(temporary.string()))) {
             std::filesystem::remove(temporary);
             std::cerr << "msi-transform: no differences\n";
             return 1;
         }
-        target->CreateTransformSummaryInfo(reference, msi::from_utf8(temporary.string()), error_conditions,
+        target->CreateTransformSummaryInfo(reference, sys::utf8_to_utf16(temporary.string()), error_conditions,
                                            validation);
         std::filesystem::rename(temporary, out);
     } catch (...) {

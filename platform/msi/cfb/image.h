@@ -1,0 +1,112 @@
+#pragma once
+// The structures of an opened compound file as held in memory: header,
+// directory, and, read as chains come to need them, the FAT with its DIFAT,
+// the MiniFAT and the mini stream's sector list. Stream contents stay on
+// disk until read. Opening reads the header, the directory and the few
+// table sectors that describe the directory, whatever the file's size.
+#include "msi/cfb/allocation_table.h"
+#include "msi/cfb/directory_entry.h"
+#include "msi/cfb/file.h"
+#include "msi/cfb/header.h"
+#include "msi/cfb/name_order.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace msi::cfb {
+
+struct mini_structures {
+    std::vector<std::uint32_t> minifat_chain;  // regular sectors holding the MiniFAT
+    allocation_table minifat{128};             // its sectors read when needed
+    std::vector<std::uint32_t> stream_chain;  // regular sectors holding the mini stream
+};
+
+class image {
+public:
+    // Reads the header and the directory. Raises ERROR_OPEN_FAILED; damage
+    // met later, in a table sector a chain needs, raises it from that read.
+    static std::unique_ptr<image> open(const std::filesystem::path& path);
+
+    const std::filesystem::path& path() const { return path_; }
+    const file_handle& file() const { return file_; }
+    std::uint64_t file_size() const { return file_size_; }
+    std::uint32_t sector_size() const { return header_.sector_size; }
+    std::uint32_t entries_per_sector() const { return sector_size() / entry_size; }
+    const std::vector<directory_entry>& entries() const { return entries_; }
+    const std::map<std::u16string, std::uint32_t, name_less>& root_children() const {
+        return root_children_;
+    }
+
+    // A stream's size as this file's version defines it.
+    std::uint64_t stream_size(std::uint32_t id) const;
+    bool in_mini_stream(std::uint64_t size) const { return size < header_.mini_cutoff; }
+    // Follows the stream's chain and reads it. Raises ERROR_OPEN_FAILED for a
+    // broken chain or data outside the file.
+    std::vector<std::uint8_t> read_stream(std::uint32_t id) const;
+    // The sectors (or mini sectors) of a stream, checked against its size.
+    std::vector<std::uint32_t> stream_sectors(std::uint32_t id) const;
+
+    // Sectors that exist in the file (a last, partial sector counts).
+    std::uint32_t sectors_in_file() const;
+    std::uint64_t sector_offset(std::uint32_t sector) const {
+        return (std::uint64_t(sector) + 1) * sector_size();
+    }
+
+    // Reads every table sector not read yet (the whole DIFAT, FAT and
+    // MiniFAT), as a commit needs them. Raises ERROR_OPEN_FAILED for damage
+    // in them, except a sector listed twice, which the shared-sector check
+    // that follows finds.
+    void load_all_tables() const;
+    // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
+    // tables) share a sector: freeing one would break the other. Checked
+    // once; commits never create such sharing. Reads every table.
+    void check_no_shared_sectors() const;
+
+private:
+    friend class committer;
+    image() = default;
+
+    void read_header_fat_locations();
+    // Where the FAT's sector `index` lies, reading the DIFAT as far as needed.
+    std::uint32_t fat_sector_location(std::uint32_t index) const;
+    void follow_difat_link() const;
+    void take_difat_entries(std::uint32_t difat_index, bool in_bulk = false) const;
+    void add_table_location(std::uint32_t sector, std::uint32_t mark, const char* what) const;
+    void load_fat_sector(std::uint32_t index, std::uint32_t* entries) const;
+    void read_directory();
+    const mini_structures& mini() const;  // loads on first use
+    std::string label(std::uint32_t id) const;
+
+    std::filesystem::path path_;
+    file_handle file_;
+    std::uint64_t file_size_ = 0;
+    header header_;
+    // Where the FAT's sectors lie, in order (unknown_location until the
+    // DIFAT sector that lists it is read), and the DIFAT chain as far as
+    // followed, with which of its sectors were read. Complete after
+    // load_all_tables().
+    static constexpr std::uint32_t unknown_location = free_sector;
+    mutable std::vector<std::uint32_t> fat_sectors_;
+    mutable std::vector<std::uint32_t> difat_sectors_;
+    mutable std::vector<bool> difat_taken_;
+    mutable std::uint32_t next_difat_ = end_of_chain;  // the DIFAT sector to follow next
+    // Every FAT and DIFAT sector found so far, with the mark its FAT entry
+    // must hold.
+    mutable std::map<std::uint32_t, std::uint32_t> table_locations_;
+    allocation_table fat_;
+    std::vector<std::uint32_t> directory_chain_;
+    std::vector<directory_entry> entries_;
+    std::vector<bool> reachable_;
+    std::map<std::u16string, std::uint32_t, name_less> root_children_;
+    bool broken_ = false;  // a commit failed half-way; memory and file may disagree
+    mutable bool sharing_checked_ = false;
+    mutable std::optional<mini_structures> mini_;
+};
+
+}  // namespace msi::cfb
