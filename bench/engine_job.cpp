@@ -2,7 +2,7 @@
 
 #include "child_process.h"
 #include "msi/automation.h"
-#include "msi/db/code_page.h"
+#include "system/text_conversion.h"
 
 #include <stdexcept>
 
@@ -32,13 +32,13 @@ std::string engine_update_statement(int cycle) {
 engine_costs run_engine_cycle(const std::filesystem::path& work, const std::filesystem::path& msi_transform,
                               int cycle, bool with_msibuild) {
     engine_costs costs;
-    const std::u16string path = msi::from_utf8(work.string());
+    const std::u16string path = sys::utf8_to_utf16(work.string());
     {
         phase_meter open;
         auto db = msi::Installer().OpenDatabase(path, msi::msiOpenDatabaseModeTransact);
         costs.open = open.stop();
         phase_meter update;
-        db->OpenView(msi::from_utf8(engine_update_statement(3 * cycle)))->Execute(nullptr);
+        db->OpenView(sys::utf8_to_utf16(engine_update_statement(3 * cycle)))->Execute(nullptr);
         costs.update = update.stop();
         phase_meter commit;
         db->Commit();
