@@ -1,5 +1,5 @@
 // Opening and closing a package: the working copy's name and life, and the
-// four failure messages with their box styles.
+// failed steps it reports, with the window's messages and box styles for them.
 #include "installer/installer_package.h"
 #include "installer/package_paths.h"
 #include "package_fixture.h"
@@ -36,10 +36,12 @@ TEST(OpenClose, CopyReplacesAStaleOneAndIsDeletedOnClosing) {
     file_unchanged_guard guard(package);
     recorded_messages messages;
     {
-        installer_package p(u16(package));
+        installer_package p(sys::from_fs_path(package));
         ASSERT_TRUE(p.is_open());
-        EXPECT_EQ(p.path(), u16(package));
-        EXPECT_EQ(p.working_copy(), u16(dir / "100% Grüße.v2_Tmp.msi"));
+        EXPECT_EQ(p.opening(), installer_package::open_outcome::opened);
+        show_opening_outcome(p.opening());
+        EXPECT_EQ(p.path(), sys::from_fs_path(package));
+        EXPECT_EQ(p.working_copy(), sys::from_fs_path(dir / "100% Grüße.v2_Tmp.msi"));
         EXPECT_EQ(file_digest(dir / "100% Grüße.v2_Tmp.msi"), file_digest(package));
         EXPECT_EQ(p.read_property(u"ProductName"), u"Quorlin PDF Pro");
     }
@@ -48,10 +50,10 @@ TEST(OpenClose, CopyReplacesAStaleOneAndIsDeletedOnClosing) {
 
     // Choosing the same package again gives a fresh copy of the unchanged file.
     {
-        installer_package first(u16(package));
+        installer_package first(sys::from_fs_path(package));
         first.set_property(u"ProductName", u"Edited");
     }
-    installer_package again(u16(package));
+    installer_package again(sys::from_fs_path(package));
     EXPECT_EQ(again.read_property(u"ProductName"), u"Quorlin PDF Pro");
 }
 
@@ -61,8 +63,9 @@ TEST(OpenClose, InstallerObjectThatCannotBeCreated) {
     recorded_messages messages;
     auto previous = msi::replace_installer_factory([] { return std::shared_ptr<msi::Installer>(); });
     {
-        installer_package p(u16(dir / "App.msi"));
+        installer_package p(sys::from_fs_path(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_TRUE(p.path().empty());
         EXPECT_TRUE(p.working_copy().empty());
         EXPECT_FALSE(std::filesystem::exists(dir / "App_Tmp.msi"));
@@ -79,15 +82,17 @@ TEST(OpenClose, PackageThatDoesNotOpenLeavesNoCopyBehind) {
     file_unchanged_guard guard(dir / "Broken.msi");
     recorded_messages messages;
     {
-        installer_package p(u16(dir / "Broken.msi"));
+        installer_package p(sys::from_fs_path(dir / "Broken.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_TRUE(std::filesystem::exists(dir / "Broken_Tmp.msi"));  // made before the open failed
         EXPECT_THROW(p.read_property(u"ProductName"), msi::automation_error);
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "Broken_Tmp.msi"));
     {
-        installer_package missing(u16(dir / "Missing.msi"));
+        installer_package missing(sys::from_fs_path(dir / "Missing.msi"));
         EXPECT_FALSE(missing.is_open());
+        show_opening_outcome(missing.opening());
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
     for (const auto& box : messages.recorder.message_boxes) {
@@ -105,8 +110,9 @@ TEST(OpenClose, WorkingCopyThatCannotBeMade) {
     // A folder in the copy's place: nothing can be copied there.
     std::filesystem::create_directory(dir / "App_Tmp.msi");
     {
-        installer_package p(u16(dir / "App.msi"));
+        installer_package p(sys::from_fs_path(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
     }
     std::filesystem::remove(dir / "App_Tmp.msi");
 
@@ -114,8 +120,9 @@ TEST(OpenClose, WorkingCopyThatCannotBeMade) {
     // package the working copy.
     std::filesystem::create_symlink(dir / "App.msi", dir / "App_Tmp.msi");
     {
-        installer_package p(u16(dir / "App.msi"));
+        installer_package p(sys::from_fs_path(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_THROW(p.set_property(u"ProductName", u"Changed"), msi::automation_error);
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);

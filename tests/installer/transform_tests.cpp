@@ -41,16 +41,16 @@ TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
     file_unchanged_guard guard(package);
     write_file(dir / "Setup.mst", "an earlier transform");
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
 
     p.set_property(u"DROPBOXDISABLED", u"#1");
     p.set_property(u"IMANAGEINSTALLPATH", u"D:\\O'Brien\\Work");
     p.set_registry_value(u"network_disk_enabled", u"/b 0");
     p.set_registry_number(u"PrintBandSize", 65535);
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + u16(dir / "Setup.mst"));
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + sys::from_fs_path(dir / "Setup.mst"));
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(oracle_dump(package, {}, dir / "Setup.mst"), oracle_dump(dir / "Setup_Tmp.msi"));
     const auto summary = oracle_transform_summary(package, dir / "Setup.mst");
@@ -60,7 +60,7 @@ TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
     // A second generation replaces the first and reflects the later values.
     p.set_registry_number(u"PrintBandSize", 8388608);
     p.set_property(u"DROPBOXDISABLED", u"#0");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
     EXPECT_EQ(messages.recorder.message_boxes[1].type, static_cast<UINT>(MB_ICONINFORMATION));
     const auto applied = oracle_dump(package, {"Property", "Registry"}, dir / "Setup.mst");
@@ -75,12 +75,12 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     build_full_package(package);
     file_unchanged_guard guard(package);
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
 
     // Nothing changed yet: there is no transform to write.
     write_file(dir / "Setup.mst", "an earlier transform");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONERROR));
@@ -92,7 +92,7 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     std::filesystem::remove(dir / "Setup.mst");
     std::filesystem::create_directory(dir / "Setup.mst");
     write_file(dir / "Setup.mst" / "inside", "kept");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
     EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
     EXPECT_EQ(read_file(dir / "Setup.mst" / "inside"), "kept");
@@ -101,9 +101,9 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     // Once the way is clear, generating again succeeds: the object stayed open.
     std::filesystem::remove_all(dir / "Setup.mst");
     EXPECT_TRUE(p.is_open());
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 3u);
-    EXPECT_EQ(messages.recorder.message_boxes[2].text, success_prefix + u16(dir / "Setup.mst"));
+    EXPECT_EQ(messages.recorder.message_boxes[2].text, success_prefix + sys::from_fs_path(dir / "Setup.mst"));
     EXPECT_NE(oracle_dump(package, {"Property"}, dir / "Setup.mst").find("Property\tDROPBOXDISABLED\t#1\n"),
               std::string::npos);
 }
@@ -114,10 +114,10 @@ TEST(GenerateTransform, NeverReplacesAPackageNamedLikeItsTransform) {
     build_full_package(package);
     file_unchanged_guard guard(package);
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
     p.set_property(u"DROPBOXDISABLED", u"#1");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
 }
@@ -126,10 +126,10 @@ TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
     temp_dir dir;
     write_file(dir / "Broken.msi", "not a package");
     recorded_messages messages;
-    installer_package p(u16(dir / "Broken.msi"));
+    installer_package p(sys::from_fs_path(dir / "Broken.msi"));
     ASSERT_FALSE(p.is_open());
-    p.generate_transform();
-    ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
-    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    EXPECT_EQ(generate_and_report(p), installer_package::transform_outcome::failed);
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
     EXPECT_FALSE(std::filesystem::exists(dir / "Broken.mst"));
 }
