@@ -11,8 +11,6 @@
 
 namespace msi_transform {
 
-namespace {
-
 int parse_number(const std::string& option, const std::string& text) {
     int base = 10;
     std::string_view digits = text;
@@ -26,8 +24,6 @@ int parse_number(const std::string& option, const std::string& text) {
         throw usage_error{option + " needs a number from 0 to 65535, not '" + text + "'"};
     return static_cast<int>(value);
 }
-
-}  // namespace
 
 // The transform is written beside OUT under a name of its own and moved over
 // OUT only when it is complete, so a failure leaves OUT as it was.
