@@ -320,6 +320,7 @@ void print_engine_table(const std::vector<engine_row>& rows, int cycles) {
                 "msi-transform sql / msibuild -q: one process each, start to exit, open + one UPDATE + commit\n"
                 "(the same statement, on the same copy). Target: msibuild / ours >= 100x at 200 MB.\n"
                 "apply: not measured yet (Database::ApplyTransform reached main after this table was written); the column is its place.\n");
+}
 
 // The command-line job, from process start to transform written, median
 // over the cycles; the package's page cache is warm from the measurement.
