@@ -178,3 +178,71 @@ TEST(CompoundFileDamage, CrossLinkedChainsAreNeverCommittedInto) {
         EXPECT_NE(std::string(e.what()).find("shares sectors"), std::string::npos) << e.what();
     }
 }
+
+// The DIFAT of a large file is read only when a chain needs the FAT sectors
+// it lists, and in full by a commit: damage in it is refused on whichever
+// path meets it, and a commit that meets it writes nothing.
+TEST(CompoundFileDamage, DifatDamageIsRefusedWhereItIsMet) {
+    test_support::temp_dir dir;
+    // More FAT sectors than the header and one DIFAT sector list (109 + 127).
+    const std::string large = pseudo_random(16'000'000, 3);
+    auto make_large = [&] {
+        auto file = dir / "large.cfb";
+        auto cf = msi::compound_file::create(msi::database_class_id);
+        cf->write_stream(u"a", to_bytes(small_content));
+        cf->write_stream(u"large", to_bytes(large));
+        cf->save_as(file);
+        return file;
+    };
+    auto header32 = [](const std::filesystem::path& file, std::size_t at) {
+        const std::string b = file_bytes(file);
+        return std::uint32_t(std::uint8_t(b[at])) | std::uint32_t(std::uint8_t(b[at + 1])) << 8 |
+               std::uint32_t(std::uint8_t(b[at + 2])) << 16 | std::uint32_t(std::uint8_t(b[at + 3])) << 24;
+    };
+    auto commit_failure = [](const std::filesystem::path& file) -> std::string {
+        test_support::file_unchanged_guard guard(file);
+        try {
+            auto cf = msi::compound_file::open(file);
+            cf->write_stream(u"a", to_bytes("changed"));
+            cf->commit();
+        } catch (const msi::automation_error& e) {
+            return e.what();
+        }
+        return "(committed)";
+    };
+    struct difat_damage {
+        const char* what;
+        std::uint32_t slot;  // in the first DIFAT sector; 127 is its link
+        bool same_as_first_fat_sector;
+        std::uint32_t value;
+        const char* read_message;  // reading "large"
+        const char* commit_message;
+    };
+    const difat_damage cases[] = {
+        {"FAT sector outside the file", 0, false, 0x00FFFFFF, "lies outside the file", "lies outside the file"},
+        {"FAT sector listed twice", 3, true, 0, "names one sector twice", "shares sectors"},
+        {"DIFAT link to itself", 127, false, 0, "DIFAT chain loops", "DIFAT chain loops"},
+    };
+    for (const difat_damage& d : cases) {
+        auto file = make_large();
+        const std::uint32_t first_difat = header32(file, 0x44);
+        ASSERT_NE(first_difat, 0xFFFFFFFEu) << "the file needs a DIFAT for this test";
+        std::uint32_t value = d.same_as_first_fat_sector ? header32(file, 0x4C) : d.value;
+        if (d.slot == 127) value = first_difat;
+        poke32(file, std::uint64_t(first_difat + 1) * 512 + 4 * d.slot, value);
+        std::string read = "(read)";
+        {
+            auto cf = msi::compound_file::open(file);
+            EXPECT_EQ(to_string(cf->read_stream(u"a")), small_content) << d.what;
+            try {
+                EXPECT_EQ(to_string(cf->read_stream(u"large")), large) << d.what;
+            } catch (const msi::automation_error& e) {
+                EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_OPEN_FAILED));
+                read = e.what();
+            }
+        }
+        EXPECT_NE(read.find(d.read_message), std::string::npos) << d.what << ": " << read;
+        const std::string commit = commit_failure(file);
+        EXPECT_NE(commit.find(d.commit_message), std::string::npos) << d.what << ": " << commit;
+    }
+}

@@ -8,42 +8,68 @@
 
 namespace msi::cfb {
 
-void allocation_table::append_sector(const std::uint8_t* bytes) {
-    std::size_t base = entries_.size();
-    entries_.resize(base + per_sector_);
-    // The table of a large file has millions of entries: on a little-endian
-    // host the stored form is the in-memory form.
+allocation_table::allocation_table(std::uint32_t entries_per_sector)
+    : per_sector_(entries_per_sector), shift_(static_cast<unsigned>(std::countr_zero(entries_per_sector))) {}
+
+allocation_table::allocation_table(std::uint32_t entries_per_sector, std::uint32_t sector_count,
+                                   sector_loader load)
+    : allocation_table(entries_per_sector) {
+    sectors_.resize(sector_count);
+    load_ = std::move(load);
+}
+
+std::uint32_t* allocation_table::load(std::uint32_t table_sector) const {
+    auto entries = std::make_unique<std::uint32_t[]>(per_sector_);
+    load_(table_sector, entries.get());
+    sectors_[table_sector] = std::move(entries);
+    return sectors_[table_sector].get();
+}
+
+void allocation_table::fill(std::uint32_t table_sector, const std::uint8_t* bytes) const {
+    if (sectors_[table_sector]) return;
+    auto entries = std::make_unique<std::uint32_t[]>(per_sector_);
+    // On a little-endian host the stored form is the in-memory form.
     if constexpr (std::endian::native == std::endian::little)
-        std::memcpy(entries_.data() + base, bytes, std::size_t(per_sector_) * 4);
+        std::memcpy(entries.get(), bytes, std::size_t(per_sector_) * 4);
     else
-        for (std::uint32_t i = 0; i < per_sector_; ++i) entries_[base + i] = get32(bytes + 4 * i);
+        for (std::uint32_t i = 0; i < per_sector_; ++i) entries[i] = get32(bytes + 4 * i);
+    sectors_[table_sector] = std::move(entries);
 }
 
 void allocation_table::grow() {
     changed_.insert(sector_count());
-    entries_.resize(entries_.size() + per_sector_, free_sector);
+    auto entries = std::make_unique<std::uint32_t[]>(per_sector_);
+    std::fill_n(entries.get(), per_sector_, free_sector);
+    sectors_.push_back(std::move(entries));
 }
 
 void allocation_table::set(std::uint32_t index, std::uint32_t value) {
-    entries_[index] = value;
-    changed_.insert(index / per_sector_);
+    entries_of(index >> shift_)[index & (per_sector_ - 1)] = value;
+    changed_.insert(index >> shift_);
     if (value == free_sector) released_.insert(index);
     else if (!released_.empty()) released_.erase(index);
 }
 
 std::optional<std::uint32_t> allocation_table::find_free() {
     if (!released_.empty()) return *released_.begin();
-    auto it = std::find(entries_.begin() + std::min<std::size_t>(scan_from_, entries_.size()), entries_.end(), free_sector);
-    scan_from_ = static_cast<std::uint32_t>(it - entries_.begin());
-    if (it == entries_.end()) return std::nullopt;
-    return scan_from_;
+    for (std::uint32_t k = scan_from_ >> shift_; k < sector_count(); ++k) {
+        const std::uint32_t* entries = entries_of(k);
+        const std::uint32_t from = k == (scan_from_ >> shift_) ? scan_from_ & (per_sector_ - 1) : 0;
+        const std::uint32_t* hit = std::find(entries + from, entries + per_sector_, free_sector);
+        if (hit != entries + per_sector_) {
+            scan_from_ = (k << shift_) + static_cast<std::uint32_t>(hit - entries);
+            return scan_from_;
+        }
+    }
+    scan_from_ = size();
+    return std::nullopt;
 }
 
 void allocation_table::release(std::uint32_t index) { set(index, free_sector); }
 
 void allocation_table::serialize_sector(std::uint32_t sector, std::uint8_t* out) const {
-    for (std::uint32_t i = 0; i < per_sector_; ++i)
-        put32(out + 4 * i, entries_[std::size_t(sector) * per_sector_ + i]);
+    const std::uint32_t* entries = entries_of(sector);
+    for (std::uint32_t i = 0; i < per_sector_; ++i) put32(out + 4 * i, entries[i]);
 }
 
 std::vector<std::uint32_t> allocation_table::chain(std::uint32_t start, std::uint32_t limit,
@@ -59,7 +85,7 @@ std::vector<std::uint32_t> allocation_table::chain(std::uint32_t start, std::uin
             // Longer than the size says: tell a loop from a plain overlong chain.
             std::uint64_t steps = sectors.size();
             while (current != end_of_chain && current < limit && steps <= limit) {
-                current = entries_[current];
+                current = at(current);
                 ++steps;
             }
             if (steps > limit) fail_open(what + ": sector chain loops");
@@ -73,11 +99,44 @@ std::vector<std::uint32_t> allocation_table::chain(std::uint32_t start, std::uin
         }
         if (sectors.size() >= limit) fail_open(what + ": sector chain loops");
         sectors.push_back(current);
-        current = entries_[current];
+        current = at(current);
     }
     if (expected && sectors.size() < *expected)
         fail_open(what + ": sector chain is shorter than its size");
     return sectors;
+}
+
+std::uint32_t allocation_table::run_length(std::uint32_t index, std::uint32_t most) const {
+    std::uint32_t n = 1;
+    while (n < most && index + n - 1 < size()) {
+        // The entry of sector `index + n - 1` must name the sector after it.
+        std::uint32_t current = index + n - 1;
+        const std::uint32_t* entries = entries_of(current >> shift_);
+        std::uint32_t i = current & (per_sector_ - 1);
+        // Eight entries at a time, as four 64-bit words against the pairs a
+        // run must hold; then one at a time to where the run ends.
+        if constexpr (std::endian::native == std::endian::little) {
+            constexpr std::uint64_t pair_step = 0x0000000200000002ull;
+            while (i + 8 <= per_sector_ && most - n >= 8) {
+                std::uint64_t words[4];
+                std::memcpy(words, entries + i, sizeof words);
+                const std::uint64_t pair = std::uint64_t(current + 1) | (std::uint64_t(current + 2) << 32);
+                if ((words[0] ^ pair) | (words[1] ^ (pair + pair_step)) | (words[2] ^ (pair + 2 * pair_step)) |
+                    (words[3] ^ (pair + 3 * pair_step)))
+                    break;
+                i += 8;
+                n += 8;
+                current += 8;
+            }
+        }
+        while (i < per_sector_ && n < most && entries[i] == current + 1) {
+            ++i;
+            ++n;
+            ++current;
+        }
+        if (i < per_sector_) break;  // the run ends inside this table sector
+    }
+    return n;
 }
 
 }  // namespace msi::cfb

@@ -1,8 +1,12 @@
 #pragma once
 // A sector allocation table (the FAT, or the MiniFAT for 64-byte sectors):
 // chain following with every check a hostile file needs, allocation of free
-// entries, and a record of which table sectors changed.
+// entries, and a record of which table sectors changed. A stored table is
+// read one table sector at a time, when an entry in it is first needed, so
+// that opening a large file does not read its whole table.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -12,19 +16,32 @@ namespace msi::cfb {
 
 class allocation_table {
 public:
-    explicit allocation_table(std::uint32_t entries_per_sector = 128)
-        : per_sector_(entries_per_sector) {}
+    // Fills the entries of one stored table sector (decoded) the first time
+    // one of them is needed. May raise automation_error.
+    using sector_loader = std::function<void(std::uint32_t table_sector, std::uint32_t* entries)>;
+
+    // An empty table; `entries_per_sector` is a power of two.
+    explicit allocation_table(std::uint32_t entries_per_sector = 128);
+    // A stored table of `sector_count` sectors, read through `load`.
+    allocation_table(std::uint32_t entries_per_sector, std::uint32_t sector_count, sector_loader load);
 
     std::uint32_t entries_per_sector() const { return per_sector_; }
-    std::uint32_t size() const { return static_cast<std::uint32_t>(entries_.size()); }
-    std::uint32_t sector_count() const { return size() / per_sector_; }
-    std::uint32_t at(std::uint32_t index) const { return entries_[index]; }
+    std::uint32_t size() const { return sector_count() * per_sector_; }
+    std::uint32_t sector_count() const { return static_cast<std::uint32_t>(sectors_.size()); }
+    std::uint32_t at(std::uint32_t index) const {
+        const std::uint32_t* entries = sectors_[index >> shift_].get();
+        if (!entries) entries = load(index >> shift_);
+        return entries[index & (per_sector_ - 1)];
+    }
 
-    void reserve_sectors(std::size_t count) { entries_.reserve(count * per_sector_); }
-    // Loading: appends one table sector as read; does not mark it changed.
-    void append_sector(const std::uint8_t* bytes);
-    // Loading: sets an entry without marking it changed.
-    void correct(std::uint32_t index, std::uint32_t value) { entries_[index] = value; }
+    bool is_loaded(std::uint32_t table_sector) const { return sectors_[table_sector] != nullptr; }
+    // Loading (which changes nothing the table answers, hence const):
+    // in bulk, takes a stored sector as read, unless it is loaded already;
+    void fill(std::uint32_t table_sector, const std::uint8_t* bytes) const;
+    // sets an entry of a loaded sector without marking it changed.
+    void correct(std::uint32_t index, std::uint32_t value) const {
+        sectors_[index >> shift_][index & (per_sector_ - 1)] = value;
+    }
 
     // Appends a table sector of free entries, marked changed.
     void grow();
@@ -45,10 +62,23 @@ public:
     std::vector<std::uint32_t> chain(std::uint32_t start, std::uint32_t limit,
                                      std::optional<std::uint64_t> expected,
                                      const std::string& what) const;
+    // How many sectors from `index` (below size()) on follow each other in
+    // the file and in the chain, each entry naming the next sector: at least
+    // 1, at most `most`. A large stream's chain is mostly such runs.
+    std::uint32_t run_length(std::uint32_t index, std::uint32_t most) const;
 
 private:
+    std::uint32_t* load(std::uint32_t table_sector) const;
+    std::uint32_t* entries_of(std::uint32_t table_sector) const {
+        std::uint32_t* entries = sectors_[table_sector].get();
+        return entries ? entries : load(table_sector);
+    }
+
     std::uint32_t per_sector_;
-    std::vector<std::uint32_t> entries_;
+    unsigned shift_;
+    // One array of entries per table sector; null until loaded.
+    mutable std::vector<std::unique_ptr<std::uint32_t[]>> sectors_;
+    sector_loader load_;
     std::set<std::uint32_t> changed_;
     // Entries freed since loading. Below scan_from_ every other entry is in
     // use, so a large file is scanned once, not on every allocation.

@@ -82,6 +82,7 @@ void committer::grow_fat() {
     img_.fat_.grow();
     img_.fat_.set(base, fat_sector_mark);
     img_.fat_sectors_.push_back(base);
+    img_.table_locations_.emplace(base, fat_sector_mark);
     std::size_t index = img_.fat_sectors_.size() - 1;
     if (index < header_difat_slots) return;
     const std::size_t per_difat = img_.sector_size() / 4 - 1;
@@ -89,6 +90,8 @@ void committer::grow_fat() {
     if (difat_index >= img_.difat_sectors_.size()) {
         img_.fat_.set(base + 1, difat_sector_mark);
         img_.difat_sectors_.push_back(base + 1);
+        img_.difat_taken_.push_back(true);
+        img_.table_locations_.emplace(base + 1, difat_sector_mark);
         if (difat_index > 0) changed_difat_.insert(static_cast<std::uint32_t>(difat_index - 1));
     }
     changed_difat_.insert(static_cast<std::uint32_t>(difat_index));
@@ -271,9 +274,10 @@ void committer::run(const change_set& changes) {
     file_handle out = file_handle::open_update(img_.path_);
     if (!out.same_file_as(img_.file_))
         fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
-    img_.mini();
-    mini_ = &*img_.mini_;
+    // Every table is read, and the file refused if chains share sectors,
+    // before anything is written.
     img_.check_no_shared_sectors();
+    mini_ = &*img_.mini_;
 
     for (const auto& name : changes.removals) {
         auto it = img_.root_children_.find(name);

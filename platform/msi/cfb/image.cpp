@@ -4,6 +4,8 @@
 #include "msi/cfb/sibling_tree.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace msi::cfb {
 
@@ -17,8 +19,7 @@ std::unique_ptr<image> image::open(const std::filesystem::path& path) {
     img->file_.read_exact(0, bytes, header_size);
     img->header_ = header::parse(bytes);
     if (img->file_size_ <= img->sector_size()) fail_open("compound file is truncated");
-    img->read_fat_locations();
-    img->read_fat();
+    img->read_header_fat_locations();
     img->read_directory();
     return img;
 }
@@ -30,74 +31,120 @@ std::uint32_t image::sectors_in_file() const {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(count, max_regular_sector + 1ull));
 }
 
-void image::read_fat_locations() {
-    const std::uint32_t available = sectors_in_file();
-    const std::uint32_t ss = sector_size();
-    if (header_.fat_count > available)
+void image::read_header_fat_locations() {
+    if (header_.fat_count > sectors_in_file())
         fail_open("compound file lists " + std::to_string(header_.fat_count) +
                   " FAT sectors, more than the file holds");
-    auto whole_sector = [&](std::uint32_t s) {
-        return s < available && sector_offset(s) + ss <= file_size_;
-    };
-    auto take = [&](std::uint32_t s) {
-        if (!whole_sector(s))
-            fail_open("FAT sector " + std::to_string(s) + " lies outside the file");
-        fat_sectors_.push_back(s);
-    };
-    fat_sectors_.reserve(header_.fat_count);
-    std::uint32_t in_header = std::min<std::uint32_t>(header_.fat_count, header_difat_slots);
-    for (std::uint32_t i = 0; i < in_header; ++i) take(header_.difat[i]);
-
-    std::uint32_t remaining = header_.fat_count - in_header;
-    const std::uint32_t per_sector = ss / 4 - 1;  // the last slot links to the next DIFAT sector
-    std::uint32_t current = header_.first_difat;
-    std::vector<std::uint8_t> buffer(ss);
-    while (remaining > 0) {
-        if (!whole_sector(current)) fail_open("DIFAT chain is broken or leaves the file");
-        if (std::find(difat_sectors_.begin(), difat_sectors_.end(), current) != difat_sectors_.end())
-            fail_open("DIFAT chain loops");
-        file_.read_exact(sector_offset(current), buffer.data(), ss);
-        difat_sectors_.push_back(current);
-        std::uint32_t count = std::min(remaining, per_sector);
-        for (std::uint32_t i = 0; i < count; ++i) take(get32(&buffer[4 * i]));
-        remaining -= count;
-        current = get32(&buffer[4 * per_sector]);
+    const image* self = this;
+    fat_ = allocation_table(sector_size() / 4, header_.fat_count,
+                            [self](std::uint32_t index, std::uint32_t* entries) { self->load_fat_sector(index, entries); });
+    // The header's slots cost nothing to check; a DIFAT sector is read when
+    // a FAT sector it lists is needed.
+    fat_sectors_.assign(header_.fat_count, unknown_location);
+    const std::uint32_t in_header = std::min<std::uint32_t>(header_.fat_count, header_difat_slots);
+    for (std::uint32_t i = 0; i < in_header; ++i) {
+        add_table_location(header_.difat[i], fat_sector_mark, "FAT sector");
+        fat_sectors_[i] = header_.difat[i];
     }
-
-    std::vector<std::uint32_t> all = fat_sectors_;
-    all.insert(all.end(), difat_sectors_.begin(), difat_sectors_.end());
-    std::sort(all.begin(), all.end());
-    if (std::adjacent_find(all.begin(), all.end()) != all.end())
-        fail_open("FAT sector list names one sector twice");
+    next_difat_ = header_.first_difat;
 }
 
-void image::read_fat() {
-    const std::uint32_t ss = sector_size();
-    fat_ = allocation_table(ss / 4);
-    fat_.reserve_sectors(fat_sectors_.size());
-    std::vector<std::uint8_t> buffer;
-    std::size_t i = 0;
-    while (i < fat_sectors_.size()) {
-        // Read runs of adjacent FAT sectors at once.
-        std::size_t run = 1;
-        while (i + run < fat_sectors_.size() && run < 256 &&
-               fat_sectors_[i + run] == fat_sectors_[i] + run)
-            ++run;
-        buffer.resize(run * ss);
-        file_.read_exact(sector_offset(fat_sectors_[i]), buffer.data(), buffer.size());
-        for (std::size_t k = 0; k < run; ++k) fat_.append_sector(&buffer[k * ss]);
-        i += run;
-    }
+void image::add_table_location(std::uint32_t s, std::uint32_t mark, const char* what) const {
+    if (s >= sectors_in_file() || sector_offset(s) + sector_size() > file_size_)
+        fail_open(std::string(what) + " " + std::to_string(s) + " lies outside the file");
+    if (s >= fat_.size())
+        fail_open(mark == fat_sector_mark ? "FAT does not cover its own sectors" : "FAT does not cover the DIFAT sectors");
+    if (!table_locations_.emplace(s, mark).second) fail_open("FAT sector list names one sector twice");
     // The table must describe its own sectors; writers that forgot to mark
     // them get the marks in memory so that nothing is ever allocated there.
-    for (std::uint32_t s : fat_sectors_) {
-        if (s >= fat_.size()) fail_open("FAT does not cover its own sectors");
-        fat_.correct(s, fat_sector_mark);
+    if (fat_.is_loaded(s / fat_.entries_per_sector())) fat_.correct(s, mark);
+}
+
+void image::follow_difat_link() const {
+    const std::uint32_t current = next_difat_;
+    if (current >= sectors_in_file() || sector_offset(current) + sector_size() > file_size_)
+        fail_open("DIFAT chain is broken or leaves the file");
+    if (auto seen = table_locations_.find(current); seen != table_locations_.end())
+        fail_open(seen->second == difat_sector_mark ? "DIFAT chain loops" : "FAT sector list names one sector twice");
+    add_table_location(current, difat_sector_mark, "DIFAT sector");
+    difat_sectors_.push_back(current);
+    difat_taken_.push_back(false);
+    // Only the link, in the sector's last slot; its entries are read when needed.
+    std::uint8_t link[4];
+    file_.read_exact(sector_offset(current) + sector_size() - 4, link, 4);
+    next_difat_ = get32(link);
+}
+
+void image::take_difat_entries(std::uint32_t j, bool in_bulk) const {
+    const std::uint32_t ss = sector_size();
+    const std::uint32_t per_sector = ss / 4 - 1;  // the last slot links to the next DIFAT sector
+    std::vector<std::uint8_t> buffer(ss);
+    file_.read_exact(sector_offset(difat_sectors_[j]), buffer.data(), ss);
+    const std::uint64_t first = header_difat_slots + std::uint64_t(j) * per_sector;
+    const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.fat_count - first, per_sector));
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t s = get32(&buffer[4 * i]);
+        if (!in_bulk) {
+            add_table_location(s, fat_sector_mark, "FAT sector");
+        } else if (s >= sectors_in_file() || sector_offset(s) + ss > file_size_) {
+            fail_open("FAT sector " + std::to_string(s) + " lies outside the file");
+        } else if (s >= fat_.size()) {
+            fail_open("FAT does not cover its own sectors");
+        }
+        fat_sectors_[first + i] = s;
     }
-    for (std::uint32_t s : difat_sectors_) {
-        if (s >= fat_.size()) fail_open("FAT does not cover the DIFAT sectors");
-        fat_.correct(s, difat_sector_mark);
+    difat_taken_[j] = true;
+}
+
+std::uint32_t image::fat_sector_location(std::uint32_t index) const {
+    if (fat_sectors_[index] != unknown_location) return fat_sectors_[index];
+    const std::uint32_t j = (index - header_difat_slots) / (sector_size() / 4 - 1);
+    while (difat_sectors_.size() <= j) follow_difat_link();
+    if (!difat_taken_[j]) take_difat_entries(j);
+    return fat_sectors_[index];
+}
+
+void image::load_fat_sector(std::uint32_t index, std::uint32_t* entries) const {
+    const std::uint32_t s = fat_sector_location(index);
+    file_.read_exact(sector_offset(s), entries, sector_size());
+    if constexpr (std::endian::native != std::endian::little)
+        for (std::uint32_t i = 0; i < fat_.entries_per_sector(); ++i)
+            entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
+    const std::uint64_t per = fat_.entries_per_sector(), first = index * per;
+    for (auto it = table_locations_.lower_bound(static_cast<std::uint32_t>(first));
+         it != table_locations_.end() && it->first < first + per; ++it)
+        entries[it->first - first] = it->second;
+}
+
+void image::load_all_tables() const {
+    // The DIFAT sectors not read yet, then the FAT sectors, in runs of
+    // adjacent sectors; the marks of the table's own sectors are set once
+    // at the end rather than looked up per sector.
+    const std::uint32_t per_difat = sector_size() / 4 - 1;
+    for (std::uint64_t j = 0; header_difat_slots + j * per_difat < fat_sectors_.size(); ++j) {
+        while (difat_sectors_.size() <= j) follow_difat_link();
+        if (!difat_taken_[j]) take_difat_entries(static_cast<std::uint32_t>(j), true);
     }
+    const std::uint32_t ss = sector_size();
+    std::vector<std::uint8_t> buffer;
+    for (std::uint32_t k = 0; k < fat_.sector_count();) {
+        if (fat_.is_loaded(k)) {
+            ++k;
+            continue;
+        }
+        std::uint32_t run = 1;
+        while (k + run < fat_.sector_count() && run < 256 && !fat_.is_loaded(k + run) &&
+               fat_sectors_[k + run] == fat_sectors_[k] + run)
+            ++run;
+        buffer.resize(std::size_t(run) * ss);
+        file_.read_exact(sector_offset(fat_sectors_[k]), buffer.data(), buffer.size());
+        for (std::uint32_t i = 0; i < run; ++i) fat_.fill(k + i, &buffer[std::size_t(i) * ss]);
+        k += run;
+    }
+    for (std::uint32_t s : fat_sectors_) fat_.correct(s, fat_sector_mark);
+    for (std::uint32_t s : difat_sectors_) fat_.correct(s, difat_sector_mark);
+    const mini_structures& m = mini();
+    for (std::uint32_t k = 0; k < m.minifat.sector_count(); ++k) m.minifat.at(k * m.minifat.entries_per_sector());
 }
 
 void image::read_directory() {
@@ -166,16 +213,19 @@ const mini_structures& image::mini() const {
     if (mini_) return *mini_;
     const std::uint32_t ss = sector_size();
     mini_structures m;
-    m.minifat = allocation_table(ss / 4);
     if (header_.first_minifat != end_of_chain && header_.first_minifat != free_sector) {
         m.minifat_chain = fat_.chain(header_.first_minifat, sectors_in_file(), std::nullopt, "MiniFAT");
-        std::vector<std::uint8_t> buffer(ss);
-        for (std::uint32_t s : m.minifat_chain) {
+        for (std::uint32_t s : m.minifat_chain)
             if (sector_offset(s) + ss > file_size_) fail_open("MiniFAT runs past the end of the file");
-            file_.read_exact(sector_offset(s), buffer.data(), ss);
-            m.minifat.append_sector(buffer.data());
-        }
     }
+    // The MiniFAT's own sectors are read when a small stream's chain needs them.
+    m.minifat = allocation_table(ss / 4, static_cast<std::uint32_t>(m.minifat_chain.size()),
+                                 [this](std::uint32_t index, std::uint32_t* entries) {
+                                     file_.read_exact(sector_offset(mini_->minifat_chain[index]), entries, sector_size());
+                                     if constexpr (std::endian::native != std::endian::little)
+                                         for (std::uint32_t i = 0; i < sector_size() / 4; ++i)
+                                             entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
+                                 });
     std::uint64_t root_size = stream_size(0);
     if (root_size > 0) {
         if (root_size > file_size_) fail_open("mini stream runs past the end of the file");
@@ -236,7 +286,6 @@ std::vector<std::uint8_t> image::read_stream(std::uint32_t id) const {
     return out;
 }
 
-
 namespace {
 
 [[noreturn]] void fail_shared(const std::string& what) {
@@ -256,6 +305,7 @@ void claim(std::vector<std::uint8_t>& owned, const std::vector<std::uint32_t>& s
 
 void image::check_no_shared_sectors() const {
     if (sharing_checked_) return;
+    load_all_tables();
     const mini_structures& m = mini();
     std::vector<std::uint8_t> regular(fat_.size(), 0);
     claim(regular, fat_sectors_, "the FAT");
@@ -264,8 +314,9 @@ void image::check_no_shared_sectors() const {
     claim(regular, m.minifat_chain, "the MiniFAT");
     claim(regular, m.stream_chain, "the mini stream");
     std::vector<std::uint8_t> mini_owned(m.minifat.size(), 0);
-    // Walks the sectors each stream's size covers, as far as they are valid.
-    // Without building lists: a cabinet's chain can have millions of sectors.
+    // Walks the sectors each stream's size covers, as far as they are valid,
+    // a run of consecutive sectors at a time. Without building lists: a
+    // cabinet's chain can have millions of sectors.
     for (std::uint32_t id = 1; id < entries_.size(); ++id) {
         if (!reachable_[id] || entries_[id].type != entry_type::stream) continue;
         const std::uint64_t size = stream_size(id);
@@ -274,10 +325,13 @@ void image::check_no_shared_sectors() const {
         std::vector<std::uint8_t>& owned = small ? mini_owned : regular;
         const std::uint64_t unit = small ? mini_sector_size : sector_size();
         std::uint64_t left = (size + unit - 1) / unit;
-        for (std::uint32_t s = entries_[id].start; left > 0 && s < owned.size(); --left) {
-            if (owned[s]) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
-            owned[s] = 1;
-            s = table.at(s);
+        for (std::uint32_t s = entries_[id].start; left > 0 && s < owned.size();) {
+            const std::uint32_t run =
+                table.run_length(s, static_cast<std::uint32_t>(std::min<std::uint64_t>(left, owned.size() - s)));
+            if (std::memchr(&owned[s], 1, run)) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
+            std::memset(&owned[s], 1, run);
+            left -= run;
+            s = table.at(s + run - 1);
         }
     }
     sharing_checked_ = true;

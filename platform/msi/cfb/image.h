@@ -1,7 +1,9 @@
 #pragma once
 // The structures of an opened compound file as held in memory: header,
-// FAT with its DIFAT, directory, and (loaded on first use) MiniFAT and the
-// mini stream's sector list. Stream contents stay on disk until read.
+// directory, and, read as chains come to need them, the FAT with its DIFAT,
+// the MiniFAT and the mini stream's sector list. Stream contents stay on
+// disk until read. Opening reads the header, the directory and the few
+// table sectors that describe the directory, whatever the file's size.
 #include "msi/cfb/allocation_table.h"
 #include "msi/cfb/directory_entry.h"
 #include "msi/cfb/file.h"
@@ -21,13 +23,14 @@ namespace msi::cfb {
 
 struct mini_structures {
     std::vector<std::uint32_t> minifat_chain;  // regular sectors holding the MiniFAT
-    allocation_table minifat{128};
+    allocation_table minifat{128};             // its sectors read when needed
     std::vector<std::uint32_t> stream_chain;  // regular sectors holding the mini stream
 };
 
 class image {
 public:
-    // Reads header, DIFAT, FAT and directory. Raises ERROR_OPEN_FAILED.
+    // Reads the header and the directory. Raises ERROR_OPEN_FAILED; damage
+    // met later, in a table sector a chain needs, raises it from that read.
     static std::unique_ptr<image> open(const std::filesystem::path& path);
 
     const std::filesystem::path& path() const { return path_; }
@@ -55,17 +58,27 @@ public:
         return (std::uint64_t(sector) + 1) * sector_size();
     }
 
+    // Reads every table sector not read yet (the whole DIFAT, FAT and
+    // MiniFAT), as a commit needs them. Raises ERROR_OPEN_FAILED for damage
+    // in them, except a sector listed twice, which the shared-sector check
+    // that follows finds.
+    void load_all_tables() const;
     // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
     // tables) share a sector: freeing one would break the other. Checked
-    // once; commits never create such sharing.
+    // once; commits never create such sharing. Reads every table.
     void check_no_shared_sectors() const;
 
 private:
     friend class committer;
     image() = default;
 
-    void read_fat_locations();
-    void read_fat();
+    void read_header_fat_locations();
+    // Where the FAT's sector `index` lies, reading the DIFAT as far as needed.
+    std::uint32_t fat_sector_location(std::uint32_t index) const;
+    void follow_difat_link() const;
+    void take_difat_entries(std::uint32_t difat_index, bool in_bulk = false) const;
+    void add_table_location(std::uint32_t sector, std::uint32_t mark, const char* what) const;
+    void load_fat_sector(std::uint32_t index, std::uint32_t* entries) const;
     void read_directory();
     const mini_structures& mini() const;  // loads on first use
     std::string label(std::uint32_t id) const;
@@ -74,15 +87,25 @@ private:
     file_handle file_;
     std::uint64_t file_size_ = 0;
     header header_;
-    std::vector<std::uint32_t> fat_sectors_;    // where the FAT's sectors lie, in order
-    std::vector<std::uint32_t> difat_sectors_;  // the DIFAT chain
+    // Where the FAT's sectors lie, in order (unknown_location until the
+    // DIFAT sector that lists it is read), and the DIFAT chain as far as
+    // followed, with which of its sectors were read. Complete after
+    // load_all_tables().
+    static constexpr std::uint32_t unknown_location = free_sector;
+    mutable std::vector<std::uint32_t> fat_sectors_;
+    mutable std::vector<std::uint32_t> difat_sectors_;
+    mutable std::vector<bool> difat_taken_;
+    mutable std::uint32_t next_difat_ = end_of_chain;  // the DIFAT sector to follow next
+    // Every FAT and DIFAT sector found so far, with the mark its FAT entry
+    // must hold.
+    mutable std::map<std::uint32_t, std::uint32_t> table_locations_;
     allocation_table fat_;
     std::vector<std::uint32_t> directory_chain_;
     std::vector<directory_entry> entries_;
     std::vector<bool> reachable_;
     std::map<std::u16string, std::uint32_t, name_less> root_children_;
-    bool broken_ = false;
-    mutable bool sharing_checked_ = false;  // a commit failed half-way; memory and file may disagree
+    bool broken_ = false;  // a commit failed half-way; memory and file may disagree
+    mutable bool sharing_checked_ = false;
     mutable std::optional<mini_structures> mini_;
 };
 

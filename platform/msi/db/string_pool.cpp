@@ -426,7 +426,23 @@ void string_pool::ensure_index() const {
     index_ready_ = true;
 }
 
+bool string_pool::index_worth_building() const {
+    // A scan costs about what hashing a sixteenth of the pool does.
+    constexpr unsigned scans_before_index = 16;
+    return index_ready_ || ++scans_ > scans_before_index;
+}
+
+std::optional<std::uint32_t> string_pool::scan_for(std::string_view bytes) const {
+    const auto length = static_cast<std::uint32_t>(bytes.size());
+    for (std::uint32_t id = 1; id < id_limit(); ++id) {
+        const entry& e = entries_[id];
+        if (e.used && e.length == length && e.view() == bytes) return id;
+    }
+    return std::nullopt;
+}
+
 std::optional<std::uint32_t> string_pool::find_bytes(std::string_view bytes) const {
+    if (!index_worth_building()) return scan_for(bytes);
     ensure_index();
     return index_.find(bytes, hash_bytes(bytes), entries_);
 }
@@ -447,9 +463,10 @@ std::uint32_t string_pool::add_reference_bytes(std::string_view bytes) {
     if (bytes.empty()) return 0;
     if (bytes.size() > 0xFFFFFFFFu)
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), "A string is too long for the string pool.");
-    ensure_index();
-    const std::uint64_t hash = hash_bytes(bytes);
-    if (auto id = index_.find(bytes, hash, entries_)) {
+    const bool indexed = index_worth_building();
+    if (indexed) ensure_index();
+    const std::uint64_t hash = indexed ? hash_bytes(bytes) : 0;
+    if (auto id = indexed ? index_.find(bytes, hash, entries_) : scan_for(bytes)) {
         add_reference(*id);
         return *id;
     }
@@ -467,7 +484,7 @@ std::uint32_t string_pool::add_reference_bytes(std::string_view bytes) {
     e.length = static_cast<std::uint32_t>(bytes.size());
     e.refs = 1;
     e.used = true;
-    index_.insert(id, hash, entries_);
+    if (indexed) index_.insert(id, hash, entries_);  // else the index, when built, finds it
     touch(id);
     return id;
 }

@@ -154,6 +154,12 @@ private:
     // The text index is built on the first lookup: a database that is only
     // read by id (a transform's reference, say) never pays for it.
     void ensure_index() const;
+    // The first lookups scan the pool instead: a process that runs one
+    // statement looks up a handful of strings, far fewer than it would hash
+    // to build the index. Returns the lowest id holding `bytes`, as the
+    // index does, or nothing.
+    std::optional<std::uint32_t> scan_for(std::string_view bytes) const;
+    bool index_worth_building() const;
 
     int code_page_ = 0;
     int stored_width_ = 2;
@@ -167,6 +173,7 @@ private:
     std::uint64_t data_generation_ = 0;
     mutable text_index index_;
     mutable bool index_ready_ = false;
+    mutable unsigned scans_ = 0;
 };
 
 }  // namespace msi
