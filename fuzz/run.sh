@@ -18,7 +18,7 @@ run_one() {
     dir=$findings/$harness
     mkdir -p "$dir/corpus" "$dir/artifacts"
     if [ "$harness" = run_sql ]; then
-        seeds=$findings/seeds/sql extra="-dict=$here/sql.dict -max_len=4096"
+        seeds=$findings/seeds/sql extra="-dict=$here/sql.dict -max_len=131072"
     else
         seeds=$findings/seeds/packages extra="-max_len=16384"
     fi
