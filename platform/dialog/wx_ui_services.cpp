@@ -1,6 +1,7 @@
 #include "wx_ui_services.h"
 
 #include "native_window.h"
+#include "system/text_conversion.h"
 
 #include <wx/app.h>
 #include <wx/arrstr.h>
@@ -13,6 +14,8 @@
 #include <wx/richtooltip.h>
 #include <wx/utils.h>
 #include <wx/window.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -100,7 +103,8 @@ std::optional<std::u16string> wx_ui_services::choose_file(const file_dialog_requ
     if (!request.default_extension.empty() && wxFileName(path).GetExt().empty() &&
         !(request.open && wxFileName::FileExists(path)))
         path += "." + to_wx(request.default_extension);
-    return from_wx(path);
+    // The name as the file system's bytes, even when they are not UTF-8.
+    return sys::from_fs_path(std::filesystem::path(std::string(path.fn_str())));
 }
 
 void wx_ui_services::show_balloon_tip(const balloon_tip_request& request) {

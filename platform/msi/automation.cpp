@@ -3,6 +3,7 @@
 #include "msi/code_page.h"
 #include "msi/database.h"
 #include "msi/query.h"
+#include "system/text_conversion.h"
 
 #include <charconv>
 #include <exception>
@@ -132,7 +133,7 @@ std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, in
                                                  " is not supported; use 0 (read-only) or 1 (transact).");
     if (path.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
     return guarded([&] {
-        std::filesystem::path file(to_utf8(path));
+        const std::filesystem::path file = sys::to_fs_path(path);
         return std::make_shared<Database>(database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
     });
 }

@@ -7,6 +7,7 @@
 #include "msi/automation_error.h"
 #include "msi/code_page.h"
 #include "msi/database.h"
+#include "system/text_conversion.h"
 
 #include <exception>
 #include <iostream>
@@ -18,7 +19,7 @@ namespace msi_transform {
 int dump_command(const std::vector<std::string>& args) {
     if (args.empty()) throw usage_error{"dump needs a package"};
     msi::Installer installer;
-    auto db = installer.OpenDatabase(msi::from_utf8(args[0]), msi::msiOpenDatabaseModeReadOnly);
+    auto db = installer.OpenDatabase(sys::from_fs_path(args[0]), msi::msiOpenDatabaseModeReadOnly);
     std::vector<std::u16string> tables;
     for (std::size_t i = 1; i < args.size(); ++i) tables.push_back(msi::from_utf8(args[i]));
     std::cout << dump_tables(db->engine(), tables);
