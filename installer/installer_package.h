@@ -4,6 +4,7 @@
 // (<name>_Tmp<ext>) that receives every read and write. The package file is
 // never written; the working copy is deleted when the object goes.
 #include "msi/automation.h"
+#include "system/locked_file.h"
 
 #include <cstdint>
 #include <memory>
@@ -51,4 +52,5 @@ private:
     std::shared_ptr<msi::Database> copy_db;
     std::u16string package_path;
     std::u16string copy_path;
+    std::unique_ptr<sys::locked_file> copy_lock;  // held while the working copy is this object's
 };

@@ -55,6 +55,11 @@ public:
         return (std::uint64_t(sector) + 1) * sector_size();
     }
 
+    // Raises file_changed_error when the file at the path, or the open file
+    // itself, is no longer what was read at opening or written by the last
+    // commit.
+    void check_unchanged() const;
+
     // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
     // tables) share a sector: freeing one would break the other. Checked
     // once; commits never create such sharing.
@@ -81,6 +86,7 @@ private:
     std::vector<directory_entry> entries_;
     std::vector<bool> reachable_;
     std::map<std::u16string, std::uint32_t, name_less> root_children_;
+    file_identity identity_;  // at opening, then after each commit
     bool broken_ = false;
     mutable bool sharing_checked_ = false;  // a commit failed half-way; memory and file may disagree
     mutable std::optional<mini_structures> mini_;

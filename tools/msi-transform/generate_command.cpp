@@ -2,11 +2,10 @@
 
 #include "msi/automation.h"
 #include "msi/code_page.h"
+#include "system/text_conversion.h"
 
 #include <charconv>
-#include <filesystem>
 #include <iostream>
-#include <unistd.h>
 
 namespace msi_transform {
 
@@ -28,8 +27,8 @@ int parse_number(const std::string& option, const std::string& text) {
 
 }  // namespace
 
-// The transform is written beside OUT under a name of its own and moved over
-// OUT only when it is complete, so a failure leaves OUT as it was.
+// The transform replaces OUT in one step only when it is complete with its
+// summary information, so a failure leaves OUT as it was.
 int generate_command(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     int error_conditions = 0, validation = 0;
@@ -47,28 +46,13 @@ int generate_command(const std::vector<std::string>& args) {
     if (files.size() != 3) throw usage_error{"generate needs NEW.msi REFERENCE.msi OUT.mst"};
 
     msi::Installer installer;
-    auto target = installer.OpenDatabase(msi::from_utf8(files[0]), msi::msiOpenDatabaseModeReadOnly);
-    auto reference = installer.OpenDatabase(msi::from_utf8(files[1]), msi::msiOpenDatabaseModeReadOnly);
+    // File names stay the bytes they were given.
+    auto target = installer.OpenDatabase(sys::from_fs_path(files[0]), msi::msiOpenDatabaseModeReadOnly);
+    auto reference = installer.OpenDatabase(sys::from_fs_path(files[1]), msi::msiOpenDatabaseModeReadOnly);
 
-    const std::filesystem::path out(files[2]);
-    std::string pattern = out.string() + ".partial-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) throw usage_error{"cannot create a file beside " + out.string()};
-    ::close(fd);
-    const std::filesystem::path temporary(pattern);
-    try {
-        if (!target->GenerateTransform(reference, msi::from_utf8(temporary.string()))) {
-            std::filesystem::remove(temporary);
-            std::cerr << "msi-transform: no differences\n";
-            return 1;
-        }
-        target->CreateTransformSummaryInfo(reference, msi::from_utf8(temporary.string()), error_conditions,
-                                           validation);
-        std::filesystem::rename(temporary, out);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
+    if (!target->GenerateTransformWithSummary(reference, sys::from_fs_path(files[2]), error_conditions, validation)) {
+        std::cerr << "msi-transform: no differences\n";
+        return 1;
     }
     return 0;
 }
