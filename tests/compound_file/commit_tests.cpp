@@ -320,6 +320,6 @@ TEST(CompoundFileCommit, ReplacedFileIsNotWrittenTo) {
         cf->commit();
         ADD_FAILURE() << "commit wrote into a file that replaced the opened one";
     } catch (const msi::automation_error& e) {
-        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_FUNCTION_FAILED));
+        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_FILE_INVALID));
     }
 }
