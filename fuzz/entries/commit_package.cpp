@@ -3,7 +3,7 @@
 #include "scratch.h"
 
 #include "msi/automation_error.h"
-#include "msi/database.h"
+#include "msi/db/package_database.h"
 
 namespace fuzz_entry {
 
@@ -41,7 +41,7 @@ void commit_package(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> before;
     std::map<std::u16string, std::vector<std::uint8_t>> untouched;
     try {
-        auto db = msi::database::open(file, false);
+        auto db = msi::package_database::open(file, false);
         untouched = streams_outside_tables(*db);
         change_every_table(*db);
         before = dump_tables(*db);
@@ -49,9 +49,9 @@ void commit_package(const std::uint8_t* data, std::size_t size) {
     } catch (const msi::automation_error&) {
         return;  // refused before or by the commit
     }
-    std::shared_ptr<msi::database> again;
+    std::shared_ptr<msi::package_database> again;
     try {
-        again = msi::database::open(file, true);
+        again = msi::package_database::open(file, true);
     } catch (const msi::automation_error& e) {
         finding(std::string("a committed package no longer opens: ") + e.what());
     }

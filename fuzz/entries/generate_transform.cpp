@@ -3,8 +3,8 @@
 #include "scratch.h"
 
 #include "msi/automation.h"
-#include "msi/compound_file.h"
-#include "msi/database.h"
+#include "msi/cfb/compound_file.h"
+#include "msi/db/package_database.h"
 
 namespace fuzz_entry {
 

@@ -3,7 +3,7 @@
 #include "scratch.h"
 
 #include "msi/automation.h"
-#include "msi/database.h"
+#include "msi/db/package_database.h"
 
 namespace fuzz_entry {
 

@@ -1,8 +1,8 @@
 #include "package_walk.h"
 
 #include "msi/automation_error.h"
-#include "msi/database.h"
-#include "msi/stream_name.h"
+#include "msi/db/package_database.h"
+#include "msi/db/stream_name.h"
 
 #include <algorithm>
 #include <map>
@@ -21,7 +21,7 @@ std::string printable(const std::u16string& text) {
     return out;
 }
 
-std::string cell_line(msi::database& db, const msi::table& t, std::size_t row) {
+std::string cell_line(msi::package_database& db, const msi::table& t, std::size_t row) {
     std::string line = printable(t.name());
     for (std::size_t c = 0; c < t.columns().size(); ++c) {
         const msi::cell_value v = db.cell(t, row, c);
@@ -38,7 +38,7 @@ std::string cell_line(msi::database& db, const msi::table& t, std::size_t row) {
 
 }  // namespace
 
-std::vector<std::string> dump_tables(msi::database& db) {
+std::vector<std::string> dump_tables(msi::package_database& db) {
     std::vector<std::u16string> names{u"_Tables", u"_Columns"};
     for (const auto& name : db.table_names()) names.push_back(name);
     std::vector<std::string> lines;
@@ -56,7 +56,7 @@ std::vector<std::string> dump_tables(msi::database& db) {
     return lines;
 }
 
-int read_every_stream(msi::database& db) {
+int read_every_stream(msi::package_database& db) {
     int read = 0;
     for (const auto& name : db.storage().stream_names()) {
         try {
@@ -73,7 +73,7 @@ int read_every_stream(msi::database& db) {
     return read;
 }
 
-std::map<std::u16string, std::vector<std::uint8_t>> streams_outside_tables(msi::database& db) {
+std::map<std::u16string, std::vector<std::uint8_t>> streams_outside_tables(msi::package_database& db) {
     std::map<std::u16string, std::vector<std::uint8_t>> streams;
     for (const auto& name : db.storage().stream_names()) {
         if (!name.empty() && name[0] == table_stream_marker) continue;
@@ -85,7 +85,7 @@ std::map<std::u16string, std::vector<std::uint8_t>> streams_outside_tables(msi::
     return streams;
 }
 
-int change_every_table(msi::database& db) {
+int change_every_table(msi::package_database& db) {
     int changes = 0;
     bool long_string_done = false;
     for (const auto& name : db.table_names()) {

@@ -2,7 +2,7 @@
 #include "scratch.h"
 
 #include "msi/automation.h"
-#include "msi/sql_parser.h"
+#include "msi/sql/parser.h"
 
 #include <cstdlib>
 #include <fstream>

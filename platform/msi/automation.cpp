@@ -1,8 +1,11 @@
 #include "msi/automation.h"
 
-#include "msi/code_page.h"
-#include "msi/database.h"
-#include "msi/query.h"
+#include "msi/db/code_page.h"
+#include "msi/db/package_database.h"
+#include "msi/sql/query.h"
+#include "msi/transform/generator.h"
+#include "msi/transform/summary.h"
+#include "msi/transform/transform_file.h"
 #include "system/text_conversion.h"
 
 #include <charconv>
@@ -28,6 +31,38 @@ auto guarded(F&& f) -> decltype(f()) {
     }
 }
 
+// The record's fields as the values of the statement's ? markers, in order.
+std::vector<sql::value> parameter_values(const Record* params, std::size_t needed) {
+    const int supplied = params ? params->FieldCount() : 0;
+    if (static_cast<std::size_t>(supplied) < needed)
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                               "The statement has " + std::to_string(needed) + " parameter(s) but " +
+                                   (params ? "the record supplies " + std::to_string(supplied)
+                                           : std::string("no record was given")) +
+                                   ".");
+    std::vector<sql::value> values(needed);
+    for (std::size_t i = 0; i < needed; ++i) {
+        const Record::field_value& f = params->field(static_cast<int>(i + 1));
+        if (f.type == Record::field_value::kind::integer) {
+            values[i].type = sql::value::kind::integer;
+            values[i].integer = f.integer;
+        } else if (f.type == Record::field_value::kind::string && !f.text.empty()) {
+            values[i].type = sql::value::kind::string;
+            values[i].text = f.text;
+        }
+    }
+    return values;
+}
+
+std::shared_ptr<Record> make_record(const std::vector<sql::value>& row) {
+    auto record = std::make_shared<Record>(static_cast<int>(row.size()));
+    for (std::size_t f = 0; f < row.size(); ++f) {
+        if (row[f].type == sql::value::kind::integer) record->SetIntegerData(static_cast<int>(f + 1), row[f].integer);
+        else if (row[f].type == sql::value::kind::string) record->SetStringData(static_cast<int>(f + 1), row[f].text);
+    }
+    return record;
+}
+
 }  // namespace
 
 // ---- Record
@@ -47,7 +82,7 @@ std::u16string Record::StringData(int index) const {
     const field_value& f = field(index);
     switch (f.type) {
         case field_value::kind::null: return {};
-        case field_value::kind::integer: return from_utf8(std::to_string(f.integer));
+        case field_value::kind::integer: return sys::utf8_to_utf16(std::to_string(f.integer));
         case field_value::kind::string: return f.text;
     }
     return {};
@@ -67,7 +102,7 @@ int Record::IntegerData(int index) const {
     const field_value& f = field(index);
     if (f.type == field_value::kind::integer) return f.integer;
     if (f.type == field_value::kind::string) {
-        std::string digits = to_utf8(f.text);
+        std::string digits = sys::utf16_to_utf8(f.text);
         int value = 0;
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
         if (ec == std::errc() && end == digits.data() + digits.size()) return value;
@@ -94,12 +129,15 @@ View::~View() = default;
 
 void View::Execute(const Record* params) {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
-    guarded([&] { query_->execute(params); });
+    guarded([&] { query_->execute(parameter_values(params, query_->parameter_count())); });
 }
 
 std::shared_ptr<Record> View::Fetch() {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
-    return guarded([&] { return query_->fetch(); });
+    return guarded([&]() -> std::shared_ptr<Record> {
+        const std::vector<sql::value>* row = query_->fetch();
+        return row ? make_record(*row) : nullptr;
+    });
 }
 
 void View::Close() {
@@ -108,9 +146,9 @@ void View::Close() {
 
 // ---- Database
 
-Database::Database(std::shared_ptr<database> db) : db_(std::move(db)) {}
+Database::Database(std::shared_ptr<package_database> db) : db_(std::move(db)) {}
 
-database& Database::engine() {
+package_database& Database::engine() {
     if (!db_) throw automation_error(E_POINTER, "The database object is missing.");
     return *db_;
 }
@@ -121,7 +159,7 @@ std::shared_ptr<View> Database::OpenView(const std::u16string& sql) {
 }
 
 void Database::Commit() {
-    database& db = engine();
+    package_database& db = engine();
     guarded([&] { db.commit(); });
 }
 
@@ -134,7 +172,7 @@ std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, in
     if (path.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
     return guarded([&] {
         const std::filesystem::path file = sys::to_fs_path(path);
-        return std::make_shared<Database>(database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
+        return std::make_shared<Database>(package_database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
     });
 }
 
@@ -154,6 +192,62 @@ installer_factory replace_installer_factory(installer_factory factory) {
 std::shared_ptr<Installer> create_installer() {
     if (const installer_factory& factory = current_factory()) return factory();
     return std::make_shared<Installer>();
+}
+
+// ---- Database: transforms (GenerateTransform and CreateTransformSummaryInfo,
+// and the two in one, which writes the transform with its summary
+// information as one file in one step)
+
+namespace {
+
+package_database& reference_engine(const std::shared_ptr<Database>& reference) {
+    if (!reference) throw automation_error(E_POINTER, "No reference database was given.");
+    return reference->engine();
+}
+
+std::filesystem::path transform_path(const std::u16string& file) {
+    if (file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
+    return sys::to_fs_path(file);
+}
+
+// Tables read earlier must still be what the files hold.
+void check_unchanged(package_database& target, package_database& reference) {
+    target.storage().check_unchanged();
+    reference.storage().check_unchanged();
+}
+
+}  // namespace
+
+bool Database::GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file) {
+    package_database& base = reference_engine(reference);
+    const auto path = transform_path(transform_file);
+    check_unchanged(engine(), base);
+    auto content = compare_databases(engine(), base);
+    if (!content) return false;
+    write_transform_file(*content, nullptr, path);
+    return true;
+}
+
+bool Database::GenerateTransformWithSummary(const std::shared_ptr<Database>& reference,
+                                            const std::u16string& transform_file, int error_conditions,
+                                            int validation) {
+    package_database& base = reference_engine(reference);
+    const auto path = transform_path(transform_file);
+    check_unchanged(engine(), base);
+    auto content = compare_databases(engine(), base);
+    if (!content) return false;
+    const summary_information summary = transform_summary(engine(), base, error_conditions, validation);
+    write_transform_file(*content, &summary, path);
+    return true;
+}
+
+void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
+                                          const std::u16string& transform_file, int error_conditions,
+                                          int validation) {
+    package_database& base = reference_engine(reference);
+    const auto path = transform_path(transform_file);
+    check_unchanged(engine(), base);
+    write_transform_summary(path, transform_summary(engine(), base, error_conditions, validation));
 }
 
 }  // namespace msi

@@ -2,7 +2,7 @@
 // The automation-shaped facade of the installer engine: the objects and
 // members that callers of the Windows Installer automation object use, with
 // counted references as shared pointers and strings as UTF-16.
-#include "automation_error.h"
+#include "msi/automation_error.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,7 +12,7 @@
 
 namespace msi {
 
-class database;  // engine internals
+class package_database;  // engine internals
 class query;
 
 inline constexpr int msiOpenDatabaseModeReadOnly = 0;
@@ -55,7 +55,7 @@ private:
 
 class Database {
 public:
-    explicit Database(std::shared_ptr<database> db);
+    explicit Database(std::shared_ptr<package_database> db);
     std::shared_ptr<View> OpenView(const std::u16string& sql);
     void Commit();
     bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file);
@@ -67,10 +67,10 @@ public:
     // one step. False, and nothing written, when the databases do not differ.
     bool GenerateTransformWithSummary(const std::shared_ptr<Database>& reference,
                                       const std::u16string& transform_file, int error_conditions, int validation);
-    database& engine();
+    package_database& engine();
 
 private:
-    std::shared_ptr<database> db_;
+    std::shared_ptr<package_database> db_;
 };
 
 class Installer {

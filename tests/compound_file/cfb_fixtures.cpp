@@ -1,6 +1,6 @@
 #include "cfb_fixtures.h"
 
-#include "msi/stream_name.h"
+#include "msi/db/stream_name.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
 #include "support/temp_dir.h"

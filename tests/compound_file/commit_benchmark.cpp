@@ -6,7 +6,7 @@
 //   compound_file_bench [MiB]
 #include "cfb_fixtures.h"
 
-#include "msi/compound_file.h"
+#include "msi/cfb/compound_file.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 

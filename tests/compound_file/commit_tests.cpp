@@ -2,11 +2,12 @@
 // msi.dll (the oracle), msitools and olefile.
 #include "cfb_fixtures.h"
 
-#include "msi/cfb_format.h"
-#include "msi/cfb_writer.h"
+#include "msi/cfb/format.h"
+#include "msi/cfb/printable_name.h"
+#include "msi/cfb/writer.h"
 #include "msi/automation_error.h"
-#include "msi/compound_file.h"
-#include "msi/stream_name.h"
+#include "msi/cfb/compound_file.h"
+#include "msi/db/stream_name.h"
 #include "support/file_guard.h"
 #include "support/process.h"
 #include "support/temp_dir.h"

@@ -3,7 +3,7 @@
 #include "cfb_fixtures.h"
 
 #include "msi/automation_error.h"
-#include "msi/compound_file.h"
+#include "msi/cfb/compound_file.h"
 #include "support/file_guard.h"
 #include "support/temp_dir.h"
 

@@ -2,7 +2,7 @@
 #include "cfb_fixtures.h"
 
 #include "msi/automation_error.h"
-#include "msi/compound_file.h"
+#include "msi/cfb/compound_file.h"
 #include "support/msi_oracle.h"
 #include "support/temp_dir.h"
 

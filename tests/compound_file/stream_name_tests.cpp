@@ -1,5 +1,5 @@
 // Installer stream names: the stored forms of known table and stream names.
-#include "msi/stream_name.h"
+#include "msi/db/stream_name.h"
 
 #include <gtest/gtest.h>
 

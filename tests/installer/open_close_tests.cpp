@@ -2,8 +2,8 @@
 // four failure messages with their box styles.
 #include "installer/installer_package.h"
 #include "installer/package_paths.h"
-#include "msi/compound_file.h"
-#include "msi/stream_name.h"
+#include "msi/cfb/compound_file.h"
+#include "msi/db/stream_name.h"
 #include "package_fixture.h"
 #include "support/file_guard.h"
 #include "support/temp_dir.h"

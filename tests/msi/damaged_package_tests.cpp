@@ -3,9 +3,9 @@
 // or changes the file.
 #include "engine_fixtures.h"
 
-#include "msi/compound_file.h"
-#include "msi/database.h"
-#include "msi/stream_name.h"
+#include "msi/cfb/compound_file.h"
+#include "msi/db/package_database.h"
+#include "msi/db/stream_name.h"
 #include "support/file_guard.h"
 #include "support/temp_dir.h"
 

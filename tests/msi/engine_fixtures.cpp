@@ -1,9 +1,10 @@
 #include "engine_fixtures.h"
 
-#include "msi/code_page.h"
+#include "msi/db/code_page.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "system/text_conversion.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -44,7 +45,7 @@ void build_msi_with_wine(const std::filesystem::path& out, int code_page, const 
             if (c == '\n') text += '\r';
             text += c;
         }
-        test_support::write_file(work / (t.name + ".idt"), msi::encode_code_page(msi::from_utf8(text), code_page));
+        test_support::write_file(work / (t.name + ".idt"), msi::encode_code_page(sys::utf8_to_utf16(text), code_page));
         argv.push_back(t.name + ".idt");
     }
     for (std::string& a : argv)
@@ -116,7 +117,7 @@ std::string sorted_lines(const std::string& dump) {
     return out;
 }
 
-std::u16string u16(const std::string& utf8) { return msi::from_utf8(utf8); }
-std::string u8(const std::u16string& text) { return msi::to_utf8(text); }
+std::u16string u16(const std::string& utf8) { return sys::utf8_to_utf16(utf8); }
+std::string u8(const std::u16string& text) { return sys::utf16_to_utf8(text); }
 
 }  // namespace engine_test

@@ -2,7 +2,7 @@
 // conditions, and the errors callers see for statements the engine refuses.
 #include "engine_fixtures.h"
 
-#include "msi/query.h"
+#include "msi/sql/query.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

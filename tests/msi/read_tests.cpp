@@ -2,9 +2,9 @@
 // references and long strings, each fixture made by an independent tool.
 #include "engine_fixtures.h"
 
-#include "msi/code_page.h"
-#include "msi/database.h"
-#include "msi/stream_name.h"
+#include "msi/db/code_page.h"
+#include "msi/db/package_database.h"
+#include "msi/db/stream_name.h"
 #include "support/msi_oracle.h"
 #include "support/temp_dir.h"
 
@@ -45,7 +45,7 @@ TEST(EngineRead, EveryColumnKindReadsAsStoredAndTheTableIsLoadedOnFirstUse) {
     EXPECT_EQ(b->StringData(6), u"0");
 
     // The engine's read interface: column types, binary cells and their streams.
-    msi::database& engine = db->engine();
+    msi::package_database& engine = db->engine();
     msi::table& kinds = engine.get_table(u"Kinds");
     ASSERT_EQ(kinds.columns().size(), 8u);
     EXPECT_EQ(kinds.columns()[0].type, 0x2D48);  // key s72

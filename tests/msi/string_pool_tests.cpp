@@ -1,7 +1,7 @@
 // The string pool on its own: save() patches the streams it produced last
 // time, so after any sequence of changes its result must be byte for byte a
 // fresh encode; ids, counts and lookups must follow a plain model of the pool.
-#include "msi/string_pool.h"
+#include "msi/db/string_pool.h"
 
 #include <gtest/gtest.h>
 

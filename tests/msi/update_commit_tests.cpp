@@ -4,9 +4,9 @@
 // width follows the pool.
 #include "engine_fixtures.h"
 
-#include "msi/compound_file.h"
-#include "msi/database.h"
-#include "msi/stream_name.h"
+#include "msi/cfb/compound_file.h"
+#include "msi/db/package_database.h"
+#include "msi/db/stream_name.h"
 #include "support/file_guard.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
@@ -21,7 +21,7 @@ using namespace engine_test;
 namespace {
 
 // For every string id, how many cells of every table refer to it.
-std::map<std::uint32_t, std::uint32_t> count_references(msi::database& db) {
+std::map<std::uint32_t, std::uint32_t> count_references(msi::package_database& db) {
     std::map<std::uint32_t, std::uint32_t> counts;
     std::vector<std::u16string> names = db.table_names();
     names.push_back(u"_Tables");
@@ -37,7 +37,7 @@ std::map<std::uint32_t, std::uint32_t> count_references(msi::database& db) {
     return counts;
 }
 
-void expect_exact_counts(msi::database& db) {
+void expect_exact_counts(msi::package_database& db) {
     const auto counts = count_references(db);
     const msi::string_pool& pool = db.strings();
     for (std::uint32_t id = 1; id < pool.id_limit(); ++id) {
@@ -115,7 +115,7 @@ TEST(EngineCommit, RowsStaySortedByStringIdAndCountsStayExact) {
     const auto file = dir / "p.msi";
     test_support::build_msi(file, standard_source());
     auto db = open(file, msi::msiOpenDatabaseModeTransact);
-    msi::database& engine = db->engine();
+    msi::package_database& engine = db->engine();
 
     // A key that sorts first by text but gets the newest string id.
     msi::table& property = engine.get_table(u"Property");

@@ -4,6 +4,7 @@
 #include "pages/application_languages.h"
 #include "pages/installation_options_dialog_controller.h"
 #include "pages/utf8_to_utf16.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 #include <wx/choice.h>
@@ -50,7 +51,7 @@ TEST_F(GeneralPage, FreshPageShowsSevenLanguagesInTableOrderWithEnglishSelected)
         list().GetLBText(i, text);
         EXPECT_EQ(text, shown[i]) << i;
         // What the toolkit draws: the accented letters arrive as letters.
-        EXPECT_EQ(choice->GetString(i), wxString::FromUTF8(to_utf8(shown[i]))) << i;
+        EXPECT_EQ(choice->GetString(i), wxString::FromUTF8(sys::utf16_to_utf8(shown[i]))) << i;
     }
     EXPECT_EQ(choice->GetString(3), wxString(L"Espa\u00F1ol"));
     EXPECT_EQ(choice->GetString(4), wxString(L"Fran\u00E7ais"));

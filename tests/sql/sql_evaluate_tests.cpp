@@ -1,6 +1,6 @@
 // Which rows a parsed condition selects, and what SET values become.
 #include "msi/automation_error.h"
-#include "msi/sql_parser.h"
+#include "msi/sql/evaluator.h"
 
 #include <gtest/gtest.h>
 

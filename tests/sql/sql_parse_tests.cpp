@@ -1,6 +1,6 @@
 // What the parser accepts and builds, and what it rejects with which message.
 #include "msi/automation_error.h"
-#include "msi/sql_parser.h"
+#include "msi/sql/parser.h"
 
 #include <gtest/gtest.h>
 

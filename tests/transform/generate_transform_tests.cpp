@@ -3,14 +3,15 @@
 // table. Edited copies are built by msibuild from changed .idt text, or
 // edited through our own engine where msibuild cannot express the edit.
 #include "msi/automation_error.h"
-#include "msi/code_page.h"
-#include "msi/compound_file.h"
-#include "msi/database.h"
-#include "msi/stream_name.h"
+#include "msi/db/code_page.h"
+#include "msi/cfb/compound_file.h"
+#include "msi/db/package_database.h"
+#include "msi/db/stream_name.h"
 #include "support/file_guard.h"
 #include "support/msi_oracle.h"
 #include "support/temp_dir.h"
 #include "transform_fixtures.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -212,7 +213,7 @@ TEST_F(GenerateTransform, LongStringValue) {
         auto copy = open_database(edited_path(), msi::msiOpenDatabaseModeTransact);
         auto view = copy->OpenView(u"UPDATE `Property` SET `Value` = ? WHERE `Property` = 'EULAURL'");
         msi::Record params(1);
-        params.SetStringData(1, msi::from_utf8(value));
+        params.SetStringData(1, sys::utf8_to_utf16(value));
         view->Execute(&params);
         copy->Commit();
     }
@@ -242,11 +243,11 @@ TEST_F(GenerateTransform, UpdatesThroughSqlOnAnOpenWorkingCopy) {
     for (int i = 0; i < 14; ++i) {
         auto view = copy->OpenView(u"UPDATE `Registry` SET `Value` = ? WHERE `Name` = 'PrintProfile'");
         msi::Record params(1);
-        params.SetStringData(1, u"#" + msi::from_utf8(std::to_string(i)));
+        params.SetStringData(1, u"#" + sys::utf8_to_utf16(std::to_string(i)));
         view->Execute(&params);
         copy->Commit();
     }
-    ASSERT_TRUE(copy->GenerateTransform(package, msi::from_utf8(transform_path().string())));
+    ASSERT_TRUE(copy->GenerateTransform(package, sys::utf8_to_utf16(transform_path().string())));
     expect_transform_gives(base_path(), transform_path(), edited_path());
     const std::string applied = test_support::oracle_dump(base_path(), {"Property", "Registry"}, transform_path());
     EXPECT_NE(applied.find("Property\tDROPBOXDISABLED\t#1\n"), std::string::npos);

@@ -1,7 +1,7 @@
 // The summary information property set: what we write reads back with its
 // types, and damaged streams are refused cleanly.
 #include "msi/automation_error.h"
-#include "msi/summary_information.h"
+#include "msi/db/summary_information.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
 #include "transform_fixtures.h"
 
-#include "msi/code_page.h"
+#include "msi/db/code_page.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -87,14 +88,14 @@ void build(const std::filesystem::path& out, const package_text& p) {
 }
 
 std::shared_ptr<msi::Database> open_database(const std::filesystem::path& path, int mode) {
-    return msi::Installer().OpenDatabase(msi::from_utf8(path.string()), mode);
+    return msi::Installer().OpenDatabase(sys::utf8_to_utf16(path.string()), mode);
 }
 
 bool generate(const std::filesystem::path& changed, const std::filesystem::path& reference,
               const std::filesystem::path& transform) {
     auto now = open_database(changed);
     auto before = open_database(reference);
-    return now->GenerateTransform(before, msi::from_utf8(transform.string()));
+    return now->GenerateTransform(before, sys::utf8_to_utf16(transform.string()));
 }
 
 void expect_transform_gives(const std::filesystem::path& base, const std::filesystem::path& transform,

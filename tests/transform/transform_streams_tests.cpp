@@ -1,7 +1,7 @@
 // The bytes of a transform's streams, checked against hand-assembled
 // records: masks, cell widths, the transform's own pool and record order.
-#include "msi/stream_name.h"
-#include "msi/transform_streams.h"
+#include "msi/db/stream_name.h"
+#include "msi/transform/streams.h"
 
 #include <gtest/gtest.h>
 

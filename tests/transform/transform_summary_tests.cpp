@@ -1,10 +1,11 @@
 // CreateTransformSummaryInfo, read back by Wine's msi.dll.
 #include "msi/automation_error.h"
-#include "msi/code_page.h"
+#include "msi/db/code_page.h"
 #include "support/file_guard.h"
 #include "support/msi_oracle.h"
 #include "support/temp_dir.h"
 #include "transform_fixtures.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ protected:
     std::filesystem::path mst() const { return dir / "edited.mst"; }
     void create_summary(const std::filesystem::path& changed, int errors, int validation) {
         open_database(changed)->CreateTransformSummaryInfo(open_database(dir / "base.msi"),
-                                                           msi::from_utf8(mst().string()), errors, validation);
+                                                           sys::utf8_to_utf16(mst().string()), errors, validation);
     }
 
     test_support::temp_dir dir{"quorlin-mst-summary"};
@@ -96,7 +97,7 @@ TEST_F(TransformSummary, OnlyATransformFileTakesTheSummary) {
     test_support::file_unchanged_guard kept(dir / "not-a-transform.mst");
     EXPECT_THROW(open_database(dir / "edited.msi")
                      ->CreateTransformSummaryInfo(open_database(dir / "base.msi"),
-                                                  msi::from_utf8((dir / "not-a-transform.mst").string()), 0, 0),
+                                                  sys::utf8_to_utf16((dir / "not-a-transform.mst").string()), 0, 0),
                  msi::automation_error);
 }
 

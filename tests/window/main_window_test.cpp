@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 #include "window/deployment_settings_map.h"
 #include "window/version_label.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -78,7 +79,7 @@ TEST(MainWindow, VersionLabelSurvivesBrokenFormats) {
     EXPECT_EQ(format_version_label(u"v{}", u"26.4.4.1"), u"v26.4.4.1");
     EXPECT_EQ(format_version_label(u"Version {} ({{build}})", u"1.2"), u"Version 1.2 ({build})");
     for (const char16_t* broken : {u"v{", u"v{1}", u"v{:d}", u"v{} {}", u"}"})
-        EXPECT_EQ(format_version_label(broken, u"26.4.4.1"), u"") << to_utf8(broken);
+        EXPECT_EQ(format_version_label(broken, u"26.4.4.1"), u"") << sys::utf16_to_utf8(broken);
 }
 
 TEST(SettingsMap, WritesRunW1ToW20AndMissingValuesFollowTheRules) {

@@ -1,6 +1,7 @@
 #include "window_driver.h"
 
 #include "resources/resource.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -124,6 +125,6 @@ std::u16string shown_window::last_message() const {
 }
 
 std::u16string u16(const std::string& text) { return to_utf16(text); }
-std::string u8(const std::u16string& text) { return to_utf8(text); }
+std::string u8(const std::u16string& text) { return sys::utf16_to_utf8(text); }
 
 }  // namespace window_test

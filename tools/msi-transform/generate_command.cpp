@@ -1,7 +1,7 @@
 #include "commands.h"
 
 #include "msi/automation.h"
-#include "msi/code_page.h"
+#include "msi/db/code_page.h"
 #include "system/text_conversion.h"
 
 #include <charconv>

@@ -5,8 +5,8 @@
 
 #include "msi/automation.h"
 #include "msi/automation_error.h"
-#include "msi/code_page.h"
-#include "msi/database.h"
+#include "msi/db/code_page.h"
+#include "msi/db/package_database.h"
 #include "system/text_conversion.h"
 
 #include <exception>
@@ -21,7 +21,7 @@ int dump_command(const std::vector<std::string>& args) {
     msi::Installer installer;
     auto db = installer.OpenDatabase(sys::from_fs_path(args[0]), msi::msiOpenDatabaseModeReadOnly);
     std::vector<std::u16string> tables;
-    for (std::size_t i = 1; i < args.size(); ++i) tables.push_back(msi::from_utf8(args[i]));
+    for (std::size_t i = 1; i < args.size(); ++i) tables.push_back(sys::utf8_to_utf16(args[i]));
     std::cout << dump_tables(db->engine(), tables);
     return 0;
 }

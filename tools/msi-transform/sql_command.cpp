@@ -2,7 +2,7 @@
 #include "table_dump.h"
 
 #include "msi/automation.h"
-#include "msi/code_page.h"
+#include "msi/db/code_page.h"
 #include "system/text_conversion.h"
 
 #include <iostream>
@@ -28,7 +28,7 @@ int sql_command(const std::vector<std::string>& args) {
     bool changed = false;
     std::string out;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        auto view = db->OpenView(msi::from_utf8(args[i]));
+        auto view = db->OpenView(sys::utf8_to_utf16(args[i]));
         view->Execute(nullptr);
         if (!is_select(args[i])) {
             changed = true;
@@ -37,7 +37,7 @@ int sql_command(const std::vector<std::string>& args) {
         while (auto record = view->Fetch()) {
             for (int f = 1; f <= record->FieldCount(); ++f) {
                 if (f > 1) out += '\t';
-                out += escape_field(msi::to_utf8(record->StringData(f)));
+                out += escape_field(sys::utf16_to_utf8(record->StringData(f)));
             }
             out += '\n';
         }

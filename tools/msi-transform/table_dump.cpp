@@ -1,10 +1,11 @@
 #include "table_dump.h"
 
 #include "msi/automation_error.h"
-#include "msi/code_page.h"
-#include "msi/database.h"
-#include "msi/stream_name.h"
-#include "msi/table.h"
+#include "msi/db/code_page.h"
+#include "msi/db/package_database.h"
+#include "msi/db/stream_name.h"
+#include "msi/db/table.h"
+#include "system/text_conversion.h"
 
 #include <algorithm>
 #include <array>
@@ -49,10 +50,10 @@ std::string column_notation(const msi::column& c) {
 std::string text_field(std::u16string text) {
     // The installer hands strings over NUL-terminated.
     if (const auto nul = text.find(u'\0'); nul != std::u16string::npos) text.resize(nul);
-    return escape_field(msi::to_utf8(text));
+    return escape_field(sys::utf16_to_utf8(text));
 }
 
-std::string dump_table(msi::database& db, const std::u16string& name) {
+std::string dump_table(msi::package_database& db, const std::u16string& name) {
     msi::table& t = db.get_table(name);
     const std::string table_name = text_field(name);
     std::string out = "#" + table_name;
@@ -112,18 +113,18 @@ std::string escape_field(const std::string& utf8) {
     return out;
 }
 
-std::string dump_tables(msi::database& db, const std::vector<std::u16string>& tables) {
+std::string dump_tables(msi::package_database& db, const std::vector<std::u16string>& tables) {
     std::vector<std::u16string> names = tables;
     if (names.empty()) {
         names = db.table_names();
         std::sort(names.begin(), names.end(),
-                  [](const auto& a, const auto& b) { return msi::to_utf8(a) < msi::to_utf8(b); });
+                  [](const auto& a, const auto& b) { return sys::utf16_to_utf8(a) < sys::utf16_to_utf8(b); });
     }
     std::string out;
     for (const auto& name : names) {
         if (!db.has_table(name))
             throw msi::automation_error(msi::hresult_from_win32(msi::ERROR_INVALID_TABLE),
-                                        "The database has no table '" + msi::to_utf8(name) + "'.");
+                                        "The database has no table '" + sys::utf16_to_utf8(name) + "'.");
         out += dump_table(db, name);
     }
     return out;

@@ -7,14 +7,14 @@
 #include <vector>
 
 namespace msi {
-class database;
+class package_database;
 }
 
 namespace msi_transform {
 
 // The named tables in the given order, or every user table sorted by name
 // when none is named. Raises msi::automation_error for a table the database lacks.
-std::string dump_tables(msi::database& db, const std::vector<std::u16string>& tables);
+std::string dump_tables(msi::package_database& db, const std::vector<std::u16string>& tables);
 
 // The escapes of the dump, for text already in UTF-8.
 std::string escape_field(const std::string& utf8);

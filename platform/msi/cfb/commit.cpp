@@ -1,0 +1,359 @@
+#include "msi/cfb/commit.h"
+#include "msi/cfb/printable_name.h"
+
+#include "msi/cfb/sibling_tree.h"
+#include "msi/cfb/write_batch.h"
+
+#include <algorithm>
+
+namespace msi::cfb {
+
+class committer {
+public:
+    explicit committer(image& img) : img_(img) {}
+    void run(const change_set& changes);
+
+private:
+    struct old_chain {
+        bool mini = false;
+        std::vector<std::uint32_t> sectors;
+    };
+
+    void check(const change_set& changes) const;
+    void remember_old_chain(std::uint32_t id);
+    std::uint32_t allocate_sector();
+    void grow_fat();
+    std::uint32_t allocate_mini_sector();
+    std::uint32_t allocate_entry();
+    void place_stream(std::uint32_t id, const std::vector<std::uint8_t>& data);
+    void place_big(const std::vector<std::uint8_t>& data, directory_entry& entry);
+    void place_mini(const std::vector<std::uint8_t>& data, directory_entry& entry);
+    void queue_tables();
+    void update_header();
+
+    image& img_;
+    mini_structures* mini_ = nullptr;
+    std::vector<old_chain> old_chains_;
+    std::set<std::uint32_t> changed_entries_;
+    std::set<std::uint32_t> changed_difat_;
+    std::map<std::uint32_t, std::vector<std::uint8_t>> new_mini_hosts_;  // whole new mini stream sectors
+    write_batch data_;
+    write_batch tables_;
+};
+
+void committer::check(const change_set& changes) const {
+    if (img_.broken_) fail_write("an earlier commit of this file failed; reopen it");
+    for (const auto& [name, data] : changes.writes) {
+        auto it = img_.root_children_.find(name);
+        if (it != img_.root_children_.end() && img_.entries_[it->second].type != entry_type::stream)
+            fail_write("a storage named '" + printable_name(name) + "' exists");
+        if (img_.header_.major_version == 3 && data.size() > 0xFFFFFFFFull)
+            fail_write("stream '" + printable_name(name) + "' is too large for this file");
+    }
+}
+
+void committer::remember_old_chain(std::uint32_t id) {
+    old_chain old;
+    old.mini = img_.in_mini_stream(img_.stream_size(id));
+    try {
+        old.sectors = img_.stream_sectors(id);
+    } catch (const automation_error&) {
+        // A broken chain may run into other streams' sectors: leave it allocated.
+        return;
+    }
+    old_chains_.push_back(std::move(old));
+}
+
+std::uint32_t committer::allocate_sector() {
+    for (;;) {
+        if (auto free = img_.fat_.find_free()) {
+            if (*free > max_regular_sector) fail_write("compound file is full");
+            img_.fat_.set(*free, end_of_chain);
+            return *free;
+        }
+        grow_fat();
+    }
+}
+
+void committer::grow_fat() {
+    // The new FAT sector describes itself: it takes the first entry it adds.
+    std::uint32_t base = img_.fat_.size();
+    if (base > max_regular_sector) fail_write("compound file is full");
+    img_.fat_.grow();
+    img_.fat_.set(base, fat_sector_mark);
+    img_.fat_sectors_.push_back(base);
+    std::size_t index = img_.fat_sectors_.size() - 1;
+    if (index < header_difat_slots) return;
+    const std::size_t per_difat = img_.sector_size() / 4 - 1;
+    std::size_t difat_index = (index - header_difat_slots) / per_difat;
+    if (difat_index >= img_.difat_sectors_.size()) {
+        img_.fat_.set(base + 1, difat_sector_mark);
+        img_.difat_sectors_.push_back(base + 1);
+        if (difat_index > 0) changed_difat_.insert(static_cast<std::uint32_t>(difat_index - 1));
+    }
+    changed_difat_.insert(static_cast<std::uint32_t>(difat_index));
+}
+
+std::uint32_t committer::allocate_mini_sector() {
+    allocation_table& minifat = mini_->minifat;
+    auto free = minifat.find_free();
+    if (!free) {
+        std::uint32_t s = allocate_sector();
+        if (mini_->minifat_chain.empty())
+            img_.header_.first_minifat = s;
+        else
+            img_.fat_.set(mini_->minifat_chain.back(), s);
+        mini_->minifat_chain.push_back(s);
+        minifat.grow();
+        free = minifat.find_free();
+    }
+    std::uint32_t m = *free;
+    minifat.set(m, end_of_chain);
+
+    // Extend the mini stream (the root entry's chain) to reach the new sector.
+    const std::uint32_t ss = img_.sector_size();
+    std::uint64_t end = (std::uint64_t(m) + 1) * mini_sector_size;
+    directory_entry& root = img_.entries_[0];
+    while (std::uint64_t(mini_->stream_chain.size()) * ss < end) {
+        std::uint32_t s = allocate_sector();
+        if (mini_->stream_chain.empty())
+            root.start = s;
+        else
+            img_.fat_.set(mini_->stream_chain.back(), s);
+        mini_->stream_chain.push_back(s);
+        new_mini_hosts_.emplace(s, std::vector<std::uint8_t>(ss, 0));
+    }
+    if (img_.stream_size(0) < end) {
+        root.size = end;
+        changed_entries_.insert(0);
+    }
+    return m;
+}
+
+std::uint32_t committer::allocate_entry() {
+    for (std::uint32_t id = 1; id < img_.entries_.size(); ++id) {
+        if (img_.entries_[id].type == entry_type::unused && !img_.reachable_[id]) {
+            img_.reachable_[id] = true;
+            return id;
+        }
+    }
+    std::uint32_t s = allocate_sector();
+    img_.fat_.set(img_.directory_chain_.back(), s);
+    img_.directory_chain_.push_back(s);
+    auto first = static_cast<std::uint32_t>(img_.entries_.size());
+    for (std::uint32_t k = 0; k < img_.entries_per_sector(); ++k) {
+        img_.entries_.push_back(directory_entry::unused());
+        img_.reachable_.push_back(false);
+        changed_entries_.insert(first + k);
+    }
+    img_.reachable_[first] = true;
+    return first;
+}
+
+void committer::place_stream(std::uint32_t id, const std::vector<std::uint8_t>& data) {
+    directory_entry& entry = img_.entries_[id];
+    changed_entries_.insert(id);
+    entry.size = data.size();
+    if (data.empty())
+        entry.start = end_of_chain;
+    else if (img_.in_mini_stream(data.size()))
+        place_mini(data, entry);
+    else
+        place_big(data, entry);
+}
+
+void committer::place_big(const std::vector<std::uint8_t>& data, directory_entry& entry) {
+    const std::uint32_t ss = img_.sector_size();
+    const std::size_t count = (data.size() + ss - 1) / ss;
+    std::vector<std::uint32_t> chain;
+    chain.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t s = allocate_sector();
+        if (!chain.empty()) img_.fat_.set(chain.back(), s);
+        chain.push_back(s);
+    }
+    entry.start = chain.front();
+    for (std::size_t i = 0; i < count;) {
+        std::size_t run = 1;
+        while (i + run < count && chain[i + run] == chain[i] + run) ++run;
+        std::size_t from = i * ss;
+        std::size_t size = std::min<std::size_t>(run * ss, data.size() - from);
+        data_.add(img_.sector_offset(chain[i]), data.data() + from, size);
+        i += run;
+    }
+    if (std::size_t tail = data.size() % ss)
+        data_.add_zeros(img_.sector_offset(chain.back()) + tail, ss - tail);
+}
+
+void committer::place_mini(const std::vector<std::uint8_t>& data, directory_entry& entry) {
+    const std::uint32_t ss = img_.sector_size();
+    const std::size_t count = (data.size() + mini_sector_size - 1) / mini_sector_size;
+    std::uint32_t previous = no_entry;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint32_t m = allocate_mini_sector();
+        if (previous == no_entry)
+            entry.start = m;
+        else
+            mini_->minifat.set(previous, m);
+        previous = m;
+
+        std::size_t from = i * mini_sector_size;
+        std::size_t size = std::min<std::size_t>(mini_sector_size, data.size() - from);
+        std::uint64_t position = std::uint64_t(m) * mini_sector_size;
+        std::uint32_t host = mini_->stream_chain[position / ss];
+        std::size_t within = position % ss;
+        auto fresh = new_mini_hosts_.find(host);
+        if (fresh != new_mini_hosts_.end()) {
+            std::copy_n(data.data() + from, size, fresh->second.data() + within);
+        } else {
+            data_.add(img_.sector_offset(host) + within, data.data() + from, size);
+            if (size < mini_sector_size)
+                data_.add_zeros(img_.sector_offset(host) + within + size, mini_sector_size - size);
+        }
+    }
+}
+
+void committer::queue_tables() {
+    const std::uint32_t ss = img_.sector_size();
+    for (std::uint32_t k : img_.fat_.changed_sectors()) {
+        std::vector<std::uint8_t> bytes(ss);
+        img_.fat_.serialize_sector(k, bytes.data());
+        tables_.add_copy(img_.sector_offset(img_.fat_sectors_[k]), std::move(bytes));
+    }
+    for (std::uint32_t k : mini_->minifat.changed_sectors()) {
+        std::vector<std::uint8_t> bytes(ss);
+        mini_->minifat.serialize_sector(k, bytes.data());
+        tables_.add_copy(img_.sector_offset(mini_->minifat_chain[k]), std::move(bytes));
+    }
+    const std::size_t per_difat = ss / 4 - 1;
+    for (std::uint32_t k : changed_difat_) {
+        std::vector<std::uint8_t> bytes(ss);
+        for (std::size_t i = 0; i < per_difat; ++i) {
+            std::size_t index = header_difat_slots + k * per_difat + i;
+            put32(&bytes[4 * i], index < img_.fat_sectors_.size() ? img_.fat_sectors_[index] : free_sector);
+        }
+        put32(&bytes[4 * per_difat],
+              k + 1 < img_.difat_sectors_.size() ? img_.difat_sectors_[k + 1] : end_of_chain);
+        tables_.add_copy(img_.sector_offset(img_.difat_sectors_[k]), std::move(bytes));
+    }
+    std::set<std::uint32_t> directory_sectors;
+    for (std::uint32_t id : changed_entries_) directory_sectors.insert(id / img_.entries_per_sector());
+    for (std::uint32_t k : directory_sectors) {
+        std::vector<std::uint8_t> bytes(ss);
+        for (std::uint32_t i = 0; i < img_.entries_per_sector(); ++i) {
+            // Neighbours that did not change keep their bytes exactly.
+            std::uint32_t id = k * img_.entries_per_sector() + i;
+            directory_entry& e = img_.entries_[id];
+            if (changed_entries_.count(id)) e.store();
+            std::copy(e.raw.begin(), e.raw.end(), bytes.begin() + i * entry_size);
+        }
+        tables_.add_copy(img_.sector_offset(img_.directory_chain_[k]), std::move(bytes));
+    }
+}
+
+void committer::update_header() {
+    header& h = img_.header_;
+    h.fat_count = static_cast<std::uint32_t>(img_.fat_sectors_.size());
+    for (std::size_t i = 0; i < header_difat_slots; ++i)
+        h.difat[i] = i < img_.fat_sectors_.size() ? img_.fat_sectors_[i] : free_sector;
+    if (!img_.difat_sectors_.empty()) h.first_difat = img_.difat_sectors_.front();
+    else if (h.first_difat != free_sector) h.first_difat = end_of_chain;
+    h.difat_count = static_cast<std::uint32_t>(img_.difat_sectors_.size());
+    if (!mini_->minifat_chain.empty()) h.first_minifat = mini_->minifat_chain.front();
+    h.minifat_count = static_cast<std::uint32_t>(mini_->minifat_chain.size());
+    h.first_directory = img_.directory_chain_.front();
+    h.directory_count = static_cast<std::uint32_t>(img_.directory_chain_.size());
+    h.store();
+}
+
+void committer::run(const change_set& changes) {
+    img_.check_unchanged();
+    check(changes);
+    file_handle out = file_handle::open_update(img_.path_);
+    if (!out.same_file_as(img_.file_))
+        fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
+    img_.mini();
+    mini_ = &*img_.mini_;
+    img_.check_no_shared_sectors();
+
+    for (const auto& name : changes.removals) {
+        auto it = img_.root_children_.find(name);
+        if (it != img_.root_children_.end() && img_.entries_[it->second].type == entry_type::stream)
+            remember_old_chain(it->second);
+    }
+    for (const auto& [name, data] : changes.writes) {
+        auto it = img_.root_children_.find(name);
+        if (it != img_.root_children_.end()) remember_old_chain(it->second);
+    }
+
+    // From here on memory runs ahead of the file until the header is written.
+    img_.broken_ = true;
+    const auto old_header = img_.header_.raw;
+    bool names_changed = false;
+    for (const auto& name : changes.removals) {
+        auto it = img_.root_children_.find(name);
+        if (it == img_.root_children_.end() || img_.entries_[it->second].type != entry_type::stream)
+            continue;
+        img_.entries_[it->second] = directory_entry::unused();
+        img_.reachable_[it->second] = false;
+        changed_entries_.insert(it->second);
+        img_.root_children_.erase(it);
+        names_changed = true;
+    }
+    for (const auto& [name, data] : changes.writes) {
+        auto it = img_.root_children_.find(name);
+        std::uint32_t id;
+        if (it != img_.root_children_.end()) {
+            id = it->second;
+        } else {
+            id = allocate_entry();
+            img_.entries_[id] = directory_entry::make(name, entry_type::stream);
+            img_.root_children_.emplace(name, id);
+            names_changed = true;
+        }
+        place_stream(id, data);
+    }
+    if (names_changed) {
+        // The root's own tree is laid out anew; sub-storages keep theirs.
+        std::vector<std::uint32_t> sorted;
+        for (const auto& child : img_.root_children_) sorted.push_back(child.second);
+        img_.entries_[0].child = build_sibling_tree(img_.entries_, sorted);
+        changed_entries_.insert(sorted.begin(), sorted.end());
+        changed_entries_.insert(0);
+    }
+    if (changes.root_class && *changes.root_class != img_.entries_[0].clsid) {
+        img_.entries_[0].clsid = *changes.root_class;
+        changed_entries_.insert(0);
+    }
+    // Released only now, so this commit never overwrites data the old
+    // header still refers to.
+    for (const old_chain& old : old_chains_)
+        for (std::uint32_t s : old.sectors) (old.mini ? mini_->minifat : img_.fat_).release(s);
+
+    for (auto& [host, bytes] : new_mini_hosts_)
+        data_.add(img_.sector_offset(host), bytes.data(), bytes.size());
+    std::uint64_t end = data_.flush(out);
+    queue_tables();
+    end = std::max(end, tables_.flush(out));
+    update_header();
+    if (img_.header_.raw != old_header) out.write_exact(0, img_.header_.raw.data(), header_size);
+
+    // Whole sectors only, even when the file arrived with a partial last one.
+    const std::uint64_t ss = img_.sector_size();
+    end = std::max(end, img_.file_size_);
+    out.grow_to((end + ss - 1) / ss * ss);
+    img_.file_size_ = out.size();
+    img_.identity_ = out.identity();
+    img_.fat_.clear_changed();
+    mini_->minifat.clear_changed();
+    img_.broken_ = false;
+}
+
+void commit_changes(image& img, const change_set& changes) {
+    if (changes.writes.empty() && changes.removals.empty() &&
+        (!changes.root_class || *changes.root_class == img.entries()[0].clsid))
+        return;
+    committer(img).run(changes);
+}
+
+}  // namespace msi::cfb

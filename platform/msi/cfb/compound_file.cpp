@@ -1,0 +1,210 @@
+#include "msi/cfb/compound_file.h"
+#include "msi/cfb/printable_name.h"
+
+#include "msi/cfb/commit.h"
+#include "msi/cfb/image.h"
+#include "msi/cfb/sibling_tree.h"
+#include "msi/cfb/writer.h"
+#include "system/atomic_file.h"
+
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace msi {
+
+const class_id database_class_id = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+const class_id transform_class_id = {0x82, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                     0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+const class_id patch_class_id = {0x86, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+namespace {
+
+using cfb::name_less;
+using cfb::printable_name;
+
+[[noreturn]] void no_such_stream(const std::u16string& name) {
+    throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED),
+                           "no stream named '" + printable_name(name) + "'");
+}
+
+// A storage read from a file (when `image_` is set) or built in memory,
+// with writes and removals staged until commit or save_as.
+class staged_compound_file final : public compound_file {
+public:
+    explicit staged_compound_file(std::unique_ptr<cfb::image> img)
+        : image_(std::move(img)), root_class_(image_->entries()[0].clsid) {}
+    explicit staged_compound_file(const class_id& root) : root_class_(root), class_changed_(true) {}
+
+    const class_id& root_class() const override { return root_class_; }
+    void set_root_class(const class_id& id) override {
+        if (id == root_class_) return;
+        root_class_ = id;
+        class_changed_ = true;
+    }
+
+    std::vector<std::u16string> stream_names() const override {
+        std::set<std::u16string, name_less> names;
+        if (image_) {
+            for (const auto& [name, id] : image_->root_children())
+                if (is_stored_stream(id) && !removed_.count(name)) names.insert(name);
+        }
+        for (const auto& staged : staged_) names.insert(staged.first);
+        return {names.begin(), names.end()};
+    }
+
+    bool has_stream(const std::u16string& name) const override {
+        return staged_.count(name) > 0 || stored_id(name).has_value();
+    }
+
+    std::uint64_t stream_size(const std::u16string& name) const override {
+        if (auto it = staged_.find(name); it != staged_.end()) return it->second.size();
+        if (auto id = stored_id(name)) return image_->stream_size(*id);
+        no_such_stream(name);
+    }
+
+    std::vector<std::uint8_t> read_stream(const std::u16string& name) const override {
+        if (auto it = staged_.find(name); it != staged_.end()) return it->second;
+        if (auto id = stored_id(name)) {
+            image_->check_unchanged();
+            return image_->read_stream(*id);
+        }
+        no_such_stream(name);
+    }
+
+    void check_unchanged() const override {
+        if (image_) image_->check_unchanged();
+    }
+
+    void write_stream(const std::u16string& name, std::vector<std::uint8_t> data) override {
+        if (name.empty() || name.size() > cfb::max_name_units)
+            throw automation_error(E_INVALIDARG, "stream name '" + printable_name(name) +
+                                                     "' is empty or longer than 31 characters");
+        for (char16_t c : name) {
+            if (c == 0 || c == u'/' || c == u'\\' || c == u':' || c == u'!')
+                throw automation_error(E_INVALIDARG,
+                                       "stream name '" + printable_name(name) + "' has a reserved character");
+        }
+        if (image_) {
+            auto it = image_->root_children().find(name);
+            if (it != image_->root_children().end() && !is_stored_stream(it->second))
+                throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                                       "a storage named '" + printable_name(name) + "' exists");
+        }
+        removed_.erase(name);
+        staged_.insert_or_assign(name, std::move(data));
+    }
+
+    void remove_stream(const std::u16string& name) override {
+        staged_.erase(name);
+        if (stored_id(name)) removed_.insert(name);
+    }
+
+    bool has_changes() const override { return class_changed_ || !staged_.empty() || !removed_.empty(); }
+
+    void commit() override {
+        if (!image_)
+            throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                                   "storage has no file to commit to; use save_as");
+        image_->check_unchanged();
+        if (!has_changes()) return;
+        cfb::commit_changes(*image_, {class_changed_ ? std::optional(root_class_) : std::nullopt,
+                                      staged_, removed_});
+        staged_.clear();
+        removed_.clear();
+        class_changed_ = false;
+    }
+
+    void save_as(const std::filesystem::path& path) const override {
+        cfb::new_entry root;
+        root.type = cfb::entry_type::root;
+        root.clsid = root_class_;
+        if (image_) {
+            const cfb::directory_entry& stored = image_->entries()[0];
+            root.state = stored.state_bits();
+            root.created = stored.created();
+            root.modified = stored.modified();
+            for (const auto& [name, id] : image_->root_children()) {
+                if (removed_.count(name) || staged_.count(name)) continue;
+                root.children.push_back(copy_of(id));
+            }
+        }
+        for (const auto& [name, data] : staged_) {
+            cfb::new_entry stream;
+            stream.name = name;
+            stream.size = data.size();
+            stream.content = [&bytes = data] { return bytes; };  // clang 14 cannot capture a structured binding
+            root.children.push_back(std::move(stream));
+        }
+        try {
+            sys::replace_file(path, [&](int fd) {
+                cfb::file_handle file = cfb::file_handle::borrow(fd);
+                cfb::write_compound_file(file, root);
+            });
+        } catch (const std::system_error& e) {
+            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED), std::string(e.what()) + ".");
+        } catch (const automation_error& e) {
+            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED),
+                                   "cannot write " + path.string() + ": " + e.what() + ".");
+        }
+    }
+
+private:
+    bool is_stored_stream(std::uint32_t id) const {
+        return image_->entries()[id].type == cfb::entry_type::stream;
+    }
+
+    std::optional<std::uint32_t> stored_id(const std::u16string& name) const {
+        if (!image_ || removed_.count(name)) return std::nullopt;
+        auto it = image_->root_children().find(name);
+        if (it == image_->root_children().end() || !is_stored_stream(it->second)) return std::nullopt;
+        return it->second;
+    }
+
+    // An entry of the opened file, with a storage's whole subtree, as it is.
+    cfb::new_entry copy_of(std::uint32_t id) const {
+        const cfb::directory_entry& e = image_->entries()[id];
+        cfb::new_entry out;
+        out.name = e.name;
+        out.type = e.type;
+        out.clsid = e.clsid;
+        out.state = e.state_bits();
+        out.created = e.created();
+        out.modified = e.modified();
+        if (e.type == cfb::entry_type::stream) {
+            out.size = image_->stream_size(id);
+            const cfb::image* img = image_.get();
+            out.content = [img, id] { return img->read_stream(id); };
+        } else {
+            for (std::uint32_t child : cfb::children_in_order(image_->entries(), id))
+                out.children.push_back(copy_of(child));
+        }
+        return out;
+    }
+
+    std::unique_ptr<cfb::image> image_;
+    class_id root_class_;
+    bool class_changed_ = false;
+    std::map<std::u16string, std::vector<std::uint8_t>, name_less> staged_;
+    std::set<std::u16string, name_less> removed_;
+};
+
+}  // namespace
+
+std::unique_ptr<compound_file> compound_file::open(const std::filesystem::path& path) {
+    try {
+        return std::make_unique<staged_compound_file>(cfb::image::open(path));
+    } catch (const automation_error& e) {
+        std::string what = e.what();
+        if (what.find(path.string()) != std::string::npos) throw;
+        throw automation_error(e.code(), path.string() + ": " + what);
+    }
+}
+
+std::unique_ptr<compound_file> compound_file::create(const class_id& root_class) {
+    return std::make_unique<staged_compound_file>(root_class);
+}
+
+}  // namespace msi

@@ -1,0 +1,136 @@
+#include "msi/cfb/file.h"
+
+#include "msi/cfb/format.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace msi::cfb {
+namespace {
+
+std::string system_message() { return std::strerror(errno); }
+
+file_identity identity_from(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+file_handle::file_handle(file_handle&& other) noexcept : fd_(other.fd_), owned_(other.owned_) { other.fd_ = -1; }
+
+file_handle& file_handle::operator=(file_handle&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        owned_ = other.owned_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+file_handle::~file_handle() { close(); }
+
+void file_handle::close() {
+    if (fd_ >= 0 && owned_) ::close(fd_);
+    fd_ = -1;
+}
+
+file_handle file_handle::open_read(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail_open("cannot open '" + path.string() + "': " + system_message());
+    file_handle f(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        fail_open("'" + path.string() + "' is not a regular file");
+    return f;
+}
+
+file_handle file_handle::open_update(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED),
+                               "cannot open '" + path.string() + "' for writing: " + system_message());
+    return file_handle(fd);
+}
+
+file_handle file_handle::borrow(int fd) { return file_handle(fd, false); }
+
+std::uint64_t file_handle::size() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) fail_open("cannot read the file size: " + system_message());
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+file_identity file_handle::identity() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) fail_open("cannot read the file's state: " + system_message());
+    return identity_from(st);
+}
+
+std::optional<file_identity> file_handle::identity_of(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return identity_from(st);
+}
+
+bool file_handle::same_file_as(const file_handle& other) const {
+    struct stat a {}, b {};
+    return ::fstat(fd_, &a) == 0 && ::fstat(other.fd_, &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+void file_handle::read_exact(std::uint64_t offset, void* buffer, std::size_t size) const {
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    while (size > 0) {
+        ssize_t n = ::pread(fd_, out, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail_open("read failed: " + system_message());
+        if (n == 0) fail_open("the file ends early");
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void file_handle::write_exact(std::uint64_t offset, const void* buffer, std::size_t size) {
+    const auto* in = static_cast<const std::uint8_t*>(buffer);
+    while (size > 0) {
+        ssize_t n = ::pwrite(fd_, in, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) fail_write("write failed: " + system_message());
+        in += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void file_handle::write_gather(std::uint64_t offset, std::vector<iovec> pieces) {
+    std::size_t first = 0;
+    while (first < pieces.size()) {
+        int count = static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX));
+        ssize_t n = ::pwritev(fd_, &pieces[first], count, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) fail_write("write failed: " + system_message());
+        offset += static_cast<std::uint64_t>(n);
+        // Skip what was written; a partial piece continues where it stopped.
+        auto left = static_cast<std::size_t>(n);
+        while (first < pieces.size() && left >= pieces[first].iov_len) left -= pieces[first++].iov_len;
+        if (left > 0) {
+            pieces[first].iov_base = static_cast<std::uint8_t*>(pieces[first].iov_base) + left;
+            pieces[first].iov_len -= left;
+        }
+    }
+}
+
+void file_handle::grow_to(std::uint64_t size) {
+    if (this->size() >= size) return;
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+        fail_write("cannot extend the file: " + system_message());
+}
+
+}  // namespace msi::cfb

@@ -1,0 +1,292 @@
+#include "msi/cfb/image.h"
+#include "msi/cfb/printable_name.h"
+
+#include "msi/cfb/sibling_tree.h"
+
+#include <algorithm>
+
+namespace msi::cfb {
+
+std::unique_ptr<image> image::open(const std::filesystem::path& path) {
+    std::unique_ptr<image> img(new image);
+    img->path_ = path;
+    img->file_ = file_handle::open_read(path);
+    img->identity_ = img->file_.identity();
+    img->file_size_ = img->file_.size();
+    if (img->file_size_ < header_size) fail_open("not a compound file (too short)");
+    std::uint8_t bytes[header_size];
+    img->file_.read_exact(0, bytes, header_size);
+    img->header_ = header::parse(bytes);
+    if (img->file_size_ <= img->sector_size()) fail_open("compound file is truncated");
+    img->read_fat_locations();
+    img->read_fat();
+    img->read_directory();
+    return img;
+}
+
+void image::check_unchanged() const {
+    const auto at_path = file_handle::identity_of(path_);
+    if (!at_path || *at_path != identity_ || file_.identity() != identity_) throw file_changed_error(path_.string());
+}
+
+std::uint32_t image::sectors_in_file() const {
+    std::uint64_t ss = sector_size();
+    if (file_size_ <= ss) return 0;
+    std::uint64_t count = (file_size_ - ss + ss - 1) / ss;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(count, max_regular_sector + 1ull));
+}
+
+void image::read_fat_locations() {
+    const std::uint32_t available = sectors_in_file();
+    const std::uint32_t ss = sector_size();
+    if (header_.fat_count > available)
+        fail_open("compound file lists " + std::to_string(header_.fat_count) +
+                  " FAT sectors, more than the file holds");
+    auto whole_sector = [&](std::uint32_t s) {
+        return s < available && sector_offset(s) + ss <= file_size_;
+    };
+    auto take = [&](std::uint32_t s) {
+        if (!whole_sector(s))
+            fail_open("FAT sector " + std::to_string(s) + " lies outside the file");
+        fat_sectors_.push_back(s);
+    };
+    fat_sectors_.reserve(header_.fat_count);
+    std::uint32_t in_header = std::min<std::uint32_t>(header_.fat_count, header_difat_slots);
+    for (std::uint32_t i = 0; i < in_header; ++i) take(header_.difat[i]);
+
+    std::uint32_t remaining = header_.fat_count - in_header;
+    const std::uint32_t per_sector = ss / 4 - 1;  // the last slot links to the next DIFAT sector
+    std::uint32_t current = header_.first_difat;
+    std::vector<std::uint8_t> buffer(ss);
+    while (remaining > 0) {
+        if (!whole_sector(current)) fail_open("DIFAT chain is broken or leaves the file");
+        if (std::find(difat_sectors_.begin(), difat_sectors_.end(), current) != difat_sectors_.end())
+            fail_open("DIFAT chain loops");
+        file_.read_exact(sector_offset(current), buffer.data(), ss);
+        difat_sectors_.push_back(current);
+        std::uint32_t count = std::min(remaining, per_sector);
+        for (std::uint32_t i = 0; i < count; ++i) take(get32(&buffer[4 * i]));
+        remaining -= count;
+        current = get32(&buffer[4 * per_sector]);
+    }
+
+    std::vector<std::uint32_t> all = fat_sectors_;
+    all.insert(all.end(), difat_sectors_.begin(), difat_sectors_.end());
+    std::sort(all.begin(), all.end());
+    if (std::adjacent_find(all.begin(), all.end()) != all.end())
+        fail_open("FAT sector list names one sector twice");
+}
+
+void image::read_fat() {
+    const std::uint32_t ss = sector_size();
+    fat_ = allocation_table(ss / 4);
+    fat_.reserve_sectors(fat_sectors_.size());
+    std::vector<std::uint8_t> buffer;
+    std::size_t i = 0;
+    while (i < fat_sectors_.size()) {
+        // Read runs of adjacent FAT sectors at once.
+        std::size_t run = 1;
+        while (i + run < fat_sectors_.size() && run < 256 &&
+               fat_sectors_[i + run] == fat_sectors_[i] + run)
+            ++run;
+        buffer.resize(run * ss);
+        file_.read_exact(sector_offset(fat_sectors_[i]), buffer.data(), buffer.size());
+        for (std::size_t k = 0; k < run; ++k) fat_.append_sector(&buffer[k * ss]);
+        i += run;
+    }
+    // The table must describe its own sectors; writers that forgot to mark
+    // them get the marks in memory so that nothing is ever allocated there.
+    for (std::uint32_t s : fat_sectors_) {
+        if (s >= fat_.size()) fail_open("FAT does not cover its own sectors");
+        fat_.correct(s, fat_sector_mark);
+    }
+    for (std::uint32_t s : difat_sectors_) {
+        if (s >= fat_.size()) fail_open("FAT does not cover the DIFAT sectors");
+        fat_.correct(s, difat_sector_mark);
+    }
+}
+
+void image::read_directory() {
+    const std::uint32_t ss = sector_size();
+    directory_chain_ = fat_.chain(header_.first_directory, sectors_in_file(), std::nullopt, "directory");
+    if (directory_chain_.empty()) fail_open("compound file has no directory");
+    std::vector<std::uint8_t> buffer(ss);
+    const std::uint32_t per = entries_per_sector();
+    entries_.reserve(directory_chain_.size() * per);
+    for (std::uint32_t s : directory_chain_) {
+        if (sector_offset(s) + ss > file_size_) fail_open("directory runs past the end of the file");
+        file_.read_exact(sector_offset(s), buffer.data(), ss);
+        for (std::uint32_t k = 0; k < per; ++k)
+            entries_.push_back(directory_entry::parse(&buffer[k * entry_size],
+                                                      static_cast<std::uint32_t>(entries_.size())));
+    }
+    directory_walk walk = walk_directory(entries_);
+    reachable_ = std::move(walk.reachable);
+    for (std::uint32_t id : walk.root_children) {
+        if (!root_children_.emplace(entries_[id].name, id).second)
+            fail_open("compound file has two entries named '" + printable_name(entries_[id].name) + "'");
+    }
+}
+
+namespace {
+
+// Joins reads that are adjacent both in the file and in the output.
+class coalescing_reader {
+public:
+    explicit coalescing_reader(const file_handle& file) : file_(file) {}
+    void add(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+        if (size_ > 0 && offset == offset_ + size_ && out == out_ + size_) {
+            size_ += size;
+            return;
+        }
+        flush();
+        offset_ = offset;
+        out_ = out;
+        size_ = size;
+    }
+    void flush() {
+        if (size_ > 0) file_.read_exact(offset_, out_, size_);
+        size_ = 0;
+    }
+
+private:
+    const file_handle& file_;
+    std::uint64_t offset_ = 0;
+    std::uint8_t* out_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+}  // namespace
+
+std::string image::label(std::uint32_t id) const {
+    return "stream '" + printable_name(entries_[id].name) + "'";
+}
+
+std::uint64_t image::stream_size(std::uint32_t id) const {
+    std::uint64_t size = entries_[id].size;
+    // Version 3 writers may leave garbage in the high half.
+    return header_.major_version == 3 ? (size & 0xFFFFFFFFull) : size;
+}
+
+const mini_structures& image::mini() const {
+    if (mini_) return *mini_;
+    const std::uint32_t ss = sector_size();
+    mini_structures m;
+    m.minifat = allocation_table(ss / 4);
+    if (header_.first_minifat != end_of_chain && header_.first_minifat != free_sector) {
+        m.minifat_chain = fat_.chain(header_.first_minifat, sectors_in_file(), std::nullopt, "MiniFAT");
+        std::vector<std::uint8_t> buffer(ss);
+        for (std::uint32_t s : m.minifat_chain) {
+            if (sector_offset(s) + ss > file_size_) fail_open("MiniFAT runs past the end of the file");
+            file_.read_exact(sector_offset(s), buffer.data(), ss);
+            m.minifat.append_sector(buffer.data());
+        }
+    }
+    std::uint64_t root_size = stream_size(0);
+    if (root_size > 0) {
+        if (root_size > file_size_) fail_open("mini stream runs past the end of the file");
+        m.stream_chain = fat_.chain(entries_[0].start, sectors_in_file(), std::nullopt, "mini stream");
+        if (std::uint64_t(m.stream_chain.size()) * ss < root_size)
+            fail_open("mini stream: sector chain is shorter than its size");
+    }
+    mini_ = std::move(m);
+    return *mini_;
+}
+
+std::vector<std::uint32_t> image::stream_sectors(std::uint32_t id) const {
+    const std::uint64_t size = stream_size(id);
+    if (size == 0) return {};
+    if (size > file_size_) fail_open(label(id) + " runs past the end of the file");
+    if (in_mini_stream(size)) {
+        const mini_structures& m = mini();
+        std::uint64_t mini_count = (stream_size(0) + mini_sector_size - 1) / mini_sector_size;
+        auto limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(mini_count, m.minifat.size()));
+        return m.minifat.chain(entries_[id].start, limit, (size + mini_sector_size - 1) / mini_sector_size,
+                               label(id));
+    }
+    return fat_.chain(entries_[id].start, sectors_in_file(), (size + sector_size() - 1) / sector_size(),
+                      label(id));
+}
+
+std::vector<std::uint8_t> image::read_stream(std::uint32_t id) const {
+    const std::vector<std::uint32_t> sectors = stream_sectors(id);
+    const std::uint64_t size = stream_size(id);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
+    coalescing_reader reader(file_);
+    std::uint64_t done = 0;
+    if (in_mini_stream(size)) {
+        const mini_structures& m = mini();
+        const std::uint32_t ss = sector_size();
+        for (std::uint32_t mini_sector : sectors) {
+            std::uint64_t position = std::uint64_t(mini_sector) * mini_sector_size;
+            std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(mini_sector_size, size - done));
+            std::uint64_t host = position / ss;
+            if (host >= m.stream_chain.size() || position + piece > stream_size(0))
+                fail_open(label(id) + " runs past the end of the mini stream");
+            std::uint64_t offset = sector_offset(m.stream_chain[host]) + position % ss;
+            if (offset + piece > file_size_) fail_open(label(id) + " runs past the end of the file");
+            reader.add(offset, out.data() + done, piece);
+            done += piece;
+        }
+    } else {
+        const std::uint32_t ss = sector_size();
+        for (std::uint32_t sector : sectors) {
+            std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(ss, size - done));
+            std::uint64_t offset = sector_offset(sector);
+            if (offset + piece > file_size_) fail_open(label(id) + " runs past the end of the file");
+            reader.add(offset, out.data() + done, piece);
+            done += piece;
+        }
+    }
+    reader.flush();
+    return out;
+}
+
+
+namespace {
+
+[[noreturn]] void fail_shared(const std::string& what) {
+    fail_write("compound file is damaged: " + what +
+               " shares sectors with another chain or loops; it cannot be changed safely");
+}
+
+void claim(std::vector<std::uint8_t>& owned, const std::vector<std::uint32_t>& sectors, const char* what) {
+    for (std::uint32_t s : sectors) {
+        if (s >= owned.size()) continue;
+        if (owned[s]) fail_shared(what);
+        owned[s] = 1;
+    }
+}
+
+}  // namespace
+
+void image::check_no_shared_sectors() const {
+    if (sharing_checked_) return;
+    const mini_structures& m = mini();
+    std::vector<std::uint8_t> regular(fat_.size(), 0);
+    claim(regular, fat_sectors_, "the FAT");
+    claim(regular, difat_sectors_, "the DIFAT");
+    claim(regular, directory_chain_, "the directory");
+    claim(regular, m.minifat_chain, "the MiniFAT");
+    claim(regular, m.stream_chain, "the mini stream");
+    std::vector<std::uint8_t> mini_owned(m.minifat.size(), 0);
+    // Walks the sectors each stream's size covers, as far as they are valid.
+    // Without building lists: a cabinet's chain can have millions of sectors.
+    for (std::uint32_t id = 1; id < entries_.size(); ++id) {
+        if (!reachable_[id] || entries_[id].type != entry_type::stream) continue;
+        const std::uint64_t size = stream_size(id);
+        const bool small = in_mini_stream(size);
+        const allocation_table& table = small ? m.minifat : fat_;
+        std::vector<std::uint8_t>& owned = small ? mini_owned : regular;
+        const std::uint64_t unit = small ? mini_sector_size : sector_size();
+        std::uint64_t left = (size + unit - 1) / unit;
+        for (std::uint32_t s = entries_[id].start; left > 0 && s < owned.size(); --left) {
+            if (owned[s]) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
+            owned[s] = 1;
+            s = table.at(s);
+        }
+    }
+    sharing_checked_ = true;
+}
+
+}  // namespace msi::cfb

@@ -1,0 +1,373 @@
+#include "msi/db/package_database.h"
+
+#include "msi/automation_error.h"
+#include "msi/db/code_page.h"
+#include "msi/db/stream_name.h"
+#include "system/text_conversion.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace msi {
+namespace {
+
+const std::u16string tables_name = u"_Tables";
+const std::u16string columns_name = u"_Columns";
+const std::u16string summary_stream = u"\005SummaryInformation";
+
+// The catalog tables' own definitions are fixed; no database describes them.
+std::vector<column> tables_columns() {
+    return {{u"Name", column_type_valid | column_type_string | column_type_key | 64}};
+}
+std::vector<column> columns_columns() {
+    return {{u"Table", column_type_valid | column_type_string | column_type_key | 64},
+            {u"Number", column_type_valid | column_type_key | 2},
+            {u"Name", column_type_valid | column_type_string | 64},
+            {u"Type", column_type_valid | 2}};
+}
+
+[[noreturn]] void invalid_package(const std::string& message) {
+    throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID), message);
+}
+
+[[noreturn]] void refuse(const std::string& message) {
+    throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), message);
+}
+
+std::string describe(const table& t, std::size_t column) {
+    return "column '" + sys::utf16_to_utf8(t.columns()[column].name) + "' of table '" + sys::utf16_to_utf8(t.name()) + "'";
+}
+
+}  // namespace
+
+package_database::package_database(std::filesystem::path path, bool read_only, std::unique_ptr<compound_file> file)
+    : path_(std::move(path)), read_only_(read_only), file_(std::move(file)) {}
+
+std::shared_ptr<package_database> package_database::open(const std::filesystem::path& path, bool read_only) {
+    std::unique_ptr<compound_file> file = compound_file::open(path);
+    if (file->root_class() != database_class_id)
+        throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
+                               "'" + path.string() + "' is not an installer database.");
+    std::shared_ptr<package_database> db(new package_database(path, read_only, std::move(file)));
+    try {
+        const std::u16string pool_name = encode_stream_name(u"_StringPool", true);
+        const std::u16string data_name = encode_stream_name(u"_StringData", true);
+        if (!db->file_->has_stream(pool_name))
+            invalid_package("The installer database has no string pool.");
+        std::vector<std::uint8_t> data;
+        if (db->file_->has_stream(data_name)) data = db->file_->read_stream(data_name);
+        db->strings_ = string_pool::load(db->file_->read_stream(pool_name), std::move(data));
+        db->load_catalog();
+    } catch (const automation_error& e) {
+        throw automation_error(e.code(), "'" + path.string() + "': " + e.what());
+    }
+    return db;
+}
+
+void package_database::check_string_id(std::uint32_t id, const table& t) const {
+    if (id != 0 && !strings_.contains(id))
+        invalid_package("Table '" + sys::utf16_to_utf8(t.name()) + "' refers to string " + std::to_string(id) +
+                        ", which the string pool lacks.");
+}
+
+void package_database::load_catalog() {
+    auto read = [this](table& t) {
+        const std::u16string stream = encode_stream_name(t.name(), true);
+        if (file_->has_stream(stream)) {
+            std::uint64_t size = file_->stream_size(stream);
+            std::size_t width = t.row_width(strings_.stored_reference_width());
+            if (size % width != 0)
+                invalid_package("Table '" + sys::utf16_to_utf8(t.name()) + "' is damaged: its stream is not a whole number of rows.");
+            t.read_stream(file_->read_stream(stream), strings_.stored_reference_width());
+        }
+        for (std::size_t r = 0; r < t.row_count(); ++r)
+            for (std::size_t c = 0; c < t.columns().size(); ++c)
+                if (t.columns()[c].cell_kind() == column::kind::string) check_string_id(t.cell(r, c), t);
+    };
+    tables_catalog_ = std::make_unique<table>(tables_name, tables_columns());
+    columns_catalog_ = std::make_unique<table>(columns_name, columns_columns());
+    read(*tables_catalog_);
+    read(*columns_catalog_);
+}
+
+std::vector<std::u16string> package_database::table_names() const {
+    std::vector<std::u16string> names;
+    names.reserve(tables_catalog_->row_count());
+    for (std::size_t r = 0; r < tables_catalog_->row_count(); ++r) {
+        std::uint32_t id = tables_catalog_->cell(r, 0);
+        if (id != 0) names.push_back(strings_.text(id));
+    }
+    return names;
+}
+
+bool package_database::has_table(std::u16string_view name) const {
+    if (name == tables_name || name == columns_name) return true;
+    auto id = strings_.find(name);
+    if (!id) return false;
+    table::row key{*id};
+    return tables_catalog_->has_key(key);
+}
+
+table& package_database::get_table(std::u16string_view name) {
+    if (name == tables_name) return *tables_catalog_;
+    if (name == columns_name) return *columns_catalog_;
+    if (auto it = loaded_.find(name); it != loaded_.end()) return *it->second;
+    if (!has_table(name))
+        throw automation_error(hresult_from_win32(ERROR_INVALID_TABLE),
+                               "The database has no table '" + sys::utf16_to_utf8(name) + "'.");
+    return load_table(std::u16string(name));
+}
+
+table& package_database::load_table(const std::u16string& name) {
+    const std::uint32_t name_id = *strings_.find(name);
+    const table& catalog = *columns_catalog_;
+    std::vector<std::pair<std::int32_t, column>> found;
+    for (std::size_t r = 0; r < catalog.row_count(); ++r) {
+        if (catalog.cell(r, 0) != name_id) continue;
+        std::uint32_t number = catalog.cell(r, 1), column_name = catalog.cell(r, 2), type = catalog.cell(r, 3);
+        if (number == 0 || column_name == 0 || type == 0)
+            invalid_package("Table '" + sys::utf16_to_utf8(name) + "' has a column without a number, name or type.");
+        found.emplace_back(decode_int16(number),
+                           column{strings_.text(column_name), static_cast<std::uint16_t>(decode_int16(type))});
+    }
+    if (found.empty()) invalid_package("Table '" + sys::utf16_to_utf8(name) + "' has no columns.");
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<column> columns;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (found[i].first != static_cast<std::int32_t>(i + 1))
+            invalid_package("The columns of table '" + sys::utf16_to_utf8(name) + "' are not numbered 1 to " +
+                            std::to_string(found.size()) + ".");
+        columns.push_back(std::move(found[i].second));
+    }
+
+    auto t = std::make_unique<table>(name, std::move(columns));
+    const std::u16string stream = encode_stream_name(name, true);
+    if (file_->has_stream(stream)) {
+        const int width = strings_.stored_reference_width();
+        // Checked before reading so that a damaged size costs no allocation.
+        std::uint64_t size = file_->stream_size(stream);
+        if (size % t->row_width(width) != 0)
+            invalid_package("Table '" + sys::utf16_to_utf8(name) + "' is damaged: its stream of " + std::to_string(size) +
+                            " bytes is not a whole number of " + std::to_string(t->row_width(width)) + "-byte rows.");
+        t->read_stream(file_->read_stream(stream), width);
+        for (std::size_t c = 0; c < t->columns().size(); ++c) {
+            if (t->columns()[c].cell_kind() != column::kind::string) continue;
+            for (std::size_t r = 0; r < t->row_count(); ++r) check_string_id(t->cell(r, c), *t);
+        }
+    }
+    table& result = *t;
+    loaded_.emplace(name, std::move(t));
+    return result;
+}
+
+cell_value package_database::cell(const table& t, std::size_t row, std::size_t column) const {
+    std::uint32_t stored = t.cell(row, column);
+    cell_value v;
+    if (stored == null_cell) return v;
+    switch (t.columns()[column].cell_kind()) {
+        case column::kind::int16:
+            v.type = cell_value::kind::integer;
+            v.integer = decode_int16(stored);
+            break;
+        case column::kind::int32:
+            v.type = cell_value::kind::integer;
+            v.integer = decode_int32(stored);
+            break;
+        case column::kind::string:
+            v.type = cell_value::kind::string;
+            v.string_id = stored;
+            break;
+        case column::kind::binary:
+            v.type = cell_value::kind::binary;
+            break;
+    }
+    return v;
+}
+
+std::string package_database::cell_bytes(const table& t, std::size_t row, std::size_t column) const {
+    cell_value v = cell(t, row, column);
+    return v.type == cell_value::kind::string ? std::string(strings_.bytes(v.string_id)) : std::string();
+}
+
+std::u16string package_database::cell_text(const table& t, std::size_t row, std::size_t column) const {
+    cell_value v = cell(t, row, column);
+    return v.type == cell_value::kind::string ? strings_.text(v.string_id) : std::u16string();
+}
+
+std::u16string package_database::binary_stream_name(const table& t, std::size_t row) const {
+    std::u16string name = t.name();
+    for (std::size_t c = 0; c < t.columns().size(); ++c) {
+        if (!t.columns()[c].is_key()) continue;
+        name += u'.';
+        cell_value v = cell(t, row, c);
+        if (v.type == cell_value::kind::string) name += strings_.text(v.string_id);
+        else if (v.type == cell_value::kind::integer) name += sys::utf8_to_utf16(std::to_string(v.integer));
+    }
+    return name;
+}
+
+void package_database::make_counts_exact() {
+    if (counts_exact_) return;
+    std::vector<std::uint32_t> counts(strings_.id_limit(), 0);
+    std::vector<table*> all{tables_catalog_.get(), columns_catalog_.get()};
+    for (const std::u16string& name : table_names()) all.push_back(&get_table(name));
+    for (const table* t : all)
+        for (std::size_t c = 0; c < t->columns().size(); ++c) {
+            if (t->columns()[c].cell_kind() != column::kind::string) continue;
+            for (std::size_t r = 0; r < t->row_count(); ++r)
+                if (std::uint32_t id = t->cell(r, c); id < counts.size()) ++counts[id];
+        }
+    strings_.set_reference_counts(counts);
+    counts_exact_ = true;
+}
+
+void package_database::set_null(table& t, std::size_t row, std::size_t column) {
+    const msi::column& c = t.columns().at(column);
+    if (c.is_key()) refuse("A key column cannot be NULL: " + describe(t, column) + ".");
+    std::uint32_t old = t.cell(row, column);
+    if (old == null_cell) return;
+    if (c.cell_kind() == column::kind::binary) refuse("Binary data cannot be changed here: " + describe(t, column) + ".");
+    if (c.cell_kind() == column::kind::string) make_counts_exact();
+    t.set_cell(row, column, null_cell);
+    if (c.cell_kind() == column::kind::string) strings_.release(old);
+}
+
+void package_database::set_integer(table& t, std::size_t row, std::size_t column, std::int32_t value) {
+    const msi::column& c = t.columns().at(column);
+    std::uint32_t stored;
+    if (c.cell_kind() == column::kind::int16) {
+        if (value < -32767 || value > 32767)
+            refuse("The value " + std::to_string(value) + " does not fit the 2-byte " + describe(t, column) + ".");
+        stored = encode_int16(value);
+    } else if (c.cell_kind() == column::kind::int32) {
+        if (value == INT32_MIN)
+            refuse("The value " + std::to_string(value) + " is the NULL integer and cannot be stored in " +
+                   describe(t, column) + ".");
+        stored = encode_int32(value);
+    } else {
+        refuse("An integer cannot be stored in the " + std::string(c.cell_kind() == column::kind::string ? "string" : "binary") +
+               " " + describe(t, column) + ".");
+    }
+    if (c.is_key()) {
+        table::row candidate = t.get_row(row);
+        candidate[column] = stored;
+        if (t.has_key(candidate, row)) refuse("Another row of table '" + sys::utf16_to_utf8(t.name()) + "' has the same key.");
+    }
+    t.set_cell(row, column, stored);
+}
+
+void package_database::set_string(table& t, std::size_t row, std::size_t column, std::u16string_view text) {
+    const msi::column& c = t.columns().at(column);
+    if (c.cell_kind() != column::kind::string)
+        refuse("A string cannot be stored in the " +
+               std::string(c.cell_kind() == column::kind::binary ? "binary" : "integer") + " " + describe(t, column) + ".");
+    if (text.empty()) {
+        set_null(t, row, column);
+        return;
+    }
+    std::string stored = encode_code_page(text, strings_.code_page());
+    make_counts_exact();
+    std::uint32_t old = t.cell(row, column);
+    std::uint32_t id = strings_.add_reference_bytes(stored);
+    if (c.is_key()) {
+        table::row candidate = t.get_row(row);
+        candidate[column] = id;
+        if (t.has_key(candidate, row)) {
+            strings_.release(id);
+            refuse("Another row of table '" + sys::utf16_to_utf8(t.name()) + "' has the same key.");
+        }
+    }
+    t.set_cell(row, column, id);
+    strings_.release(old);
+}
+
+void package_database::insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts) {
+    if (&t == tables_catalog_.get() || &t == columns_catalog_.get()) refuse("The catalog tables cannot be changed here.");
+    if (values.size() != t.columns().size())
+        refuse("Table '" + sys::utf16_to_utf8(t.name()) + "' has " + std::to_string(t.columns().size()) + " columns.");
+    make_counts_exact();
+    table::row stored(values.size(), null_cell);
+    std::vector<std::uint32_t> added;
+    try {
+        for (std::size_t c = 0; c < values.size(); ++c) {
+            const column& col = t.columns()[c];
+            const cell_value& v = values[c];
+            if (v.type == cell_value::kind::null || v.type == cell_value::kind::binary ||
+                (v.type == cell_value::kind::string && c < texts.size() && texts[c].empty())) {
+                if (col.is_key()) refuse("A key column cannot be NULL: " + describe(t, c) + ".");
+                continue;
+            }
+            if (v.type == cell_value::kind::integer) {
+                if (col.cell_kind() == column::kind::int16 && v.integer >= -32767 && v.integer <= 32767)
+                    stored[c] = encode_int16(v.integer);
+                else if (col.cell_kind() == column::kind::int32 && v.integer != INT32_MIN)
+                    stored[c] = encode_int32(v.integer);
+                else
+                    refuse("The value " + std::to_string(v.integer) + " does not fit " + describe(t, c) + ".");
+            } else {
+                if (col.cell_kind() != column::kind::string || c >= texts.size())
+                    refuse("A string cannot be stored in " + describe(t, c) + ".");
+                stored[c] = strings_.add_reference_bytes(encode_code_page(texts[c], strings_.code_page()));
+                added.push_back(stored[c]);
+            }
+        }
+        t.insert(std::move(stored));
+    } catch (...) {
+        for (std::uint32_t id : added) strings_.release(id);
+        throw;
+    }
+}
+
+std::vector<std::uint8_t> package_database::summary_information() const {
+    if (!file_->has_stream(summary_stream)) return {};
+    return file_->read_stream(summary_stream);
+}
+
+bool package_database::has_changes() const {
+    if (strings_.dirty() || tables_catalog_->dirty() || columns_catalog_->dirty()) return true;
+    return std::any_of(loaded_.begin(), loaded_.end(), [](const auto& t) { return t.second->dirty(); });
+}
+
+void package_database::commit() {
+    if (read_only_)
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                               "The database '" + path_.string() + "' was opened read-only; its changes cannot be committed.");
+    // Even a commit with nothing to write tells the caller that the file
+    // under the database is no longer the one it read.
+    file_->check_unchanged();
+    if (!has_changes()) return;
+
+    const int width = strings_.reference_width();
+    const bool width_changed = width != strings_.stored_reference_width();
+    if (width_changed) {
+        // Every string reference in every table changes size: read all tables
+        // with the old width now, and write them all with the new one.
+        for (const std::u16string& name : table_names()) get_table(name);
+    }
+    std::vector<table*> all{tables_catalog_.get(), columns_catalog_.get()};
+    for (auto& [name, t] : loaded_) all.push_back(t.get());
+    for (table* t : all) {
+        bool has_strings = std::any_of(t->columns().begin(), t->columns().end(),
+                                       [](const column& c) { return c.cell_kind() == column::kind::string; });
+        if (!t->dirty() && !(width_changed && has_strings)) continue;
+        const std::u16string stream = encode_stream_name(t->name(), true);
+        if (t->row_count() == 0 && t != tables_catalog_.get()) {
+            if (file_->has_stream(stream)) file_->remove_stream(stream);
+        } else {
+            file_->write_stream(stream, t->write_stream(width));
+        }
+    }
+    if (strings_.dirty() || width_changed) {
+        const string_pool::streams& saved = strings_.save();
+        file_->write_stream(encode_stream_name(u"_StringPool", true), saved.pool);
+        // Most commits change only counts, which live in the pool stream.
+        if (strings_.data_generation() != stored_data_generation_)
+            file_->write_stream(encode_stream_name(u"_StringData", true), saved.data);
+    }
+    file_->commit();
+    stored_data_generation_ = strings_.data_generation();
+    strings_.mark_saved();
+    for (table* t : all) t->set_dirty(false);
+}
+
+}  // namespace msi

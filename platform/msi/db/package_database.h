@@ -1,0 +1,98 @@
+#pragma once
+// An opened installer database: the compound file, its string pool, the
+// catalog (`_Tables`, `_Columns`) and the tables, each read on first use.
+// Changes stay in memory until commit, which writes only the changed table
+// streams and the string pool.
+#include "msi/cfb/compound_file.h"
+#include "msi/db/string_pool.h"
+#include "msi/db/table.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace msi {
+
+// A cell as callers see it.
+struct cell_value {
+    enum class kind { null, integer, string, binary } type = kind::null;
+    std::int32_t integer = 0;     // kind::integer
+    std::uint32_t string_id = 0;  // kind::string: id in the database's string pool
+};
+
+class package_database {
+public:
+    // Opens a package. `read_only` databases refuse commit. Raises
+    // automation_error (ERROR_OPEN_FAILED / ERROR_INSTALL_PACKAGE_INVALID) with
+    // a message naming the file and what is wrong.
+    static std::shared_ptr<package_database> open(const std::filesystem::path& path, bool read_only);
+
+    const std::filesystem::path& path() const { return path_; }
+    bool read_only() const { return read_only_; }
+    int code_page() const { return strings_.code_page(); }
+
+    // User tables as `_Tables` lists them, in stored order.
+    std::vector<std::u16string> table_names() const;
+    // True for user tables and for `_Tables` and `_Columns`.
+    bool has_table(std::u16string_view name) const;
+    // The table, read on first use. Raises automation_error
+    // (ERROR_INVALID_TABLE) for a table the database lacks.
+    table& get_table(std::u16string_view name);
+
+    // Cell access with the pool resolved.
+    cell_value cell(const table& t, std::size_t row, std::size_t column) const;
+    // Stored bytes / UTF-16 text of a string cell ("" for NULL).
+    std::string cell_bytes(const table& t, std::size_t row, std::size_t column) const;
+    std::u16string cell_text(const table& t, std::size_t row, std::size_t column) const;
+    // Logical (not encoded) name of the stream that holds a binary cell's data:
+    // the table name and each key value joined by '.'.
+    std::u16string binary_stream_name(const table& t, std::size_t row) const;
+
+    // Changes a cell to a null / integer / string value, keeping the pool's
+    // counts. Raises automation_error for a value of the wrong kind, an
+    // integer out of range, a NULL in a key or non-nullable column, or a key
+    // change that would duplicate another row's key.
+    void set_null(table& t, std::size_t row, std::size_t column);
+    void set_integer(table& t, std::size_t row, std::size_t column, std::int32_t value);
+    void set_string(table& t, std::size_t row, std::size_t column, std::u16string_view text);
+    // Adds a row of values (null / integer / string; binary cells stay NULL).
+    void insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts);
+
+    string_pool& strings() { return strings_; }
+    const string_pool& strings() const { return strings_; }
+    compound_file& storage() { return *file_; }
+    const compound_file& storage() const { return *file_; }
+
+    // Bytes of the `\005SummaryInformation` stream, empty when there is none.
+    std::vector<std::uint8_t> summary_information() const;
+
+    bool has_changes() const;
+    // Writes the changed tables and the string pool, then commits the
+    // compound file. Raises automation_error for a read-only database.
+    void commit();
+
+private:
+    package_database(std::filesystem::path path, bool read_only, std::unique_ptr<compound_file> file);
+    void load_catalog();
+    table& load_table(const std::u16string& name);
+    void check_string_id(std::uint32_t id, const table& t) const;
+    // Before the first change to strings: every table read, every count made exact.
+    void make_counts_exact();
+
+    std::filesystem::path path_;
+    bool read_only_;
+    std::unique_ptr<compound_file> file_;
+    string_pool strings_;
+    std::unique_ptr<table> tables_catalog_;   // `_Tables`
+    std::unique_ptr<table> columns_catalog_;  // `_Columns`
+    std::map<std::u16string, std::unique_ptr<table>, std::less<>> loaded_;
+    bool counts_exact_ = false;
+    // The pool's data generation that the file holds (0: not written by us).
+    std::uint64_t stored_data_generation_ = 0;
+};
+
+}  // namespace msi

@@ -1,0 +1,520 @@
+#include "msi/db/string_pool.h"
+
+#include "msi/automation_error.h"
+#include "msi/db/code_page.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+namespace msi {
+namespace {
+
+[[noreturn]] void bad_pool(const std::string& what) {
+    throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
+                           "The database's string pool is damaged: " + what + ".");
+}
+
+std::uint32_t read_u16(const std::uint8_t* d) {
+    return d[0] | (d[1] << 8);
+}
+std::uint32_t read_u32(const std::uint8_t* d) {
+    return d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<std::uint32_t>(d[3]) << 24);
+}
+void write_u16(std::uint8_t* d, std::uint32_t v) {
+    d[0] = static_cast<std::uint8_t>(v);
+    d[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void write_u32(std::uint8_t* d, std::uint32_t v) {
+    write_u16(d, v & 0xFFFF);
+    write_u16(d + 2, v >> 16);
+}
+
+constexpr std::uint32_t long_string_bytes = 0x10000;
+constexpr std::uint32_t three_byte_flag = 0x80000000u;
+constexpr std::size_t arena_chunk_bytes = 64 * 1024;
+
+std::uint64_t hash_bytes(std::string_view bytes) {
+    return std::hash<std::string_view>{}(bytes);
+}
+
+// A string's slot: its length and count, or for a long string a zero length
+// with the count and the real length in a second slot. Free ids are all zero.
+std::size_t slot_bytes(bool used, std::uint32_t length) {
+    return used && length >= long_string_bytes ? 8 : 4;
+}
+inline void write_slot(std::uint8_t* at, bool used, std::uint32_t length, std::uint32_t refs) {
+    if (!used) {
+        write_u32(at, 0);
+        return;
+    }
+    refs = std::min<std::uint32_t>(refs, 0xFFFF);
+    if (length >= long_string_bytes) {
+        write_u16(at, 0);
+        write_u16(at + 2, std::max<std::uint32_t>(refs, 1));  // a zero count would read as a free slot
+        write_u32(at + 4, length);
+    } else {
+        write_u16(at, length);
+        write_u16(at + 2, refs);
+    }
+}
+
+}  // namespace
+
+// ---- storage of added strings
+
+const char* string_pool::arena::store(std::string_view bytes) {
+    if (bytes.size() > arena_chunk_bytes / 4) {
+        // A big string gets a block of its own and leaves the open chunk open.
+        big_.push_back(std::make_unique_for_overwrite<char[]>(bytes.size()));
+        std::memcpy(big_.back().get(), bytes.data(), bytes.size());
+        return big_.back().get();
+    }
+    if (chunks_.empty() || bytes.size() > arena_chunk_bytes - used_) {
+        chunks_.push_back(std::make_unique_for_overwrite<char[]>(arena_chunk_bytes));
+        used_ = 0;
+    }
+    char* at = chunks_.back().get() + used_;
+    std::memcpy(at, bytes.data(), bytes.size());
+    used_ += bytes.size();
+    return at;
+}
+
+// ---- text index
+
+void string_pool::text_index::reserve(std::size_t count) {
+    std::size_t size = 16;
+    while (size < 2 * count) size *= 2;
+    if (size <= slots_.size()) return;
+    std::vector<slot> old = std::move(slots_);
+    slots_.assign(size, slot{});
+    const std::size_t mask = size - 1;
+    for (const slot& s : old) {
+        if (s.id == 0) continue;
+        std::size_t i = s.hash & mask;
+        while (slots_[i].id != 0) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
+
+std::optional<std::uint32_t> string_pool::text_index::find(std::string_view bytes, std::uint64_t hash,
+                                                           const std::vector<entry>& entries) const {
+    if (slots_.empty()) return std::nullopt;
+    const std::size_t mask = slots_.size() - 1;
+    const auto h = static_cast<std::uint32_t>(hash);
+    for (std::size_t i = h & mask; slots_[i].id != 0; i = (i + 1) & mask)
+        if (slots_[i].hash == h && entries[slots_[i].id].view() == bytes) return slots_[i].id;
+    return std::nullopt;
+}
+
+void string_pool::text_index::insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
+    if (2 * (count_ + 1) > slots_.size()) reserve(count_ + 1);
+    const std::size_t mask = slots_.size() - 1;
+    const auto h = static_cast<std::uint32_t>(hash);
+    const std::string_view bytes = entries[id].view();
+    std::size_t i = h & mask;
+    for (; slots_[i].id != 0; i = (i + 1) & mask)
+        if (slots_[i].hash == h && entries[slots_[i].id].view() == bytes) return;  // a duplicate keeps the first id
+    slots_[i] = {h, id};
+    ++count_;
+}
+
+void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash) {
+    if (slots_.empty()) return;
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = static_cast<std::uint32_t>(hash) & mask;
+    while (slots_[i].id != id) {
+        if (slots_[i].id == 0) return;  // not indexed: a duplicate of an earlier id
+        i = (i + 1) & mask;
+    }
+    // Close the gap: move back each later slot of the run whose home is not
+    // between the gap and itself, so every probe still reaches its slot.
+    for (std::size_t j = (i + 1) & mask; slots_[j].id != 0; j = (j + 1) & mask) {
+        const std::size_t home = slots_[j].hash & mask;
+        const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+        if (stays) continue;
+        slots_[i] = slots_[j];
+        i = j;
+    }
+    slots_[i] = slot{};
+    --count_;
+}
+
+// ---- loading
+
+string_pool::string_pool(int code_page) : code_page_(code_page), entries_(1) {
+    if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
+}
+
+string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector<std::uint8_t> data) {
+    if (pool.size() < 4) {
+        if (!pool.empty() || !data.empty()) bad_pool("the pool stream is too short");
+        return string_pool(0);
+    }
+    if (pool.size() % 4 != 0) bad_pool("the pool stream's size is not a multiple of 4");
+    std::uint32_t header = read_u32(pool.data());
+    int code_page = static_cast<int>(header & ~three_byte_flag);
+    if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
+    string_pool result(code_page);
+    result.stored_width_ = (header & three_byte_flag) ? 3 : 2;
+    result.data_ = std::move(data);
+    const std::vector<std::uint8_t>& stored = result.data_;
+    const char* text = reinterpret_cast<const char*>(stored.data());
+    // At most one entry a slot (the null string takes the header's place);
+    // cut to the real count at the end.
+    std::vector<entry>& entries = result.entries_;
+    entries.resize(pool.size() / 4);
+    std::uint32_t id = 1;
+
+    std::size_t offset = 0;  // into the data
+    for (std::size_t at = 4; at < pool.size(); ++id) {
+        std::uint32_t length = read_u16(&pool[at]);
+        std::uint32_t refs = read_u16(&pool[at + 2]);
+        at += 4;
+        if (length == 0 && refs != 0) {
+            // A long string: the real length follows in the next slot.
+            if (at + 4 > pool.size()) bad_pool("a long string's length is missing");
+            length = read_u32(&pool[at]);
+            at += 4;
+        }
+        entry& e = entries[id];
+        if (length != 0) {
+            if (length > stored.size() - offset) bad_pool("string " + std::to_string(id) + " reaches past the string data");
+            e.text = text + offset;
+            e.length = length;
+            e.refs = refs;
+            e.used = true;
+            offset += length;
+        } else {
+            result.free_ids_.push_back(id);
+        }
+    }
+    if (offset != stored.size()) bad_pool("the string data is longer than the pool describes");
+    entries.resize(id);
+    // The free ids went in ascending, which is already a smallest-first heap.
+    return result;
+}
+
+// ---- saving
+
+std::uint32_t string_pool::highest_used() const {
+    for (std::uint32_t id = id_limit(); id-- > 1;)
+        if (entries_[id].used) return id;
+    return 0;
+}
+
+std::uint32_t string_pool::header() const {
+    return static_cast<std::uint32_t>(code_page_) | (reference_width() == 3 ? three_byte_flag : 0);
+}
+
+void string_pool::encode_into(image& to) const {
+    const std::uint32_t highest = highest_used();
+    std::size_t pool_size = 4;
+    std::size_t data_size = 0;
+    for (std::uint32_t id = 1; id <= highest; ++id) {
+        const entry& e = entries_[id];
+        pool_size += slot_bytes(e.used, e.length);
+        data_size += e.length;
+    }
+    to.highest = highest;
+    to.out.pool.resize(pool_size);
+    to.out.data.resize(data_size);
+    to.slot_at.resize(highest + 1);
+    to.data_at.resize(highest + 1);
+    write_u32(to.out.pool.data(), header());
+    std::uint8_t* pool = to.out.pool.data();
+    std::uint8_t* data = to.out.data.data();
+    std::size_t slot_at = 4;
+    std::size_t data_at = 0;
+    // Strings that lie one after the other in storage (all the loaded ones,
+    // usually) are copied as one run.
+    const char* run = nullptr;
+    std::size_t run_length = 0;
+    for (std::uint32_t id = 1; id <= highest; ++id) {
+        const entry& e = entries_[id];
+        to.slot_at[id] = static_cast<std::uint32_t>(slot_at);
+        to.data_at[id] = static_cast<std::uint32_t>(data_at);
+        write_slot(pool + slot_at, e.used, e.length, e.refs);
+        slot_at += slot_bytes(e.used, e.length);
+        if (e.length == 0) continue;
+        if (e.text != run + run_length) {
+            if (run_length != 0) std::memcpy(data + data_at - run_length, run, run_length);
+            run = e.text;
+            run_length = 0;
+        }
+        run_length += e.length;
+        data_at += e.length;
+    }
+    if (run_length != 0) std::memcpy(data + data_at - run_length, run, run_length);
+    to.valid = data_size <= 0xFFFFFFFFu && pool_size <= 0xFFFFFFFFu;  // offsets are kept in 32 bits
+}
+
+string_pool::streams string_pool::encode() const {
+    image fresh;
+    encode_into(fresh);
+    return std::move(fresh.out);
+}
+
+// Brings the last image up to date by rewriting the slots of the ids touched
+// since and splicing their bytes into the data. False (image unchanged) when
+// a long string is involved: its second slot would shift every later slot.
+bool string_pool::patch_image(bool& data_changed) {
+    image& im = saved_;
+    const std::uint32_t old_highest = im.highest;
+    // Ids past the old highest are free unless touched since: no need to
+    // scan the trailing free ids again.
+    std::uint32_t new_highest = old_highest;
+    for (std::uint32_t id : touched_)
+        if (entries_[id].used) new_highest = std::max(new_highest, id);
+    while (new_highest > 0 && !entries_[new_highest].used) --new_highest;
+    const auto old_length = [&](std::uint32_t id) -> std::uint32_t {
+        return read_u16(&im.out.pool[im.slot_at[id]]);  // a free slot reads 0
+    };
+    const auto was_long = [&](std::uint32_t id) {
+        const std::uint8_t* s = &im.out.pool[im.slot_at[id]];
+        return read_u16(s) == 0 && read_u16(s + 2) != 0;
+    };
+    for (std::uint32_t id : touched_) {
+        if (id <= old_highest && was_long(id)) return false;
+        if (entries_[id].used && entries_[id].length >= long_string_bytes) return false;
+    }
+    std::sort(touched_.begin(), touched_.end());
+    write_u32(im.out.pool.data(), header());
+
+    // Ids that keep a slot: new counts, and new bytes where a string came or went.
+    const std::uint32_t kept = std::min(old_highest, new_highest);
+    const auto end_kept = std::upper_bound(touched_.begin(), touched_.end(), kept);
+    bool resized = false;
+    std::int64_t growth = 0;
+    for (auto it = touched_.begin(); it != end_kept; ++it) {
+        const entry& e = entries_[*it];
+        const std::uint32_t was = old_length(*it);
+        if (was != e.length) resized = true;
+        growth += static_cast<std::int64_t>(e.length) - was;
+        write_slot(&im.out.pool[im.slot_at[*it]], e.used, e.length, e.refs);
+    }
+    data_changed = resized || new_highest != old_highest;
+    if (!resized) {
+        for (auto it = touched_.begin(); it != end_kept; ++it) {
+            const entry& e = entries_[*it];
+            std::uint8_t* at = e.length != 0 ? &im.out.data[im.data_at[*it]] : nullptr;
+            if (at && std::memcmp(at, e.text, e.length) != 0) {
+                std::memcpy(at, e.text, e.length);
+                data_changed = true;
+            }
+        }
+    } else {
+        // The slots hold the new lengths now; the old ones are the gaps
+        // between the data offsets, which are updated only behind the splice.
+        const auto old_end = [&](std::uint32_t id) -> std::size_t {
+            return id < old_highest ? im.data_at[id + 1] : im.out.data.size();
+        };
+        std::vector<std::uint8_t> data;
+        data.reserve(static_cast<std::size_t>(static_cast<std::int64_t>(im.out.data.size()) + growth));
+        std::size_t copied = 0;  // old data up to here is in `data`
+        // Offsets move by the sum of the length changes before them (modulo
+        // 2^32, so a shrinking string adds a wrapped-around amount).
+        std::uint32_t shift = 0;
+        std::uint32_t shifted = 0;  // data_at is updated up to this id
+        const auto shift_up_to = [&](std::uint32_t last) {
+            std::uint32_t* at = im.data_at.data();
+            for (std::uint32_t later = shifted + 1; later <= last; ++later) at[later] += shift;
+            shifted = last;
+        };
+        for (auto it = touched_.begin(); it != end_kept; ++it) {
+            const std::uint32_t id = *it;
+            const entry& e = entries_[id];
+            const std::size_t from = im.data_at[id];
+            const std::size_t to = old_end(id);
+            data.insert(data.end(), im.out.data.begin() + copied, im.out.data.begin() + from);
+            data.insert(data.end(), e.text, e.text + e.length);
+            copied = to;
+            shift_up_to(id);
+            shift += e.length - static_cast<std::uint32_t>(to - from);
+        }
+        data.insert(data.end(), im.out.data.begin() + copied, im.out.data.end());
+        shift_up_to(old_highest);
+        im.out.data = std::move(data);
+    }
+
+    if (new_highest < old_highest) {
+        // Ids past the new highest are all free now and leave the streams.
+        im.out.pool.resize(im.slot_at[new_highest + 1]);
+        im.out.data.resize(im.data_at[new_highest + 1]);
+        im.slot_at.resize(new_highest + 1);
+        im.data_at.resize(new_highest + 1);
+    } else if (new_highest > old_highest) {
+        im.slot_at.resize(new_highest + 1);
+        im.data_at.resize(new_highest + 1);
+        for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id) {
+            const entry& e = entries_[id];
+            im.slot_at[id] = static_cast<std::uint32_t>(im.out.pool.size());
+            im.data_at[id] = static_cast<std::uint32_t>(im.out.data.size());
+            im.out.pool.resize(im.out.pool.size() + 4);
+            write_slot(&im.out.pool[im.slot_at[id]], e.used, e.length, e.refs);
+            im.out.data.insert(im.out.data.end(), e.text, e.text + e.length);
+        }
+    }
+    im.highest = new_highest;
+    return true;
+}
+
+const string_pool::streams& string_pool::save() {
+    bool data_changed = true;
+    if (!saved_.valid || !patch_image(data_changed)) {
+        encode_into(saved_);
+        data_changed = true;
+    }
+    if (data_changed) ++data_generation_;
+    for (std::uint32_t id : touched_)
+        if (id < entries_.size()) entries_[id].touched = false;
+    touched_.clear();
+    return saved_.out;
+}
+
+void string_pool::touch(std::uint32_t id) {
+    dirty_ = true;
+    if (!saved_.valid || entries_[id].touched) return;
+    if (touched_.size() >= entries_.size() / 4 + 64) {
+        // A large part of the pool changed: the next save encodes it afresh.
+        for (std::uint32_t t : touched_) entries_[t].touched = false;
+        touched_.clear();
+        saved_ = image{};
+        return;
+    }
+    entries_[id].touched = true;
+    touched_.push_back(id);
+}
+
+int string_pool::reference_width() const {
+    if (stored_width_ == 3) return 3;
+    for (std::uint32_t id = id_limit(); id-- > 0xFFFF + 1;)
+        if (entries_[id].used) return 3;
+    return 2;
+}
+
+void string_pool::mark_saved() {
+    stored_width_ = reference_width();
+    dirty_ = false;
+}
+
+// ---- reading
+
+void string_pool::missing(std::uint32_t id) {
+    throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
+                           "The database refers to string " + std::to_string(id) + ", which its string pool lacks.");
+}
+
+std::u16string string_pool::text(std::uint32_t id) const {
+    return decode_code_page(bytes(id), code_page_);
+}
+
+std::uint32_t string_pool::reference_count(std::uint32_t id) const {
+    return contains(id) ? entries_[id].refs : 0;
+}
+
+void string_pool::ensure_index() const {
+    if (index_ready_) return;
+    // Sized for the strings held, not the ids: pools often keep many free ids.
+    std::size_t used = 0;
+    for (const entry& e : entries_) used += e.used;
+    index_.reserve(used);
+    for (std::uint32_t id = 1; id < id_limit(); ++id)
+        if (entries_[id].used) index_.insert(id, hash_bytes(entries_[id].view()), entries_);
+    index_ready_ = true;
+}
+
+std::optional<std::uint32_t> string_pool::find_bytes(std::string_view bytes) const {
+    ensure_index();
+    return index_.find(bytes, hash_bytes(bytes), entries_);
+}
+
+std::optional<std::uint32_t> string_pool::find(std::u16string_view text) const {
+    std::string stored;
+    try {
+        stored = encode_code_page(text, code_page_);
+    } catch (const automation_error&) {
+        return std::nullopt;  // text the code page cannot hold is not in the pool
+    }
+    return find_bytes(stored);
+}
+
+// ---- changing
+
+std::uint32_t string_pool::add_reference_bytes(std::string_view bytes) {
+    if (bytes.empty()) return 0;
+    if (bytes.size() > 0xFFFFFFFFu)
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), "A string is too long for the string pool.");
+    ensure_index();
+    const std::uint64_t hash = hash_bytes(bytes);
+    if (auto id = index_.find(bytes, hash, entries_)) {
+        add_reference(*id);
+        return *id;
+    }
+    std::uint32_t id;
+    if (!free_ids_.empty()) {
+        std::pop_heap(free_ids_.begin(), free_ids_.end(), std::greater<>());
+        id = free_ids_.back();
+        free_ids_.pop_back();
+    } else {
+        id = id_limit();
+        entries_.emplace_back();
+    }
+    entry& e = entries_[id];
+    e.text = arena_.store(bytes);
+    e.length = static_cast<std::uint32_t>(bytes.size());
+    e.refs = 1;
+    e.used = true;
+    index_.insert(id, hash, entries_);
+    touch(id);
+    return id;
+}
+
+std::uint32_t string_pool::add_reference(std::u16string_view text) {
+    return add_reference_bytes(encode_code_page(text, code_page_));
+}
+
+void string_pool::add_reference(std::uint32_t id) {
+    if (id == 0) return;
+    if (!contains(id))
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                               "String " + std::to_string(id) + " is not in the string pool.");
+    ++entries_[id].refs;
+    touch(id);
+}
+
+void string_pool::release(std::uint32_t id) {
+    if (!contains(id)) return;
+    entry& e = entries_[id];
+    touch(id);
+    if (e.refs > 1) {
+        --e.refs;
+        return;
+    }
+    free_id(id);
+}
+
+void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts) {
+    for (std::uint32_t id = 1; id < id_limit(); ++id) {
+        entry& e = entries_[id];
+        if (!e.used) continue;
+        const std::uint32_t count = id < counts.size() ? counts[id] : 0;
+        if (count == e.refs) continue;
+        touch(id);
+        if (count == 0) free_id(id);
+        else e.refs = count;
+    }
+}
+
+void string_pool::free_id(std::uint32_t id) {
+    entry& e = entries_[id];
+    // The last cell let go: the id becomes free for the next new string.
+    if (index_ready_) index_.erase(id, hash_bytes(e.view()));
+    const bool touched = e.touched;
+    e = entry{};
+    e.touched = touched;
+    free_ids_.push_back(id);
+    std::push_heap(free_ids_.begin(), free_ids_.end(), std::greater<>());
+}
+
+}  // namespace msi

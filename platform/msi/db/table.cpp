@@ -1,0 +1,193 @@
+#include "msi/db/table.h"
+
+#include "msi/automation_error.h"
+#include "msi/db/code_page.h"
+#include "system/text_conversion.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace msi {
+
+column::kind column::cell_kind() const {
+    if ((type & ~column_type_nullable) == (column_type_string | column_type_valid)) return kind::binary;
+    if (type & column_type_string) return kind::string;
+    return (type & column_type_size) <= 2 ? kind::int16 : kind::int32;
+}
+
+int column::width(int string_reference_width) const {
+    switch (cell_kind()) {
+        case kind::int16: return 2;
+        case kind::int32: return 4;
+        case kind::string: return string_reference_width;
+        case kind::binary: return 2;  // a flag; the data lives in its own stream
+    }
+    return 2;
+}
+
+std::uint32_t encode_int16(std::int32_t value) { return static_cast<std::uint32_t>(value + 0x8000) & 0xFFFF; }
+std::uint32_t encode_int32(std::int32_t value) { return static_cast<std::uint32_t>(value) ^ 0x80000000u; }
+std::int32_t decode_int16(std::uint32_t stored) { return static_cast<std::int32_t>(stored) - 0x8000; }
+std::int32_t decode_int32(std::uint32_t stored) { return static_cast<std::int32_t>(stored ^ 0x80000000u); }
+
+table::table(std::u16string name, std::vector<column> columns) : name_(std::move(name)), columns_(std::move(columns)) {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (columns_[i].is_key()) key_columns_.push_back(i);
+}
+
+int table::column_index(std::u16string_view name) const {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (columns_[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+std::size_t table::key_count() const { return key_columns_.size(); }
+
+table::row table::get_row(std::size_t index) const {
+    if (index >= row_count_) throw std::out_of_range("row index");
+    auto first = cells_.begin() + static_cast<std::ptrdiff_t>(index * columns_.size());
+    return row(first, first + static_cast<std::ptrdiff_t>(columns_.size()));
+}
+
+bool table::key_less(const std::uint32_t* a, const std::uint32_t* b) const {
+    for (std::size_t k : key_columns_)
+        if (a[k] != b[k]) return a[k] < b[k];
+    return false;
+}
+
+std::size_t table::lower_bound(const std::uint32_t* values) const {
+    std::size_t first = 0, count = row_count_;
+    const std::size_t n = columns_.size();
+    while (count > 0) {
+        std::size_t step = count / 2, mid = first + step;
+        if (key_less(cells_.data() + mid * n, values)) {
+            first = mid + 1;
+            count -= step + 1;
+        } else {
+            count = step;
+        }
+    }
+    return first;
+}
+
+void table::sort_rows() {
+    const std::size_t n = columns_.size();
+    if (key_columns_.empty() || row_count_ < 2) return;
+    std::vector<std::size_t> order(row_count_);
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    const std::uint32_t* base = cells_.data();
+    auto less = [&](std::size_t a, std::size_t b) { return key_less(base + a * n, base + b * n); };
+    if (std::is_sorted(order.begin(), order.end(), less)) return;
+    std::stable_sort(order.begin(), order.end(), less);
+    std::vector<std::uint32_t> sorted(cells_.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(order[i] * n), n,
+                    sorted.begin() + static_cast<std::ptrdiff_t>(i * n));
+    cells_.swap(sorted);
+}
+
+bool table::has_key(const row& values, std::size_t except) const {
+    if (key_columns_.empty() || values.size() != columns_.size()) return false;
+    const std::size_t n = columns_.size();
+    for (std::size_t r = lower_bound(values.data()); r < row_count_; ++r) {
+        if (key_less(values.data(), cells_.data() + r * n)) break;
+        if (r != except) return true;
+    }
+    return false;
+}
+
+std::size_t table::find(const row& values) const {
+    if (key_columns_.empty() || values.size() != columns_.size()) return npos;
+    const std::size_t at = lower_bound(values.data());
+    if (at < row_count_ && !key_less(values.data(), cells_.data() + at * columns_.size())) return at;
+    return npos;
+}
+
+void table::set_cell(std::size_t row_index, std::size_t column_index, std::uint32_t stored) {
+    if (row_index >= row_count_ || column_index >= columns_.size()) throw std::out_of_range("cell index");
+    cells_[row_index * columns_.size() + column_index] = stored;
+    dirty_ = true;
+    if (columns_[column_index].is_key()) sort_rows();
+}
+
+std::size_t table::insert(row values) {
+    if (values.size() != columns_.size())
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), "The row does not have one value per column.");
+    if (has_key(values))
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                               "Table '" + sys::utf16_to_utf8(name_) + "' already has a row with these key values.");
+    // After every row with an equal or smaller key.
+    const std::size_t n = columns_.size();
+    std::size_t at = lower_bound(values.data());
+    while (at < row_count_ && !key_less(values.data(), cells_.data() + at * n)) ++at;
+    cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at * n), values.begin(), values.end());
+    ++row_count_;
+    dirty_ = true;
+    return at;
+}
+
+std::size_t table::row_width(int string_reference_width) const {
+    std::size_t width = 0;
+    for (const column& c : columns_) width += static_cast<std::size_t>(c.width(string_reference_width));
+    return width;
+}
+
+namespace {
+
+// One column of a column-major table stream: `count` little-endian values of
+// W bytes each, stored `stride` cells apart.
+template <int W>
+void read_column(const std::uint8_t* from, std::size_t count, std::uint32_t* to, std::size_t stride) {
+    for (std::size_t r = 0; r < count; ++r, from += W, to += stride) {
+        std::uint32_t v = 0;
+        for (int k = W; k-- > 0;) v = (v << 8) | from[k];
+        *to = v;
+    }
+}
+
+}  // namespace
+
+void table::read_stream(const std::vector<std::uint8_t>& data, int string_reference_width) {
+    cells_.clear();
+    row_count_ = 0;
+    std::size_t width = row_width(string_reference_width);
+    if (data.empty()) return;
+    if (width == 0 || data.size() % width != 0)
+        throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
+                               "Table '" + sys::utf16_to_utf8(name_) + "' is damaged: its stream of " + std::to_string(data.size()) +
+                                   " bytes is not a whole number of " + std::to_string(width) + "-byte rows.");
+    const std::size_t count = data.size() / width, n = columns_.size();
+    cells_.assign(count * n, 0);
+    row_count_ = count;
+    std::size_t base = 0;
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        const int w = columns_[c].width(string_reference_width);
+        const std::uint8_t* from = data.data() + base;
+        std::uint32_t* to = cells_.data() + c;
+        switch (w) {
+            case 2: read_column<2>(from, count, to, n); break;
+            case 3: read_column<3>(from, count, to, n); break;
+            default: read_column<4>(from, count, to, n); break;
+        }
+        base += count * static_cast<std::size_t>(w);
+    }
+    // Kept in stored key order; a table written out of order is repaired when it is next saved.
+    sort_rows();
+    dirty_ = false;
+}
+
+std::vector<std::uint8_t> table::write_stream(int string_reference_width) const {
+    std::vector<std::uint8_t> data;
+    data.reserve(row_count_ * row_width(string_reference_width));
+    const std::size_t n = columns_.size();
+    for (std::size_t c = 0; c < n; ++c) {
+        int w = columns_[c].width(string_reference_width);
+        for (std::size_t r = 0; r < row_count_; ++r) {
+            std::uint32_t v = cells_[r * n + c];
+            for (int k = 0; k < w; ++k) data.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+        }
+    }
+    return data;
+}
+
+}  // namespace msi

@@ -1,0 +1,21 @@
+#pragma once
+// The summary information of a transform that turns `reference` into
+// `target`: descriptive texts and the base platform and language from the
+// reference, the result's platform and language from the target, both
+// product codes and versions, the apply-time error conditions and
+// validation flags.
+#include "msi/db/summary_information.h"
+
+#include <cstdint>
+
+namespace msi {
+
+class package_database;
+
+// Raises automation_error (hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID))
+// when either database lacks ProductCode or ProductVersion in its Property
+// table.
+summary_information transform_summary(package_database& target, package_database& reference, int error_conditions, int validation,
+                                      std::uint64_t now = filetime_now());
+
+}  // namespace msi
