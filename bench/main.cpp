@@ -228,7 +228,7 @@ void print_report(const fs::path& package, const package_report& r, const msibui
                     "(target >= 100 at 200 MB)", m.wall_ms / std::max(ours, 1e-3), m.cpu_ms / std::max(ours_cpu, 1e-3));
     std::printf("\n  peak RSS of the utility's job: %s MB (target < 64 at 1 GB; child process max %s MB)\n",
                 mb(std::max({load.peak(), writes.peak(), transform.peak()})).c_str(), mb(child_peak).c_str());
-    std::printf("  transform: %s bytes; message: %s\n", r.transform_size.c_str(), r.outcome.c_str());
+    std::printf("  transform: %s bytes; outcome: %s\n", r.transform_size.c_str(), r.outcome.c_str());
     std::printf("  package file byte for byte the same after every cycle: %s\n", r.unchanged.c_str());
 }
 

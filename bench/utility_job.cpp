@@ -1,6 +1,5 @@
 #include "utility_job.h"
 
-#include "dialog/ui_services.h"
 #include "installer/installer_package.h"
 #include "system/text_conversion.h"
 
@@ -12,27 +11,23 @@ namespace bench {
 
 namespace {
 
-// Message boxes are remembered, never shown.
-class remembered_messages : public ui_services {
-public:
-    int message_box(const std::u16string& text, UINT) override {
-        last = sys::utf16_to_utf8(text);
-        return IDOK;
+const char* describe(installer_package::open_outcome outcome) {
+    switch (outcome) {
+    case installer_package::open_outcome::opened: return "opened";
+    case installer_package::open_outcome::no_installer: return "no installer object";
+    case installer_package::open_outcome::package_in_use: return "the package could not be opened";
+    case installer_package::open_outcome::package_not_opened: return "no database for the package";
+    case installer_package::open_outcome::copy_not_opened: return "the working copy could not be opened";
     }
-    std::optional<std::u16string> choose_file(const file_dialog_request&) override { return std::nullopt; }
-    void show_balloon_tip(const balloon_tip_request&) override {}
-    void open_url(const std::u16string&) override {}
-    std::string last;
-};
-
-std::u16string u16(const std::string& text) { return sys::utf8_to_utf16(text); }
+    return "unknown";
+}
 
 // The values the load command reads, by name.
 using read_values = std::map<std::string, std::string>;
 
 read_values load_reads(installer_package& package) {
     read_values v;
-    auto property = [&](const char* name) { v[name] = sys::utf16_to_utf8(package.read_property(u16(name))); };
+    auto property = [&](const char* name) { v[name] = sys::utf16_to_utf8(package.read_property(sys::utf8_to_utf16(name))); };
     property("ProductName");
     for (const char* name : {"DT_SHORTCUT", "OFFICEADDINS", "QPINSTALLPRINTERDRIVER", "DROPBOXDISABLED",
                              "ONEDRIVEDISABLED", "BOXDISABLED", "SHAREPOINTDISABLED"})
@@ -87,10 +82,10 @@ std::vector<setting_write> unchanged_settings_writes(const read_values& v) {
 
 void write_setting(installer_package& package, const setting_write& w) {
     switch (w.type) {
-        case setting_write::kind::property: package.set_property(u16(w.name), u16(w.value)); break;
-        case setting_write::kind::registry_text: package.set_registry_value(u16(w.name), u16(w.value)); break;
+        case setting_write::kind::property: package.set_property(sys::utf8_to_utf16(w.name), sys::utf8_to_utf16(w.value)); break;
+        case setting_write::kind::registry_text: package.set_registry_value(sys::utf8_to_utf16(w.name), sys::utf8_to_utf16(w.value)); break;
         case setting_write::kind::registry_number:
-            package.set_registry_number(u16(w.name), std::stoi(w.value));
+            package.set_registry_number(sys::utf8_to_utf16(w.name), std::stoi(w.value));
             break;
     }
 }
@@ -98,36 +93,30 @@ void write_setting(installer_package& package, const setting_write& w) {
 }  // namespace
 
 utility_costs run_utility_job(const std::filesystem::path& path) {
-    remembered_messages messages;
-    ui_services* previous = set_ui_services(&messages);
     utility_costs costs;
-    try {
-        phase_meter load;
-        auto package = std::make_unique<installer_package>(sys::from_fs_path(path));
-        if (!package->is_open()) throw std::runtime_error("the package did not open: " + messages.last);
-        const read_values values = load_reads(*package);
-        costs.load = load.stop();
+    phase_meter load;
+    auto package = std::make_unique<installer_package>(sys::from_fs_path(path));
+    if (!package->is_open())
+        throw std::runtime_error(std::string("the package did not open: ") + describe(package->opening()));
+    const read_values values = load_reads(*package);
+    costs.load = load.stop();
 
-        costs.written = unchanged_settings_writes(values);
-        phase_meter writes;
-        for (const auto& w : costs.written) write_setting(*package, w);
-        costs.writes = writes.stop();
+    costs.written = unchanged_settings_writes(values);
+    phase_meter writes;
+    for (const auto& w : costs.written) write_setting(*package, w);
+    costs.writes = writes.stop();
 
-        phase_meter transform;
-        package->generate_transform();
-        costs.transform = transform.stop();
-        costs.outcome = messages.last;
+    phase_meter transform;
+    const auto outcome = package->generate_transform();
+    costs.transform = transform.stop();
+    costs.outcome = outcome == installer_package::transform_outcome::created
+                        ? "created " + sys::utf16_to_utf8(package->transform_path())
+                        : "failed";
 
-        auto mst = path;
-        mst.replace_extension(".mst");
-        std::error_code ec;
-        costs.transform_size = std::filesystem::file_size(mst, ec);
-        std::filesystem::remove(mst, ec);
-    } catch (...) {
-        set_ui_services(previous);
-        throw;
-    }
-    set_ui_services(previous);
+    std::error_code ec;
+    const auto mst = sys::to_fs_path(package->transform_path());
+    costs.transform_size = std::filesystem::file_size(mst, ec);
+    std::filesystem::remove(mst, ec);
     return costs;
 }
 

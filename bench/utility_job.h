@@ -23,7 +23,7 @@ struct utility_costs {
     phase_cost writes;
     phase_cost transform;
     std::vector<setting_write> written;  // the twenty writes, in order
-    std::string outcome;                 // the message the transform step showed
+    std::string outcome;                 // what the transform step reported
     std::uint64_t transform_size = 0;
 };
 

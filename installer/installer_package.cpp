@@ -1,6 +1,5 @@
 #include "installer/installer_package.h"
 
-#include "dialog/ui_services.h"
 #include "installer/package_paths.h"
 #include "system/text_conversion.h"
 
@@ -37,12 +36,12 @@ bool same_file(const std::u16string& a, const std::u16string& b) {
     return fs::absolute(pa, ec).lexically_normal() == fs::absolute(pb, ec).lexically_normal();
 }
 
-// Failures whose own text tells the administrator more than the general
-// message would: a code page the engine cannot read, a file that another
-// program changed under the open package.
-bool has_own_message(const automation_error& e) {
-    return e.code() == msi::hresult_from_win32(msi::ERROR_INSTALL_LANGUAGE_UNSUPPORTED) ||
-           e.code() == msi::hresult_from_win32(msi::ERROR_FILE_INVALID);
+bool is_unsupported_code_page(const automation_error& e) {
+    return e.code() == msi::hresult_from_win32(msi::ERROR_INSTALL_LANGUAGE_UNSUPPORTED);
+}
+
+bool is_file_changed(const automation_error& e) {
+    return e.code() == msi::hresult_from_win32(msi::ERROR_FILE_INVALID);
 }
 
 }  // namespace
@@ -54,7 +53,7 @@ installer_package::installer_package(const std::u16string& path) {
         installer = nullptr;
     }
     if (!installer) {
-        AfxMessageBox(u"Creation of Windows installer object failed.", 0);
+        opening_ = open_outcome::no_installer;
         return;
     }
     package_path = path;
@@ -69,16 +68,18 @@ installer_package::installer_package(const std::u16string& path) {
     try {
         package_db = installer->OpenDatabase(package_path, msi::msiOpenDatabaseModeTransact);
     } catch (const automation_error& e) {
-        AfxMessageBox(has_own_message(e) ? sys::utf8_to_utf16(e.what())
-                                         : u"MSI file may be opened in another application.",
-                      MB_ICONERROR);
+        opening_ = open_outcome::package_in_use;
+        if (is_unsupported_code_page(e)) {
+            opening_ = open_outcome::code_page_unsupported;
+            failure_text_ = sys::utf8_to_utf16(e.what());
+        }
         return;
     } catch (...) {
-        AfxMessageBox(u"MSI file may be opened in another application.", MB_ICONERROR);
+        opening_ = open_outcome::package_in_use;
         return;
     }
     if (!package_db) {
-        AfxMessageBox(u"Opening database failed.", MB_ICONERROR);
+        opening_ = open_outcome::package_not_opened;
         return;
     }
     try {
@@ -86,7 +87,7 @@ installer_package::installer_package(const std::u16string& path) {
     } catch (...) {
         copy_db = nullptr;
     }
-    if (!copy_db) AfxMessageBox(u"Opening temporary database failed.", 0);
+    if (!copy_db) opening_ = open_outcome::copy_not_opened;
 }
 
 installer_package::~installer_package() {
@@ -118,18 +119,25 @@ bool installer_package::table_missing(const std::u16string& table) const {
     }
 }
 
-std::u16string installer_package::read_single_value(const std::u16string& table, const std::u16string& sql) {
-    std::shared_ptr<msi::Database> db = copy_db;
-    if (!db) throw automation_error(msi::E_POINTER, "The package is not open.");
+// A view of `sql` on the working copy; null when `table` is missing, as it
+// is from many packages (no Registry or no Control table): that reads as a
+// missing row and updates nothing.
+std::shared_ptr<msi::View> installer_package::open_view(const std::u16string& table, const std::u16string& sql) {
+    if (!copy_db) throw automation_error(msi::E_POINTER, "The package is not open.");
     std::shared_ptr<msi::View> view;
     try {
-        view = db->OpenView(sql);
+        view = copy_db->OpenView(sql);
     } catch (const automation_error& e) {
-        // Many packages have no Registry or no Control table: that reads as a missing row.
-        if (is_unknown_table_error(e) && table_missing(table)) return {};
+        if (is_unknown_table_error(e) && table_missing(table)) return nullptr;
         throw;
     }
     if (!view) throw automation_error(msi::E_POINTER, "The database returned no view.");
+    return view;
+}
+
+std::u16string installer_package::read_single_value(const std::u16string& table, const std::u16string& sql) {
+    std::shared_ptr<msi::View> view = open_view(table, sql);
+    if (!view) return {};
     view->Execute(nullptr);
     std::shared_ptr<msi::Record> record = view->Fetch();
     if (!record || record->FieldCount() != 1) return {};
@@ -138,24 +146,25 @@ std::u16string installer_package::read_single_value(const std::u16string& table,
     return value;
 }
 
-void installer_package::run_update(const std::u16string& table, const std::u16string& sql,
-                                   const std::u16string* bound_value) {
+// The value is bound through a "?" marker rather than spliced between quotes,
+// so any text (a path such as C:\Users\O'Brien\Work) is stored exactly. An
+// empty value has nothing to quote and an empty record field would mean NULL,
+// so it keeps the literal ''.
+void installer_package::update_value(const std::u16string& table, const std::u16string& key_column,
+                                     const std::u16string& name, const std::u16string& value) {
+    const auto sql = build_statement([&] {
+        return u"UPDATE " + table + u" SET Value = " + std::u16string(value.empty() ? u"''" : u"?") + u" WHERE " +
+               key_column + u" = '" + name + u"'";
+    });
     std::shared_ptr<msi::Database> db = copy_db;
-    if (!db) throw automation_error(msi::E_POINTER, "The package is not open.");
-    std::shared_ptr<msi::View> view;
-    try {
-        view = db->OpenView(sql);
-    } catch (const automation_error& e) {
-        if (is_unknown_table_error(e) && table_missing(table)) return;  // nothing to change
-        throw;
-    }
-    if (!view) throw automation_error(msi::E_POINTER, "The database returned no view.");
-    if (bound_value) {
-        msi::Record params(1);
-        params.SetStringData(1, *bound_value);
-        view->Execute(&params);
-    } else {
+    std::shared_ptr<msi::View> view = open_view(table, sql);
+    if (!view) return;
+    if (value.empty()) {
         view->Execute(nullptr);
+    } else {
+        msi::Record params(1);
+        params.SetStringData(1, value);
+        view->Execute(&params);
     }
     db->Commit();
 }
@@ -178,55 +187,43 @@ std::u16string installer_package::read_control_text(const std::u16string& contro
     }));
 }
 
-// Values are bound through a "?" marker rather than spliced between quotes,
-// so any text (a path such as C:\Users\O'Brien\Work) is stored exactly. An
-// empty value has nothing to quote and an empty record field would mean NULL,
-// so it keeps the literal ''.
 bool installer_package::set_property(const std::u16string& name, const std::u16string& value) {
-    const auto sql = build_statement([&] {
-        return u"UPDATE Property SET Value = " + std::u16string(value.empty() ? u"''" : u"?") +
-               u" WHERE Property = '" + name + u"'";
-    });
-    run_update(u"Property", sql, value.empty() ? nullptr : &value);
+    update_value(u"Property", u"Property", name, value);
     return true;
 }
 
 bool installer_package::set_registry_value(const std::u16string& name, const std::u16string& value) {
-    const auto sql = build_statement([&] {
-        return u"UPDATE Registry SET Value = " + std::u16string(value.empty() ? u"''" : u"?") +
-               u" WHERE Name = '" + name + u"'";
-    });
-    run_update(u"Registry", sql, value.empty() ? nullptr : &value);
+    update_value(u"Registry", u"Name", name, value);
     return true;
 }
 
 bool installer_package::set_registry_number(const std::u16string& name, std::int32_t number) {
-    const auto sql = build_statement([&] {
-        return u"UPDATE Registry SET Value = '#" + sys::utf8_to_utf16(std::to_string(number)) + u"' WHERE Name = '" +
-               name + u"'";
-    });
-    run_update(u"Registry", sql, nullptr);
+    const auto value = build_statement([&] { return u"#" + sys::utf8_to_utf16(std::to_string(number)); });
+    update_value(u"Registry", u"Name", name, value);
     return true;
 }
+
+std::u16string installer_package::transform_path() const { return installer::transform_path(package_path); }
 
 // The transform is built whole with its summary information and replaces
 // <name>.mst in one step, so a failure leaves any earlier transform exactly as
 // it was.
-void installer_package::generate_transform() {
+installer_package::transform_outcome installer_package::generate_transform() {
     try {
         if (!copy_db || !package_db) throw automation_error(msi::E_POINTER, "The package is not open.");
         copy_db->Commit();
-        const std::u16string target = installer::transform_path(package_path);
+        const std::u16string target = transform_path();
         if (same_file(target, package_path) || same_file(target, copy_path))
             throw std::runtime_error("the transform would replace the package");
         // Identical databases give no transform at all.
         if (!copy_db->GenerateTransformWithSummary(package_db, target, 0, 0))
             throw std::runtime_error("no differences");
-        AfxMessageBox(u"MST file was created successfully in\n" + target, MB_ICONINFORMATION);
+        return transform_outcome::created;
     } catch (const automation_error& e) {
-        AfxMessageBox(has_own_message(e) ? sys::utf8_to_utf16(e.what()) : u"Unable to create the transform file.",
-                      MB_ICONERROR);
+        if (!is_file_changed(e)) return transform_outcome::failed;
+        failure_text_ = sys::utf8_to_utf16(e.what());
+        return transform_outcome::file_changed;
     } catch (...) {
-        AfxMessageBox(u"Unable to create the transform file.", MB_ICONERROR);
+        return transform_outcome::failed;
     }
 }

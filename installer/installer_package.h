@@ -12,14 +12,33 @@
 
 class installer_package {
 public:
-    // Never raises: failures are shown in message boxes and leave the object
-    // not open (see is_open).
+    // What opening came to: every step that can fail has its own value.
+    enum class open_outcome {
+        opened,
+        no_installer,        // the automation object could not be created
+        package_in_use,      // opening the package raised an error
+        package_not_opened,  // opening the package gave no database
+        copy_not_opened,     // the working copy could not be made or opened
+        code_page_unsupported,  // the package's code page cannot be read; see failure_text
+    };
+    enum class transform_outcome {
+        created,
+        failed,
+        file_changed,  // another program changed the package or the copy; see failure_text
+    };
+
+    // Never raises: a failed step leaves the object not open (see is_open)
+    // and is reported by opening().
     explicit installer_package(const std::u16string& path);
     ~installer_package();
     installer_package(const installer_package&) = delete;
     installer_package& operator=(const installer_package&) = delete;
 
     bool is_open() const;
+    open_outcome opening() const { return opening_; }
+    // The engine's own text for the last outcome that has one
+    // (code_page_unsupported, file_changed), naming the file.
+    const std::u16string& failure_text() const { return failure_text_; }
 
     // Single values of the working copy; "" when the row, or the whole table,
     // is missing. A failing engine call raises msi::automation_error.
@@ -35,16 +54,21 @@ public:
     bool set_registry_number(const std::u16string& name, std::int32_t number);
 
     // Writes <package name>.mst beside the package (the difference from the
-    // package to the working copy, with its summary information) and tells
-    // the administrator the outcome in a message box. The object stays open.
-    void generate_transform();
+    // package to the working copy, with its summary information). Never
+    // raises; the object stays open either way.
+    transform_outcome generate_transform();
 
     const std::u16string& path() const { return package_path; }
+    // Where generate_transform writes.
+    std::u16string transform_path() const;
     const std::u16string& working_copy() const { return copy_path; }
 
 private:
+    std::shared_ptr<msi::View> open_view(const std::u16string& table, const std::u16string& sql);
     std::u16string read_single_value(const std::u16string& table, const std::u16string& sql);
-    void run_update(const std::u16string& table, const std::u16string& sql, const std::u16string* bound_value);
+    // Sets `Value` of every row of `table` whose `key_column` is `name`, and commits.
+    void update_value(const std::u16string& table, const std::u16string& key_column, const std::u16string& name,
+                      const std::u16string& value);
     bool table_missing(const std::u16string& table) const;
 
     std::shared_ptr<msi::Installer> installer;
@@ -53,4 +77,6 @@ private:
     std::u16string package_path;
     std::u16string copy_path;
     std::unique_ptr<sys::locked_file> copy_lock;  // held while the working copy is this object's
+    open_outcome opening_ = open_outcome::opened;
+    std::u16string failure_text_;
 };

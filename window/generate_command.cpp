@@ -6,6 +6,8 @@
 #include "pages/print_settings_dialog_controller.h"
 #include "window/deployment_dialog.h"
 #include "window/deployment_settings_map.h"
+#include "window/package_messages.h"
+#include "system/text_conversion.h"
 
 #include <optional>
 #include <stdexcept>
@@ -40,7 +42,7 @@ void CQuorlin_EnterpriseDeploymentDlg::OnGenerate() {
     } catch (const std::exception& error) {
         // Writes made so far stay in the working copy; the package stays open
         // and the administrator can correct a value and generate again.
-        AfxMessageBox(u"Unable to write the MSI file.\n" + to_utf16(error.what()), MB_ICONERROR);
+        AfxMessageBox(u"Unable to write the MSI file.\n" + sys::utf8_to_utf16(error.what()), MB_ICONERROR);
     }
 }
 
@@ -98,5 +100,6 @@ void CQuorlin_EnterpriseDeploymentDlg::write_package_values() {
             package->set_property(name, text);
     }
 
-    package->generate_transform();
+    const auto outcome = package->generate_transform();
+    show_transform_outcome(outcome, package->transform_path(), package->failure_text());
 }

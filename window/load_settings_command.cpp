@@ -4,8 +4,10 @@
 #include "pages/imanage_dialog_controller.h"
 #include "window/deployment_dialog.h"
 #include "window/deployment_settings_map.h"
+#include "window/package_messages.h"
 
 #include "msi/automation_error.h"
+#include "system/text_conversion.h"
 
 #include <map>
 #include <optional>
@@ -58,6 +60,7 @@ void CQuorlin_EnterpriseDeploymentDlg::OnBrowse() {
     package_chosen_ = true;
     package = std::make_unique<installer_package>(path);
     if (!package->is_open()) {
+        show_opening_outcome(package->opening(), package->failure_text());
         AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
         return;
     }
@@ -117,7 +120,7 @@ bool CQuorlin_EnterpriseDeploymentDlg::load_package_values() {
     } catch (const std::exception& error) {
         // Engine errors (msi::automation_error) and anything else the reads raise.
         package.reset();
-        AfxMessageBox(u"Unable to read the MSI file.\n" + to_utf16(error.what()), MB_ICONERROR);
+        AfxMessageBox(u"Unable to read the MSI file.\n" + sys::utf8_to_utf16(error.what()), MB_ICONERROR);
         return false;
     }
 

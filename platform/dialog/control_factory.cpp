@@ -1,10 +1,14 @@
 #include "control_factory.h"
 
+#include "controls.h"
 #include "icon_handle.h"
-#include "native_window.h"
-#include "resource_access.h"
+#include "parent_notification.h"
 #include "rich_label.h"
+#include "tree_view.h"
 #include "win_app.h"
+#include "window_record.h"
+#include "wx_text.h"
+#include "system/text_conversion.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -13,8 +17,6 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/treectrl.h>
-#include <wx/settings.h>
 #include <wx/utils.h>
 
 #include <algorithm>
@@ -41,6 +43,24 @@ constexpr UINT EN_CHANGE = 0x0300;
 constexpr UINT CBN_SELCHANGE = 1;
 
 HWND handle(wxWindow* window) { return reinterpret_cast<HWND>(window); }
+
+template <class Control>
+std::unique_ptr<CWnd> make_wrapper() {
+    return std::make_unique<Control>();
+}
+
+// The wrapper class GetDlgItem hands out for a control of template class `class_name`.
+decltype(window_record::make_wrapper) wrapper_maker(const std::u16string& class_name, std::uint32_t style) {
+    if (class_name == WC_BUTTON) return &make_wrapper<CButton>;
+    if (class_name == WC_EDIT) return &make_wrapper<CEdit>;
+    if (class_name == WC_COMBOBOX) return &make_wrapper<CComboBox>;
+    if (class_name == WC_TREEVIEW) return &make_wrapper<CTreeCtrl>;
+    if (class_name == WC_LINK) return &make_wrapper<CLinkCtrl>;
+    const std::uint32_t kind = style & SS_TYPEMASK;
+    if (class_name == WC_STATIC && kind != SS_BLACKRECT && kind != SS_GRAYRECT && kind != SS_WHITERECT)
+        return &make_wrapper<CStatic>;
+    return nullptr;  // coloured blocks are plain windows
+}
 
 void copy_text(char16_t* target, std::size_t capacity, const std::u16string& text) {
     const std::size_t n = std::min(text.size(), capacity - 1);
@@ -69,7 +89,7 @@ wxWindow* create_static(wxWindow* parent, const control_template& c, const wxRec
         // "#<id>": an icon resource, or one of the desktop's standard icons.
         HICON icon = nullptr;
         if (c.caption.size() > 1 && c.caption[0] == u'#')
-            icon = AfxLoadIcon(static_cast<UINT>(std::stoul(to_utf8(c.caption.substr(1)))));
+            icon = AfxLoadIcon(static_cast<UINT>(std::stoul(sys::utf16_to_utf8(c.caption.substr(1)))));
         wxBitmap image = icon ? icon->bitmaps.GetBitmap(wxSize(32, 32)) : wxBitmap();
         // Like the Windows control, an icon static takes the size of its icon.
         const wxSize size = image.IsOk() ? image.GetSize() : rect.GetSize();
@@ -147,7 +167,7 @@ wxWindow* create_tree(wxWindow* parent, const control_template& c, const wxRect&
     if (!(c.style & TVS_HASLINES)) style |= wxTR_NO_LINES;
     if (!(c.style & TVS_HASBUTTONS)) style |= wxTR_NO_BUTTONS;
     style |= (c.style & WS_BORDER) ? wxBORDER_THEME : wxBORDER_NONE;
-    auto* tree = new wxTreeCtrl(parent, c.id, rect.GetPosition(), rect.GetSize(), style);
+    auto* tree = new tree_view(parent, c.id, rect.GetPosition(), rect.GetSize(), style);
     if (!(c.style & (TVS_HASLINES | TVS_HASBUTTONS))) tree->SetIndent(0);
     tree->AddRoot(wxString());
     // The hidden root is no item of ours: the toolkit's tree selects it when
@@ -201,16 +221,8 @@ wxWindow* create_control(wxWindow* parent, const control_template& c, const wxRe
     record.class_name = c.class_name;
     record.text = c.caption;
     record.accepted_text = c.caption;
+    record.make_wrapper = wrapper_maker(c.class_name, c.style);
     if (c.style & WS_DISABLED) window->Disable();
     if (!(c.style & WS_VISIBLE)) window->Hide();
-    show_enabled_state(window);
     return window;
-}
-
-void show_enabled_state(wxWindow* control) {
-    auto* tree = dynamic_cast<wxTreeCtrl*>(control);
-    if (!tree) return;
-    tree->SetForegroundColour(tree->IsThisEnabled() ? wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT)
-                                                    : wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
-    tree->Refresh();
 }

@@ -1,14 +1,16 @@
 // Buttons, statics, edit boxes and drop-down lists.
 #include "controls.h"
 
-#include "icon_handle.h"
-#include "native_window.h"
+#include "dialog_template.h"
+#include "rich_label.h"
 #include "ui_services.h"
+#include "window_record.h"
+#include "wx_text.h"
 
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/radiobut.h>
-#include <wx/statbmp.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 int CButton::GetCheck() const {
@@ -32,18 +34,26 @@ void CButton::SetCheck(int check) {
     }
 }
 
-HICON CStatic::SetIcon(HICON icon) {
-    HICON previous = GetIcon();
-    if (auto* image = dynamic_cast<wxStaticBitmap*>(native())) {
-        record_of(image).small_icon = icon;
-        image->SetBitmap(icon ? wxBitmapBundle(icon->bitmaps.GetBitmap(wxSize(32, 32))) : wxBitmapBundle());
-    }
-    return previous;
+LRESULT CButton::on_message(UINT message, WPARAM wparam, LPARAM) {
+    if (message == BM_GETCHECK) return GetCheck();
+    if (message == BM_SETCHECK) SetCheck(static_cast<int>(wparam));
+    return 0;
 }
 
-HICON CStatic::GetIcon() const {
-    const window_record* record = native() ? find_record(native()) : nullptr;
-    return record ? record->small_icon : nullptr;
+void CStatic::show_text(const std::u16string& text) {
+    if (auto* label = dynamic_cast<wxStaticText*>(native())) {
+        label->SetLabel(to_wx(text));
+        label->Wrap(label->GetSize().x);
+    } else if (auto* rich = dynamic_cast<rich_label*>(native())) {
+        rich->set_text(text);
+    } else {
+        CWnd::show_text(text);
+    }
+}
+
+std::u16string CStatic::read_text() const {
+    if (dynamic_cast<wxStaticText*>(native()) || dynamic_cast<rich_label*>(native())) return record_of(native()).text;
+    return CWnd::read_text();
 }
 
 void CEdit::SetLimitText(UINT max_chars) {
@@ -78,6 +88,20 @@ BOOL CEdit::ShowBalloonTip(const EDITBALLOONTIP* tip) {
 BOOL CEdit::ShowBalloonTip(LPCWSTR title, LPCWSTR text, INT icon) {
     EDITBALLOONTIP tip{sizeof(EDITBALLOONTIP), title, text, icon};
     return ShowBalloonTip(&tip);
+}
+
+void CEdit::show_text(const std::u16string& text) {
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(native())) {
+        record_of(edit).accepted_text = text;
+        edit->ChangeValue(to_wx(text));
+    } else {
+        CWnd::show_text(text);
+    }
+}
+
+std::u16string CEdit::read_text() const {
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(native())) return from_wx(edit->GetValue());
+    return CWnd::read_text();
 }
 
 namespace {
@@ -119,25 +143,6 @@ int CComboBox::AddString(const std::u16string& text) {
     unsigned position = 0;
     while (position < list->GetCount() && list->GetString(position).CmpNoCase(item) <= 0) ++position;
     return list->Insert(item, position);
-}
-
-int CComboBox::InsertString(int index, const std::u16string& text) {
-    wxChoice* list = list_of(this);
-    if (!list) return CB_ERR;
-    if (index < 0) return list->Append(to_wx(text));
-    if (static_cast<unsigned>(index) > list->GetCount()) return CB_ERR;
-    return list->Insert(to_wx(text), static_cast<unsigned>(index));
-}
-
-int CComboBox::DeleteString(UINT index) {
-    wxChoice* list = list_of(this);
-    if (!valid_index(list, static_cast<int>(index))) return CB_ERR;
-    list->Delete(index);
-    return static_cast<int>(list->GetCount());
-}
-
-void CComboBox::ResetContent() {
-    if (wxChoice* list = list_of(this)) list->Clear();
 }
 
 int CComboBox::GetCount() const {
@@ -184,10 +189,6 @@ int CComboBox::SelectString(int start_after, const std::u16string& text) {
     return index;
 }
 
-int CComboBox::FindString(int start_after, const std::u16string& text) const {
-    return search(list_of(this), start_after, text, false);
-}
-
 int CComboBox::FindStringExact(int start_after, const std::u16string& text) const {
     return search(list_of(this), start_after, text, true);
 }
@@ -197,8 +198,3 @@ void CComboBox::GetLBText(int index, std::u16string& text) const {
     text = valid_index(list, index) ? from_wx(list->GetString(static_cast<unsigned>(index))) : std::u16string();
 }
 
-int CComboBox::GetLBTextLen(int index) const {
-    wxChoice* list = list_of(this);
-    if (!valid_index(list, index)) return CB_ERR;
-    return static_cast<int>(from_wx(list->GetString(static_cast<unsigned>(index))).size());
-}

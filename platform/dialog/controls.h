@@ -2,6 +2,7 @@
 // Control wrappers with the operations of the Windows common controls.
 // They hold no state of their own (everything lives with the native
 // control), so a wrapper from GetDlgItem may be cast to its control class.
+// Each answers its own messages (SendMessage) and shows its own text.
 #include "wnd.h"
 
 #include <string>
@@ -10,32 +11,36 @@ class CButton : public CWnd {
 public:
     int GetCheck() const;              // BST_CHECKED or BST_UNCHECKED
     void SetCheck(int check);          // sends no BN_CLICKED
+
+protected:
+    LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam) override;  // BM_GETCHECK, BM_SETCHECK
 };
 
 class CStatic : public CWnd {
-public:
-    HICON SetIcon(HICON icon);         // icon statics; returns the previous icon
-    HICON GetIcon() const;
+protected:
+    // A text static keeps the caption as given; the toolkit's label is wrapped.
+    void show_text(const std::u16string& text) override;
+    std::u16string read_text() const override;
 };
 
 class CEdit : public CWnd {
 public:
     // Limits what the administrator can type; text set by the program may be longer.
     void SetLimitText(UINT max_chars);
-    void LimitText(int max_chars = 0) { SetLimitText(static_cast<UINT>(max_chars)); }
     UINT GetLimitText() const;
     void SetSel(int start, int end);
     BOOL ShowBalloonTip(const EDITBALLOONTIP* tip);
     BOOL ShowBalloonTip(LPCWSTR title, LPCWSTR text, INT icon = TTI_NONE);
+
+protected:
+    void show_text(const std::u16string& text) override;
+    std::u16string read_text() const override;
 };
 
 // A drop-down list (CBS_DROPDOWNLIST); CBS_SORT inserts in sorted order.
 class CComboBox : public CWnd {
 public:
     int AddString(const std::u16string& text);          // index, or CB_ERR
-    int InsertString(int index, const std::u16string& text);
-    int DeleteString(UINT index);                        // remaining count, or CB_ERR
-    void ResetContent();
     int GetCount() const;
     int GetCurSel() const;                               // CB_ERR when none
     int SetCurSel(int index);                            // index, or CB_ERR (-1 clears)
@@ -44,10 +49,8 @@ public:
     // First item after `start_after` (wrapping; -1 = from the top) whose text
     // begins with `text`, ignoring case; selects it. CB_ERR leaves the selection.
     int SelectString(int start_after, const std::u16string& text);
-    int FindString(int start_after, const std::u16string& text) const;
     int FindStringExact(int start_after, const std::u16string& text) const;
     void GetLBText(int index, std::u16string& text) const;
-    int GetLBTextLen(int index) const;
 };
 
 // A tree of items with a hidden root (TVI_ROOT). Selecting an item notifies
@@ -59,24 +62,22 @@ public:
     HTREEITEM InsertItem(UINT mask, const std::u16string& text, int image, int selected_image,
                          UINT state, UINT state_mask, LPARAM param, HTREEITEM parent,
                          HTREEITEM after);
-    BOOL DeleteItem(HTREEITEM item);
-    BOOL DeleteAllItems();
     UINT GetCount() const;
     BOOL SetItemData(HTREEITEM item, DWORD_PTR data);
     DWORD_PTR GetItemData(HTREEITEM item) const;
     std::u16string GetItemText(HTREEITEM item) const;
-    BOOL SetItemText(HTREEITEM item, const std::u16string& text);
-    HTREEITEM GetNextItem(HTREEITEM item, UINT code) const;  // TVGN_ codes; null when none
+    // TVGN_ROOT, TVGN_NEXT, TVGN_PARENT, TVGN_FIRSTVISIBLE or TVGN_CARET; null when none.
+    HTREEITEM GetNextItem(HTREEITEM item, UINT code) const;
     HTREEITEM GetRootItem() const;                            // first top-level item
-    HTREEITEM GetChildItem(HTREEITEM item) const;
     HTREEITEM GetNextSiblingItem(HTREEITEM item) const;
-    HTREEITEM GetPrevSiblingItem(HTREEITEM item) const;
     HTREEITEM GetParentItem(HTREEITEM item) const;
     HTREEITEM GetSelectedItem() const;
     HTREEITEM GetFirstVisibleItem() const;
-    HTREEITEM GetNextVisibleItem(HTREEITEM item) const;
     BOOL SelectItem(HTREEITEM item);
     BOOL Select(HTREEITEM item, UINT code);                   // TVGN_CARET or TVGN_FIRSTVISIBLE
+
+protected:
+    LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam) override;  // TVM_GETNEXTITEM, TVM_SELECTITEM
 };
 
 // One sentence with links written as <a id="...">text</a>, numbered from 0
@@ -90,5 +91,23 @@ public:
     BOOL GetItemUrl(int link, std::u16string& url) const;
     BOOL GetItemID(int link, std::u16string& id) const;
     BOOL SetItem(const LITEM* item);   // LIF_ITEMINDEX with LIF_URL / LIF_ITEMID
-    BOOL GetItem(LITEM* item) const;
+
+protected:
+    LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam) override;  // LM_SETITEM
+    void show_text(const std::u16string& text) override;
+    std::u16string read_text() const override;
 };
+
+// Runs `use` on `window` seen as a `Control`: the object itself when it is
+// one, else a short-lived view of the same native control.
+template <class Control, class Use>
+auto as_control(CWnd& window, Use use) {
+    if (auto* typed = dynamic_cast<Control*>(&window)) return use(*typed);
+    Control view;
+    view.m_hWnd = window.m_hWnd;
+    struct release {
+        Control& v;
+        ~release() { v.m_hWnd = nullptr; }
+    } guard{view};
+    return use(view);
+}

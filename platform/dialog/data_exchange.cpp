@@ -1,7 +1,6 @@
 #include "data_exchange.h"
 
 #include "controls.h"
-#include "native_window.h"
 #include "ui_services.h"
 
 #include <string>

@@ -28,3 +28,6 @@ void DDX_Text(CDataExchange* dx, int id, std::u16string& value);
 // On save, a text longer than `max_chars` shows "Please enter no more than
 // <n> characters." and fails; otherwise the edit box is limited to `max_chars`.
 void DDV_MaxChars(CDataExchange* dx, const std::u16string& value, int max_chars);
+
+// Thrown by CDataExchange::Fail, caught by CDialog::UpdateData.
+struct data_exchange_failure {};

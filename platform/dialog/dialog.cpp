@@ -2,9 +2,11 @@
 
 #include "control_factory.h"
 #include "data_exchange.h"
-#include "native_window.h"
+#include "parent_notification.h"
 #include "resource_source.h"
 #include "rich_label.h"
+#include "window_record.h"
+#include "wx_text.h"
 
 #include <wx/button.h>
 #include <wx/dcclient.h>
@@ -32,6 +34,14 @@ CDialog* innermost_dialog(wxWindow* window) {
 CDialog* bound_dialog(wxWindow* window) {
     window_record* record = find_record(window);
     return record ? dynamic_cast<CDialog*>(record->permanent) : nullptr;
+}
+
+// Template rectangle in pixels of `dialog_window`'s dialog units. Each edge
+// is converted on its own, so adjacent rectangles stay adjacent.
+wxRect dialog_units_to_pixels(wxWindow* dialog_window, int x, int y, int cx, int cy) {
+    const wxPoint top_left = dialog_window->ConvertDialogToPixels(wxPoint(x, y));
+    const wxPoint bottom_right = dialog_window->ConvertDialogToPixels(wxPoint(x + cx, y + cy));
+    return wxRect(top_left, wxSize(bottom_right.x - top_left.x, bottom_right.y - top_left.y));
 }
 
 }  // namespace

@@ -39,7 +39,6 @@ public:
 protected:
     virtual void DoDataExchange(CDataExchange* dx);
 
-    UINT m_nIDHelp = 0;
     CWnd* m_pParentWnd = nullptr;
 
     DECLARE_MESSAGE_MAP()

@@ -67,8 +67,6 @@ HICON AfxLoadIcon(UINT id) {
     return (loaded[key] = std::move(icon)).get();
 }
 
-BOOL DestroyIcon(HICON) { return TRUE; }
-
 CDC::~CDC() = default;
 
 BOOL CDC::DrawIcon(int x, int y, HICON icon) {

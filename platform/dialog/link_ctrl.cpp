@@ -1,6 +1,7 @@
 #include "controls.h"
 
 #include "rich_label.h"
+#include "window_record.h"
 
 #include <algorithm>
 
@@ -13,10 +14,11 @@ std::u16string bounded(const char16_t* text, std::size_t capacity) {
     return std::u16string(text, end);
 }
 
-void copy_bounded(char16_t* target, std::size_t capacity, const std::u16string& text) {
-    const std::size_t n = std::min(text.size(), capacity - 1);
-    std::copy_n(text.data(), n, target);
-    target[n] = u'\0';
+// Copies a link's text into `out`; FALSE when there is no such link.
+BOOL give(const std::u16string* found, std::u16string& out) {
+    if (!found) return FALSE;
+    out = *found;
+    return TRUE;
 }
 
 }  // namespace
@@ -34,18 +36,12 @@ BOOL CLinkCtrl::SetItemUrl(int link, const std::u16string& url) {
 
 BOOL CLinkCtrl::GetItemUrl(int link, std::u16string& url) const {
     rich_label* label = label_of(this);
-    const std::u16string* found = label ? label->link_url(link) : nullptr;
-    if (!found) return FALSE;
-    url = *found;
-    return TRUE;
+    return give(label ? label->link_url(link) : nullptr, url);
 }
 
 BOOL CLinkCtrl::GetItemID(int link, std::u16string& id) const {
     rich_label* label = label_of(this);
-    const std::u16string* found = label ? label->link_id(link) : nullptr;
-    if (!found) return FALSE;
-    id = *found;
-    return TRUE;
+    return give(label ? label->link_id(link) : nullptr, id);
 }
 
 BOOL CLinkCtrl::SetItem(const LITEM* item) {
@@ -57,13 +53,16 @@ BOOL CLinkCtrl::SetItem(const LITEM* item) {
     return TRUE;
 }
 
-BOOL CLinkCtrl::GetItem(LITEM* item) const {
-    rich_label* label = label_of(this);
-    if (!label || !item || !(item->mask & LIF_ITEMINDEX)) return FALSE;
-    const std::u16string* url = label->link_url(item->iLink);
-    const std::u16string* id = label->link_id(item->iLink);
-    if (!url || !id) return FALSE;
-    if (item->mask & LIF_URL) copy_bounded(item->szUrl, L_MAX_URL_LENGTH, *url);
-    if (item->mask & LIF_ITEMID) copy_bounded(item->szID, MAX_LINKID_TEXT, *id);
-    return TRUE;
+LRESULT CLinkCtrl::on_message(UINT message, WPARAM, LPARAM lparam) {
+    return message == LM_SETITEM ? SetItem(reinterpret_cast<const LITEM*>(lparam)) : 0;
+}
+
+void CLinkCtrl::show_text(const std::u16string& text) {
+    if (rich_label* label = label_of(this)) label->set_text(text);
+    else CWnd::show_text(text);
+}
+
+// The text as given, markup included.
+std::u16string CLinkCtrl::read_text() const {
+    return label_of(this) ? record_of(native()).text : CWnd::read_text();
 }

@@ -12,7 +12,6 @@ class CDC {
 public:
     virtual ~CDC();
     HDC GetSafeHdc() const { return reinterpret_cast<HDC>(dc_.get()); }
-    wxDC* native() const { return dc_.get(); }
     BOOL DrawIcon(int x, int y, HICON icon);   // at the icon's natural size
 
 protected:

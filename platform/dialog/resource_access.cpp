@@ -1,7 +1,5 @@
 #include "resource_access.h"
 
-#include "system/text_conversion.h"
-
 namespace {
 
 // What windows load from before the program registers its resources.
@@ -42,7 +40,3 @@ BOOL LoadString(UINT id, std::u16string& text) {
     text = std::move(*found);
     return TRUE;
 }
-
-std::string to_utf8(std::u16string_view text) { return sys::utf16_to_utf8(text); }
-
-std::u16string to_utf16(std::string_view utf8) { return sys::utf8_to_utf16(utf8); }

@@ -13,8 +13,3 @@ BOOL LoadString(UINT id, std::u16string& text);
 // restores the program's own. This is how a language module takes over.
 void AfxSetResourceHandle(const resource_source* source);
 const resource_source& AfxGetResourceHandle();
-
-// Text conversions used where UTF-16 texts meet UTF-8 toolkits and files.
-// Invalid sequences become U+FFFD.
-std::string to_utf8(std::u16string_view text);
-std::u16string to_utf16(std::string_view utf8);

@@ -1,6 +1,6 @@
 #include "rich_label.h"
 
-#include "native_window.h"
+#include "wx_text.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>

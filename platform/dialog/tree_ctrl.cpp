@@ -1,9 +1,7 @@
 #include "controls.h"
 
-#include "control_factory.h"
-#include "native_window.h"
-
-#include <wx/treectrl.h>
+#include "tree_view.h"
+#include "wx_text.h"
 
 namespace {
 
@@ -49,21 +47,6 @@ HTREEITEM CTreeCtrl::InsertItem(UINT mask, const std::u16string& text, int, int,
     return item;
 }
 
-BOOL CTreeCtrl::DeleteItem(HTREEITEM item) {
-    wxTreeCtrl* tree = tree_of(this);
-    if (!tree || !item) return FALSE;
-    if (item == TVI_ROOT) return DeleteAllItems();
-    tree->Delete(to_id(item));
-    return TRUE;
-}
-
-BOOL CTreeCtrl::DeleteAllItems() {
-    wxTreeCtrl* tree = tree_of(this);
-    if (!tree) return FALSE;
-    tree->DeleteChildren(tree->GetRootItem());
-    return TRUE;
-}
-
 UINT CTreeCtrl::GetCount() const {
     wxTreeCtrl* tree = tree_of(this);
     return tree ? static_cast<UINT>(tree->GetCount()) : 0;
@@ -89,32 +72,20 @@ std::u16string CTreeCtrl::GetItemText(HTREEITEM item) const {
     return from_wx(tree->GetItemText(to_id(item)));
 }
 
-BOOL CTreeCtrl::SetItemText(HTREEITEM item, const std::u16string& text) {
-    wxTreeCtrl* tree = tree_of(this);
-    if (!tree || !item || item == TVI_ROOT) return FALSE;
-    tree->SetItemText(to_id(item), to_wx(text));
-    return TRUE;
-}
-
 HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM item, UINT code) const {
     wxTreeCtrl* tree = tree_of(this);
     if (!tree) return nullptr;
     const wxTreeItemId root = tree->GetRootItem();
-    const bool needs_item = code == TVGN_NEXT || code == TVGN_PREVIOUS || code == TVGN_PARENT ||
-                            code == TVGN_NEXTVISIBLE || code == TVGN_PREVIOUSVISIBLE;
+    const bool needs_item = code == TVGN_NEXT || code == TVGN_PARENT;
     if (needs_item && (!item || item == TVI_ROOT)) return nullptr;
     switch (code) {
     case TVGN_ROOT: return to_handle(first_child(tree, root));
     case TVGN_NEXT: return to_handle(tree->GetNextSibling(to_id(item)));
-    case TVGN_PREVIOUS: return to_handle(tree->GetPrevSibling(to_id(item)));
     case TVGN_PARENT: {
         const wxTreeItemId parent = tree->GetItemParent(to_id(item));
         return parent == root ? nullptr : to_handle(parent);
     }
-    case TVGN_CHILD: return to_handle(first_child(tree, resolve(tree, item)));
     case TVGN_FIRSTVISIBLE: return to_handle(first_visible(tree));
-    case TVGN_NEXTVISIBLE: return to_handle(tree->GetNextVisible(to_id(item)));
-    case TVGN_PREVIOUSVISIBLE: return to_handle(tree->GetPrevVisible(to_id(item)));
     case TVGN_CARET: {
         const wxTreeItemId selected = tree->GetSelection();
         return selected == root ? nullptr : to_handle(selected);
@@ -124,13 +95,10 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM item, UINT code) const {
 }
 
 HTREEITEM CTreeCtrl::GetRootItem() const { return GetNextItem(nullptr, TVGN_ROOT); }
-HTREEITEM CTreeCtrl::GetChildItem(HTREEITEM item) const { return GetNextItem(item, TVGN_CHILD); }
 HTREEITEM CTreeCtrl::GetNextSiblingItem(HTREEITEM item) const { return GetNextItem(item, TVGN_NEXT); }
-HTREEITEM CTreeCtrl::GetPrevSiblingItem(HTREEITEM item) const { return GetNextItem(item, TVGN_PREVIOUS); }
 HTREEITEM CTreeCtrl::GetParentItem(HTREEITEM item) const { return GetNextItem(item, TVGN_PARENT); }
 HTREEITEM CTreeCtrl::GetSelectedItem() const { return GetNextItem(nullptr, TVGN_CARET); }
 HTREEITEM CTreeCtrl::GetFirstVisibleItem() const { return GetNextItem(nullptr, TVGN_FIRSTVISIBLE); }
-HTREEITEM CTreeCtrl::GetNextVisibleItem(HTREEITEM item) const { return GetNextItem(item, TVGN_NEXTVISIBLE); }
 
 BOOL CTreeCtrl::SelectItem(HTREEITEM item) { return Select(item, TVGN_CARET); }
 
@@ -149,4 +117,12 @@ BOOL CTreeCtrl::Select(HTREEITEM item, UINT code) {
         return TRUE;
     }
     return FALSE;
+}
+
+LRESULT CTreeCtrl::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    const auto item = reinterpret_cast<HTREEITEM>(lparam);
+    const auto code = static_cast<UINT>(wparam);
+    if (message == TVM_GETNEXTITEM) return reinterpret_cast<LRESULT>(GetNextItem(item, code));
+    if (message == TVM_SELECTITEM) return Select(item, code);
+    return 0;
 }

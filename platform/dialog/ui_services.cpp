@@ -1,6 +1,7 @@
 #include "ui_services.h"
 
 #include "resource_access.h"
+#include "system/text_conversion.h"
 
 #include <cstdio>
 
@@ -11,15 +12,15 @@ namespace {
 class console_ui_services : public ui_services {
 public:
     int message_box(const std::u16string& text, UINT type) override {
-        std::fprintf(stderr, "[message box %u] %s\n", type, to_utf8(text).c_str());
-        return (type & MB_TYPEMASK) == MB_YESNO || (type & MB_TYPEMASK) == MB_YESNOCANCEL ? IDNO : IDOK;
+        std::fprintf(stderr, "[message box %u] %s\n", type, sys::utf16_to_utf8(text).c_str());
+        return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
     }
     std::optional<std::u16string> choose_file(const file_dialog_request&) override { return std::nullopt; }
     void show_balloon_tip(const balloon_tip_request& request) override {
-        std::fprintf(stderr, "[balloon tip on %d] %s\n", request.control_id, to_utf8(request.text).c_str());
+        std::fprintf(stderr, "[balloon tip on %d] %s\n", request.control_id, sys::utf16_to_utf8(request.text).c_str());
     }
     void open_url(const std::u16string& url) override {
-        std::fprintf(stderr, "[open] %s\n", to_utf8(url).c_str());
+        std::fprintf(stderr, "[open] %s\n", sys::utf16_to_utf8(url).c_str());
     }
 };
 

@@ -1,10 +1,10 @@
 #include "win_app.h"
 
-#include "native_window.h"
 #include "resource_access.h"
 #include "ui_services.h"
 #include "wnd.h"
 #include "wx_ui_services.h"
+#include "system/text_conversion.h"
 
 #include <wx/app.h>
 #include <wx/image.h>
@@ -34,7 +34,7 @@ std::u16string executable_stem() {
     std::string name = n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(program_invocation_short_name);
     if (const std::size_t slash = name.rfind('/'); slash != std::string::npos) name.erase(0, slash + 1);
     if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
-    return to_utf16(name);
+    return sys::utf8_to_utf16(name);
 }
 
 }  // namespace
@@ -57,13 +57,11 @@ CWinApp::~CWinApp() {
 BOOL CWinApp::InitInstance() { return TRUE; }
 int CWinApp::ExitInstance() { return 0; }
 HICON CWinApp::LoadIcon(UINT id) const { return AfxLoadIcon(id); }
-HICON CWinApp::LoadStandardIcon(UINT id) const { return AfxLoadIcon(id); }
 
 // There is no help file to open.
 void CWinApp::OnHelp() {}
 
 CWinApp* AfxGetApp() { return the_app; }
-CWnd* AfxGetMainWnd() { return the_app ? the_app->m_pMainWnd : nullptr; }
 const char16_t* AfxGetAppName() { return the_app ? the_app->m_pszAppName : u""; }
 
 // Embedded controls need no preparation here.

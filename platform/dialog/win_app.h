@@ -20,7 +20,6 @@ public:
     virtual int ExitInstance();    // 0
 
     HICON LoadIcon(UINT id) const;          // icon resource `id`, null when absent
-    HICON LoadStandardIcon(UINT id) const;  // IDI_ values
 
     const char16_t* m_pszAppName = nullptr;
     CWnd* m_pMainWnd = nullptr;
@@ -34,14 +33,12 @@ private:
 };
 
 CWinApp* AfxGetApp();
-CWnd* AfxGetMainWnd();
 const char16_t* AfxGetAppName();
 void AfxEnableControlContainer();
 
 // The icon resource `id` of the current resource source; for the standard
 // ids (IDI_WARNING, ...) the desktop's own icon. Icons live for the process.
 HICON AfxLoadIcon(UINT id);
-BOOL DestroyIcon(HICON icon);   // no-op: icons are shared
 
 // Starts the toolkit and runs the application object; returns the exit status.
 int AfxWinMain(int argc, char** argv);

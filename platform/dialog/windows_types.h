@@ -1,19 +1,19 @@
 #pragma once
 // Windows names for the types, constants and records that dialog code uses:
-// the same source reads as it would against the Windows headers. Strings are
-// UTF-16 (char16_t) where Windows has WCHAR. No toolkit is needed here.
-#include <climits>
+// the same source reads as it would against the Windows headers. Only what
+// the program and its tests use is here. Strings are UTF-16 (char16_t) where
+// Windows has WCHAR. No toolkit is needed here.
 #include <cstdint>
 
+// The framework's results and arguments are Windows BOOLs; TRUE and FALSE are
+// macros, as in the Windows headers (the toolkit's headers define them too).
 using BOOL = int;
-// Macros, as in the Windows headers (the toolkit's headers define them too).
 #ifndef TRUE
 #define TRUE 1
 #endif
 #ifndef FALSE
 #define FALSE 0
 #endif
-using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using UINT = unsigned int;
 using LONG = std::int32_t;
@@ -21,15 +21,12 @@ using DWORD = std::uint32_t;
 using INT = int;
 using UINT_PTR = std::uintptr_t;
 using INT_PTR = std::intptr_t;
-using LONG_PTR = std::intptr_t;
 using DWORD_PTR = std::uintptr_t;
 using WPARAM = UINT_PTR;
-using LPARAM = LONG_PTR;
-using LRESULT = LONG_PTR;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
 using WCHAR = char16_t;
 using LPCWSTR = const char16_t*;
-using LPWSTR = char16_t*;
-using LPCTSTR = const char16_t*;
 
 // Opaque handles. HWND carries the native window; HICON an icon of the framework.
 struct HWND__;
@@ -39,8 +36,6 @@ using HICON = HICON__*;
 using HCURSOR = HICON;
 struct HDC__;
 using HDC = HDC__*;
-struct HINSTANCE__;
-using HINSTANCE = HINSTANCE__*;
 struct _TREEITEM;
 using HTREEITEM = _TREEITEM*;
 
@@ -51,23 +46,16 @@ constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return static_cast<WPARAM>(stati
 // Dialog results and commands.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
-inline constexpr int IDABORT = 3;
-inline constexpr int IDRETRY = 4;
-inline constexpr int IDIGNORE = 5;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 inline constexpr UINT ID_HELP = 0xE146;
 
 // Message boxes.
 inline constexpr UINT MB_OK = 0x0;
-inline constexpr UINT MB_OKCANCEL = 0x1;
-inline constexpr UINT MB_YESNOCANCEL = 0x3;
 inline constexpr UINT MB_YESNO = 0x4;
 inline constexpr UINT MB_ICONERROR = 0x10;
-inline constexpr UINT MB_ICONHAND = MB_ICONERROR;
 inline constexpr UINT MB_ICONQUESTION = 0x20;
 inline constexpr UINT MB_ICONEXCLAMATION = 0x30;
-inline constexpr UINT MB_ICONWARNING = MB_ICONEXCLAMATION;
 inline constexpr UINT MB_ICONINFORMATION = 0x40;
 inline constexpr UINT MB_TYPEMASK = 0xF;
 inline constexpr UINT MB_ICONMASK = 0xF0;
@@ -85,33 +73,19 @@ inline constexpr UINT BN_CLICKED = 0;
 
 // Combo boxes.
 inline constexpr int CB_ERR = -1;
-inline constexpr int CB_ERRSPACE = -2;
 
-// Messages understood by CWnd::SendMessage and message maps.
-inline constexpr UINT WM_SETTEXT = 0x000C;
-inline constexpr UINT WM_GETTEXT = 0x000D;
+// Messages: those sent with CWnd::SendMessage, and those of message tables.
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_ICONERASEBKGND = 0x0027;
 inline constexpr UINT WM_QUERYDRAGICON = 0x0037;
 inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT WM_SETICON = 0x0080;
-inline constexpr UINT WM_INITDIALOG = 0x0110;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT BM_GETCHECK = 0x00F0;
 inline constexpr UINT BM_SETCHECK = 0x00F1;
-inline constexpr UINT EM_SETLIMITTEXT = 0x00C5;
-inline constexpr UINT EM_SHOWBALLOONTIP = 0x1503;
-inline constexpr UINT CB_ADDSTRING = 0x0143;
-inline constexpr UINT CB_GETCOUNT = 0x0146;
-inline constexpr UINT CB_GETCURSEL = 0x0147;
-inline constexpr UINT CB_SELECTSTRING = 0x014D;
-inline constexpr UINT CB_SETCURSEL = 0x014E;
-inline constexpr UINT CB_GETITEMDATA = 0x0150;
-inline constexpr UINT CB_SETITEMDATA = 0x0151;
 inline constexpr UINT TVM_GETNEXTITEM = 0x110A;
 inline constexpr UINT TVM_SELECTITEM = 0x110B;
 inline constexpr UINT LM_SETITEM = 0x0702;
-inline constexpr UINT LM_GETITEM = 0x0703;
 inline constexpr WPARAM ICON_SMALL = 0;
 inline constexpr WPARAM ICON_BIG = 1;
 
@@ -120,12 +94,10 @@ inline constexpr int SM_CXICON = 11;
 inline constexpr int SM_CYICON = 12;
 int GetSystemMetrics(int index);
 
-// Standard icons (LoadStandardIcon / icon statics "#32515").
+// Standard icons (AfxLoadIcon / icon statics "#32515").
 inline constexpr UINT IDI_HAND = 32513;
-inline constexpr UINT IDI_ERROR = IDI_HAND;
 inline constexpr UINT IDI_QUESTION = 32514;
 inline constexpr UINT IDI_WARNING = 32515;
-inline constexpr UINT IDI_EXCLAMATION = IDI_WARNING;
 inline constexpr UINT IDI_INFORMATION = 32516;
 
 // Notifications.
@@ -134,12 +106,8 @@ struct NMHDR {
     UINT_PTR idFrom;
     UINT code;
 };
-inline constexpr UINT NM_FIRST = 0u;
-inline constexpr UINT NM_CLICK = NM_FIRST - 2u;
-inline constexpr UINT NM_RETURN = NM_FIRST - 4u;
-inline constexpr UINT TVN_FIRST = 0u - 400u;
-inline constexpr UINT TVN_SELCHANGINGW = TVN_FIRST - 50u;
-inline constexpr UINT TVN_SELCHANGEDW = TVN_FIRST - 51u;
+inline constexpr UINT NM_CLICK = 0u - 2u;
+inline constexpr UINT TVN_SELCHANGEDW = 0u - 400u - 51u;
 
 // Tree view.
 inline HTREEITEM const TVI_ROOT = reinterpret_cast<HTREEITEM>(static_cast<INT_PTR>(-0x10000));
@@ -147,21 +115,12 @@ inline HTREEITEM const TVI_FIRST = reinterpret_cast<HTREEITEM>(static_cast<INT_P
 inline HTREEITEM const TVI_LAST = reinterpret_cast<HTREEITEM>(static_cast<INT_PTR>(-0x0FFFE));
 inline constexpr UINT TVGN_ROOT = 0x0;
 inline constexpr UINT TVGN_NEXT = 0x1;
-inline constexpr UINT TVGN_PREVIOUS = 0x2;
 inline constexpr UINT TVGN_PARENT = 0x3;
-inline constexpr UINT TVGN_CHILD = 0x4;
 inline constexpr UINT TVGN_FIRSTVISIBLE = 0x5;
-inline constexpr UINT TVGN_NEXTVISIBLE = 0x6;
-inline constexpr UINT TVGN_PREVIOUSVISIBLE = 0x7;
 inline constexpr UINT TVGN_CARET = 0x9;
 inline constexpr UINT TVIF_TEXT = 0x1;
-inline constexpr UINT TVIF_IMAGE = 0x2;
 inline constexpr UINT TVIF_PARAM = 0x4;
-inline constexpr UINT TVIF_STATE = 0x8;
-inline constexpr UINT TVIF_SELECTEDIMAGE = 0x20;
 inline constexpr UINT TVC_UNKNOWN = 0x0;
-inline constexpr UINT TVC_BYMOUSE = 0x1;
-inline constexpr UINT TVC_BYKEYBOARD = 0x2;
 
 struct POINT {
     LONG x;
@@ -173,7 +132,7 @@ struct TVITEMW {
     HTREEITEM hItem;
     UINT state;
     UINT stateMask;
-    LPWSTR pszText;
+    char16_t* pszText;
     int cchTextMax;
     int iImage;
     int iSelectedImage;
@@ -193,7 +152,6 @@ struct NMTREEVIEWW {
 inline constexpr int MAX_LINKID_TEXT = 48;
 inline constexpr int L_MAX_URL_LENGTH = 2048 + 32 + 4;  // 2084, terminator included
 inline constexpr UINT LIF_ITEMINDEX = 0x1;
-inline constexpr UINT LIF_STATE = 0x2;
 inline constexpr UINT LIF_ITEMID = 0x4;
 inline constexpr UINT LIF_URL = 0x8;
 
@@ -213,9 +171,6 @@ struct NMLINK {
 
 // Edit balloon tips.
 inline constexpr INT TTI_NONE = 0;
-inline constexpr INT TTI_INFO = 1;
-inline constexpr INT TTI_WARNING = 2;
-inline constexpr INT TTI_ERROR = 3;
 
 struct EDITBALLOONTIP {
     DWORD cbStruct;
@@ -233,23 +188,14 @@ struct INITCOMMONCONTROLSEX {
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 
 // Open-file dialog flags.
-inline constexpr DWORD OFN_READONLY = 0x1;
 inline constexpr DWORD OFN_OVERWRITEPROMPT = 0x2;
 inline constexpr DWORD OFN_HIDEREADONLY = 0x4;
-inline constexpr DWORD OFN_NOCHANGEDIR = 0x8;
-inline constexpr DWORD OFN_PATHMUSTEXIST = 0x800;
 inline constexpr DWORD OFN_FILEMUSTEXIST = 0x1000;
-inline constexpr DWORD OFN_EXPLORER = 0x80000;
 
 struct CPoint : POINT {
     CPoint() : POINT{0, 0} {}
     CPoint(int x_, int y_) : POINT{x_, y_} {}
     bool operator==(const CPoint& o) const { return x == o.x && y == o.y; }
-};
-
-struct CSize {
-    LONG cx = 0;
-    LONG cy = 0;
 };
 
 struct RECT {
@@ -265,8 +211,6 @@ struct CRect : RECT {
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
     CPoint TopLeft() const { return {left, top}; }
-    CPoint BottomRight() const { return {right, bottom}; }
-    BOOL IsRectEmpty() const { return right <= left || bottom <= top; }
     void OffsetRect(int dx, int dy) { left += dx; right += dx; top += dy; bottom += dy; }
     bool operator==(const CRect& o) const {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;

@@ -2,14 +2,14 @@
 // CWnd: a window or control of the framework, wrapping a native toolkit
 // window. Control objects bound by DDX_Control and the dialogs themselves
 // are permanent wrappers; GetDlgItem on an unbound control hands out a
-// temporary wrapper that lives as long as the native window.
+// temporary wrapper of the control's own class that lives as long as the
+// native window.
 #include "message_map.h"
 #include "windows_types.h"
 
 #include <string>
 
 class wxWindow;
-class wxWindowDestroyEvent;
 
 class CWnd : public CCmdTarget {
 public:
@@ -26,41 +26,33 @@ public:
 
     int GetDlgCtrlID() const;
     CWnd* GetDlgItem(int id) const;   // direct children only; null when absent
-    CWnd* GetParent() const;
 
     BOOL EnableWindow(BOOL enable = TRUE);   // returns TRUE if it was disabled
     BOOL IsWindowEnabled() const;
     BOOL ShowWindow(int show);               // returns TRUE if it was visible
     BOOL IsWindowVisible() const;            // it and all its parents shown
-    void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
     void MoveWindow(const CRect& rect, BOOL repaint = TRUE);
     void GetWindowRect(CRect* rect) const;   // screen coordinates
     void GetClientRect(CRect* rect) const;
     void ScreenToClient(CRect* rect) const;
-    void ScreenToClient(CPoint* point) const;
-    void ClientToScreen(CRect* rect) const;
     void InvalidateRect(const CRect* rect, BOOL erase = TRUE);
     void Invalidate(BOOL erase = TRUE) { InvalidateRect(nullptr, erase); }
     CWnd* SetFocus();                        // returns the window that had the focus
     static CWnd* GetFocus();
     void SetWindowText(const std::u16string& text);
-    void GetWindowText(std::u16string& text) const;
     std::u16string GetWindowText() const;
-    int GetWindowTextLength() const;
     BOOL IsIconic() const;
     HICON SetIcon(HICON icon, BOOL big);
     HICON GetIcon(BOOL big) const;
-    DWORD GetStyle() const;                  // the template style of the window
     BOOL DestroyWindow();
 
-    // Helpers on direct child controls.
+    // Check state of the direct child button `id` (BM_SETCHECK, BM_GETCHECK).
     void CheckDlgButton(int id, UINT check);
     UINT IsDlgButtonChecked(int id) const;
-    void SetDlgItemText(int id, const std::u16string& text);
 
-    // A subset of window messages (WM_SETICON, WM_ICONERASEBKGND,
-    // WM_QUERYDRAGICON, WM_COMMAND, WM_NOTIFY, BM_, CB_, EM_, TVM_, LM_ ones
-    // declared in windows_types.h). Message-table entries are consulted first.
+    // The messages sent to windows: WM_COMMAND, WM_SETICON, WM_ICONERASEBKGND
+    // and WM_QUERYDRAGICON here, the controls' own in their classes.
+    // Message-table entries are consulted first where a table may have one.
     LRESULT SendMessage(UINT message, WPARAM wparam = 0, LPARAM lparam = 0);
 
     // Binds this wrapper to the child control `id` of `parent` (DDX_Control).
@@ -69,6 +61,13 @@ public:
 protected:
     afx_msg void OnPaint();                 // default painting
     afx_msg HCURSOR OnQueryDragIcon();      // no drag icon
+
+    // What a control class adds to SendMessage; 0 for a message it does not know.
+    virtual LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam);
+    // How the native window shows and gives back its text (SetWindowText
+    // keeps the text as given in any case).
+    virtual void show_text(const std::u16string& text);
+    virtual std::u16string read_text() const;
 
     // Wraps `window` permanently (owned or not by this object).
     void attach(wxWindow* window, bool owned);

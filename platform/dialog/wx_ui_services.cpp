@@ -1,6 +1,6 @@
 #include "wx_ui_services.h"
 
-#include "native_window.h"
+#include "wx_text.h"
 #include "system/text_conversion.h"
 
 #include <wx/app.h>
@@ -59,12 +59,7 @@ long icon_style(UINT type) {
 
 int wx_ui_services::message_box(const std::u16string& text, UINT type) {
     long style = icon_style(type);
-    switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: style |= wxOK | wxCANCEL; break;
-    case MB_YESNO: style |= wxYES_NO; break;
-    case MB_YESNOCANCEL: style |= wxYES_NO | wxCANCEL; break;
-    default: style |= wxOK; break;
-    }
+    style |= (type & MB_TYPEMASK) == MB_YESNO ? wxYES_NO : wxOK;
     wxString caption = to_wx(message_box_caption());
     if (caption.empty() && wxTheApp) caption = wxTheApp->GetAppDisplayName();
     // The generic box draws the error and information icons GTK leaves out,
@@ -133,12 +128,7 @@ void wx_ui_services::show_balloon_tip(const balloon_tip_request& request) {
     auto* edit = reinterpret_cast<wxWindow*>(request.edit);
     if (!edit) return;
     wxRichToolTip tip(to_wx(request.title), wrapped(edit, to_wx(request.text), 320));
-    switch (request.icon) {
-    case TTI_INFO: tip.SetIcon(wxICON_INFORMATION); break;
-    case TTI_WARNING: tip.SetIcon(wxICON_WARNING); break;
-    case TTI_ERROR: tip.SetIcon(wxICON_ERROR); break;
-    default: tip.SetIcon(wxICON_NONE); break;
-    }
+    tip.SetIcon(wxICON_NONE);  // the program's tips (TTI_NONE) have no icon
 #ifndef __WXMSW__
     // GTK draws the tip's text dark on a dark themed background otherwise.
     tip.SetBackgroundColour(wxColour(255, 255, 225), wxColour(255, 255, 240));

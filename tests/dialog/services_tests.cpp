@@ -79,16 +79,6 @@ TEST(resources, a_replacing_source_takes_over_and_can_be_removed) {
     EXPECT_FALSE(LoadString(1071, text));
 }
 
-TEST(text_encoding, utf8_and_utf16_round_trip_and_bad_bytes_become_replacement_characters) {
-    const std::u16string mixed = u"Español Français \U0001F600 €";
-    EXPECT_EQ(to_utf16(sys::utf16_to_utf8(mixed)), mixed);
-    EXPECT_EQ(sys::utf16_to_utf8(u"ñ"), "\xC3\xB1");
-    EXPECT_EQ(to_utf16("a\xC3"), u"a\uFFFD");          // truncated sequence
-    EXPECT_EQ(to_utf16("\xC0\xAF"), u"\uFFFD");        // overlong form
-    EXPECT_EQ(to_utf16("\xED\xA0\x80"), u"\uFFFD");    // encoded surrogate
-    EXPECT_EQ(sys::utf16_to_utf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");  // lone surrogate
-}
-
 namespace {
 class base_target : public CCmdTarget {
 public:

@@ -1,5 +1,5 @@
 // Opening and closing a package: the working copy's name and life, and the
-// four failure messages with their box styles.
+// failed steps it reports, with the window's messages and box styles for them.
 #include "installer/installer_package.h"
 #include "installer/package_paths.h"
 #include "msi/cfb/compound_file.h"
@@ -39,10 +39,12 @@ TEST(OpenClose, CopyReplacesAStaleOneAndIsDeletedOnClosing) {
     file_unchanged_guard guard(package);
     recorded_messages messages;
     {
-        installer_package p(u16(package));
+        installer_package p(sys::from_fs_path(package));
         ASSERT_TRUE(p.is_open());
-        EXPECT_EQ(p.path(), u16(package));
-        EXPECT_EQ(p.working_copy(), u16(dir / "100% Grüße.v2_Tmp.msi"));
+        EXPECT_EQ(p.opening(), installer_package::open_outcome::opened);
+        show_opening_outcome(p.opening());
+        EXPECT_EQ(p.path(), sys::from_fs_path(package));
+        EXPECT_EQ(p.working_copy(), sys::from_fs_path(dir / "100% Grüße.v2_Tmp.msi"));
         EXPECT_EQ(file_digest(dir / "100% Grüße.v2_Tmp.msi"), file_digest(package));
         EXPECT_EQ(p.read_property(u"ProductName"), u"Quorlin PDF Pro");
     }
@@ -51,10 +53,10 @@ TEST(OpenClose, CopyReplacesAStaleOneAndIsDeletedOnClosing) {
 
     // Choosing the same package again gives a fresh copy of the unchanged file.
     {
-        installer_package first(u16(package));
+        installer_package first(sys::from_fs_path(package));
         first.set_property(u"ProductName", u"Edited");
     }
-    installer_package again(u16(package));
+    installer_package again(sys::from_fs_path(package));
     EXPECT_EQ(again.read_property(u"ProductName"), u"Quorlin PDF Pro");
 }
 
@@ -64,8 +66,9 @@ TEST(OpenClose, InstallerObjectThatCannotBeCreated) {
     recorded_messages messages;
     auto previous = msi::replace_installer_factory([] { return std::shared_ptr<msi::Installer>(); });
     {
-        installer_package p(u16(dir / "App.msi"));
+        installer_package p(sys::from_fs_path(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_TRUE(p.path().empty());
         EXPECT_TRUE(p.working_copy().empty());
         EXPECT_FALSE(std::filesystem::exists(dir / "App_Tmp.msi"));
@@ -82,15 +85,17 @@ TEST(OpenClose, PackageThatDoesNotOpenLeavesNoCopyBehind) {
     file_unchanged_guard guard(dir / "Broken.msi");
     recorded_messages messages;
     {
-        installer_package p(u16(dir / "Broken.msi"));
+        installer_package p(sys::from_fs_path(dir / "Broken.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_TRUE(std::filesystem::exists(dir / "Broken_Tmp.msi"));  // made before the open failed
         EXPECT_THROW(p.read_property(u"ProductName"), msi::automation_error);
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "Broken_Tmp.msi"));
     {
-        installer_package missing(u16(dir / "Missing.msi"));
+        installer_package missing(sys::from_fs_path(dir / "Missing.msi"));
         EXPECT_FALSE(missing.is_open());
+        show_opening_outcome(missing.opening());
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
     for (const auto& box : messages.recorder.message_boxes) {
@@ -108,8 +113,9 @@ TEST(OpenClose, WorkingCopyThatCannotBeMade) {
     // A folder in the copy's place: nothing can be copied there.
     std::filesystem::create_directory(dir / "App_Tmp.msi");
     {
-        installer_package p(u16(dir / "App.msi"));
+        installer_package p(sys::from_fs_path(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
     }
     std::filesystem::remove(dir / "App_Tmp.msi");
 
@@ -117,8 +123,9 @@ TEST(OpenClose, WorkingCopyThatCannotBeMade) {
     // package the working copy.
     std::filesystem::create_symlink(dir / "App.msi", dir / "App_Tmp.msi");
     {
-        installer_package p(u16(dir / "App.msi"));
+        installer_package p(sys::from_fs_path(dir / "App.msi"));
         EXPECT_FALSE(p.is_open());
+        show_opening_outcome(p.opening());
         EXPECT_THROW(p.set_property(u"ProductName", u"Changed"), msi::automation_error);
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
@@ -133,13 +140,14 @@ TEST(OpenClose, SecondSessionOnTheSamePackageLeavesTheFirstOnesCopyAlone) {
     build_full_package(dir / "App.msi");
     recorded_messages messages;
     {
-        installer_package first(u16(dir / "App.msi"));
+        installer_package first(sys::from_fs_path(dir / "App.msi"));
         ASSERT_TRUE(first.is_open());
         first.set_property(u"ProductName", u"Edited by the first");
         const auto first_copy = file_digest(dir / "App_Tmp.msi");
         {
-            installer_package second(u16(dir / "App.msi"));
+            installer_package second(sys::from_fs_path(dir / "App.msi"));
             EXPECT_FALSE(second.is_open());
+            show_opening_outcome(second.opening(), second.failure_text());
             EXPECT_EQ(file_digest(dir / "App_Tmp.msi"), first_copy);
         }
         // Closing the second session must not delete the first one's copy.
@@ -153,7 +161,7 @@ TEST(OpenClose, SecondSessionOnTheSamePackageLeavesTheFirstOnesCopyAlone) {
     EXPECT_EQ(messages.recorder.message_boxes[0].type, 0u);
 
     // Once the first has closed, the package opens again.
-    installer_package third(u16(dir / "App.msi"));
+    installer_package third(sys::from_fs_path(dir / "App.msi"));
     EXPECT_TRUE(third.is_open());
     EXPECT_EQ(third.read_property(u"ProductName"), u"Quorlin PDF Pro");
 }
@@ -165,11 +173,11 @@ TEST(OpenClose, FileNamesThatAreNotUtf8AreOpenedAsTheirBytes) {
     file_unchanged_guard guard(package);
     recorded_messages messages;
     {
-        installer_package p(u16(package));
+        installer_package p(sys::from_fs_path(package));
         ASSERT_TRUE(p.is_open());
         EXPECT_TRUE(std::filesystem::exists(dir / "Pr\xFC" "fung \xA9_Tmp.msi"));
         p.set_property(u"ProductName", u"Edited");
-        p.generate_transform();
+        generate_and_report(p);
     }
     EXPECT_TRUE(std::filesystem::exists(dir / "Pr\xFC" "fung \xA9.mst"));
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
@@ -189,8 +197,10 @@ TEST(OpenClose, CodePageTheEngineCannotReadHasItsOwnMessage) {
         file->commit();
     }
     recorded_messages messages;
-    installer_package p(u16(dir / "App.msi"));
+    installer_package p(sys::from_fs_path(dir / "App.msi"));
     EXPECT_FALSE(p.is_open());
+    EXPECT_EQ(p.opening(), installer_package::open_outcome::code_page_unsupported);
+    show_opening_outcome(p.opening(), p.failure_text());
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_NE(messages.recorder.message_boxes[0].text.find(u"code page 1200 is not supported"), std::u16string::npos)
         << sys::utf16_to_utf8(messages.recorder.message_boxes[0].text);

@@ -52,8 +52,6 @@ void build_property_only_package(const std::filesystem::path& out) {
     build_msi(out, source);
 }
 
-std::u16string u16(const std::filesystem::path& p) { return sys::from_fs_path(p); }
-
 std::string dump_table(const std::filesystem::path& package, const std::string& table) {
     return oracle_dump(package, {table});
 }

@@ -23,7 +23,7 @@ TEST(SamplePackage, LoadsAndGeneratesATransformTheOracleApplies) {
     file_unchanged_guard guard(package);
     recorded_messages messages;
 
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
     EXPECT_EQ(p.read_property(u"ProductName"), u"Quorlin PDF Pro");
     EXPECT_EQ(p.read_property(u"TOS_URL").rfind(u"https://", 0), 0u);
@@ -51,7 +51,7 @@ TEST(SamplePackage, LoadsAndGeneratesATransformTheOracleApplies) {
     p.set_property(u"IMANAGEINSTALLPATH", u"C:\\Users\\O'Brien\\iManage\\Work10");
     p.set_registry_number(u"PrintBandSize", 1013760);
     p.set_registry_number(u"PrintBandCountForIgnore", 65535);
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONINFORMATION));
 

@@ -75,16 +75,16 @@ TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
     file_unchanged_guard guard(package);
     write_file(dir / "Setup.mst", "an earlier transform");
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
 
     p.set_property(u"DROPBOXDISABLED", u"#1");
     p.set_property(u"IMANAGEINSTALLPATH", u"D:\\O'Brien\\Work");
     p.set_registry_value(u"network_disk_enabled", u"/b 0");
     p.set_registry_number(u"PrintBandSize", 65535);
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + u16(dir / "Setup.mst"));
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + sys::from_fs_path(dir / "Setup.mst"));
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(oracle_dump(package, {}, dir / "Setup.mst"), oracle_dump(dir / "Setup_Tmp.msi"));
     const auto summary = oracle_transform_summary(package, dir / "Setup.mst");
@@ -94,7 +94,7 @@ TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
     // A second generation replaces the first and reflects the later values.
     p.set_registry_number(u"PrintBandSize", 8388608);
     p.set_property(u"DROPBOXDISABLED", u"#0");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
     EXPECT_EQ(messages.recorder.message_boxes[1].type, static_cast<UINT>(MB_ICONINFORMATION));
     const auto applied = oracle_dump(package, {"Property", "Registry"}, dir / "Setup.mst");
@@ -109,12 +109,12 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     build_full_package(package);
     file_unchanged_guard guard(package);
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
 
     // Nothing changed yet: there is no transform to write.
     write_file(dir / "Setup.mst", "an earlier transform");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONERROR));
@@ -126,7 +126,7 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     std::filesystem::remove(dir / "Setup.mst");
     std::filesystem::create_directory(dir / "Setup.mst");
     write_file(dir / "Setup.mst" / "inside", "kept");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
     EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
     EXPECT_EQ(read_file(dir / "Setup.mst" / "inside"), "kept");
@@ -135,9 +135,9 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     // Once the way is clear, generating again succeeds: the object stayed open.
     std::filesystem::remove_all(dir / "Setup.mst");
     EXPECT_TRUE(p.is_open());
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 3u);
-    EXPECT_EQ(messages.recorder.message_boxes[2].text, success_prefix + u16(dir / "Setup.mst"));
+    EXPECT_EQ(messages.recorder.message_boxes[2].text, success_prefix + sys::from_fs_path(dir / "Setup.mst"));
     EXPECT_NE(oracle_dump(package, {"Property"}, dir / "Setup.mst").find("Property\tDROPBOXDISABLED\t#1\n"),
               std::string::npos);
 }
@@ -148,10 +148,10 @@ TEST(GenerateTransform, NeverReplacesAPackageNamedLikeItsTransform) {
     build_full_package(package);
     file_unchanged_guard guard(package);
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
     p.set_property(u"DROPBOXDISABLED", u"#1");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
 }
@@ -160,11 +160,11 @@ TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
     temp_dir dir;
     write_file(dir / "Broken.msi", "not a package");
     recorded_messages messages;
-    installer_package p(u16(dir / "Broken.msi"));
+    installer_package p(sys::from_fs_path(dir / "Broken.msi"));
     ASSERT_FALSE(p.is_open());
-    p.generate_transform();
-    ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
-    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    EXPECT_EQ(generate_and_report(p), installer_package::transform_outcome::failed);
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
     EXPECT_FALSE(std::filesystem::exists(dir / "Broken.mst"));
 }
 
@@ -173,16 +173,16 @@ TEST(GenerateTransform, FullDiskKeepsTheEarlierTransformAndLeavesNothingBehind) 
     const auto package = dir / "Setup.msi";
     build_full_package(package);
     recorded_messages messages;
-    installer_package p(u16(package));
+    installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
     p.set_property(u"DROPBOXDISABLED", u"#1");
-    p.generate_transform();
+    generate_and_report(p);
     const auto earlier = file_digest(dir / "Setup.mst");
 
     p.set_property(u"DROPBOXDISABLED", u"#0");
     {
         file_size_limit full_after(1024);  // a transform takes at least three sectors
-        p.generate_transform();
+        generate_and_report(p);
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
     EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
@@ -197,12 +197,12 @@ TEST(GenerateTransform, PackageNamedAtTheFileSystemsLimitGenerates) {
     build_full_package(dir / "short.msi");
     std::filesystem::rename(dir / "short.msi", dir / (base + ".msi"));
     recorded_messages messages;
-    installer_package p(u16(dir / (base + ".msi")));
+    installer_package p(sys::from_fs_path(dir / (base + ".msi")));
     ASSERT_TRUE(p.is_open());
     p.set_property(u"DROPBOXDISABLED", u"#1");
-    p.generate_transform();
+    generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + u16(dir / (base + ".mst")));
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + sys::from_fs_path(dir / (base + ".mst")));
 }
 
 TEST(GenerateTransform, FilesChangedByAnotherProgramAreNotReadOnAndGiveNoTransform) {
@@ -213,20 +213,20 @@ TEST(GenerateTransform, FilesChangedByAnotherProgramAreNotReadOnAndGiveNoTransfo
     recorded_messages messages;
     {
         // The package rewritten between opening and generating.
-        installer_package p(u16(package));
+        installer_package p(sys::from_fs_path(package));
         ASSERT_TRUE(p.is_open());
         p.set_property(u"DROPBOXDISABLED", u"#1");
         overwrite_in_place(package, dir / "other.msi");
-        p.generate_transform();
+        generate_and_report(p);
         ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-        EXPECT_EQ(messages.recorder.message_boxes[0].text, changed_text + u16(package));
+        EXPECT_EQ(messages.recorder.message_boxes[0].text, changed_text + sys::from_fs_path(package));
         EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONERROR));
         EXPECT_FALSE(std::filesystem::exists(dir / "Setup.mst"));
     }
     build_full_package(package);
     {
         // The working copy rewritten: no table not read yet is read, nothing is committed.
-        installer_package p(u16(package));
+        installer_package p(sys::from_fs_path(package));
         ASSERT_TRUE(p.is_open());
         EXPECT_EQ(p.read_property(u"ProductName"), u"Quorlin PDF Pro");
         overwrite_in_place(dir / "Setup_Tmp.msi", dir / "other.msi");
@@ -240,8 +240,8 @@ TEST(GenerateTransform, FilesChangedByAnotherProgramAreNotReadOnAndGiveNoTransfo
                           sys::utf16_to_utf8(changed_text) + (dir / "Setup_Tmp.msi").string());
             }
         }
-        p.generate_transform();
-        EXPECT_EQ(messages.recorder.message_boxes.back().text, changed_text + u16(dir / "Setup_Tmp.msi"));
+        generate_and_report(p);
+        EXPECT_EQ(messages.recorder.message_boxes.back().text, changed_text + sys::from_fs_path(dir / "Setup_Tmp.msi"));
         EXPECT_FALSE(std::filesystem::exists(dir / "Setup.mst"));
     }
 }

@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         build_full_package(package_);
         guard_ = std::make_unique<file_unchanged_guard>(package_);
-        package_object_ = std::make_unique<installer_package>(u16(package_));
+        package_object_ = std::make_unique<installer_package>(sys::from_fs_path(package_));
         ASSERT_TRUE(package_object_->is_open());
     }
     void TearDown() override {
@@ -121,7 +121,7 @@ TEST(PackageWithoutRegistryOrControl, ReadsEmptyAndUpdatesNothing) {
     build_property_only_package(dir / "Plain.msi");
     file_unchanged_guard guard(dir / "Plain.msi");
     recorded_messages messages;
-    installer_package p(u16(dir / "Plain.msi"));
+    installer_package p(sys::from_fs_path(dir / "Plain.msi"));
     ASSERT_TRUE(p.is_open());
     EXPECT_EQ(p.read_registry_value(u"network_disk_enabled"), u"");
     EXPECT_EQ(p.read_control_text(u"TermsAndConditionsAgreement"), u"");

@@ -78,7 +78,7 @@ std::vector<std::string> select_all(msi::Database& db, const std::u16string& sql
     std::vector<std::string> rows;
     while (auto record = view->Fetch()) {
         std::string line;
-        for (int f = 1; f <= record->FieldCount(); ++f) line += (f > 1 ? "\t" : "") + u8(record->StringData(f));
+        for (int f = 1; f <= record->FieldCount(); ++f) line += (f > 1 ? "\t" : "") + sys::utf16_to_utf8(record->StringData(f));
         rows.push_back(line);
     }
     return rows;
@@ -92,7 +92,7 @@ void execute(msi::Database& db, const std::u16string& sql, const std::vector<std
 }
 
 std::shared_ptr<msi::Database> open(const std::filesystem::path& path, int mode) {
-    return msi::create_installer()->OpenDatabase(u16(path.string()), mode);
+    return msi::create_installer()->OpenDatabase(sys::utf8_to_utf16(path.string()), mode);
 }
 
 std::string replace_line(std::string dump, const std::string& old_line, const std::string& new_line) {
@@ -116,8 +116,5 @@ std::string sorted_lines(const std::string& dump) {
     for (const auto& l : lines) out += l + "\n";
     return out;
 }
-
-std::u16string u16(const std::string& utf8) { return sys::utf8_to_utf16(utf8); }
-std::string u8(const std::u16string& text) { return sys::utf16_to_utf8(text); }
 
 }  // namespace engine_test

@@ -3,6 +3,7 @@
 // around the automation facade.
 #include "msi/automation.h"
 #include "support/fixture_package.h"
+#include "system/text_conversion.h"
 
 #include <filesystem>
 #include <string>
@@ -39,8 +40,5 @@ std::string sorted_lines(const std::string& dump);
 // A dump with one line replaced, sorted as sorted_lines does: what a full
 // dump must become after one change.
 std::string replace_line(std::string dump, const std::string& old_line, const std::string& new_line);
-
-std::u16string u16(const std::string& utf8);
-std::string u8(const std::u16string& text);
 
 }  // namespace engine_test

@@ -86,16 +86,16 @@ TEST(EngineRead, NonAsciiTextInSingleAndDoubleByteCodePages) {
 
         auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
         EXPECT_EQ(db->engine().code_page(), s.code_page);
-        EXPECT_EQ(u8(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Greeting'")), s.text);
+        EXPECT_EQ(sys::utf16_to_utf8(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Greeting'")), s.text);
         // Non-ASCII literals in the statement compare with stored text.
-        EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = '" + u16(s.text) + u"'"), u"keyed");
+        EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = '" + sys::utf8_to_utf16(s.text) + u"'"), u"keyed");
         auto view = db->OpenView(u"SELECT Property FROM Property WHERE Value = ?");
         msi::Record params(1);
         params.SetStringData(1, u"keyed");
         view->Execute(&params);
         auto record = view->Fetch();
         ASSERT_TRUE(record);
-        EXPECT_EQ(u8(record->StringData(1)), s.text);
+        EXPECT_EQ(sys::utf16_to_utf8(record->StringData(1)), s.text);
     }
 }
 
@@ -149,7 +149,7 @@ TEST(EngineRead, ThreeByteReferencesAndLongStringsFromMsibuild) {
     EXPECT_EQ(select_one(*db, u"SELECT Value FROM Big WHERE Key = 'k34999'"), u"v34999");
     EXPECT_EQ(select_one(*db, u"SELECT Value FROM Big WHERE Key = 'k0'"), u"v0");
     EXPECT_EQ(select_all(*db, u"SELECT Key FROM Big").size(), 35000u);
-    EXPECT_EQ(u8(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Long'")), long_value);
+    EXPECT_EQ(sys::utf16_to_utf8(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Long'")), long_value);
     EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Short'"), u"s");
 }
 

@@ -70,20 +70,20 @@ TEST(EngineCommit, UpdatesReachTheFileOnlyAtCommitAndNothingElseChanges) {
     execute(*db, u"UPDATE Property SET Value = 'unset' WHERE Property = 'NoSuchProperty'");
     db->Commit();
     expected = replace_line(expected, "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\tone\tMainComponent",
-                            "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\t" + u8(path) + "\tMainComponent");
+                            "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\t" + sys::utf16_to_utf8(path) + "\tMainComponent");
     expected = replace_line(expected, "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\ttwo\tMainComponent",
-                            "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\t" + u8(path) + "\tMainComponent");
+                            "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\t" + sys::utf16_to_utf8(path) + "\tMainComponent");
     // The oracle escapes backslashes in values too.
     std::string escaped;
-    for (char c : u8(path)) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    for (std::size_t at; (at = expected.find(u8(path))) != std::string::npos;) expected.replace(at, u8(path).size(), escaped);
+    for (char c : sys::utf16_to_utf8(path)) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    for (std::size_t at; (at = expected.find(sys::utf16_to_utf8(path))) != std::string::npos;) expected.replace(at, sys::utf16_to_utf8(path).size(), escaped);
     EXPECT_EQ(sorted_lines(test_support::oracle_dump(file)), sorted_lines(expected));
     EXPECT_EQ(test_support::oracle_package_summary(file), summary);
 
     // msitools reads the same file the same way.
     auto export_ = test_support::run_process({"msiinfo", "export", file.string(), "Registry"});
     EXPECT_EQ(export_.exit_code, 0) << export_.err;
-    EXPECT_NE(export_.out.find("Shared\t" + u8(path)), std::string::npos) << export_.out;
+    EXPECT_NE(export_.out.find("Shared\t" + sys::utf16_to_utf8(path)), std::string::npos) << export_.out;
 
     // A change that is never committed is gone when the database goes.
     execute(*db, u"UPDATE Property SET Value = 'lost' WHERE Property = 'LANG'");
@@ -165,8 +165,8 @@ TEST(EngineCommit, LongStringWrittenAsTheInstallerReadsIt) {
     db.reset();
 
     const std::string dump = test_support::oracle_dump(file, {"Property"});
-    EXPECT_NE(dump.find("Property\tLANG\t" + u8(long_value) + "\n"), std::string::npos);
-    EXPECT_NE(dump.find("Property\tEMPTYISH\t" + u8(long_value) + "\n"), std::string::npos);
+    EXPECT_NE(dump.find("Property\tLANG\t" + sys::utf16_to_utf8(long_value) + "\n"), std::string::npos);
+    EXPECT_NE(dump.find("Property\tEMPTYISH\t" + sys::utf16_to_utf8(long_value) + "\n"), std::string::npos);
     EXPECT_NE(dump.find("Property\tProductName\tQuorlin Test\n"), std::string::npos);
     auto again = open(file, msi::msiOpenDatabaseModeReadOnly);
     EXPECT_EQ(select_one(*again, u"SELECT Value FROM Property WHERE Property = 'LANG'"), long_value);
@@ -191,7 +191,7 @@ TEST(EngineCommit, PoolGrowingPastTwoByteIdsRewritesEveryTable) {
     std::string expected = before;
     for (int i = 0; i < 34000; ++i) {
         const std::string key = "n" + std::to_string(i);
-        db->engine().insert_row(table, {str, msi::cell_value{}}, {u16(key), u""});
+        db->engine().insert_row(table, {str, msi::cell_value{}}, {sys::utf8_to_utf16(key), u""});
         expected += "Many\t" + key + "\t\n";
     }
     execute(*db, u"UPDATE Many SET Value = 'last' WHERE Key = 'n33999'");

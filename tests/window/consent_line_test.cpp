@@ -49,7 +49,7 @@ TEST(ConsentLine, OnlyWebAddressesAreOpened) {
         w.ui.clear();
         d.set_agreement_link(u"", 1, std::u16string(u"<a href=\"") + refused + u"\">P</a>");
         click_link(1);
-        EXPECT_TRUE(w.ui.opened_urls.empty()) << u8(refused);
+        EXPECT_TRUE(w.ui.opened_urls.empty()) << sys::utf16_to_utf8(refused);
         ASSERT_EQ(w.ui.message_boxes.size(), 1u);
         EXPECT_EQ(w.last_message(),
                   u"The link address is not a web address and was not opened.\n" + std::u16string(refused));

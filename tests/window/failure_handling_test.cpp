@@ -27,13 +27,13 @@ TEST(FailureHandling, PackageWithoutRegistryAndControlTablesLoadsAndGenerates) {
     build_package_without_registry_and_control(package);
     shown_window w;
     w.browse(package);
-    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_ENABLE_NETWORK_DISK));
     EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_ENABLE_DROPBOX));
 
     w.tick_consent();
     w.generate();
-    ASSERT_TRUE(fs::exists(folder / "bare.mst")) << u8(w.last_message());
+    ASSERT_TRUE(fs::exists(folder / "bare.mst")) << sys::utf16_to_utf8(w.last_message());
     auto expected = oracle_view(package);
     expected.properties["WINSPARKLE_ENABLED"] = "/b 0";
     const auto after = oracle_view(package, folder / "bare.mst");
@@ -54,12 +54,12 @@ TEST(FailureHandling, UnreadablePackageIsDroppedAndTheWindowKeepsItsState) {
 
     w.browse(bad);
     ASSERT_EQ(w.ui.message_boxes.size(), 1u);
-    EXPECT_TRUE(starts_with(w.last_message(), u"Unable to read the MSI file.\n")) << u8(w.last_message());
+    EXPECT_TRUE(starts_with(w.last_message(), u"Unable to read the MSI file.\n")) << sys::utf16_to_utf8(w.last_message());
     EXPECT_GT(w.last_message().size(), std::u16string(u"Unable to read the MSI file.\n").size());
     EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(w.dialog.package, nullptr);
     EXPECT_FALSE(fs::exists(folder / "bad_Tmp.msi"));
-    EXPECT_EQ(w.dialog.msi_path, u16(good.string()));
+    EXPECT_EQ(w.dialog.msi_path, sys::utf8_to_utf16(good.string()));
 
     w.generate();
     EXPECT_EQ(w.last_message(), u"Error, transform file was not created.");
@@ -76,14 +76,14 @@ TEST(FailureHandling, ValueTheEngineRefusesIsReportedAndTheWindowStaysUsable) {
     build_package_with_integer_registry_values(package);
     shown_window w;
     w.browse(package);
-    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_ENABLE_NETWORK_DISK)) << "\"1\" is not \"/b 1\"";
     w.tick_consent();
     for (int attempt = 0; attempt < 2; ++attempt) {
         w.ui.clear();
         w.generate();
         ASSERT_EQ(w.ui.message_boxes.size(), 1u);
-        EXPECT_TRUE(starts_with(w.last_message(), u"Unable to write the MSI file.\n")) << u8(w.last_message());
+        EXPECT_TRUE(starts_with(w.last_message(), u"Unable to write the MSI file.\n")) << sys::utf16_to_utf8(w.last_message());
         EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONERROR));
         EXPECT_FALSE(fs::exists(folder / "numbers.mst"));
         EXPECT_TRUE(w.dialog.package && w.dialog.package->is_open());

@@ -76,8 +76,8 @@ TEST_F(LoadAndGenerate, EveryReadRuleAndTheChoicesThatSurviveASecondLoad) {
     list(d.print_page, IDC_PRINT_PROFILE).SetCurSel(1);    // Optimize for PCL driver
 
     w.browse(pro);
-    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
-    EXPECT_EQ(d.GetDlgItem(IDC_MSI_PATH)->GetWindowText(), u16(pro.string()));
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
+    EXPECT_EQ(d.GetDlgItem(IDC_MSI_PATH)->GetWindowText(), sys::utf8_to_utf16(pro.string()));
     EXPECT_EQ(d.product_name, u"Quorlin PDF Pro");
     EXPECT_EQ(general_checks(), (std::map<int, bool>{
         {IDC_CREATE_DESKTOP_SHORTCUT, false}, {IDC_INSTALL_OFFICE_ADDINS, true},
@@ -113,7 +113,7 @@ TEST_F(LoadAndGenerate, EveryReadRuleAndTheChoicesThatSurviveASecondLoad) {
     const fs::path first_copy = folder / "Quorlin PDF Pro_Tmp.msi";
     EXPECT_TRUE(fs::exists(first_copy));
     w.browse(plain);
-    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     EXPECT_FALSE(fs::exists(first_copy));
     EXPECT_EQ(general_checks(), (std::map<int, bool>{
         {IDC_CREATE_DESKTOP_SHORTCUT, true}, {IDC_INSTALL_OFFICE_ADDINS, false},
@@ -144,14 +144,14 @@ TEST_F(LoadAndGenerate, EveryReadRuleAndTheChoicesThatSurviveASecondLoad) {
     test_support::file_unchanged_guard untouched(plain);
     w.generate();
     const fs::path mst = folder / "plain.mst";
-    ASSERT_TRUE(fs::exists(mst)) << u8(w.last_message());
+    ASSERT_TRUE(fs::exists(mst)) << sys::utf16_to_utf8(w.last_message());
     expect_same(oracle_view(plain, mst), expected);
 }
 
 TEST_F(LoadAndGenerate, ChangedOptionsBecomeExactlyTheWriteSide) {
     auto& d = w.dialog;
     w.browse(pro);
-    ASSERT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     click(*d.general_page, IDC_CREATE_DESKTOP_SHORTCUT);  // on
     click(*d.general_page, IDC_ENABLE_ONEDRIVE);          // off
     list(d.general_page, IDC_LANGUAGE_LIST).SetCurSel(6); // Nederlands
@@ -163,7 +163,7 @@ TEST_F(LoadAndGenerate, ChangedOptionsBecomeExactlyTheWriteSide) {
     w.generate();
     const fs::path mst = folder / "Quorlin PDF Pro.mst";
     ASSERT_FALSE(w.ui.message_boxes.empty());
-    EXPECT_EQ(w.last_message(), u"MST file was created successfully in\n" + u16(mst.string()));
+    EXPECT_EQ(w.last_message(), u"MST file was created successfully in\n" + sys::utf8_to_utf16(mst.string()));
     EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(imanage_path_shown(), u"D:\\iManage\\Work10");
 
@@ -191,7 +191,7 @@ TEST_F(LoadAndGenerate, EmptyIManagePathStopsAfterW15WithThePageForward) {
     w.generate();
 
     EXPECT_FALSE(fs::exists(folder / "Quorlin PDF Pro.mst"));
-    EXPECT_TRUE(w.ui.message_boxes.empty()) << u8(w.last_message());
+    EXPECT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.imanage_page));
     EXPECT_EQ(reinterpret_cast<CWnd*>(d.tree.GetItemData(d.tree.GetSelectedItem())),
               static_cast<CWnd*>(d.imanage_page));
@@ -220,8 +220,8 @@ TEST_F(LoadAndGenerate, FailedOpenKeepsThePagesAndEscapeDeletesTheWorkingCopy) {
     test_support::write_file(broken, "this is not a package");
     w.browse(broken);
     ASSERT_FALSE(w.ui.message_boxes.empty());
-    EXPECT_EQ(w.last_message(), u"Unable to open MSI file\n" + u16(broken.string()));
-    EXPECT_EQ(d.msi_path, u16(pro.string()));
+    EXPECT_EQ(w.last_message(), u"Unable to open MSI file\n" + sys::utf8_to_utf16(broken.string()));
+    EXPECT_EQ(d.msi_path, sys::utf8_to_utf16(pro.string()));
     EXPECT_TRUE(is_checked(*d.general_page, IDC_INSTALL_OFFICE_ADDINS));
     EXPECT_FALSE(fs::exists(folder / "Quorlin PDF Pro_Tmp.msi"));
 

@@ -94,7 +94,7 @@ shown_window::~shown_window() {
 }
 
 void shown_window::browse(const std::filesystem::path& path) {
-    ui.file_dialog_answers.push_back(u16(path.string()));
+    ui.file_dialog_answers.push_back(sys::utf8_to_utf16(path.string()));
     click(dialog, IDC_BROWSE);
 }
 
@@ -123,8 +123,5 @@ CWnd* shown_window::visible_page() const {
 std::u16string shown_window::last_message() const {
     return ui.message_boxes.empty() ? std::u16string() : ui.message_boxes.back().text;
 }
-
-std::u16string u16(const std::string& text) { return to_utf16(text); }
-std::string u8(const std::u16string& text) { return sys::utf16_to_utf8(text); }
 
 }  // namespace window_test

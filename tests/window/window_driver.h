@@ -9,6 +9,7 @@
 #include "pages/print_settings_dialog_controller.h"
 #include "pages/quorlin_ai_dialog_controller.h"
 #include "window/deployment_dialog.h"
+#include "system/text_conversion.h"
 
 #include <filesystem>
 #include <functional>
@@ -48,8 +49,5 @@ struct shown_window {
     scoped_ui_services installed{ui};
     CQuorlin_EnterpriseDeploymentDlg dialog;
 };
-
-std::u16string u16(const std::string& text);
-std::string u8(const std::u16string& text);
 
 }  // namespace window_test

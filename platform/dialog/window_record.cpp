@@ -1,6 +1,5 @@
-#include "native_window.h"
+#include "window_record.h"
 
-#include "resource_access.h"
 #include "wnd.h"
 
 #include <wx/window.h>
@@ -46,33 +45,4 @@ window_record& record_of(wxWindow* window) {
         event.Skip();
     });
     return *slot;
-}
-
-CWnd* notification_target(wxWindow* control) {
-    wxWindow* parent = control ? control->GetParent() : nullptr;
-    window_record* record = parent ? find_record(parent) : nullptr;
-    return record ? record->permanent : nullptr;
-}
-
-LRESULT notify_parent(wxWindow* control, UINT message, UINT code, NMHDR* notify) {
-    CWnd* target = notification_target(control);
-    if (!target) return 0;
-    const window_record* record = find_record(control);
-    const UINT id = static_cast<UINT>(record ? record->id : control->GetId());
-    LRESULT result = 0;
-    target->OnCmdMsg(message, code, id, notify, &result);
-    return result;
-}
-
-wxString to_wx(std::u16string_view text) { return wxString::FromUTF8(to_utf8(text)); }
-
-std::u16string from_wx(const wxString& text) {
-    const wxScopedCharBuffer utf8 = text.utf8_str();
-    return to_utf16(std::string_view(utf8.data(), utf8.length()));
-}
-
-wxRect dialog_units_to_pixels(wxWindow* dialog_window, int x, int y, int cx, int cy) {
-    const wxPoint top_left = dialog_window->ConvertDialogToPixels(wxPoint(x, y));
-    const wxPoint bottom_right = dialog_window->ConvertDialogToPixels(wxPoint(x + cx, y + cy));
-    return wxRect(top_left, wxSize(bottom_right.x - top_left.x, bottom_right.y - top_left.y));
 }
