@@ -25,6 +25,7 @@ BOOL CQuorlin_EnterpriseDeploymentApp::InitInstance() {
 
     {
         CQuorlin_EnterpriseDeploymentDlg dialog;
+        dialog.package_to_open = package_to_open;
         m_pMainWnd = &dialog;
         dialog.DoModal();
         m_pMainWnd = nullptr;

@@ -4,6 +4,8 @@
 #include "dialog/afxwin.h"
 #include "system/loadable_module.h"
 
+#include <string>
+
 class CQuorlin_EnterpriseDeploymentApp : public CWinApp {
 public:
     // No name: the framework takes the executable's name.
@@ -12,6 +14,9 @@ public:
 
     BOOL InitInstance() override;
     int ExitInstance() override;
+
+    // A package named on the command line, loaded once the window is up.
+    std::u16string package_to_open;
 
     // The loaded interface-language module, or null (English).
     sys::module_handle language_module = nullptr;

@@ -3,7 +3,6 @@
 #include "installer/installer_package.h"
 #include "system/text_conversion.h"
 
-#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -22,74 +21,6 @@ const char* describe(installer_package::open_outcome outcome) {
     return "unknown";
 }
 
-// The values the load command reads, by name.
-using read_values = std::map<std::string, std::string>;
-
-read_values load_reads(installer_package& package) {
-    read_values v;
-    auto property = [&](const char* name) { v[name] = sys::utf16_to_utf8(package.read_property(sys::utf8_to_utf16(name))); };
-    property("ProductName");
-    for (const char* name : {"DT_SHORTCUT", "OFFICEADDINS", "QPINSTALLPRINTERDRIVER", "DROPBOXDISABLED",
-                             "ONEDRIVEDISABLED", "BOXDISABLED", "SHAREPOINTDISABLED"})
-        property(name);
-    v["network_disk_enabled"] = sys::utf16_to_utf8(package.read_registry_value(u"network_disk_enabled"));
-    for (const char* name : {"BUGSPLAT_SENDREPORT_ENABLED", "MSAZUREIPLABELINGENABLED", "MSAZUREFORCELOGIN",
-                             "IMANAGEENABLED", "IMANAGEINSTALLPATH", "KNOWLEDGEASSISTANT"})
-        property(name);
-    v["TermsAndConditionsAgreement"] = sys::utf16_to_utf8(package.read_control_text(u"TermsAndConditionsAgreement"));
-    property("TOS_URL");
-    v["PrivacyPolicyAgreement"] = sys::utf16_to_utf8(package.read_control_text(u"PrivacyPolicyAgreement"));
-    property("PP_URL");
-    return v;
-}
-
-// What "Generate MST File" writes right after a load when the administrator
-// changed nothing: each setting as the load made it, in the write forms.
-std::vector<setting_write> unchanged_settings_writes(const read_values& v) {
-    auto at = [&](const char* name) { return v.count(name) ? v.at(name) : std::string(); };
-    auto unless_zero = [&](const char* name) { return at(name) != "0"; };
-    auto integration = [&](const char* name) { return at(name) == "#0" || at(name) == "unset"; };
-    auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
-    auto inverted = [](bool on) { return std::string(on ? "#0" : "#1"); };
-    auto switch_form = [](bool on) { return std::string(on ? "/b 1" : "/b 0"); };
-    using k = setting_write::kind;
-    const bool imanage = at("IMANAGEENABLED") == "1";
-    const bool crash_reporting = unless_zero("BUGSPLAT_SENDREPORT_ENABLED");
-    std::vector<setting_write> w{
-        {k::property, "WINSPARKLE_ENABLED", "/b 0"},
-        {k::property, "DT_SHORTCUT", flag(unless_zero("DT_SHORTCUT"))},
-        {k::property, "OFFICEADDINS", flag(unless_zero("OFFICEADDINS"))},
-        {k::property, "INSTALL_PRINTER_DRIVER", flag(unless_zero("QPINSTALLPRINTERDRIVER"))},
-        {k::property, "SIGNENABLE", "1"},  // the product name holds "Pro"
-        {k::property, "DROPBOXDISABLED", inverted(integration("DROPBOXDISABLED"))},
-        {k::property, "ONEDRIVEDISABLED", inverted(integration("ONEDRIVEDISABLED"))},
-        {k::property, "BOXDISABLED", inverted(integration("BOXDISABLED"))},
-        {k::property, "SHAREPOINTDISABLED", inverted(integration("SHAREPOINTDISABLED"))},
-        {k::registry_text, "network_disk_enabled", switch_form(at("network_disk_enabled") == "/b 1")},
-        {k::property, "MSAZUREIPLABELINGENABLED", at("MSAZUREIPLABELINGENABLED") == "1" ? "#1" : "#0"},
-        {k::property, "MSAZUREFORCELOGIN", switch_form(at("MSAZUREFORCELOGIN") == "/b 1")},
-        {k::registry_text, "kBugsplatEnableCrashReporting", switch_form(crash_reporting)},
-        {k::property, "BUGSPLAT_SENDREPORT_ENABLED", flag(crash_reporting)},
-        {k::property, "APPLICATION_LANGUAGE", "en-US"},
-        {k::property, "IMANAGEENABLED", flag(imanage)},
-        {k::property, "IMANAGEINSTALLPATH", imanage ? at("IMANAGEINSTALLPATH") : "0"},
-        {k::property, "KNOWLEDGEASSISTANT", switch_form(at("KNOWLEDGEASSISTANT") == "/b 1")},
-        {k::registry_number, "PrintBandSize", "8388608"},
-        {k::registry_number, "PrintBandCountForIgnore", "8"},
-    };
-    return w;
-}
-
-void write_setting(installer_package& package, const setting_write& w) {
-    switch (w.type) {
-        case setting_write::kind::property: package.set_property(sys::utf8_to_utf16(w.name), sys::utf8_to_utf16(w.value)); break;
-        case setting_write::kind::registry_text: package.set_registry_value(sys::utf8_to_utf16(w.name), sys::utf8_to_utf16(w.value)); break;
-        case setting_write::kind::registry_number:
-            package.set_registry_number(sys::utf8_to_utf16(w.name), std::stoi(w.value));
-            break;
-    }
-}
-
 }  // namespace
 
 utility_costs run_utility_job(const std::filesystem::path& path) {
@@ -98,12 +29,15 @@ utility_costs run_utility_job(const std::filesystem::path& path) {
     auto package = std::make_unique<installer_package>(sys::from_fs_path(path));
     if (!package->is_open())
         throw std::runtime_error(std::string("the package did not open: ") + describe(package->opening()));
-    const read_values values = load_reads(*package);
+    // What "Generate MST File" writes right after a load when the
+    // administrator changed nothing.
+    deployment::settings_values values;
+    const auto extras = deployment::read_settings(package->values(), deployment::reading::package_defaults, values);
     costs.load = load.stop();
 
-    costs.written = unchanged_settings_writes(values);
+    costs.written = deployment::plan_writes(values, extras.product_name).writes;
     phase_meter writes;
-    for (const auto& w : costs.written) write_setting(*package, w);
+    for (const auto& w : costs.written) deployment::apply_write(package->values(), w);
     costs.writes = writes.stop();
 
     phase_meter transform;
@@ -121,13 +55,14 @@ utility_costs run_utility_job(const std::filesystem::path& path) {
 }
 
 std::string msibuild_statement(const setting_write& w) {
+    const std::string name = sys::utf16_to_utf8(w.name), text = sys::utf16_to_utf8(w.text);
     switch (w.type) {
         case setting_write::kind::property:
-            return "UPDATE Property SET Value = '" + w.value + "' WHERE Property = '" + w.name + "'";
+            return "UPDATE Property SET Value = '" + text + "' WHERE Property = '" + name + "'";
         case setting_write::kind::registry_text:
-            return "UPDATE Registry SET Value = '" + w.value + "' WHERE Name = '" + w.name + "'";
+            return "UPDATE Registry SET Value = '" + text + "' WHERE Name = '" + name + "'";
         case setting_write::kind::registry_number:
-            return "UPDATE Registry SET Value = '#" + w.value + "' WHERE Name = '" + w.name + "'";
+            return "UPDATE Registry SET Value = '#" + std::to_string(w.number) + "' WHERE Name = '" + name + "'";
     }
     return {};
 }

@@ -5,18 +5,15 @@
 // summary information), through installer_package as the program does it.
 #include "process_meter.h"
 
+#include "installer/deployment_settings.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace bench {
 
-// One write of the generate command, as the program makes it.
-struct setting_write {
-    enum class kind { property, registry_text, registry_number } type;
-    std::string name;
-    std::string value;  // for registry_number: the decimal number
-};
+using setting_write = deployment::value_write;
 
 struct utility_costs {
     phase_cost load;

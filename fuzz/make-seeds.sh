@@ -3,12 +3,14 @@
 # into a folder that is never committed (default fuzz/findings/seeds):
 #   packages/  small packages for open_package, commit_package, generate_transform
 #   sql/       statements for run_sql
-# Usage: fuzz/make-seeds.sh [OUT]
+#   transforms/  transforms between those packages for apply_transform, made
+#              by our own msi-transform when MSI_TRANSFORM names it
+# Usage: [MSI_TRANSFORM=path/to/msi-transform] fuzz/make-seeds.sh [OUT]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 out=${1:-$here/findings/seeds}
 rm -rf "$out"
-mkdir -p "$out/packages" "$out/sql" "$out/work"
+mkdir -p "$out/packages" "$out/sql" "$out/transforms" "$out/work"
 work=$out/work
 
 idt() {  # package table text: writes table.idt into a fresh folder per package
@@ -105,5 +107,19 @@ UPDATE Property SET Property = 'x' WHERE Value = 1
 SELECT FROM WHERE
 DELETE FROM Property
 SQL
+# Transforms: rows changed, tables added and dropped, a code page, binary
+# cells, each between two of the packages above.
+if [ -n "${MSI_TRANSFORM:-}" ] && [ -x "$MSI_TRANSFORM" ]; then
+    p=$out/packages t=$out/transforms
+    cp "$p/program.msi" "$work/edited.msi"
+    "$MSI_TRANSFORM" sql "$work/edited.msi" "UPDATE Property SET Value = '0' WHERE Property = 'DT_SHORTCUT'" \
+        "UPDATE Registry SET Value = '#1013760' WHERE Name = 'PrintBandSize'" \
+        "UPDATE Control SET Text = 'Terms' WHERE Control = 'TermsAndConditionsAgreement'" >/dev/null
+    "$MSI_TRANSFORM" generate "$work/edited.msi" "$p/program.msi" "$t/rows.mst" --validation 0x0922
+    "$MSI_TRANSFORM" generate "$p/program.msi" "$p/minimal.msi" "$t/tables-added.mst" --error-conditions 0x3F
+    "$MSI_TRANSFORM" generate "$p/minimal.msi" "$p/program.msi" "$t/tables-dropped.mst"
+    "$MSI_TRANSFORM" generate "$p/cp1252.msi" "$p/minimal.msi" "$t/code-page.mst" --error-conditions 0x20
+    "$MSI_TRANSFORM" generate "$p/kinds.msi" "$p/minimal.msi" "$t/kinds.mst"
+fi
 rm -rf "$work"
-ls "$out"/packages "$out"/sql
+ls "$out"/packages "$out"/sql "$out"/transforms

@@ -9,9 +9,10 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=$1 seconds=$2
 shift 2
-[ $# -gt 0 ] || set -- open_package run_sql commit_package generate_transform
+[ $# -gt 0 ] || set -- open_package run_sql commit_package generate_transform apply_transform
 findings=$here/findings
-[ -d "$findings/seeds" ] || "$here/make-seeds.sh" "$findings/seeds" >/dev/null
+[ -d "$findings/seeds" ] || MSI_TRANSFORM=${MSI_TRANSFORM:-$build/tools/msi-transform/msi-transform} \
+    "$here/make-seeds.sh" "$findings/seeds" >/dev/null
 
 run_one() {
     harness=$1
@@ -19,6 +20,8 @@ run_one() {
     mkdir -p "$dir/corpus" "$dir/artifacts"
     if [ "$harness" = run_sql ]; then
         seeds=$findings/seeds/sql extra="-dict=$here/sql.dict -max_len=131072"
+    elif [ "$harness" = apply_transform ]; then
+        seeds=$findings/seeds/transforms extra="-max_len=16384"
     else
         seeds=$findings/seeds/packages extra="-max_len=16384"
     fi

@@ -1,32 +1,15 @@
 #include "installer/installer_package.h"
 
+#include "installer/earlier_transform.h"
 #include "installer/package_paths.h"
 #include "system/text_conversion.h"
 
 #include <filesystem>
-#include <new>
 #include <stdexcept>
 
 namespace {
 
 using msi::automation_error;
-
-// Statements are built from fixed pieces and the program's own names; an
-// allocation failure while building one is reported as the automation
-// object would report it.
-template <typename Build>
-std::u16string build_statement(Build build) {
-    try {
-        return build();
-    } catch (const std::bad_alloc&) {
-        throw automation_error(msi::E_OUTOFMEMORY, "Out of memory while building a statement.");
-    }
-}
-
-bool is_unknown_table_error(const automation_error& e) {
-    return e.code() == msi::hresult_from_win32(msi::ERROR_BAD_QUERY_SYNTAX) ||
-           e.code() == msi::hresult_from_win32(msi::ERROR_INVALID_TABLE);
-}
 
 bool same_file(const std::u16string& a, const std::u16string& b) {
     namespace fs = std::filesystem;
@@ -87,12 +70,17 @@ installer_package::installer_package(const std::u16string& path) {
     } catch (...) {
         copy_db = nullptr;
     }
-    if (!copy_db) opening_ = open_outcome::copy_not_opened;
+    if (!copy_db) {
+        opening_ = open_outcome::copy_not_opened;
+        return;
+    }
+    copy_values = std::make_unique<database_values>(copy_db, true);
 }
 
 installer_package::~installer_package() {
     if (is_open()) {
         package_db = nullptr;
+        copy_values = nullptr;
         copy_db = nullptr;  // closes the working copy before its file goes
         installer = nullptr;
     }
@@ -106,101 +94,41 @@ installer_package::~installer_package() {
 
 bool installer_package::is_open() const { return installer && package_db && copy_db; }
 
-bool installer_package::table_missing(const std::u16string& table) const {
-    // The catalog answers as it would on Windows; any doubt counts as present.
-    try {
-        auto view = copy_db->OpenView(u"SELECT `Name` FROM `_Tables` WHERE `Name` = ?");
-        msi::Record params(1);
-        params.SetStringData(1, table);
-        view->Execute(&params);
-        return view->Fetch() == nullptr;
-    } catch (...) {
-        return false;
-    }
-}
-
-// A view of `sql` on the working copy; null when `table` is missing, as it
-// is from many packages (no Registry or no Control table): that reads as a
-// missing row and updates nothing.
-std::shared_ptr<msi::View> installer_package::open_view(const std::u16string& table, const std::u16string& sql) {
-    if (!copy_db) throw automation_error(msi::E_POINTER, "The package is not open.");
-    std::shared_ptr<msi::View> view;
-    try {
-        view = copy_db->OpenView(sql);
-    } catch (const automation_error& e) {
-        if (is_unknown_table_error(e) && table_missing(table)) return nullptr;
-        throw;
-    }
-    if (!view) throw automation_error(msi::E_POINTER, "The database returned no view.");
-    return view;
-}
-
-std::u16string installer_package::read_single_value(const std::u16string& table, const std::u16string& sql) {
-    std::shared_ptr<msi::View> view = open_view(table, sql);
-    if (!view) return {};
-    view->Execute(nullptr);
-    std::shared_ptr<msi::Record> record = view->Fetch();
-    if (!record || record->FieldCount() != 1) return {};
-    std::u16string value = record->StringData(1);
-    if (const auto nul = value.find(u'\0'); nul != std::u16string::npos) value.resize(nul);
-    return value;
-}
-
-// The value is bound through a "?" marker rather than spliced between quotes,
-// so any text (a path such as C:\Users\O'Brien\Work) is stored exactly. An
-// empty value has nothing to quote and an empty record field would mean NULL,
-// so it keeps the literal ''.
-void installer_package::update_value(const std::u16string& table, const std::u16string& key_column,
-                                     const std::u16string& name, const std::u16string& value) {
-    const auto sql = build_statement([&] {
-        return u"UPDATE " + table + u" SET Value = " + std::u16string(value.empty() ? u"''" : u"?") + u" WHERE " +
-               key_column + u" = '" + name + u"'";
-    });
-    std::shared_ptr<msi::Database> db = copy_db;
-    std::shared_ptr<msi::View> view = open_view(table, sql);
-    if (!view) return;
-    if (value.empty()) {
-        view->Execute(nullptr);
-    } else {
-        msi::Record params(1);
-        params.SetStringData(1, value);
-        view->Execute(&params);
-    }
-    db->Commit();
+database_values& installer_package::values() {
+    if (!copy_values) throw msi::automation_error(msi::E_POINTER, "The package is not open.");
+    return *copy_values;
 }
 
 std::u16string installer_package::read_property(const std::u16string& name) {
-    return read_single_value(u"Property", build_statement([&] {
-        return u"SELECT Value FROM Property WHERE Property = '" + name + u"'";
-    }));
+    return values().read_property(name);
 }
 
 std::u16string installer_package::read_registry_value(const std::u16string& name) {
-    return read_single_value(u"Registry", build_statement([&] {
-        return u"SELECT Value FROM Registry WHERE Name = '" + name + u"'";
-    }));
+    return values().read_registry_value(name);
 }
 
 std::u16string installer_package::read_control_text(const std::u16string& control) {
-    return read_single_value(u"Control", build_statement([&] {
-        return u"SELECT Text FROM Control WHERE Control = '" + control + u"'";
-    }));
+    return values().read_control_text(control);
 }
 
 bool installer_package::set_property(const std::u16string& name, const std::u16string& value) {
-    update_value(u"Property", u"Property", name, value);
+    values().set_property(name, value);
     return true;
 }
 
 bool installer_package::set_registry_value(const std::u16string& name, const std::u16string& value) {
-    update_value(u"Registry", u"Name", name, value);
+    values().set_registry_value(name, value);
     return true;
 }
 
 bool installer_package::set_registry_number(const std::u16string& name, std::int32_t number) {
-    const auto value = build_statement([&] { return u"#" + sys::utf8_to_utf16(std::to_string(number)); });
-    update_value(u"Registry", u"Name", name, value);
+    values().set_registry_number(name, number);
     return true;
+}
+
+void installer_package::apply_transform(const std::u16string& transform) {
+    if (!copy_db) throw automation_error(msi::E_POINTER, "The package is not open.");
+    apply_earlier_transform(*copy_db, sys::to_fs_path(transform));
 }
 
 std::u16string installer_package::transform_path() const { return installer::transform_path(package_path); }

@@ -3,6 +3,7 @@
 // the package opened as the reference database, and a working copy beside it
 // (<name>_Tmp<ext>) that receives every read and write. The package file is
 // never written; the working copy is deleted when the object goes.
+#include "installer/database_values.h"
 #include "msi/automation.h"
 #include "system/locked_file.h"
 
@@ -53,10 +54,20 @@ public:
     bool set_registry_value(const std::u16string& name, const std::u16string& value);
     bool set_registry_number(const std::u16string& name, std::int32_t number);
 
+    // Applies a transform written earlier to the working copy (not committed
+    // until the next update or transform). Raises std::runtime_error with one
+    // line that says why it does not fit, or msi::automation_error when it
+    // cannot be read or applied; the copy's tables are then as they were.
+    void apply_transform(const std::u16string& transform);
+
     // Writes <package name>.mst beside the package (the difference from the
     // package to the working copy, with its summary information). Never
     // raises; the object stays open either way.
     transform_outcome generate_transform();
+
+    // The working copy's values, for the settings map. Raises
+    // msi::automation_error when the package is not open.
+    database_values& values();
 
     const std::u16string& path() const { return package_path; }
     // Where generate_transform writes.
@@ -64,16 +75,10 @@ public:
     const std::u16string& working_copy() const { return copy_path; }
 
 private:
-    std::shared_ptr<msi::View> open_view(const std::u16string& table, const std::u16string& sql);
-    std::u16string read_single_value(const std::u16string& table, const std::u16string& sql);
-    // Sets `Value` of every row of `table` whose `key_column` is `name`, and commits.
-    void update_value(const std::u16string& table, const std::u16string& key_column, const std::u16string& name,
-                      const std::u16string& value);
-    bool table_missing(const std::u16string& table) const;
-
     std::shared_ptr<msi::Installer> installer;
     std::shared_ptr<msi::Database> package_db;
     std::shared_ptr<msi::Database> copy_db;
+    std::unique_ptr<database_values> copy_values;
     std::u16string package_path;
     std::u16string copy_path;
     std::unique_ptr<sys::locked_file> copy_lock;  // held while the working copy is this object's

@@ -1,17 +1,6 @@
 #include "pages/imanage_dialog_controller.h"
 
-namespace {
-
-bool is_white_space(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
-std::u16string trimmed(const std::u16string& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && is_white_space(text[begin])) ++begin;
-    while (end > begin && is_white_space(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-}  // namespace
+#include "installer/deployment_settings.h"
 
 imanage_dialog_controller::imanage_dialog_controller(CWnd* parent) : CDialogEx(IDD, parent) {}
 
@@ -38,7 +27,7 @@ void imanage_dialog_controller::on_imanage_enabled_clicked() {
 }
 
 bool imanage_dialog_controller::validate_install_path() {
-    imanage_install_path = trimmed(imanage_install_path);
+    imanage_install_path = deployment::trimmed_install_path(imanage_install_path);
     UpdateData(FALSE);
     if (imanage_enabled == 0 || !imanage_install_path.empty()) return true;
 

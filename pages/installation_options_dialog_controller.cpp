@@ -1,6 +1,6 @@
 #include "pages/installation_options_dialog_controller.h"
 
-#include "pages/application_languages.h"
+#include "installer/application_languages.h"
 #include "pages/utf8_to_utf16.h"
 
 #include <cstring>
@@ -71,6 +71,18 @@ std::u16string installation_options_dialog_controller::selected_language_code() 
             row = reinterpret_cast<const language_entry*>(data);
     }
     return to_utf16(row->code);
+}
+
+bool installation_options_dialog_controller::select_language_code(const std::u16string& code) {
+    for (int index = 0; index < language_list.GetCount(); ++index) {
+        const auto data = language_list.GetItemData(index);
+        if (data == 0 || data == static_cast<DWORD_PTR>(CB_ERR)) continue;
+        if (to_utf16(reinterpret_cast<const language_entry*>(data)->code) == code) {
+            language_list.SetCurSel(index);
+            return true;
+        }
+    }
+    return false;
 }
 
 void installation_options_dialog_controller::on_azure_labeling_clicked() {

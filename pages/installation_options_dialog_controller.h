@@ -32,6 +32,9 @@ public:
     void enable_sign_integration_control(bool enable);
     // The chosen language's code; the default language's when nothing is chosen.
     std::u16string selected_language_code() const;
+    // Selects the entry with that code; false (and no change) for a code the
+    // list does not hold.
+    bool select_language_code(const std::u16string& code);
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;

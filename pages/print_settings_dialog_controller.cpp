@@ -21,3 +21,7 @@ BOOL print_settings_dialog_controller::OnInitDialog() {
 int print_settings_dialog_controller::selected_print_profile() const {
     return print_profile_list.GetCurSel();
 }
+
+void print_settings_dialog_controller::select_print_profile(int profile) {
+    print_profile_list.SetCurSel(profile == pcl_optimized_profile ? pcl_optimized_profile : default_profile);
+}

@@ -16,6 +16,9 @@ public:
 
     // The selected item's index, or -1 (CB_ERR) when nothing is selected.
     int selected_print_profile() const;
+    // Selects the item with that index; any index but the PCL one selects
+    // the default profile.
+    void select_print_profile(int profile);
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;

@@ -6,17 +6,6 @@
 
 #include <algorithm>
 
-std::optional<std::u16string> href_from_markup(std::u16string_view markup) {
-    constexpr std::u16string_view opening = u"href=\"";
-    constexpr std::u16string_view closing = u"\">";
-    const auto start = markup.find(opening);
-    if (start == std::u16string_view::npos) return std::nullopt;
-    const auto first = start + opening.size();
-    const auto end = markup.find(closing, first);
-    if (end == std::u16string_view::npos) return std::nullopt;
-    return std::u16string(markup.substr(first, end - first));
-}
-
 bool is_web_address(std::u16string_view address) {
     auto starts_with_ignoring_case = [address](std::u16string_view prefix) {
         if (address.size() < prefix.size()) return false;

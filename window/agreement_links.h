@@ -5,10 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "installer/deployment_settings.h"
+
 // The text between `href="` and the next `">` of a package's hyperlink
 // markup, taken as it stands (case-sensitive, double quotes only); nothing
 // when the markup has no such pair.
-std::optional<std::u16string> href_from_markup(std::u16string_view markup);
+using deployment::href_from_markup;
 
 // An address that starts with "http://" or "https://", in any letter case.
 // Anything else from a package (a local file, a program, another scheme) is

@@ -7,7 +7,7 @@
 #include "pages/quorlin_ai_dialog_controller.h"
 #include "resources/resource.h"
 #include "resources/version.h"
-#include "window/deployment_settings_map.h"
+#include "installer/deployment_settings_map.h"
 #include "window/version_label.h"
 
 BEGIN_MESSAGE_MAP(CQuorlin_EnterpriseDeploymentDlg, CDialog)
@@ -71,6 +71,8 @@ BOOL CQuorlin_EnterpriseDeploymentDlg::OnInitDialog() {
     // The tree notifies synchronously, so the General page is shown here.
     tree.SelectItem(general_item);
     enable_package_controls(false);
+
+    if (!package_to_open.empty()) open_package(package_to_open);
     return TRUE;
 }
 
@@ -122,8 +124,52 @@ void CQuorlin_EnterpriseDeploymentDlg::enable_package_controls(bool enable) {
     agreement_link.ShowWindow(enable ? SW_SHOW : SW_HIDE);
 }
 
-deployment::settings_pages CQuorlin_EnterpriseDeploymentDlg::settings_pages() const {
-    return {*general_page, *print_page, *imanage_page, *help_page};
+deployment::settings_values CQuorlin_EnterpriseDeploymentDlg::page_values() const {
+    deployment::settings_values values;
+    const auto& g = *general_page;
+    values.create_desktop_shortcut = g.create_desktop_shortcut;
+    values.install_office_addins = g.install_office_addins;
+    values.install_printer_driver = g.install_printer_driver;
+    values.enable_sign_integration = g.enable_sign_integration;
+    values.enable_dropbox = g.enable_dropbox;
+    values.enable_onedrive = g.enable_onedrive;
+    values.enable_box = g.enable_box;
+    values.enable_sharepoint = g.enable_sharepoint;
+    values.enable_network_disk = g.enable_network_disk;
+    values.enable_crash_reporting = g.enable_crash_reporting;
+    values.enable_azure_labeling = g.enable_azure_labeling;
+    values.azure_force_login = g.azure_force_login;
+    values.application_language = g.selected_language_code();
+    values.print_profile = print_page->selected_print_profile();
+    values.imanage_enabled = imanage_page->imanage_enabled;
+    values.imanage_install_path = imanage_page->imanage_install_path;
+    values.knowledge_assistant_enabled = help_page->knowledge_assistant_enabled;
+    return values;
+}
+
+void CQuorlin_EnterpriseDeploymentDlg::set_page_values(const deployment::settings_values& values) {
+    auto& g = *general_page;
+    g.create_desktop_shortcut = values.create_desktop_shortcut;
+    g.install_office_addins = values.install_office_addins;
+    g.install_printer_driver = values.install_printer_driver;
+    g.enable_sign_integration = values.enable_sign_integration;
+    g.enable_dropbox = values.enable_dropbox;
+    g.enable_onedrive = values.enable_onedrive;
+    g.enable_box = values.enable_box;
+    g.enable_sharepoint = values.enable_sharepoint;
+    g.enable_network_disk = values.enable_network_disk;
+    g.enable_crash_reporting = values.enable_crash_reporting;
+    g.enable_azure_labeling = values.enable_azure_labeling;
+    g.azure_force_login = values.azure_force_login;
+    // The lists are touched only for a different choice, so that a list
+    // with nothing selected stays so when the values did not change.
+    if (values.application_language != g.selected_language_code())
+        g.select_language_code(values.application_language);
+    if (values.print_profile != print_page->selected_print_profile())
+        print_page->select_print_profile(values.print_profile);
+    imanage_page->imanage_enabled = values.imanage_enabled;
+    imanage_page->imanage_install_path = values.imanage_install_path;
+    help_page->knowledge_assistant_enabled = values.knowledge_assistant_enabled;
 }
 
 void CQuorlin_EnterpriseDeploymentDlg::OnPaint() {

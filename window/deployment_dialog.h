@@ -16,7 +16,8 @@ class imanage_dialog_controller;
 class quorlin_ai_dialog_controller;
 
 namespace deployment {
-struct settings_pages;
+struct settings_values;
+enum class reading;
 }
 
 class CQuorlin_EnterpriseDeploymentDlg : public CDialog {
@@ -57,6 +58,13 @@ public:
     bool set_agreement_link(const std::u16string& url, int link_index,
                             const std::u16string& control_text);
 
+    // A package given on the command line, opened as soon as the window is
+    // initialised, as if it had been chosen with "Browse...".
+    std::u16string package_to_open;
+
+    // Opens `path` and fills the pages from it: the load behind "Browse...".
+    void open_package(const std::u16string& path);
+
     // "#0" or "unset": an integration the package does not switch off.
     bool read_integration_enabled(const std::u16string& property_name);
 
@@ -83,10 +91,16 @@ private:
     void show_version();
     // Selects the tree item whose parameter is `page`, which brings it forward.
     void select_page(CWnd* page);
-    deployment::settings_pages settings_pages() const;
+    // The pages' settings as plain values, and back into the pages' fields
+    // and lists (the controls follow with the next push).
+    deployment::settings_values page_values() const;
+    void set_page_values(const deployment::settings_values& values);
     // Reads every value of the chosen package into the pages; false (after
     // telling the administrator) when the package could not be read.
-    bool load_package_values();
+    bool load_package_values(deployment::reading how);
+    // Offers the earlier transform beside the package; true when its
+    // settings are to be read from the working copy.
+    bool continue_from_earlier_transform();
     // Writes the pages' values into the working copy and generates the transform.
     void write_package_values();
 

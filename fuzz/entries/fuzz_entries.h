@@ -31,4 +31,10 @@ void commit_package(const std::uint8_t* data, std::size_t size);
 // original; the transform must open again as a compound file.
 void generate_transform(const std::uint8_t* data, std::size_t size);
 
+// The input is a transform: apply it to the SQL entry's package, first with
+// every error condition raised, then with every one suppressed. A refused
+// transform must leave the database exactly as it was; an applied one must
+// commit and read back the same; the transform file stays unchanged.
+void apply_transform(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz_entry

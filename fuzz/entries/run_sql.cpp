@@ -32,6 +32,8 @@ const char* const sql_package_tables[][2] = {
               "a\tfirst\tone\t-5\t\t70000\t\r\nb\t\t\t32767\t1\t-2147483647\t9\r\n"},
 };
 
+}  // namespace
+
 std::filesystem::path sql_package() {
     static const std::filesystem::path package = [] {
         const auto dir = scratch_dir() / "sql-package";
@@ -48,6 +50,8 @@ std::filesystem::path sql_package() {
     }();
     return package;
 }
+
+namespace {
 
 // Invalid sequences become U+FFFD, one per byte.
 std::u16string utf16_from_utf8(std::string_view text) {

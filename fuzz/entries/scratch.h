@@ -13,6 +13,9 @@ std::filesystem::path scratch_dir();
 std::filesystem::path write_scratch(const std::string& name, const std::uint8_t* data, std::size_t size);
 std::string read_file(const std::filesystem::path& file);
 
+// The small package the SQL and apply entries work on, built once by msibuild.
+std::filesystem::path sql_package();
+
 // Stops the process with a message: the engine broke a promise. A handler,
 // when set, is called first and may throw instead (the replay test does, to
 // report the finding as a test failure).

@@ -3,9 +3,12 @@
 #include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
 #include "msi/sql/query.h"
-#include "msi/transform/generator.h"
-#include "msi/transform/summary.h"
 #include "msi/transform/transform_file.h"
+#include "msi/transform/generator.h"
+#include "msi/transform/apply.h"
+#include "msi/transform/reader.h"
+#include "msi/transform/summary.h"
+#include "msi/transform/validation.h"
 #include "system/text_conversion.h"
 
 #include <charconv>
@@ -166,12 +169,15 @@ void Database::Commit() {
 // ---- Installer
 
 std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, int open_mode) {
+    return OpenDatabase(sys::to_fs_path(path), open_mode);
+}
+
+std::shared_ptr<Database> Installer::OpenDatabase(const std::filesystem::path& file, int open_mode) {
     if (open_mode != msiOpenDatabaseModeReadOnly && open_mode != msiOpenDatabaseModeTransact)
         throw automation_error(E_INVALIDARG, "Open mode " + std::to_string(open_mode) +
                                                  " is not supported; use 0 (read-only) or 1 (transact).");
-    if (path.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
+    if (file.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
     return guarded([&] {
-        const std::filesystem::path file = sys::to_fs_path(path);
         return std::make_shared<Database>(package_database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
     });
 }
@@ -194,9 +200,7 @@ std::shared_ptr<Installer> create_installer() {
     return std::make_shared<Installer>();
 }
 
-// ---- Database: transforms (GenerateTransform and CreateTransformSummaryInfo,
-// and the two in one, which writes the transform with its summary
-// information as one file in one step)
+// ---- Database: transforms
 
 namespace {
 
@@ -219,12 +223,17 @@ void check_unchanged(package_database& target, package_database& reference) {
 }  // namespace
 
 bool Database::GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file) {
+    return GenerateTransform(reference, transform_path(transform_file));
+}
+
+bool Database::GenerateTransform(const std::shared_ptr<Database>& reference,
+                                 const std::filesystem::path& transform_file) {
     package_database& base = reference_engine(reference);
-    const auto path = transform_path(transform_file);
+    if (transform_file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
     check_unchanged(engine(), base);
     auto content = compare_databases(engine(), base);
     if (!content) return false;
-    write_transform_file(*content, nullptr, path);
+    write_transform_file(*content, nullptr, transform_file);
     return true;
 }
 
@@ -244,10 +253,40 @@ bool Database::GenerateTransformWithSummary(const std::shared_ptr<Database>& ref
 void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
                                           const std::u16string& transform_file, int error_conditions,
                                           int validation) {
+    CreateTransformSummaryInfo(reference, transform_path(transform_file), error_conditions, validation);
+}
+
+void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
+                                          const std::filesystem::path& transform_file, int error_conditions,
+                                          int validation) {
     package_database& base = reference_engine(reference);
-    const auto path = transform_path(transform_file);
+    if (transform_file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
     check_unchanged(engine(), base);
-    write_transform_summary(path, transform_summary(engine(), base, error_conditions, validation));
+    write_transform_summary(transform_file, transform_summary(engine(), base, error_conditions, validation));
+}
+
+void Database::ApplyTransform(const std::u16string& transform_file, int error_conditions) {
+    ApplyTransform(transform_path(transform_file), error_conditions);
+}
+
+void Database::ApplyTransform(const std::filesystem::path& transform_file, int error_conditions) {
+    package_database& db = engine();
+    if (transform_file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
+    guarded([&] { apply_transform(db, transform_file, error_conditions); });
+}
+
+std::vector<std::string> Database::ValidateTransform(const std::u16string& transform_file, int validation) {
+    return ValidateTransform(transform_path(transform_file), validation);
+}
+
+std::vector<std::string> Database::ValidateTransform(const std::filesystem::path& transform_file, int validation) {
+    package_database& db = engine();
+    if (transform_file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
+    return guarded([&] {
+        const transform_reader mst(transform_file);
+        const transform_identity identity = read_transform_identity(mst.summary());
+        return validate_transform(db, identity, validation == -1 ? identity.validation : validation);
+    });
 }
 
 }  // namespace msi

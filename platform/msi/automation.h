@@ -5,6 +5,7 @@
 #include "msi/automation_error.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,33 @@ class query;
 
 inline constexpr int msiOpenDatabaseModeReadOnly = 0;
 inline constexpr int msiOpenDatabaseModeTransact = 1;
+
+// Error conditions a transform may suppress (ApplyTransform, and the low word
+// of a transform's character count).
+inline constexpr int msiTransformErrorNone = 0x0000;
+inline constexpr int msiTransformErrorAddExistingRow = 0x0001;
+inline constexpr int msiTransformErrorDeleteMissingRow = 0x0002;
+inline constexpr int msiTransformErrorAddExistingTable = 0x0004;
+inline constexpr int msiTransformErrorDeleteMissingTable = 0x0008;
+inline constexpr int msiTransformErrorUpdateMissingRow = 0x0010;
+inline constexpr int msiTransformErrorChangeCodePage = 0x0020;
+inline constexpr int msiTransformErrorViewTransform = 0x0100;
+
+// Checks a transform asks for before it is applied (the high word of its
+// character count).
+inline constexpr int msiTransformValidationNone = 0x0000;
+inline constexpr int msiTransformValidationLanguage = 0x0001;
+inline constexpr int msiTransformValidationProduct = 0x0002;
+inline constexpr int msiTransformValidationPlatform = 0x0004;
+inline constexpr int msiTransformValidationMajorVer = 0x0008;
+inline constexpr int msiTransformValidationMinorVer = 0x0010;
+inline constexpr int msiTransformValidationUpdateVer = 0x0020;
+inline constexpr int msiTransformValidationLess = 0x0040;
+inline constexpr int msiTransformValidationLessOrEqual = 0x0080;
+inline constexpr int msiTransformValidationEqual = 0x0100;
+inline constexpr int msiTransformValidationGreaterOrEqual = 0x0200;
+inline constexpr int msiTransformValidationGreater = 0x0400;
+inline constexpr int msiTransformValidationUpgradeCode = 0x0800;
 
 class Record {
 public:
@@ -67,6 +95,26 @@ public:
     // one step. False, and nothing written, when the databases do not differ.
     bool GenerateTransformWithSummary(const std::shared_ptr<Database>& reference,
                                       const std::u16string& transform_file, int error_conditions, int validation);
+    // The same for a file named by the file system's own path, whose bytes
+    // need not be valid UTF-8.
+    bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::filesystem::path& transform_file);
+    void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
+                                    const std::filesystem::path& transform_file, int error_conditions,
+                                    int validation);
+    // Applies a transform file to this database as the installer does. The
+    // conditions set in `error_conditions` (msiTransformError* values) are
+    // suppressed; one that is not raises automation_error naming it, the
+    // table and the row key, and leaves the database as it was. The changes
+    // are held like any other until Commit.
+    void ApplyTransform(const std::u16string& transform_file, int error_conditions);
+    // Judges whether a transform fits this database before it is applied:
+    // the checks its summary information asks for (language, product code,
+    // platform, upgrade code, version relation), or those of `validation`
+    // when it is not -1. One sentence per failed check; empty when it fits.
+    std::vector<std::string> ValidateTransform(const std::u16string& transform_file, int validation = -1);
+    // The same for a file named by the file system's own path.
+    void ApplyTransform(const std::filesystem::path& transform_file, int error_conditions);
+    std::vector<std::string> ValidateTransform(const std::filesystem::path& transform_file, int validation = -1);
     package_database& engine();
 
 private:
@@ -76,6 +124,8 @@ private:
 class Installer {
 public:
     std::shared_ptr<Database> OpenDatabase(const std::u16string& path, int open_mode);
+    // The same for the file system's own path, whose bytes need not be valid UTF-8.
+    std::shared_ptr<Database> OpenDatabase(const std::filesystem::path& path, int open_mode);
 };
 
 // Stand-in for CoCreateInstance of the installer class: may be replaced by

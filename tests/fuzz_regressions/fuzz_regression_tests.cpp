@@ -61,6 +61,7 @@ entry_function entry_of(const std::string& harness) {
     if (harness == "run_sql") return fuzz_entry::run_sql;
     if (harness == "commit_package") return fuzz_entry::commit_package;
     if (harness == "generate_transform") return fuzz_entry::generate_transform;
+    if (harness == "apply_transform") return fuzz_entry::apply_transform;
     return nullptr;
 }
 
@@ -122,7 +123,8 @@ class seed_inputs : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         seeds_ = fs::temp_directory_path() / ("quorlin-fuzz-seeds-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-        const std::string command = "'" QUORLIN_FUZZ_DIR "/make-seeds.sh' '" + seeds_.string() + "' >/dev/null";
+        const std::string command =
+            "MSI_TRANSFORM='" MSI_TRANSFORM "' '" QUORLIN_FUZZ_DIR "/make-seeds.sh' '" + seeds_.string() + "' >/dev/null";
         built_ = std::system(command.c_str()) == 0;
     }
     static void TearDownTestSuite() {
@@ -173,6 +175,18 @@ TEST_F(seed_inputs, no_field_of_a_package_makes_the_engine_allocate_beyond_the_f
     }
     EXPECT_GT(worst, 0u) << "the allocation watch saw nothing";
     EXPECT_LE(worst, bound) << "an allocation of " << worst << " bytes after damage at offset " << worst_offset;
+}
+
+// Our own transforms between the seed packages: applied, refused whole, or
+// committed and read back, as the entry checks.
+TEST_F(seed_inputs, transforms_apply_or_are_refused_whole) {
+    ASSERT_TRUE(built_) << "fuzz/make-seeds.sh failed";
+    const auto transforms = files("transforms");
+    ASSERT_GE(transforms.size(), 5u);
+    for (const auto& transform : transforms) {
+        SCOPED_TRACE(transform.filename().string());
+        feed(fuzz_entry::apply_transform, bytes_of(transform));
+    }
 }
 
 TEST_F(seed_inputs, statements_run_against_the_sql_package) {

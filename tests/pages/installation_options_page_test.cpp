@@ -1,7 +1,7 @@
 // The General page in a real window: the language list, the labeling rule,
 // the enabling operations and the exchange of its twelve settings.
 #include "page_host.h"
-#include "pages/application_languages.h"
+#include "installer/application_languages.h"
 #include "pages/installation_options_dialog_controller.h"
 #include "pages/utf8_to_utf16.h"
 #include "system/text_conversion.h"

@@ -210,3 +210,117 @@ TEST(MsiTransformGenerate, FileSystemFailuresGiveTheirReasonAndKeepTheEarlierFil
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 4);  // new, ref, out and the plain file: nothing half-written
 }
+
+namespace {
+
+// The wixl package, a copy with TOS_URL changed and a property added, and
+// the transform between them (validation: product code and equal update
+// version; no condition suppressed).
+struct transform_files {
+    temp_dir dir;
+    std::filesystem::path base = dir / "base.msi", edited = dir / "edited.msi", mst = dir / "edit.mst";
+    transform_files() {
+        build_msi_from_wxs(base, wixl_package);
+        std::filesystem::copy_file(base, edited);
+        EXPECT_EQ(tool({"sql", edited.string(),
+                        "UPDATE Property SET Value = 'https://example.com/changed' WHERE Property = 'TOS_URL'"})
+                      .exit_code,
+                  0);
+        EXPECT_EQ(tool({"generate", edited.string(), base.string(), mst.string(), "--validation", "0x0122"}).exit_code, 0);
+    }
+    // Another product at another version, lacking the changed property.
+    std::filesystem::path other_package() {
+        std::string other = wixl_package;
+        other.replace(other.find("1C2D3E4F-5A6B-4C7D-8E9F-0A1B2C3D4E5F"), 36, "99999999-5A6B-4C7D-8E9F-0A1B2C3D4E5F");
+        other.replace(other.find("Version=\"26.4.4.1\""), 18, "Version=\"27.0.0.1\"");
+        other.replace(other.find("<Property Id=\"TOS_URL\" Value=\"https://example.com/tos\"/>"), 55, "");
+        const auto package = dir / "other.msi";
+        build_msi_from_wxs(package, other);
+        return package;
+    }
+    int file_count() const {
+        int n = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++n;
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST(MsiTransformApply, WritesANewPackageAsTheOracleAppliesAndTouchesNoInput) {
+    transform_files f;
+    const auto base_bytes = read_file(f.base), mst_bytes = read_file(f.mst);
+    const auto out = f.dir / "out.msi";
+    auto r = tool({"apply", f.base.string(), f.mst.string(), out.string()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(oracle_dump(out), oracle_dump(f.edited));
+    EXPECT_EQ(oracle_dump(out), oracle_dump(f.base, {}, f.mst));
+    EXPECT_EQ(read_file(f.base), base_bytes);
+    EXPECT_EQ(read_file(f.mst), mst_bytes);
+
+    // Never into an input, also through another name for it.
+    std::filesystem::create_hard_link(f.base, f.dir / "alias.msi");
+    for (const auto& target : {f.base, f.mst, f.dir / "alias.msi"}) {
+        auto refused = tool({"apply", f.base.string(), f.mst.string(), target.string()});
+        EXPECT_EQ(refused.exit_code, 2) << target;
+    }
+    EXPECT_EQ(read_file(f.base), base_bytes);
+
+    // A condition the transform does not suppress: status 2 naming it, no
+    // OUT, no temporary file left; suppressed by the option, it applies.
+    const auto other = f.other_package();
+    const auto again = f.dir / "again.msi";
+    const int before = f.file_count();
+    auto tripped = tool({"apply", other.string(), f.mst.string(), again.string()});
+    EXPECT_EQ(tripped.exit_code, 2);
+    EXPECT_NE(tripped.err.find("MSITRANSFORM_ERROR_UPDATEMISSINGROW"), std::string::npos) << tripped.err;
+    EXPECT_FALSE(std::filesystem::exists(again));
+    EXPECT_EQ(f.file_count(), before);
+    auto suppressed = tool({"apply", other.string(), f.mst.string(), again.string(), "--error-conditions", "0x10"});
+    EXPECT_EQ(suppressed.exit_code, 0) << suppressed.err;
+    EXPECT_EQ(oracle_dump(again), oracle_dump(other));
+}
+
+TEST(MsiTransformCheck, FitsOrGivesOneLinePerReason) {
+    transform_files f;
+    auto fits = tool({"check", f.base.string(), f.mst.string()});
+    EXPECT_EQ(fits.exit_code, 0) << fits.out << fits.err;
+
+    const auto package = f.other_package();
+    auto r = tool({"check", package.string(), f.mst.string()});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(r.out.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_NE(lines[0].find("{99999999-5A6B-4C7D-8E9F-0A1B2C3D4E5F}"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("27.0.0.1"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("MSITRANSFORM_ERROR_UPDATEMISSINGROW"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find("'TOS_URL'"), std::string::npos) << lines[2];
+
+    auto broken = tool({"check", f.base.string(), f.base.string()});
+    EXPECT_EQ(broken.exit_code, 2);
+}
+
+TEST(MsiTransformShow, SummaryInWordsAndChangesWithOldValues) {
+    transform_files f;
+    auto plain = tool({"show", f.mst.string(), f.base.string()});
+    ASSERT_EQ(plain.exit_code, 0) << plain.err;
+    for (const char* line : {"  Base package:     product {1C2D3E4F-5A6B-4C7D-8E9F-0A1B2C3D4E5F}, version 26.4.4.1",
+                             "MSITRANSFORM_VALIDATE_PRODUCT, MSITRANSFORM_VALIDATE_UPDATEVERSION, "
+                             "MSITRANSFORM_VALIDATE_NEWEQUALBASEVERSION",
+                             "Table Property: 0 added, 0 removed, 1 changed\n  changed [\"TOS_URL\"]\n"
+                             "      Value: \"https://example.com/tos\" -> \"https://example.com/changed\"\n"})
+        EXPECT_NE(plain.out.find(line), std::string::npos) << line << "\n" << plain.out;
+
+    const auto json_file = f.dir / "show.json";
+    auto json = tool({"show", f.mst.string(), f.base.string(), "--json"});
+    ASSERT_EQ(json.exit_code, 0) << json.err;
+    write_file(json_file, json.out);
+    auto parsed = run_process({"python3", "-c",
+                               "import json,sys; d=json.load(open(sys.argv[1])); r=d['tables'][0]['rows'][0]; "
+                               "print(d['summary']['validation']['value'], r['operation'], r['key'][0], "
+                               "r['cells'][0]['old'], r['cells'][0]['new'])",
+                               json_file.string()});
+    EXPECT_EQ(parsed.out, "290 update TOS_URL https://example.com/tos https://example.com/changed\n") << parsed.err;
+}

@@ -4,7 +4,7 @@
 
 #include "pages/installation_options_dialog_controller.h"
 #include "resources/resource.h"
-#include "window/deployment_settings_map.h"
+#include "installer/deployment_settings_map.h"
 #include "window/version_label.h"
 #include "system/text_conversion.h"
 

@@ -9,8 +9,6 @@
 
 namespace msi_transform {
 
-namespace {
-
 int parse_number(const std::string& option, const std::string& text) {
     int base = 10;
     std::string_view digits = text;
@@ -24,8 +22,6 @@ int parse_number(const std::string& option, const std::string& text) {
         throw usage_error{option + " needs a number from 0 to 65535, not '" + text + "'"};
     return static_cast<int>(value);
 }
-
-}  // namespace
 
 // The transform replaces OUT in one step only when it is complete with its
 // summary information, so a failure leaves OUT as it was.

@@ -34,6 +34,9 @@ const char* const help_text =
     "usage: msi-transform dump PACKAGE.msi [TABLE...]\n"
     "       msi-transform sql PACKAGE.msi STATEMENT...\n"
     "       msi-transform generate NEW.msi REFERENCE.msi OUT.mst [--error-conditions N] [--validation N]\n"
+    "       msi-transform apply PACKAGE.msi TRANSFORM.mst OUT.msi [--error-conditions N]\n"
+    "       msi-transform show TRANSFORM.mst [PACKAGE.msi] [--json]\n"
+    "       msi-transform check PACKAGE.msi TRANSFORM.mst\n"
     "\n"
     "dump      print the named tables, or every table, one line per row, sorted,\n"
     "          tab-separated, with a header line of column names and types\n"
@@ -42,9 +45,18 @@ const char* const help_text =
     "generate  write the transform that turns REFERENCE into NEW, with its summary\n"
     "          information; N are the error conditions to suppress and the\n"
     "          validation flags (decimal or 0x hex, default 0)\n"
+    "apply     write PACKAGE with TRANSFORM applied to OUT (a new file, never PACKAGE\n"
+    "          or TRANSFORM); N are the error conditions to suppress, by default\n"
+    "          those the transform's summary information names\n"
+    "show      print what the transform does: its summary information, then per\n"
+    "          table the rows it adds, removes and changes; with PACKAGE, old\n"
+    "          values beside the new; --json for scripts\n"
+    "check     say whether TRANSFORM fits PACKAGE (the checks its validation flags\n"
+    "          ask for) and applies without an error condition it does not suppress\n"
     "\n"
-    "Exit status: 0 success; 1 generate found no differences (no file written);\n"
-    "2 any error, with a one-line message on standard error.\n";
+    "Exit status: 0 success; 1 generate found no differences (no file written),\n"
+    "or check found reasons, one a line; 2 any error, with a one-line message on\n"
+    "standard error.\n";
 
 std::string one_line(std::string text) {
     for (auto& c : text)
@@ -75,6 +87,9 @@ int main(int argc, char** argv) {
         if (command == "dump") return msi_transform::dump_command(args);
         if (command == "sql") return msi_transform::sql_command(args);
         if (command == "generate") return msi_transform::generate_command(args);
+        if (command == "apply") return msi_transform::apply_command(args);
+        if (command == "show") return msi_transform::show_command(args);
+        if (command == "check") return msi_transform::check_command(args);
         return fail("unknown command '" + command + "' (see --help)");
     } catch (const msi_transform::usage_error& e) {
         return fail(e.message + " (see --help)");

@@ -30,8 +30,8 @@ std::uint32_t crc32(const std::vector<std::uint8_t>& data) {
     return ~crc;
 }
 
-// The installer's notation for a column: a letter for the kind (upper case
-// when nullable) and the size.
+}  // namespace
+
 std::string column_notation(const msi::column& c) {
     const std::uint16_t t = c.type;
     char letter;
@@ -46,6 +46,8 @@ std::string column_notation(const msi::column& c) {
     if (t & msi::column_type_nullable) letter = static_cast<char>(letter - 'a' + 'A');
     return letter + std::to_string(t & msi::column_type_size);
 }
+
+namespace {
 
 std::string text_field(std::u16string text) {
     // The installer hands strings over NUL-terminated.

@@ -8,6 +8,7 @@
 
 namespace msi {
 class package_database;
+struct column;
 }
 
 namespace msi_transform {
@@ -15,6 +16,10 @@ namespace msi_transform {
 // The named tables in the given order, or every user table sorted by name
 // when none is named. Raises msi::automation_error for a table the database lacks.
 std::string dump_tables(msi::package_database& db, const std::vector<std::u16string>& tables);
+
+// The installer's notation for a column: a letter for the kind (upper case
+// when nullable) and the size, "s72", "L0", "I2"...
+std::string column_notation(const msi::column& c);
 
 // The escapes of the dump, for text already in UTF-8.
 std::string escape_field(const std::string& utf8);

@@ -328,6 +328,22 @@ bool package_database::has_changes() const {
     return std::any_of(loaded_.begin(), loaded_.end(), [](const auto& t) { return t.second->dirty(); });
 }
 
+void package_database::replace(replacement changes) {
+    strings_ = std::move(changes.strings);
+    // A new pool object: its data stream is written at the next commit.
+    stored_data_generation_ = ~std::uint64_t{0};
+    tables_catalog_ = std::move(changes.tables_catalog);
+    columns_catalog_ = std::move(changes.columns_catalog);
+    if (changes.counts_exact) counts_exact_ = true;
+    for (const auto& name : changes.dropped)
+        if (auto it = loaded_.find(name); it != loaded_.end()) loaded_.erase(it);
+    for (auto& [name, t] : changes.tables) loaded_.insert_or_assign(name, std::move(t));
+    for (auto& [name, data] : changes.streams) {
+        if (data) file_->write_stream(name, std::move(*data));
+        else if (file_->has_stream(name)) file_->remove_stream(name);
+    }
+}
+
 void package_database::commit() {
     if (read_only_)
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),

@@ -75,6 +75,24 @@ public:
     // compound file. Raises automation_error for a read-only database.
     void commit();
 
+    // What applying a transform replaces at once: copies of the string pool,
+    // the catalog and the tables it changes, made and changed elsewhere, the
+    // tables it drops and the streams it writes (data) or removes (nothing),
+    // by stored name.
+    struct replacement {
+        string_pool strings;
+        std::unique_ptr<table> tables_catalog, columns_catalog;
+        std::map<std::u16string, std::unique_ptr<table>, std::less<>> tables;
+        std::vector<std::u16string> dropped;
+        std::map<std::u16string, std::optional<std::vector<std::uint8_t>>> streams;
+        bool counts_exact = false;  // the copies' string counts are exact
+    };
+    // Puts the copies in the place of the database's own; held like any
+    // other change until commit.
+    void replace(replacement changes);
+    // True once every string's count equals the cells that refer to it.
+    bool counts_exact() const { return counts_exact_; }
+
 private:
     package_database(std::filesystem::path path, bool read_only, std::unique_ptr<compound_file> file);
     void load_catalog();

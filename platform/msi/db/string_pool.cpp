@@ -517,4 +517,38 @@ void string_pool::free_id(std::uint32_t id) {
     std::push_heap(free_ids_.begin(), free_ids_.end(), std::greater<>());
 }
 
+// ---- copies
+
+string_pool string_pool::copy() const {
+    streams s = encode();
+    string_pool result = load(s.pool, std::move(s.data));
+    result.stored_width_ = stored_width_;
+    result.dirty_ = dirty_;
+    return result;
+}
+
+void string_pool::convert_code_page(int code_page) {
+    if (!is_supported_code_page(code_page))
+        bad_pool("code page " + std::to_string(code_page) + " is not supported");
+    if (code_page == code_page_) return;
+    // Every string is converted before any entry changes.
+    std::vector<std::string> converted(entries_.size());
+    for (std::uint32_t id = 1; id < id_limit(); ++id)
+        if (entries_[id].used)
+            converted[id] = encode_code_page(decode_code_page(entries_[id].view(), code_page_), code_page);
+    for (std::uint32_t id = 1; id < id_limit(); ++id) {
+        entry& e = entries_[id];
+        if (!e.used) continue;
+        e.text = arena_.store(converted[id]);
+        e.length = static_cast<std::uint32_t>(converted[id].size());
+    }
+    code_page_ = code_page;
+    index_ = text_index{};
+    index_ready_ = false;
+    for (std::uint32_t t : touched_) entries_[t].touched = false;
+    touched_.clear();
+    saved_ = image{};
+    dirty_ = true;
+}
+
 }  // namespace msi

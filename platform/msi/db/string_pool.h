@@ -85,6 +85,15 @@ public:
     // string that is still in use.
     void set_reference_counts(const std::vector<std::uint32_t>& counts);
 
+    // An independent pool with the same ids, strings, counts and stored
+    // reference width: changes are staged on it and the original stays as it
+    // was until the copy replaces it.
+    string_pool copy() const;
+    // Re-encodes every string in another code page under the same id. Raises
+    // automation_error (ERROR_INVALID_DATA) when that code page cannot hold a
+    // string; the pool is then unchanged.
+    void convert_code_page(int code_page);
+
 private:
     struct entry {
         const char* text = nullptr;  // into data_ or arena_, never moved

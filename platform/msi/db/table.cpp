@@ -126,6 +126,14 @@ std::size_t table::insert(row values) {
     return at;
 }
 
+void table::erase(std::size_t row_index) {
+    if (row_index >= row_count_) throw std::out_of_range("row index");
+    const auto first = cells_.begin() + static_cast<std::ptrdiff_t>(row_index * columns_.size());
+    cells_.erase(first, first + static_cast<std::ptrdiff_t>(columns_.size()));
+    --row_count_;
+    dirty_ = true;
+}
+
 std::size_t table::row_width(int string_reference_width) const {
     std::size_t width = 0;
     for (const column& c : columns_) width += static_cast<std::size_t>(c.width(string_reference_width));

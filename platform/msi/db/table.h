@@ -65,6 +65,8 @@ public:
     // Inserts a row at its sorted place; returns its index. Raises
     // automation_error when a row with the same key values exists.
     std::size_t insert(row values);
+    // Removes a row; the caller keeps the string pool's counts.
+    void erase(std::size_t row);
     // True when another row has the same key values as `values`, ignoring `except`.
     bool has_key(const row& values, std::size_t except = static_cast<std::size_t>(-1)) const;
     // The first row whose key values are those of `values` (a whole row, of

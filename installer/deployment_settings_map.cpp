@@ -1,12 +1,7 @@
-#include "window/deployment_settings_map.h"
+#include "installer/deployment_settings_map.h"
 
 #include <algorithm>
 #include <vector>
-
-#include "pages/imanage_dialog_controller.h"
-#include "pages/installation_options_dialog_controller.h"
-#include "pages/print_settings_dialog_controller.h"
-#include "pages/quorlin_ai_dialog_controller.h"
 
 namespace deployment {
 namespace {
@@ -35,76 +30,71 @@ constexpr write_side write_print_number(int order, std::u16string_view name, std
     return {order, registry, name, print_number, after_imanage_check, {}, pcl, other};
 }
 
-#define GENERAL_FIELD(f) [](const settings_pages& p) -> int& { return p.general.f; }
-#define IMANAGE_FIELD(f) [](const settings_pages& p) -> int& { return p.imanage.f; }
-
 const setting_row rows[] = {
-    {"create_desktop_shortcut", GENERAL_FIELD(create_desktop_shortcut), nullptr, {},
+    {"create_desktop_shortcut", &settings_values::create_desktop_shortcut, nullptr, {},
      read(property, u"DT_SHORTCUT", read_rule::checked_unless_zero, missing_gives::checked),
      {write(2, property, u"DT_SHORTCUT", plain_flag), unused}},
-    {"install_office_addins", GENERAL_FIELD(install_office_addins), nullptr, {},
+    {"install_office_addins", &settings_values::install_office_addins, nullptr, {},
      read(property, u"OFFICEADDINS", read_rule::checked_unless_zero, missing_gives::checked),
      {write(3, property, u"OFFICEADDINS", plain_flag), unused}},
     // Read from the installer's own property, written to the one the product reads.
-    {"install_printer_driver", GENERAL_FIELD(install_printer_driver), nullptr, {},
+    {"install_printer_driver", &settings_values::install_printer_driver, nullptr, {},
      read(property, u"QPINSTALLPRINTERDRIVER", read_rule::checked_unless_zero, missing_gives::checked),
      {write(4, property, u"INSTALL_PRINTER_DRIVER", plain_flag), unused}},
-    {"enable_sign_integration", GENERAL_FIELD(enable_sign_integration), nullptr, {},
+    {"enable_sign_integration", &settings_values::enable_sign_integration, nullptr, {},
      read(package_table::none, {}, read_rule::always_checked, missing_gives::checked),
      {write(5, property, u"SIGNENABLE", plain_flag, product_is_pro), unused}},
-    {"enable_dropbox", GENERAL_FIELD(enable_dropbox), nullptr, {},
+    {"enable_dropbox", &settings_values::enable_dropbox, nullptr, {},
      read(property, u"DROPBOXDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
      {write(6, property, u"DROPBOXDISABLED", inverted_integer), unused}},
-    {"enable_onedrive", GENERAL_FIELD(enable_onedrive), nullptr, {},
+    {"enable_onedrive", &settings_values::enable_onedrive, nullptr, {},
      read(property, u"ONEDRIVEDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
      {write(7, property, u"ONEDRIVEDISABLED", inverted_integer), unused}},
-    {"enable_box", GENERAL_FIELD(enable_box), nullptr, {},
+    {"enable_box", &settings_values::enable_box, nullptr, {},
      read(property, u"BOXDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
      {write(8, property, u"BOXDISABLED", inverted_integer), unused}},
-    {"enable_sharepoint", GENERAL_FIELD(enable_sharepoint), nullptr, {},
+    {"enable_sharepoint", &settings_values::enable_sharepoint, nullptr, {},
      read(property, u"SHAREPOINTDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
      {write(9, property, u"SHAREPOINTDISABLED", inverted_integer), unused}},
-    {"enable_network_disk", GENERAL_FIELD(enable_network_disk), nullptr, {},
+    {"enable_network_disk", &settings_values::enable_network_disk, nullptr, {},
      read(registry, u"network_disk_enabled", read_rule::checked_if_switch_on, missing_gives::unchecked),
      {write(10, registry, u"network_disk_enabled", switch_text), unused}},
     // One setting, two places: the product's registry switch and the installer property.
-    {"enable_crash_reporting", GENERAL_FIELD(enable_crash_reporting), nullptr, {},
+    {"enable_crash_reporting", &settings_values::enable_crash_reporting, nullptr, {},
      read(property, u"BUGSPLAT_SENDREPORT_ENABLED", read_rule::checked_unless_zero, missing_gives::checked),
      {write(13, registry, u"kBugsplatEnableCrashReporting", switch_text),
       write(14, property, u"BUGSPLAT_SENDREPORT_ENABLED", plain_flag)}},
-    {"enable_azure_labeling", GENERAL_FIELD(enable_azure_labeling), nullptr, {},
+    {"enable_azure_labeling", &settings_values::enable_azure_labeling, nullptr, {},
      read(property, u"MSAZUREIPLABELINGENABLED", read_rule::checked_if_one, missing_gives::unchecked),
      {write(11, property, u"MSAZUREIPLABELINGENABLED", integer), unused}},
-    {"azure_force_login", GENERAL_FIELD(azure_force_login), nullptr, {},
+    {"azure_force_login", &settings_values::azure_force_login, nullptr, {},
      read(property, u"MSAZUREFORCELOGIN", read_rule::checked_if_switch_on, missing_gives::unchecked),
      {write(12, property, u"MSAZUREFORCELOGIN", switch_text), unused}},
-    {"imanage_enabled", IMANAGE_FIELD(imanage_enabled), nullptr, {},
+    {"imanage_enabled", &settings_values::imanage_enabled, nullptr, {},
      read(property, u"IMANAGEENABLED", read_rule::checked_if_one, missing_gives::unchecked),
      {write(16, property, u"IMANAGEENABLED", plain_flag, after_imanage_check), unused}},
     // The path means something only while the integration is on.
     {"imanage_install_path", nullptr,
-     [](const settings_pages& p) -> std::u16string& { return p.imanage.imanage_install_path; },
+     &settings_values::imanage_install_path,
      "imanage_enabled",
      read(property, u"IMANAGEINSTALLPATH", read_rule::text_if_gate_checked, missing_gives::empty_text),
      {write(17, property, u"IMANAGEINSTALLPATH", text_if_gate_checked_else_zero,
             after_imanage_check),
       unused}},
     {"knowledge_assistant_enabled",
-     [](const settings_pages& p) -> int& { return p.help.knowledge_assistant_enabled; }, nullptr, {},
+     &settings_values::knowledge_assistant_enabled, nullptr, {},
      read(property, u"KNOWLEDGEASSISTANT", read_rule::checked_if_switch_on, missing_gives::unchecked),
      {write(18, property, u"KNOWLEDGEASSISTANT", switch_text, after_imanage_check), unused}},
     // Written but never read: the update check is always switched off, and
     // the language and print profile keep the administrator's choice.
     {"", nullptr, nullptr, {}, {}, {write_constant(1, u"WINSPARKLE_ENABLED", u"/b 0"), unused}},
-    {"application_language", nullptr, nullptr, {}, {},
+    {"application_language", nullptr, &settings_values::application_language, {}, {},
      {write(15, property, u"APPLICATION_LANGUAGE", language_code), unused}},
     {"print_profile", nullptr, nullptr, {}, {},
      {write_print_number(19, u"PrintBandSize", 0xF7800, 0x800000),
       write_print_number(20, u"PrintBandCountForIgnore", 0xFFFF, 8)}},
 };
 
-#undef GENERAL_FIELD
-#undef IMANAGE_FIELD
 
 }  // namespace
 
@@ -139,6 +129,12 @@ bool is_checked(read_rule rule, std::u16string_view value) {
     case read_rule::text_if_gate_checked: break;
     }
     return false;
+}
+
+std::optional<int> written_flag(write_form form, std::u16string_view value) {
+    for (int checked : {0, 1})
+        if (value == flag_text(form, checked) && !value.empty()) return checked;
+    return std::nullopt;
 }
 
 std::u16string flag_text(write_form form, int checked) {

@@ -9,24 +9,14 @@
 // purpose: names, forms and conditions are the package's own conventions.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
-class installation_options_dialog_controller;
-class print_settings_dialog_controller;
-class imanage_dialog_controller;
-class quorlin_ai_dialog_controller;
+#include "installer/settings_values.h"
 
 namespace deployment {
-
-// The four pages whose fields the map reads and writes.
-struct settings_pages {
-    installation_options_dialog_controller& general;
-    print_settings_dialog_controller& print;
-    imanage_dialog_controller& imanage;
-    quorlin_ai_dialog_controller& help;
-};
 
 enum class package_table { none, property, registry, control };
 
@@ -78,13 +68,13 @@ struct write_side {
     std::int32_t default_number = 0;       // write_form::print_number, any other profile
 };
 
-using check_field = int& (*)(const settings_pages&);
-using text_field = std::u16string& (*)(const settings_pages&);
+using check_field = int settings_values::*;
+using text_field = std::u16string settings_values::*;
 
 struct setting_row {
     std::string_view setting;        // the page setting's name
-    check_field check = nullptr;     // the page's 0/1 field, when the setting is one
-    text_field text = nullptr;       // the page's text field, when the setting is one
+    check_field check = nullptr;     // the 0/1 value, when the setting is one
+    text_field text = nullptr;       // the text value, when the setting is one
     std::string_view gate;           // the setting this one depends on, if any
     read_side read;
     std::array<write_side, 2> writes;
@@ -106,6 +96,10 @@ const setting_row* find_setting(std::string_view setting);
 
 // A value read from the package, judged by a read rule (not for text rules).
 bool is_checked(read_rule rule, std::u16string_view value);
+
+// The setting a value written in `form` stands for: 1 or 0, or nothing for a
+// text that form never produces.
+std::optional<int> written_flag(write_form form, std::u16string_view value);
 
 // The text a 0/1 setting is written as in the given form.
 std::u16string flag_text(write_form form, int checked);

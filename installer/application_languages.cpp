@@ -1,4 +1,4 @@
-#include "pages/application_languages.h"
+#include "installer/application_languages.h"
 
 const std::array<language_entry, 7> application_languages{{
     {"select", "Select on application startup"},

@@ -1,5 +1,5 @@
 #pragma once
-#include "pages/language_entry.h"
+#include "installer/language_entry.h"
 
 #include <array>
 

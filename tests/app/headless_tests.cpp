@@ -1,0 +1,168 @@
+// quorlin-deploy --show and --generate as a script runs them: the real
+// executable, DISPLAY and WAYLAND_DISPLAY unset, transforms judged by the
+// oracle (Wine's installer applying them).
+#include "deployment_fixtures.h"
+
+#include "support/file_guard.h"
+#include "support/fixture_package.h"
+#include "support/msi_oracle.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+using namespace window_test;
+namespace fs = std::filesystem;
+using test_support::process_result;
+
+namespace {
+
+process_result run_headless(std::vector<std::string> args) {
+    std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", QUORLIN_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return test_support::run_process(argv);
+}
+
+std::vector<fs::path> files_in(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path().filename());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class Headless : public testing::Test {
+protected:
+    void SetUp() override { build_pro_package(pro); }
+    test_support::temp_dir dir{"quorlin-headless"};
+    fs::path pro = dir / "pro.msi";
+    fs::path mst = dir / "pro.mst";
+};
+
+TEST_F(Headless, ShowPrintsWhatTheLoadGivesAndTouchesNothing) {
+    test_support::file_unchanged_guard package_kept(pro);
+    const auto r = run_headless({"--show", pro.string()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    // The pro package's values read by the load's rules; language and print
+    // profile as a fresh window has them; the terms address from TOS_URL, the
+    // privacy address from the Control table's markup.
+    EXPECT_EQ(r.out,
+              "create_desktop_shortcut = off\n"
+              "install_office_addins = on\n"
+              "install_printer_driver = off\n"
+              "enable_sign_integration = on\n"
+              "enable_dropbox = on\n"
+              "enable_onedrive = on\n"
+              "enable_box = off\n"
+              "enable_sharepoint = off\n"
+              "enable_network_disk = on\n"
+              "enable_crash_reporting = off\n"
+              "enable_azure_labeling = on\n"
+              "azure_force_login = on\n"
+              "imanage_enabled = on\n"
+              "imanage_install_path = C:\\Program Files\\iManage\\Work10\n"
+              "knowledge_assistant_enabled = on\n"
+              "application_language = en-US\n"
+              "print_profile = default\n"
+              "terms_of_service = https://quorlin.example/terms-from-property\n"
+              "privacy_policy = https://quorlin.example/privacy\n");
+    EXPECT_EQ(files_in(dir.path()), std::vector<fs::path>{"pro.msi"}) << "no working copy, no transform";
+}
+
+TEST_F(Headless, GenerateWritesTheChosenSettingsInTheirWrittenForms) {
+    test_support::file_unchanged_guard package_kept(pro);
+    // The settings file is what --show printed, with two lines changed.
+    std::string shown = run_headless({"--show", pro.string()}).out;
+    auto replace = [&](const std::string& from, const std::string& to) {
+        const auto at = shown.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        shown.replace(at, from.size(), to);
+    };
+    replace("enable_box = off", "enable_box = on");
+    replace("print_profile = default", "# a comment\nprint_profile = pcl");
+    test_support::write_file(dir / "settings.txt", shown);
+
+    const auto r = run_headless({"--generate", pro.string(), "--agree-to-terms", "--settings",
+                                 (dir / "settings.txt").string(), "--set", "application_language=nl-NL", "--set",
+                                 "imanage_install_path =  D:\\Work  "});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(files_in(dir.path()), (std::vector<fs::path>{"pro.msi", "pro.mst", "settings.txt"}));
+
+    const package_view after = oracle_view(pro, mst);
+    const package_view before = oracle_view(pro);
+    EXPECT_EQ(after.other_tables, before.other_tables);
+    const value_map expected_properties{
+        {"WINSPARKLE_ENABLED", "/b 0"}, {"DT_SHORTCUT", "0"}, {"OFFICEADDINS", "1"},
+        {"INSTALL_PRINTER_DRIVER", "0"}, {"QPINSTALLPRINTERDRIVER", "0"}, {"SIGNENABLE", "1"},
+        {"DROPBOXDISABLED", "#0"}, {"ONEDRIVEDISABLED", "#0"}, {"BOXDISABLED", "#0"},
+        {"SHAREPOINTDISABLED", "#1"}, {"MSAZUREIPLABELINGENABLED", "#1"}, {"MSAZUREFORCELOGIN", "/b 1"},
+        {"BUGSPLAT_SENDREPORT_ENABLED", "0"}, {"APPLICATION_LANGUAGE", "nl-NL"}, {"IMANAGEENABLED", "1"},
+        {"IMANAGEINSTALLPATH", "D:\\Work"}, {"KNOWLEDGEASSISTANT", "/b 1"}};
+    for (const auto& [name, value] : expected_properties) EXPECT_EQ(after.properties.at(name), value) << name;
+    const value_map expected_registry{{"network_disk_enabled", "/b 1"},
+                                      {"kBugsplatEnableCrashReporting", "/b 0"},
+                                      {"PrintBandSize", "#1013760"},
+                                      {"PrintBandCountForIgnore", "#65535"}};
+    EXPECT_EQ(after.registry, expected_registry);
+}
+
+TEST_F(Headless, RefusalsWriteNothingAndKeepAnEarlierTransform) {
+    test_support::file_unchanged_guard package_kept(pro);
+    test_support::write_file(mst, "an earlier transform");
+    test_support::file_unchanged_guard transform_kept(mst);
+    const std::string package = pro.string();
+    struct refusal {
+        std::vector<std::string> args;
+        std::string message_part;
+    };
+    const std::vector<refusal> refusals{
+        {{"--generate", package},
+         "Terms of Service (https://quorlin.example/terms-from-property) and Privacy Policy "
+         "(https://quorlin.example/privacy)"},
+        {{"--generate", package, "--agree-to-terms", "--set", "enable_teleport=on"}, "unknown setting 'enable_teleport'"},
+        {{"--generate", package, "--agree-to-terms", "--set", "enable_box=yes"}, "bad value 'yes' for enable_box"},
+        {{"--generate", package, "--agree-to-terms", "--set", "application_language=xx-XX"}, "bad value 'xx-XX'"},
+        {{"--generate", package, "--agree-to-terms", "--set", "print_profile"}, "expected name=value"},
+        {{"--generate", package, "--agree-to-terms", "--set", "imanage_enabled=on", "--set",
+          "imanage_install_path=   "},
+         "imanage_install_path is empty while imanage_enabled is on"},
+        {{"--generate", package, "--agree-to-terms", "--settings", (dir / "missing.txt").string()},
+         "cannot read the settings file"},
+        {{"--generate", (dir / "missing.msi").string(), "--agree-to-terms"}, "missing.msi"},
+        {{"--generate", package, "--agree-to-terms", "--output", package}, "would replace the package"},
+        {{"--show", package, "--set", "enable_box=on"}, "--show takes only"},
+        {{"--generate", "--agree-to-terms"}, "needs a package"},
+        {{"--frobnicate", package}, "unknown option '--frobnicate'"},
+    };
+    for (const auto& [args, message_part] : refusals) {
+        const auto r = run_headless(args);
+        EXPECT_EQ(r.exit_code, 2) << args.back();
+        EXPECT_NE(r.err.find(message_part), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+        EXPECT_EQ(files_in(dir.path()), (std::vector<fs::path>{"pro.msi", "pro.mst"})) << args.back();
+    }
+}
+
+TEST_F(Headless, NoDifferencesExitsOneAndKeepsTheEarlierTransform) {
+    // A package with none of the names the settings are written to.
+    const fs::path bare = dir / "bare.msi";
+    test_support::msi_source source;
+    source.tables = {test_support::property_table({{"ProductName", "Quorlin PDF Pro"},
+                                                   {"ProductCode", "{0E5C8E53-3C2B-4E3F-9B1F-3A3C2D1E0F09}"}})};
+    test_support::build_msi(bare, source);
+    test_support::write_file(dir / "bare.mst", "an earlier transform");
+    test_support::file_unchanged_guard transform_kept(dir / "bare.mst");
+    const auto r = run_headless({"--generate", bare.string(), "--agree-to-terms", "--set", "enable_box=on"});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find("no differences"), std::string::npos) << r.err;
+}
+
+TEST(HeadlessHelp, NamesEverySettingWithItsValues) {
+    const auto r = run_headless({"--help"});
+    ASSERT_EQ(r.exit_code, 0);
+    for (const char* line : {"enable_dropbox = on | off", "print_profile = default | pcl",
+                             "application_language = select, de-DE, en-US, es-ES, fr-FR, it-IT, nl-NL",
+                             "imanage_install_path = ", "--agree-to-terms", "--continue-from"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+}
+
+}  // namespace
