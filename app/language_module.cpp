@@ -41,8 +41,8 @@ sys::module_handle load_language_module(const std::u16string& application_name) 
     if (code == "EN") return nullptr;
 
     const std::u16string path = language_module_path(code, application_name);
-    // Beside the executable first, then from the current folder, then where
-    // an installation puts it.
+    // Beside the executable first, then where an installation puts it; never
+    // from the current folder.
     sys::module_handle module = sys::LoadLibraryW(path);
     if (!module) module = load_installed_module(path);
     if (!module) return nullptr;

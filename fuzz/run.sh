@@ -19,7 +19,7 @@ run_one() {
     dir=$findings/$harness
     mkdir -p "$dir/corpus" "$dir/artifacts"
     if [ "$harness" = run_sql ]; then
-        seeds=$findings/seeds/sql extra="-dict=$here/sql.dict -max_len=4096"
+        seeds=$findings/seeds/sql extra="-dict=$here/sql.dict -max_len=131072"
     elif [ "$harness" = apply_transform ]; then
         seeds=$findings/seeds/transforms extra="-max_len=16384"
     else

@@ -2,14 +2,10 @@
 
 #include "installer/earlier_transform.h"
 #include "installer/package_paths.h"
-#include "system/file_operations.h"
 #include "system/text_conversion.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -23,16 +19,12 @@ bool same_file(const std::u16string& a, const std::u16string& b) {
     return fs::absolute(pa, ec).lexically_normal() == fs::absolute(pb, ec).lexically_normal();
 }
 
-// A new, empty file in the transform's folder to write the transform into
-// before it replaces the earlier one.
-std::filesystem::path reserve_temporary_beside(const std::filesystem::path& target) {
-    std::string pattern = target.string() + ".partial-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) throw std::runtime_error("cannot create a file beside " + target.string());
-    ::close(fd);
-    return name.data();
+bool is_unsupported_code_page(const automation_error& e) {
+    return e.code() == msi::hresult_from_win32(msi::ERROR_INSTALL_LANGUAGE_UNSUPPORTED);
+}
+
+bool is_file_changed(const automation_error& e) {
+    return e.code() == msi::hresult_from_win32(msi::ERROR_FILE_INVALID);
 }
 
 }  // namespace
@@ -49,12 +41,22 @@ installer_package::installer_package(const std::u16string& path) {
     }
     package_path = path;
     copy_path = installer::working_copy_path(package_path);
-    // A stale working copy that could not be replaced must not be opened in
+    // The working copy is locked before it is written, so a second session on
+    // the same package neither overwrites nor deletes the first one's copy. A
+    // stale working copy that could not be replaced must not be opened in
     // place of a fresh copy of the package.
-    const bool copied = sys::CopyFileW(package_path, copy_path, false);
+    copy_lock = sys::locked_file::acquire(sys::to_fs_path(copy_path));
+    const bool copied = copy_lock && copy_lock->copy_from(sys::to_fs_path(package_path));
 
     try {
         package_db = installer->OpenDatabase(package_path, msi::msiOpenDatabaseModeTransact);
+    } catch (const automation_error& e) {
+        opening_ = open_outcome::package_in_use;
+        if (is_unsupported_code_page(e)) {
+            opening_ = open_outcome::code_page_unsupported;
+            failure_text_ = sys::utf8_to_utf16(e.what());
+        }
+        return;
     } catch (...) {
         opening_ = open_outcome::package_in_use;
         return;
@@ -82,7 +84,9 @@ installer_package::~installer_package() {
         copy_db = nullptr;  // closes the working copy before its file goes
         installer = nullptr;
     }
-    if (!copy_path.empty()) sys::DeleteFileW(copy_path);
+    // Only a copy this object holds is its own to delete.
+    if (copy_lock) copy_lock->remove();
+    copy_lock.reset();
     copy_db = nullptr;
     package_db = nullptr;
     installer = nullptr;
@@ -129,31 +133,25 @@ void installer_package::apply_transform(const std::u16string& transform) {
 
 std::u16string installer_package::transform_path() const { return installer::transform_path(package_path); }
 
-// The new transform is written to a file of its own in the same folder and
-// moved over <name>.mst only once it is complete with its summary
-// information, so a failure leaves any earlier transform exactly as it was.
+// The transform is built whole with its summary information and replaces
+// <name>.mst in one step, so a failure leaves any earlier transform exactly as
+// it was.
 installer_package::transform_outcome installer_package::generate_transform() {
-    std::filesystem::path temporary;
     try {
         if (!copy_db || !package_db) throw automation_error(msi::E_POINTER, "The package is not open.");
         copy_db->Commit();
         const std::u16string target = transform_path();
         if (same_file(target, package_path) || same_file(target, copy_path))
             throw std::runtime_error("the transform would replace the package");
-        const auto target_file = sys::to_fs_path(target);
-        temporary = reserve_temporary_beside(target_file);
-        const std::u16string temporary_name = sys::from_fs_path(temporary);
-        const bool written = copy_db->GenerateTransform(package_db, temporary_name);
-        copy_db->CreateTransformSummaryInfo(package_db, temporary_name, 0, 0);
         // Identical databases give no transform at all.
-        if (!written) throw std::runtime_error("no differences");
-        std::filesystem::rename(temporary, target_file);
+        if (!copy_db->GenerateTransformWithSummary(package_db, target, 0, 0))
+            throw std::runtime_error("no differences");
         return transform_outcome::created;
+    } catch (const automation_error& e) {
+        if (!is_file_changed(e)) return transform_outcome::failed;
+        failure_text_ = sys::utf8_to_utf16(e.what());
+        return transform_outcome::file_changed;
     } catch (...) {
-        if (!temporary.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-        }
         return transform_outcome::failed;
     }
 }

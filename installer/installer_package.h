@@ -5,6 +5,7 @@
 // never written; the working copy is deleted when the object goes.
 #include "installer/database_values.h"
 #include "msi/automation.h"
+#include "system/locked_file.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,8 +20,13 @@ public:
         package_in_use,      // opening the package raised an error
         package_not_opened,  // opening the package gave no database
         copy_not_opened,     // the working copy could not be made or opened
+        code_page_unsupported,  // the package's code page cannot be read; see failure_text
     };
-    enum class transform_outcome { created, failed };
+    enum class transform_outcome {
+        created,
+        failed,
+        file_changed,  // another program changed the package or the copy; see failure_text
+    };
 
     // Never raises: a failed step leaves the object not open (see is_open)
     // and is reported by opening().
@@ -31,6 +37,9 @@ public:
 
     bool is_open() const;
     open_outcome opening() const { return opening_; }
+    // The engine's own text for the last outcome that has one
+    // (code_page_unsupported, file_changed), naming the file.
+    const std::u16string& failure_text() const { return failure_text_; }
 
     // Single values of the working copy; "" when the row, or the whole table,
     // is missing. A failing engine call raises msi::automation_error.
@@ -72,5 +81,7 @@ private:
     std::unique_ptr<database_values> copy_values;
     std::u16string package_path;
     std::u16string copy_path;
+    std::unique_ptr<sys::locked_file> copy_lock;  // held while the working copy is this object's
     open_outcome opening_ = open_outcome::opened;
+    std::u16string failure_text_;
 };

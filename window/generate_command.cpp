@@ -52,5 +52,6 @@ void CQuorlin_EnterpriseDeploymentDlg::write_package_values() {
         return;
     }
     imanage_page->validate_install_path();
-    show_transform_outcome(package->generate_transform(), package->transform_path());
+    const auto generated = package->generate_transform();
+    show_transform_outcome(generated, package->transform_path(), package->failure_text());
 }

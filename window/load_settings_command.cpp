@@ -39,7 +39,7 @@ void CQuorlin_EnterpriseDeploymentDlg::open_package(const std::u16string& path) 
     package_chosen_ = true;
     package = std::make_unique<installer_package>(path);
     if (!package->is_open()) {
-        show_opening_outcome(package->opening());
+        show_opening_outcome(package->opening(), package->failure_text());
         AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
         return;
     }

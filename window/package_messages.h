@@ -7,6 +7,9 @@
 #include <string>
 
 // Shows the message of a failed opening step; nothing for an opened package.
-void show_opening_outcome(installer_package::open_outcome outcome);
+// `engine_text` is the package's failure_text, shown for the outcomes that
+// have one.
+void show_opening_outcome(installer_package::open_outcome outcome, const std::u16string& engine_text = {});
 // Shows where the transform went, or that it could not be written.
-void show_transform_outcome(installer_package::transform_outcome outcome, const std::u16string& transform_path);
+void show_transform_outcome(installer_package::transform_outcome outcome, const std::u16string& transform_path,
+                            const std::u16string& engine_text = {});

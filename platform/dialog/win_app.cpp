@@ -10,6 +10,9 @@
 #include <wx/image.h>
 #include <wx/init.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 #include <string>
@@ -64,21 +67,28 @@ const char16_t* AfxGetAppName() { return the_app ? the_app->m_pszAppName : u""; 
 // Embedded controls need no preparation here.
 void AfxEnableControlContainer() {}
 
-void AfxInitToolkit(int argc, char** argv) {
+bool AfxInitToolkit(int argc, char** argv) {
     static bool started = false;
-    if (started) return;
-    started = true;
+    if (started) return true;
     wxApp::SetInstance(new framework_app);
-    wxEntryStart(argc, argv);
+    // Fails without a display to connect to; nothing of the toolkit may be used then.
+    if (!wxEntryStart(argc, argv)) return false;
+    started = true;
     wxTheApp->CallOnInit();
     wxInitAllImageHandlers();
     // The real windows, unless a test has put its recorder in place already.
     static wx_ui_services real;
     if (ui_services* earlier = set_ui_services(&real)) set_ui_services(earlier);
+    return true;
 }
 
 int AfxWinMain(int argc, char** argv) {
-    AfxInitToolkit(argc, argv);
+    if (!AfxInitToolkit(argc, argv)) {
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "%s: cannot open a display (DISPLAY is %s)\n", program_invocation_short_name,
+                     display && *display ? display : "not set");
+        return 1;
+    }
     CWinApp* app = AfxGetApp();
     if (!app) return -1;
     int status = 0;

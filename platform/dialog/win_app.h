@@ -43,4 +43,5 @@ HICON AfxLoadIcon(UINT id);
 // Starts the toolkit and runs the application object; returns the exit status.
 int AfxWinMain(int argc, char** argv);
 // Starts the toolkit only (test programs); safe to call more than once.
-void AfxInitToolkit(int argc, char** argv);
+// False when there is no display to connect to.
+bool AfxInitToolkit(int argc, char** argv);

@@ -1,18 +1,21 @@
 #include "wx_ui_services.h"
 
 #include "wx_text.h"
+#include "system/text_conversion.h"
 
 #include <wx/app.h>
 #include <wx/arrstr.h>
 #include <wx/dcclient.h>
 #include <wx/filedlg.h>
-#include <wx/filename.h>
 #include <wx/msgdlg.h>
 #include <wx/generic/msgdlgg.h>
 #include <wx/log.h>
 #include <wx/richtooltip.h>
 #include <wx/utils.h>
 #include <wx/window.h>
+
+#include <dlfcn.h>
+#include <filesystem>
 
 namespace {
 
@@ -77,6 +80,28 @@ int wx_ui_services::message_box(const std::u16string& text, UINT type) {
     }
 }
 
+namespace {
+
+// The chosen file as the file system's bytes. wx hands the name out as UTF-8
+// text and drops one that is not UTF-8; the GTK file chooser beneath it has
+// the bytes, so they are asked of it directly when it is there.
+std::filesystem::path chosen_file(const wxFileDialog& dialog) {
+    using get_filename = char* (*)(void* chooser);
+    using release = void (*)(void* memory);
+    static const auto get = reinterpret_cast<get_filename>(::dlsym(RTLD_DEFAULT, "gtk_file_chooser_get_filename"));
+    static const auto release_memory = reinterpret_cast<release>(::dlsym(RTLD_DEFAULT, "g_free"));
+    if (get && release_memory && dialog.GetHandle()) {
+        if (char* name = get(dialog.GetHandle())) {
+            std::filesystem::path path(name);
+            release_memory(name);
+            return path;
+        }
+    }
+    return std::filesystem::path(std::string(dialog.GetPath().fn_str()));
+}
+
+}  // namespace
+
 std::optional<std::u16string> wx_ui_services::choose_file(const file_dialog_request& request) {
     long style = 0;
     if (request.open) {
@@ -90,12 +115,13 @@ std::optional<std::u16string> wx_ui_services::choose_file(const file_dialog_requ
     wxFileDialog dialog(owner_window(request.owner), wxFileSelectorPromptStr, wxString(), to_wx(request.file_name),
                         wildcard.empty() ? wxString(wxFileSelectorDefaultWildcardStr) : to_wx(wildcard), style);
     if (dialog.ShowModal() != wxID_OK) return std::nullopt;
-    wxString path = dialog.GetPath();
+    std::filesystem::path path = chosen_file(dialog);
     // A typed name without extension gets the default one, unless that names an existing file.
-    if (!request.default_extension.empty() && wxFileName(path).GetExt().empty() &&
-        !(request.open && wxFileName::FileExists(path)))
-        path += "." + to_wx(request.default_extension);
-    return from_wx(path);
+    std::error_code ec;
+    if (!request.default_extension.empty() && path.extension().empty() &&
+        !(request.open && std::filesystem::is_regular_file(path, ec)))
+        path += sys::to_fs_path(u"." + request.default_extension);
+    return sys::from_fs_path(path);
 }
 
 void wx_ui_services::show_balloon_tip(const balloon_tip_request& request) {

@@ -3,8 +3,6 @@
 #include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
 #include "msi/sql/query.h"
-#include "msi/db/code_page.h"
-#include "msi/db/package_database.h"
 #include "msi/transform/transform_file.h"
 #include "msi/transform/generator.h"
 #include "msi/transform/apply.h"
@@ -171,7 +169,7 @@ void Database::Commit() {
 // ---- Installer
 
 std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, int open_mode) {
-    return OpenDatabase(std::filesystem::path(sys::utf16_to_utf8(path)), open_mode);
+    return OpenDatabase(sys::to_fs_path(path), open_mode);
 }
 
 std::shared_ptr<Database> Installer::OpenDatabase(const std::filesystem::path& file, int open_mode) {
@@ -213,7 +211,13 @@ package_database& reference_engine(const std::shared_ptr<Database>& reference) {
 
 std::filesystem::path transform_path(const std::u16string& file) {
     if (file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
-    return std::filesystem::path(sys::utf16_to_utf8(file));
+    return sys::to_fs_path(file);
+}
+
+// Tables read earlier must still be what the files hold.
+void check_unchanged(package_database& target, package_database& reference) {
+    target.storage().check_unchanged();
+    reference.storage().check_unchanged();
 }
 
 }  // namespace
@@ -226,9 +230,23 @@ bool Database::GenerateTransform(const std::shared_ptr<Database>& reference,
                                  const std::filesystem::path& transform_file) {
     package_database& base = reference_engine(reference);
     if (transform_file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
+    check_unchanged(engine(), base);
     auto content = compare_databases(engine(), base);
     if (!content) return false;
-    write_transform_file(*content, transform_file);
+    write_transform_file(*content, nullptr, transform_file);
+    return true;
+}
+
+bool Database::GenerateTransformWithSummary(const std::shared_ptr<Database>& reference,
+                                            const std::u16string& transform_file, int error_conditions,
+                                            int validation) {
+    package_database& base = reference_engine(reference);
+    const auto path = transform_path(transform_file);
+    check_unchanged(engine(), base);
+    auto content = compare_databases(engine(), base);
+    if (!content) return false;
+    const summary_information summary = transform_summary(engine(), base, error_conditions, validation);
+    write_transform_file(*content, &summary, path);
     return true;
 }
 
@@ -243,6 +261,7 @@ void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& refer
                                           int validation) {
     package_database& base = reference_engine(reference);
     if (transform_file.empty()) throw automation_error(E_INVALIDARG, "No transform file name was given.");
+    check_unchanged(engine(), base);
     write_transform_summary(transform_file, transform_summary(engine(), base, error_conditions, validation));
 }
 

@@ -90,6 +90,11 @@ public:
     void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
                                     const std::u16string& transform_file, int error_conditions,
                                     int validation);
+    // GenerateTransform and CreateTransformSummaryInfo at once: the transform
+    // is built whole with its summary information and replaces the file in
+    // one step. False, and nothing written, when the databases do not differ.
+    bool GenerateTransformWithSummary(const std::shared_ptr<Database>& reference,
+                                      const std::u16string& transform_file, int error_conditions, int validation);
     // The same for a file named by the file system's own path, whose bytes
     // need not be valid UTF-8.
     bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::filesystem::path& transform_file);

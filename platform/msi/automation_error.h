@@ -25,9 +25,11 @@ inline constexpr std::uint32_t ERROR_BAD_QUERY_SYNTAX = 1615;
 inline constexpr std::uint32_t ERROR_INVALID_TABLE = 1628;
 inline constexpr std::uint32_t ERROR_INSTALL_PACKAGE_INVALID = 1620;
 inline constexpr std::uint32_t ERROR_INSTALL_TRANSFORM_FAILURE = 1624;
+inline constexpr std::uint32_t ERROR_INSTALL_LANGUAGE_UNSUPPORTED = 1623;
 inline constexpr std::uint32_t ERROR_CREATE_FAILED = 1631;
 inline constexpr std::uint32_t ERROR_FUNCTION_FAILED = 1627;
 inline constexpr std::uint32_t ERROR_INVALID_DATA = 13;
+inline constexpr std::uint32_t ERROR_FILE_INVALID = 1006;
 
 class automation_error : public std::runtime_error {
 public:
@@ -37,6 +39,22 @@ public:
 
 private:
     hresult code_;
+};
+
+// An opened database file that another program changed or replaced: reading
+// on through the layout read at opening would give wrong data, so nothing more
+// is read from it or written to it.
+class file_changed_error : public automation_error {
+public:
+    explicit file_changed_error(const std::string& path)
+        : automation_error(hresult_from_win32(ERROR_FILE_INVALID),
+                           "The MSI file was changed by another program after it was opened. Open it again.\n" +
+                               path),
+          path_(path) {}
+    const std::string& path() const noexcept { return path_; }
+
+private:
+    std::string path_;
 };
 
 }  // namespace msi

@@ -14,17 +14,18 @@ std::filesystem::path executable_dir() {
 }
 
 module_handle LoadLibraryW(const std::u16string& path) {
-    std::string text = utf16_to_utf8(path);
+    std::string text = to_fs_path(path).native();
     for (auto& c : text)
         if (c == '\\') c = '/';
     const std::filesystem::path file(text);
     if (file.empty()) return nullptr;
     if (file.is_relative()) {
-        const auto beside = executable_dir() / file;
-        if (void* m = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return m;
-        // dlopen would search the library path for a bare name; keep it to the current folder.
-        const auto here = std::filesystem::path(".") / file;
-        return ::dlopen(here.c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Only beside the executable: the current folder may be a shared one
+        // that others can write to, and a bare name would send dlopen through
+        // the library search path.
+        const auto dir = executable_dir();
+        if (dir.empty() || dir.is_relative()) return nullptr;
+        return ::dlopen((dir / file).c_str(), RTLD_NOW | RTLD_LOCAL);
     }
     return ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 }

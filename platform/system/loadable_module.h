@@ -1,7 +1,8 @@
 #pragma once
 // Shared libraries loaded at run time, with the Windows loader's shapes. A
-// relative path is looked for beside the executable first, then from the
-// current folder; backslashes in it count as separators.
+// relative path is looked for beside the executable only, never in the
+// current folder or the library search path; backslashes in it count as
+// separators.
 #include <filesystem>
 #include <string>
 

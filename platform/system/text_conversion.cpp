@@ -34,9 +34,14 @@ void append_utf8(std::string& out, char32_t c) {
     }
 }
 
-}  // namespace
+// A byte of a file name that is not part of valid UTF-8 travels as the lone
+// low surrogate U+DC00 + byte, which no valid UTF-8 decodes to, so that the
+// name reaches the file system again exactly as it came.
+constexpr char16_t escaped_byte_base = 0xDC00;
 
-std::u16string utf8_to_utf16(std::string_view text) {
+enum class invalid_input { replace, escape };
+
+std::u16string decode(std::string_view text, invalid_input invalid) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -56,7 +61,7 @@ std::u16string utf8_to_utf16(std::string_view text) {
         } else if ((lead & 0xF8) == 0xF0) {
             extra = 3, c = lead & 0x07, minimum = 0x10000;
         } else {
-            out.push_back(replacement);
+            out.push_back(invalid == invalid_input::escape ? char16_t(escaped_byte_base + lead) : char16_t(replacement));
             ++i;
             continue;
         }
@@ -67,6 +72,11 @@ std::u16string utf8_to_utf16(std::string_view text) {
             c = (c << 6) | (b & 0x3F);
         }
         if (j != i + 1 + extra || c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            if (invalid == invalid_input::escape) {
+                out.push_back(static_cast<char16_t>(escaped_byte_base + lead));
+                ++i;
+                continue;
+            }
             out.push_back(replacement);
             i = j > i + 1 ? j : i + 1;
             continue;
@@ -77,7 +87,7 @@ std::u16string utf8_to_utf16(std::string_view text) {
     return out;
 }
 
-std::string utf16_to_utf8(std::u16string_view text) {
+std::string encode(std::u16string_view text, invalid_input invalid) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -85,6 +95,9 @@ std::string utf16_to_utf8(std::u16string_view text) {
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
+        } else if (invalid == invalid_input::escape && c >= escaped_byte_base + 0x80 && c <= escaped_byte_base + 0xFF) {
+            out.push_back(static_cast<char>(c - escaped_byte_base));
+            continue;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = replacement;
         }
@@ -93,8 +106,16 @@ std::string utf16_to_utf8(std::u16string_view text) {
     return out;
 }
 
-std::filesystem::path to_fs_path(std::u16string_view path) { return std::filesystem::path(utf16_to_utf8(path)); }
+}  // namespace
 
-std::u16string from_fs_path(const std::filesystem::path& path) { return utf8_to_utf16(path.native()); }
+std::u16string utf8_to_utf16(std::string_view text) { return decode(text, invalid_input::replace); }
+
+std::string utf16_to_utf8(std::u16string_view text) { return encode(text, invalid_input::replace); }
+
+std::filesystem::path to_fs_path(std::u16string_view path) {
+    return std::filesystem::path(encode(path, invalid_input::escape));
+}
+
+std::u16string from_fs_path(const std::filesystem::path& path) { return decode(path.native(), invalid_input::escape); }
 
 }  // namespace sys

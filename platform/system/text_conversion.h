@@ -1,6 +1,9 @@
 #pragma once
 // UTF-8 <-> UTF-16, and UTF-16 paths <-> the file system's paths. Invalid
-// sequences become U+FFFD rather than failing.
+// sequences in text become U+FFFD rather than failing. A path keeps every
+// byte the file system gave it: bytes that are not UTF-8 travel as lone
+// surrogates (U+DC80 to U+DCFF) and become the same bytes again, so only
+// text shown to a person loses them.
 #include <filesystem>
 #include <string>
 #include <string_view>

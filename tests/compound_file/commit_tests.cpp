@@ -11,6 +11,7 @@
 #include "support/file_guard.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "system/atomic_file.h"
 
 #include <gtest/gtest.h>
 
@@ -273,7 +274,10 @@ TEST(CompoundFileCommit, SubStoragesAndTheRootClassSurviveCommitAndSaveAs) {
             storage.children.push_back(stream);
         }
         root.children.push_back(storage);
-        msi::cfb::write_compound_file(file, root);
+        sys::replace_file(file, [&](int fd) {
+            auto handle = msi::cfb::file_handle::borrow(fd);
+            msi::cfb::write_compound_file(handle, root);
+        });
     }
     auto storage_lines = [](const std::filesystem::path& f) {
         std::string listing = ole_read(f).listing, out;
@@ -317,6 +321,6 @@ TEST(CompoundFileCommit, ReplacedFileIsNotWrittenTo) {
         cf->commit();
         ADD_FAILURE() << "commit wrote into a file that replaced the opened one";
     } catch (const msi::automation_error& e) {
-        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_FUNCTION_FAILED));
+        EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_FILE_INVALID));
     }
 }

@@ -2,9 +2,12 @@
 // failed steps it reports, with the window's messages and box styles for them.
 #include "installer/installer_package.h"
 #include "installer/package_paths.h"
+#include "msi/cfb/compound_file.h"
+#include "msi/db/stream_name.h"
 #include "package_fixture.h"
 #include "support/file_guard.h"
 #include "support/temp_dir.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -130,4 +133,76 @@ TEST(OpenClose, WorkingCopyThatCannotBeMade) {
         EXPECT_EQ(box.text, u"Opening temporary database failed.");
         EXPECT_EQ(box.type, 0u);
     }
+}
+
+TEST(OpenClose, SecondSessionOnTheSamePackageLeavesTheFirstOnesCopyAlone) {
+    temp_dir dir;
+    build_full_package(dir / "App.msi");
+    recorded_messages messages;
+    {
+        installer_package first(sys::from_fs_path(dir / "App.msi"));
+        ASSERT_TRUE(first.is_open());
+        first.set_property(u"ProductName", u"Edited by the first");
+        const auto first_copy = file_digest(dir / "App_Tmp.msi");
+        {
+            installer_package second(sys::from_fs_path(dir / "App.msi"));
+            EXPECT_FALSE(second.is_open());
+            show_opening_outcome(second.opening(), second.failure_text());
+            EXPECT_EQ(file_digest(dir / "App_Tmp.msi"), first_copy);
+        }
+        // Closing the second session must not delete the first one's copy.
+        ASSERT_TRUE(std::filesystem::exists(dir / "App_Tmp.msi"));
+        EXPECT_EQ(file_digest(dir / "App_Tmp.msi"), first_copy);
+        EXPECT_EQ(first.read_property(u"ProductName"), u"Edited by the first");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "App_Tmp.msi"));
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, u"Opening temporary database failed.");
+    EXPECT_EQ(messages.recorder.message_boxes[0].type, 0u);
+
+    // Once the first has closed, the package opens again.
+    installer_package third(sys::from_fs_path(dir / "App.msi"));
+    EXPECT_TRUE(third.is_open());
+    EXPECT_EQ(third.read_property(u"ProductName"), u"Quorlin PDF Pro");
+}
+
+TEST(OpenClose, FileNamesThatAreNotUtf8AreOpenedAsTheirBytes) {
+    temp_dir dir;
+    const std::filesystem::path package = dir / "Pr\xFC" "fung \xA9.msi";  // Latin-1 bytes
+    build_full_package(package);
+    file_unchanged_guard guard(package);
+    recorded_messages messages;
+    {
+        installer_package p(sys::from_fs_path(package));
+        ASSERT_TRUE(p.is_open());
+        EXPECT_TRUE(std::filesystem::exists(dir / "Pr\xFC" "fung \xA9_Tmp.msi"));
+        p.set_property(u"ProductName", u"Edited");
+        generate_and_report(p);
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / "Pr\xFC" "fung \xA9.mst"));
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONINFORMATION));
+}
+
+TEST(OpenClose, CodePageTheEngineCannotReadHasItsOwnMessage) {
+    temp_dir dir;
+    build_full_package(dir / "App.msi");
+    {
+        // Code page 1200 (UTF-16) is no code page a database may declare.
+        auto file = msi::compound_file::open(dir / "App.msi");
+        const auto pool = msi::encode_stream_name(u"_StringPool", true);
+        auto bytes = file->read_stream(pool);
+        bytes[0] = 0xB0, bytes[1] = 0x04;  // 1200
+        file->write_stream(pool, bytes);
+        file->commit();
+    }
+    recorded_messages messages;
+    installer_package p(sys::from_fs_path(dir / "App.msi"));
+    EXPECT_FALSE(p.is_open());
+    EXPECT_EQ(p.opening(), installer_package::open_outcome::code_page_unsupported);
+    show_opening_outcome(p.opening(), p.failure_text());
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_NE(messages.recorder.message_boxes[0].text.find(u"code page 1200 is not supported"), std::u16string::npos)
+        << sys::utf16_to_utf8(messages.recorder.message_boxes[0].text);
+    EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONERROR));
 }

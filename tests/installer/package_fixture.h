@@ -31,7 +31,7 @@ struct recorded_messages {
 // Generates the transform and shows the outcome as the window does.
 inline installer_package::transform_outcome generate_and_report(installer_package& p) {
     const auto outcome = p.generate_transform();
-    show_transform_outcome(outcome, p.transform_path());
+    show_transform_outcome(outcome, p.transform_path(), p.failure_text());
     return outcome;
 }
 

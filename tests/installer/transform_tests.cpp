@@ -5,8 +5,13 @@
 #include "package_fixture.h"
 #include "support/file_guard.h"
 #include "support/msi_oracle.h"
+#include "system/text_conversion.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
 
 using namespace installer_tests;
 using test_support::file_digest;
@@ -31,6 +36,35 @@ std::vector<std::string> stray_files(const std::filesystem::path& dir) {
 
 const std::u16string success_prefix = u"MST file was created successfully in\n";
 const std::u16string failure_text = u"Unable to create the transform file.";
+const std::u16string changed_text =
+    u"The MSI file was changed by another program after it was opened. Open it again.\n";
+
+// Writes beyond `bytes` into any file fail with EFBIG, as on a full disk,
+// instead of ending the process.
+class file_size_limit {
+public:
+    explicit file_size_limit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        previous_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~file_size_limit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previous_handler_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previous_handler_)(int) = nullptr;
+};
+
+// Another program writing the file in place: same file, new bytes.
+void overwrite_in_place(const std::filesystem::path& file, const std::filesystem::path& with) {
+    const std::string bytes = read_file(with);
+    std::ofstream(file, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc) << bytes;
+}
 
 }  // namespace
 
@@ -132,4 +166,82 @@ TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
     EXPECT_FALSE(std::filesystem::exists(dir / "Broken.mst"));
+}
+
+TEST(GenerateTransform, FullDiskKeepsTheEarlierTransformAndLeavesNothingBehind) {
+    temp_dir dir;
+    const auto package = dir / "Setup.msi";
+    build_full_package(package);
+    recorded_messages messages;
+    installer_package p(sys::from_fs_path(package));
+    ASSERT_TRUE(p.is_open());
+    p.set_property(u"DROPBOXDISABLED", u"#1");
+    generate_and_report(p);
+    const auto earlier = file_digest(dir / "Setup.mst");
+
+    p.set_property(u"DROPBOXDISABLED", u"#0");
+    {
+        file_size_limit full_after(1024);  // a transform takes at least three sectors
+        generate_and_report(p);
+    }
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
+    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    EXPECT_EQ(file_digest(dir / "Setup.mst"), earlier);
+    EXPECT_TRUE(stray_files(dir.path()).empty());
+}
+
+TEST(GenerateTransform, PackageNamedAtTheFileSystemsLimitGenerates) {
+    temp_dir dir;
+    // The working copy's name takes the whole limit of 255 bytes.
+    const std::string base(255 - std::string("_Tmp.msi").size(), 'S');
+    build_full_package(dir / "short.msi");
+    std::filesystem::rename(dir / "short.msi", dir / (base + ".msi"));
+    recorded_messages messages;
+    installer_package p(sys::from_fs_path(dir / (base + ".msi")));
+    ASSERT_TRUE(p.is_open());
+    p.set_property(u"DROPBOXDISABLED", u"#1");
+    generate_and_report(p);
+    ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+    EXPECT_EQ(messages.recorder.message_boxes[0].text, success_prefix + sys::from_fs_path(dir / (base + ".mst")));
+}
+
+TEST(GenerateTransform, FilesChangedByAnotherProgramAreNotReadOnAndGiveNoTransform) {
+    temp_dir dir;
+    const auto package = dir / "Setup.msi";
+    build_full_package(package);
+    build_property_only_package(dir / "other.msi");
+    recorded_messages messages;
+    {
+        // The package rewritten between opening and generating.
+        installer_package p(sys::from_fs_path(package));
+        ASSERT_TRUE(p.is_open());
+        p.set_property(u"DROPBOXDISABLED", u"#1");
+        overwrite_in_place(package, dir / "other.msi");
+        generate_and_report(p);
+        ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
+        EXPECT_EQ(messages.recorder.message_boxes[0].text, changed_text + sys::from_fs_path(package));
+        EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONERROR));
+        EXPECT_FALSE(std::filesystem::exists(dir / "Setup.mst"));
+    }
+    build_full_package(package);
+    {
+        // The working copy rewritten: no table not read yet is read, nothing is committed.
+        installer_package p(sys::from_fs_path(package));
+        ASSERT_TRUE(p.is_open());
+        EXPECT_EQ(p.read_property(u"ProductName"), u"Quorlin PDF Pro");
+        overwrite_in_place(dir / "Setup_Tmp.msi", dir / "other.msi");
+        for (auto step : {+[](installer_package& q) { q.read_registry_value(u"PrintBandSize"); },
+                          +[](installer_package& q) { q.set_property(u"DROPBOXDISABLED", u"#1"); }}) {
+            try {
+                step(p);
+                ADD_FAILURE() << "no error";
+            } catch (const msi::automation_error& e) {
+                EXPECT_EQ(std::string(e.what()),
+                          sys::utf16_to_utf8(changed_text) + (dir / "Setup_Tmp.msi").string());
+            }
+        }
+        generate_and_report(p);
+        EXPECT_EQ(messages.recorder.message_boxes.back().text, changed_text + sys::from_fs_path(dir / "Setup_Tmp.msi"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "Setup.mst"));
+    }
 }

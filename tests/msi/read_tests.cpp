@@ -2,6 +2,7 @@
 // references and long strings, each fixture made by an independent tool.
 #include "engine_fixtures.h"
 
+#include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
 #include "msi/db/stream_name.h"
 #include "support/msi_oracle.h"
@@ -95,6 +96,39 @@ TEST(EngineRead, NonAsciiTextInSingleAndDoubleByteCodePages) {
         auto record = view->Fetch();
         ASSERT_TRUE(record);
         EXPECT_EQ(sys::utf16_to_utf8(record->StringData(1)), s.text);
+    }
+}
+
+TEST(EngineRead, EveryCodePageWindowsInstallerAcceptsConverts) {
+    struct sample {
+        int code_page;
+        std::string byte;
+        std::u16string text;
+    };
+    for (const sample& s : {sample{437, "\x81", u"\u00FC"}, sample{737, "\x80", u"\u0391"},
+                            sample{775, "\x80", u"\u0106"}, sample{850, "\x9B", u"\u00F8"},
+                            sample{852, "\x85", u"\u016F"}, sample{855, "\x80", u"\u0452"},
+                            sample{857, "\x8D", u"\u0131"}, sample{860, "\x84", u"\u00E3"},
+                            sample{866, "\x80", u"\u0410"}, sample{869, "\xA4", u"\u0391"},
+                            sample{20866, "\xC1", u"\u0430"}, sample{28591, "\xE9", u"\u00E9"},
+                            sample{28592, "\xA3", u"\u0141"}, sample{28597, "\xC1", u"\u0391"},
+                            sample{28605, "\xA4", u"\u20AC"}, sample{1252, "\x80", u"\u20AC"}}) {
+        SCOPED_TRACE(s.code_page);
+        EXPECT_TRUE(msi::is_supported_code_page(s.code_page));
+        EXPECT_EQ(msi::decode_code_page("a" + s.byte, s.code_page), u"a" + s.text);
+        EXPECT_EQ(msi::encode_code_page(u"a" + s.text, s.code_page), "a" + s.byte);
+    }
+    // A code page no database may declare is named as such, not as damage.
+    for (int code_page : {1200, 12345}) {
+        EXPECT_FALSE(msi::is_supported_code_page(code_page));
+        try {
+            msi::decode_code_page("\xE9", code_page);
+            ADD_FAILURE() << "decoded";
+        } catch (const msi::automation_error& e) {
+            EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_INSTALL_LANGUAGE_UNSUPPORTED));
+            EXPECT_EQ(std::string(e.what()), "The database's code page " + std::to_string(code_page) +
+                                                 " is not supported.");
+        }
     }
 }
 

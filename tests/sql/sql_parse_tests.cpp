@@ -143,6 +143,23 @@ TEST(SqlParse, IntegersOutside32BitsAreRejected) {
               "SQL integer out of range: '99999999999999999999999'");
 }
 
+TEST(SqlParse, ConditionsNestedTooDeepAreRefusedNotACrash) {
+    const std::string too_deep = "SQL condition nested more than 200 levels deep";
+    auto nested = [](std::size_t levels) {
+        return u"SELECT * FROM T WHERE " + std::u16string(levels, u'(') + u"A = 1" + std::u16string(levels, u')');
+    };
+    auto chained = [](std::size_t joins, std::u16string_view join) {
+        std::u16string sql = u"SELECT * FROM T WHERE A = 1";
+        for (std::size_t i = 0; i < joins; ++i) (sql += join) += u"A = 1";
+        return sql;
+    };
+    EXPECT_EQ(rejection(nested(100000)), too_deep);  // once a stack overflow
+    EXPECT_EQ(rejection(chained(100000, u" AND ")), too_deep);
+    EXPECT_EQ(rejection(chained(100000, u" OR ")), too_deep);
+    EXPECT_NO_THROW(parse(nested(150)));
+    EXPECT_NO_THROW(parse(chained(150, u" AND ")));
+}
+
 TEST(SqlParse, MessagesStayShortAndReadable) {
     const std::u16string long_word(500, u'x');
     const std::string message = rejection(u"SELECT * FROM T " + long_word);

@@ -115,4 +115,17 @@ TEST(LoadableModule, LoadsBesideTheExecutableAndFindsSymbols) {
     EXPECT_EQ(LoadLibraryW(u"modules/YY/test_module.so"), nullptr);
     EXPECT_EQ(LoadLibraryW(u""), nullptr);
     EXPECT_FALSE(FreeLibrary(nullptr));
+
+    // A module planted in the current folder (a shared one, writable by
+    // others) is never loaded, not even when nothing lies beside the executable.
+    temp_dir here;
+    std::filesystem::create_directories(here / "modules" / "ZZ");
+    std::filesystem::copy_file(executable_dir() / "modules" / "XX" / "test_module.so",
+                               here / "modules" / "ZZ" / "test_module.so");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(here.path());
+    module = LoadLibraryW(u"modules/ZZ/test_module.so");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(module, nullptr);
+    if (module) FreeLibrary(module);
 }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 using namespace test_support;
 
 namespace {
@@ -161,6 +163,52 @@ TEST(MsiTransformGenerate, WritesATransformTheOracleApplies) {
     int files = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 3);
+}
+
+TEST(MsiTransformGenerate, FileSystemFailuresGiveTheirReasonAndKeepTheEarlierFile) {
+    temp_dir dir;
+    // A name that is not UTF-8 is used as the bytes it is.
+    const auto ref = dir / "r\xE9" "f.msi";
+    build_msi_from_wxs(dir / "ref.msi", wixl_package);
+    std::filesystem::rename(dir / "ref.msi", ref);
+    std::filesystem::copy_file(ref, dir / "new.msi");
+    ASSERT_EQ(tool({"sql", (dir / "new.msi").string(),
+                    "UPDATE Property SET Value = 'https://example.com/changed' WHERE Property = 'TOS_URL'"})
+                  .exit_code,
+              0);
+    const auto generate = [&](const std::filesystem::path& out, std::vector<std::string> prefix = {}) {
+        std::vector<std::string> argv = std::move(prefix);
+        for (const auto& a : {std::string(MSI_TRANSFORM), std::string("generate"), (dir / "new.msi").string(),
+                              ref.string(), out.string()})
+            argv.push_back(a);
+        return run_process(argv);
+    };
+    const auto out = dir / "out.mst";
+    ASSERT_EQ(generate(out).exit_code, 0);
+    const std::string earlier = read_file(out);
+
+    struct failure {
+        std::filesystem::path out;
+        std::vector<std::string> prefix;
+        std::string reason;
+    };
+    write_file(dir / "plain-file", "");
+    // Writes past 1 KiB fail as on a full disk (the tool inherits SIGXFSZ ignored).
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    for (const failure& f : {failure{dir / "no-such-folder" / "out.mst", {}, "No such file or directory"},
+                             failure{dir / "plain-file" / "out.mst", {}, "Not a directory"},
+                             failure{out, {"prlimit", "--fsize=1024", "--"}, "File too large"}}) {
+        SCOPED_TRACE(f.reason);
+        const auto r = generate(f.out, f.prefix);
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_NE(r.err.find(f.reason), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("--help"), std::string::npos) << r.err;
+    }
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(read_file(out), earlier);
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 4);  // new, ref, out and the plain file: nothing half-written
 }
 
 namespace {

@@ -37,7 +37,7 @@ TEST_F(LanguageModule, GermanSystemLocaleLoadsTheGermanResources) {
     set_system_locale("de_DE.UTF-8");
     EXPECT_EQ(system_language_code(), "DE");
     module = load_language_module(u"quorlin-deploy");
-    ASSERT_NE(module, nullptr) << "run from the build's bin folder, beside lang/DE";
+    ASSERT_NE(module, nullptr) << "built into the build's bin folder, beside lang/DE";
     EXPECT_FALSE(program_resources_in_use());
 
     shown_window w;

@@ -5,9 +5,7 @@
 #include "system/text_conversion.h"
 
 #include <charconv>
-#include <filesystem>
 #include <iostream>
-#include <unistd.h>
 
 namespace msi_transform {
 
@@ -25,8 +23,8 @@ int parse_number(const std::string& option, const std::string& text) {
     return static_cast<int>(value);
 }
 
-// The transform is written beside OUT under a name of its own and moved over
-// OUT only when it is complete, so a failure leaves OUT as it was.
+// The transform replaces OUT in one step only when it is complete with its
+// summary information, so a failure leaves OUT as it was.
 int generate_command(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     int error_conditions = 0, validation = 0;
@@ -44,28 +42,13 @@ int generate_command(const std::vector<std::string>& args) {
     if (files.size() != 3) throw usage_error{"generate needs NEW.msi REFERENCE.msi OUT.mst"};
 
     msi::Installer installer;
-    auto target = installer.OpenDatabase(sys::utf8_to_utf16(files[0]), msi::msiOpenDatabaseModeReadOnly);
-    auto reference = installer.OpenDatabase(sys::utf8_to_utf16(files[1]), msi::msiOpenDatabaseModeReadOnly);
+    // File names stay the bytes they were given.
+    auto target = installer.OpenDatabase(sys::from_fs_path(files[0]), msi::msiOpenDatabaseModeReadOnly);
+    auto reference = installer.OpenDatabase(sys::from_fs_path(files[1]), msi::msiOpenDatabaseModeReadOnly);
 
-    const std::filesystem::path out(files[2]);
-    std::string pattern = out.string() + ".partial-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) throw usage_error{"cannot create a file beside " + out.string()};
-    ::close(fd);
-    const std::filesystem::path temporary(pattern);
-    try {
-        if (!target->GenerateTransform(reference, sys::utf8_to_utf16(temporary.string()))) {
-            std::filesystem::remove(temporary);
-            std::cerr << "msi-transform: no differences\n";
-            return 1;
-        }
-        target->CreateTransformSummaryInfo(reference, sys::utf8_to_utf16(temporary.string()), error_conditions,
-                                           validation);
-        std::filesystem::rename(temporary, out);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
+    if (!target->GenerateTransformWithSummary(reference, sys::from_fs_path(files[2]), error_conditions, validation)) {
+        std::cerr << "msi-transform: no differences\n";
+        return 1;
     }
     return 0;
 }

@@ -19,7 +19,7 @@ namespace msi_transform {
 int dump_command(const std::vector<std::string>& args) {
     if (args.empty()) throw usage_error{"dump needs a package"};
     msi::Installer installer;
-    auto db = installer.OpenDatabase(sys::utf8_to_utf16(args[0]), msi::msiOpenDatabaseModeReadOnly);
+    auto db = installer.OpenDatabase(sys::from_fs_path(args[0]), msi::msiOpenDatabaseModeReadOnly);
     std::vector<std::u16string> tables;
     for (std::size_t i = 1; i < args.size(); ++i) tables.push_back(sys::utf8_to_utf16(args[i]));
     std::cout << dump_tables(db->engine(), tables);

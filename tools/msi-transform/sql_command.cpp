@@ -24,7 +24,7 @@ bool is_select(const std::string& statement) {
 int sql_command(const std::vector<std::string>& args) {
     if (args.size() < 2) throw usage_error{"sql needs a package and at least one statement"};
     msi::Installer installer;
-    auto db = installer.OpenDatabase(sys::utf8_to_utf16(args[0]), msi::msiOpenDatabaseModeTransact);
+    auto db = installer.OpenDatabase(sys::from_fs_path(args[0]), msi::msiOpenDatabaseModeTransact);
     bool changed = false;
     std::string out;
     for (std::size_t i = 1; i < args.size(); ++i) {

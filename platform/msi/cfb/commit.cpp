@@ -270,6 +270,7 @@ void committer::update_header() {
 }
 
 void committer::run(const change_set& changes) {
+    img_.check_unchanged();
     check(changes);
     file_handle out = file_handle::open_update(img_.path_);
     if (!out.same_file_as(img_.file_))
@@ -346,6 +347,7 @@ void committer::run(const change_set& changes) {
     end = std::max(end, img_.file_size_);
     out.grow_to((end + ss - 1) / ss * ss);
     img_.file_size_ = out.size();
+    img_.identity_ = out.identity();
     img_.fat_.clear_changed();
     mini_->minifat.clear_changed();
     img_.broken_ = false;

@@ -5,9 +5,11 @@
 #include "msi/cfb/image.h"
 #include "msi/cfb/sibling_tree.h"
 #include "msi/cfb/writer.h"
+#include "system/atomic_file.h"
 
 #include <map>
 #include <set>
+#include <system_error>
 
 namespace msi {
 
@@ -65,8 +67,15 @@ public:
 
     std::vector<std::uint8_t> read_stream(const std::u16string& name) const override {
         if (auto it = staged_.find(name); it != staged_.end()) return it->second;
-        if (auto id = stored_id(name)) return image_->read_stream(*id);
+        if (auto id = stored_id(name)) {
+            image_->check_unchanged();
+            return image_->read_stream(*id);
+        }
         no_such_stream(name);
+    }
+
+    void check_unchanged() const override {
+        if (image_) image_->check_unchanged();
     }
 
     void write_stream(const std::u16string& name, std::vector<std::uint8_t> data) override {
@@ -99,6 +108,7 @@ public:
         if (!image_)
             throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                    "storage has no file to commit to; use save_as");
+        image_->check_unchanged();
         if (!has_changes()) return;
         cfb::commit_changes(*image_, {class_changed_ ? std::optional(root_class_) : std::nullopt,
                                       staged_, removed_});
@@ -128,7 +138,17 @@ public:
             stream.content = [&bytes = data] { return bytes; };  // clang 14 cannot capture a structured binding
             root.children.push_back(std::move(stream));
         }
-        cfb::write_compound_file(path, root);
+        try {
+            sys::replace_file(path, [&](int fd) {
+                cfb::file_handle file = cfb::file_handle::borrow(fd);
+                cfb::write_compound_file(file, root);
+            });
+        } catch (const std::system_error& e) {
+            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED), std::string(e.what()) + ".");
+        } catch (const automation_error& e) {
+            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED),
+                                   "cannot write " + path.string() + ": " + e.what() + ".");
+        }
     }
 
 private:

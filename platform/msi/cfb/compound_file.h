@@ -41,6 +41,11 @@ public:
     // for a stream that does not exist or whose chain is broken.
     virtual std::vector<std::uint8_t> read_stream(const std::u16string& name) const = 0;
 
+    // Raises file_changed_error when another program changed or replaced the
+    // opened file since it was opened (or since this object's last commit).
+    // Reading a stream from the file and committing check this first.
+    virtual void check_unchanged() const = 0;
+
     // Staged until commit or save_as.
     virtual void write_stream(const std::u16string& name, std::vector<std::uint8_t> data) = 0;
     virtual void remove_stream(const std::u16string& name) = 0;
@@ -50,7 +55,9 @@ public:
     // or new sectors, then allocation tables, directory and header. Streams that
     // did not change are neither read nor rewritten.
     virtual void commit() = 0;
-    // Writes the whole storage as a new file (used for transforms).
+    // Writes the whole storage as a new file (used for transforms), replacing
+    // `path` in one step once it is complete. Raises ERROR_CREATE_FAILED with
+    // the system's reason when the file cannot be written.
     virtual void save_as(const std::filesystem::path& path) const = 0;
 };
 

@@ -14,14 +14,20 @@ namespace {
 
 std::string system_message() { return std::strerror(errno); }
 
+file_identity identity_from(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
 }  // namespace
 
-file_handle::file_handle(file_handle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+file_handle::file_handle(file_handle&& other) noexcept : fd_(other.fd_), owned_(other.owned_) { other.fd_ = -1; }
 
 file_handle& file_handle::operator=(file_handle&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = other.fd_;
+        owned_ = other.owned_;
         other.fd_ = -1;
     }
     return *this;
@@ -30,7 +36,7 @@ file_handle& file_handle::operator=(file_handle&& other) noexcept {
 file_handle::~file_handle() { close(); }
 
 void file_handle::close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 && owned_) ::close(fd_);
     fd_ = -1;
 }
 
@@ -52,18 +58,24 @@ file_handle file_handle::open_update(const std::filesystem::path& path) {
     return file_handle(fd);
 }
 
-file_handle file_handle::create(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED),
-                               "cannot create '" + path.string() + "': " + system_message());
-    return file_handle(fd);
-}
+file_handle file_handle::borrow(int fd) { return file_handle(fd, false); }
 
 std::uint64_t file_handle::size() const {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) fail_open("cannot read the file size: " + system_message());
     return static_cast<std::uint64_t>(st.st_size);
+}
+
+file_identity file_handle::identity() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) fail_open("cannot read the file's state: " + system_message());
+    return identity_from(st);
+}
+
+std::optional<file_identity> file_handle::identity_of(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return identity_from(st);
 }
 
 bool file_handle::same_file_as(const file_handle& other) const {

@@ -3,10 +3,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <sys/uio.h>
 #include <vector>
 
 namespace msi::cfb {
+
+// What tells one state of a file from another: which file it is, its size
+// and when it was last written.
+struct file_identity {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modified_seconds = 0, modified_nanoseconds = 0;
+    bool operator==(const file_identity&) const = default;
+};
 
 class file_handle {
 public:
@@ -19,11 +28,16 @@ public:
 
     static file_handle open_read(const std::filesystem::path& path);   // O_RDONLY
     static file_handle open_update(const std::filesystem::path& path); // O_RDWR, never creates
-    static file_handle create(const std::filesystem::path& path);      // O_WRONLY|O_CREAT|O_TRUNC
+    // A descriptor that someone else opened and will close.
+    static file_handle borrow(int fd);
 
     bool is_open() const { return fd_ >= 0; }
     std::uint64_t size() const;
     bool same_file_as(const file_handle& other) const;
+    // The open file's identity now; that of the file a path names now (none
+    // when there is none).
+    file_identity identity() const;
+    static std::optional<file_identity> identity_of(const std::filesystem::path& path);
 
     // Reads exactly `size` bytes; a short read raises ERROR_OPEN_FAILED.
     void read_exact(std::uint64_t offset, void* buffer, std::size_t size) const;
@@ -34,8 +48,9 @@ public:
     void close();
 
 private:
-    explicit file_handle(int fd) : fd_(fd) {}
+    explicit file_handle(int fd, bool owned = true) : fd_(fd), owned_(owned) {}
     int fd_ = -1;
+    bool owned_ = true;
 };
 
 }  // namespace msi::cfb

@@ -13,6 +13,7 @@ std::unique_ptr<image> image::open(const std::filesystem::path& path) {
     std::unique_ptr<image> img(new image);
     img->path_ = path;
     img->file_ = file_handle::open_read(path);
+    img->identity_ = img->file_.identity();
     img->file_size_ = img->file_.size();
     if (img->file_size_ < header_size) fail_open("not a compound file (too short)");
     std::uint8_t bytes[header_size];
@@ -22,6 +23,11 @@ std::unique_ptr<image> image::open(const std::filesystem::path& path) {
     img->read_header_fat_locations();
     img->read_directory();
     return img;
+}
+
+void image::check_unchanged() const {
+    const auto at_path = file_handle::identity_of(path_);
+    if (!at_path || *at_path != identity_ || file_.identity() != identity_) throw file_changed_error(path_.string());
 }
 
 std::uint32_t image::sectors_in_file() const {

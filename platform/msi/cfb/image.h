@@ -63,6 +63,12 @@ public:
     // in them, except a sector listed twice, which the shared-sector check
     // that follows finds.
     void load_all_tables() const;
+
+    // Raises file_changed_error when the file at the path, or the open file
+    // itself, is no longer what was read at opening or written by the last
+    // commit.
+    void check_unchanged() const;
+
     // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
     // tables) share a sector: freeing one would break the other. Checked
     // once; commits never create such sharing. Reads every table.
@@ -104,6 +110,7 @@ private:
     std::vector<directory_entry> entries_;
     std::vector<bool> reachable_;
     std::map<std::u16string, std::uint32_t, name_less> root_children_;
+    file_identity identity_;  // at opening, then after each commit
     bool broken_ = false;  // a commit failed half-way; memory and file may disagree
     mutable bool sharing_checked_ = false;
     mutable std::optional<mini_structures> mini_;

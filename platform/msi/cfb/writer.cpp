@@ -109,7 +109,7 @@ flat_directory flatten(const new_entry& root) {
 
 }  // namespace
 
-void write_compound_file(const std::filesystem::path& path, const new_entry& root) {
+void write_compound_file(file_handle& file, const new_entry& root) {
     flat_directory flat = flatten(root);
     std::vector<directory_entry>& entries = flat.entries;
 
@@ -170,10 +170,7 @@ void write_compound_file(const std::filesystem::path& path, const new_entry& roo
     h.minifat_count = static_cast<std::uint32_t>(minifat_sectors);
     h.store();
 
-    std::filesystem::path temporary = path;
-    temporary += ".partial";
-    try {
-        file_handle file = file_handle::create(temporary);
+    {
         sequential_writer out(file);
         out.write(h.raw.data(), h.raw.size());
         for (std::uint32_t v : fat) out.write32(v);
@@ -206,14 +203,6 @@ void write_compound_file(const std::filesystem::path& path, const new_entry& roo
         out.pad_to(sector);
         for (std::uint32_t id : big_streams) write_content(id, sector);
         out.flush();
-        file.close();
-        std::error_code ec;
-        std::filesystem::rename(temporary, path, ec);
-        if (ec) fail_write("cannot replace '" + path.string() + "': " + ec.message());
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
     }
 }
 

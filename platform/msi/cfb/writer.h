@@ -1,8 +1,9 @@
 #pragma once
 // Writes a whole new compound file (version 3, 512-byte sectors) from a tree
 // of storages and streams.
-#include "msi/cfb/format.h"
 #include "msi/cfb/compound_file.h"
+#include "msi/cfb/file.h"
+#include "msi/cfb/format.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -24,9 +25,9 @@ struct new_entry {
     std::vector<new_entry> children;  // storages and the root
 };
 
-// Stream contents are fetched one at a time while writing. The file is
-// written beside `path` and renamed over it when complete. Raises
-// ERROR_CREATE_FAILED or ERROR_FUNCTION_FAILED.
-void write_compound_file(const std::filesystem::path& path, const new_entry& root);
+// Writes the whole file into `file`, an empty one, from its start. Stream
+// contents are fetched one at a time while writing. Raises
+// ERROR_FUNCTION_FAILED.
+void write_compound_file(file_handle& file, const new_entry& root);
 
 }  // namespace msi::cfb

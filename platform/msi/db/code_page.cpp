@@ -12,12 +12,36 @@
 namespace msi {
 namespace {
 
-// iconv's name for a database code page; the neutral code page reads as
-// Windows-1252, whose lower half is ASCII.
-std::string iconv_name(int code_page) {
-    if (code_page == 0) return "CP1252";
-    if (code_page == 65001) return "UTF-8";
-    return "CP" + std::to_string(code_page);
+struct code_page_name {
+    int code_page;
+    const char* iconv;
+};
+
+// The code pages a database may declare that iconv can convert, by iconv's
+// names: Windows' ANSI and OEM code pages, the ISO 8859 ones, and the other
+// single- and multi-byte ones whose lower half is ASCII. The neutral code page
+// reads as Windows-1252.
+constexpr code_page_name code_pages[] = {
+    {0, "CP1252"},         {437, "CP437"},        {737, "CP737"},         {775, "CP775"},
+    {850, "CP850"},        {852, "CP852"},        {855, "CP855"},         {857, "CP857"},
+    {858, "CP858"},        {860, "CP860"},        {861, "CP861"},         {862, "CP862"},
+    {863, "CP863"},        {864, "CP864"},        {865, "CP865"},         {866, "CP866"},
+    {869, "CP869"},        {874, "CP874"},        {932, "CP932"},         {936, "CP936"},
+    {949, "CP949"},        {950, "CP950"},        {1250, "CP1250"},       {1251, "CP1251"},
+    {1252, "CP1252"},      {1253, "CP1253"},      {1254, "CP1254"},       {1255, "CP1255"},
+    {1256, "CP1256"},      {1257, "CP1257"},      {1258, "CP1258"},       {1361, "JOHAB"},
+    {10000, "MACINTOSH"},  {20127, "US-ASCII"},   {20866, "KOI8-R"},      {20932, "EUC-JP"},
+    {21866, "KOI8-U"},     {28591, "ISO-8859-1"}, {28592, "ISO-8859-2"},  {28593, "ISO-8859-3"},
+    {28594, "ISO-8859-4"}, {28595, "ISO-8859-5"}, {28596, "ISO-8859-6"},  {28597, "ISO-8859-7"},
+    {28598, "ISO-8859-8"}, {28599, "ISO-8859-9"}, {28603, "ISO-8859-13"}, {28605, "ISO-8859-15"},
+    {51932, "EUC-JP"},     {51936, "EUC-CN"},     {51949, "EUC-KR"},      {54936, "GB18030"},
+    {65001, "UTF-8"},
+};
+
+const char* iconv_name(int code_page) {
+    for (const auto& entry : code_pages)
+        if (entry.code_page == code_page) return entry.iconv;
+    return nullptr;
 }
 
 [[noreturn]] void conversion_failed(int code_page, bool decoding) {
@@ -29,8 +53,8 @@ std::string iconv_name(int code_page) {
 
 // Converts `in` (bytes) from one iconv encoding to another; false when a
 // character is invalid or cannot be represented.
-bool convert(const std::string& from, const std::string& to, const char* data, std::size_t size, std::string& out) {
-    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+bool convert(const char* from, const char* to, const char* data, std::size_t size, std::string& out) {
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     out.clear();
     char* in_ptr = const_cast<char*>(data);
@@ -93,13 +117,11 @@ std::string encode_1252(std::u16string_view text, int code_page) {
 
 }  // namespace
 
-bool is_supported_code_page(int code_page) {
-    switch (code_page) {
-        case 0: case 874: case 932: case 936: case 949: case 950: case 65001:
-            return true;
-        default:
-            return code_page >= 1250 && code_page <= 1258;
-    }
+bool is_supported_code_page(int code_page) { return iconv_name(code_page) != nullptr; }
+
+void unsupported_code_page(int code_page) {
+    throw automation_error(hresult_from_win32(ERROR_INSTALL_LANGUAGE_UNSUPPORTED),
+                           "The database's code page " + std::to_string(code_page) + " is not supported.");
 }
 
 std::u16string decode_code_page(std::string_view bytes, int code_page) {
@@ -108,7 +130,7 @@ std::u16string decode_code_page(std::string_view bytes, int code_page) {
         if (c >= 0x80) { ascii = false; break; }
     }
     if (ascii) return std::u16string(bytes.begin(), bytes.end());
-    if (!is_supported_code_page(code_page)) conversion_failed(code_page, true);
+    if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
     if (code_page == 0 || code_page == 1252) return decode_1252(bytes);
     std::string out;
     if (!convert(iconv_name(code_page), "UTF-16LE", bytes.data(), bytes.size(), out)) conversion_failed(code_page, true);
@@ -125,7 +147,7 @@ std::string encode_code_page(std::u16string_view text, int code_page) {
         if (c >= 0x80) { ascii = false; break; }
     }
     if (ascii) return std::string(text.begin(), text.end());
-    if (!is_supported_code_page(code_page)) conversion_failed(code_page, false);
+    if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
     if (code_page == 0 || code_page == 1252) return encode_1252(text, code_page);
     std::string in(text.size() * 2, '\0');
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -6,9 +6,14 @@
 
 namespace msi {
 
-// Code pages a database may declare: 0 (neutral), 874, 932, 936, 949, 950,
-// 1250-1258 and 65001.
+// Code pages a database may declare and this engine can convert: 0
+// (neutral), Windows' ANSI and OEM code pages, ISO 8859, KOI8, the EUC and
+// GB18030 ones and 65001.
 bool is_supported_code_page(int code_page);
+
+// Raises automation_error (ERROR_INSTALL_LANGUAGE_UNSUPPORTED) naming the
+// code page.
+[[noreturn]] void unsupported_code_page(int code_page);
 
 // Bytes stored in a database of `code_page` as UTF-16. The neutral code page
 // reads as Windows-1252 (ASCII reads the same in every code page). Bytes that

@@ -348,6 +348,9 @@ void package_database::commit() {
     if (read_only_)
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "The database '" + path_.string() + "' was opened read-only; its changes cannot be committed.");
+    // Even a commit with nothing to write tells the caller that the file
+    // under the database is no longer the one it read.
+    file_->check_unchanged();
     if (!has_changes()) return;
 
     const int width = strings_.reference_width();

@@ -143,8 +143,7 @@ void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash) {
 // ---- loading
 
 string_pool::string_pool(int code_page) : code_page_(code_page), entries_(1) {
-    if (!is_supported_code_page(code_page))
-        bad_pool("code page " + std::to_string(code_page) + " is not supported");
+    if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
 }
 
 string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector<std::uint8_t> data) {
@@ -155,8 +154,7 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
     if (pool.size() % 4 != 0) bad_pool("the pool stream's size is not a multiple of 4");
     std::uint32_t header = read_u32(pool.data());
     int code_page = static_cast<int>(header & ~three_byte_flag);
-    if (!is_supported_code_page(code_page))
-        bad_pool("code page " + std::to_string(code_page) + " is not supported");
+    if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
     string_pool result(code_page);
     result.stored_width_ = (header & three_byte_flag) ? 3 : 2;
     result.data_ = std::move(data);

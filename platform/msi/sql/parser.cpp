@@ -13,7 +13,9 @@
 #include "msi/automation_error.h"
 #include "msi/sql/tokenizer.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
 #include <cstdint>
 
 namespace msi::sql {
@@ -61,6 +63,11 @@ private:
     std::vector<token> tokens_;
     std::size_t pos_ = 0;
     std::size_t parameters_ = 0;
+    std::size_t open_parentheses_ = 0;
+
+    [[noreturn]] static void too_deep() {
+        syntax_error("SQL condition nested more than " + std::to_string(max_condition_depth) + " levels deep");
+    }
 
     const token& current() const { return tokens_[pos_]; }
 
@@ -175,6 +182,8 @@ private:
                                               std::unique_ptr<condition> second) {
         auto c = std::make_unique<condition>();
         c->type = type;
+        c->depth = 1 + std::max(first->depth, second->depth);
+        if (c->depth > max_condition_depth) too_deep();
         c->first = std::move(first);
         c->second = std::move(second);
         return c;
@@ -182,8 +191,10 @@ private:
 
     std::unique_ptr<condition> parse_primary() {
         if (accept_symbol(u"(")) {
+            if (++open_parentheses_ >= max_condition_depth) too_deep();
             auto inner = parse_or();
             expect_symbol(u")");
+            --open_parentheses_;
             return inner;
         }
         auto c = std::make_unique<condition>();

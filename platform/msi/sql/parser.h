@@ -39,7 +39,13 @@ struct condition {
     comparison op = comparison::equal;         // kind::compare
     std::unique_ptr<expression> left, right;   // compare: both; is_null / is_not_null: left
     std::unique_ptr<condition> first, second;  // both (AND) / either (OR)
+    std::size_t depth = 1;                     // levels of conditions from here down
 };
+
+// Conditions nest (by parentheses, AND and OR) at most this deep; deeper ones
+// raise ERROR_BAD_QUERY_SYNTAX, so that neither parsing nor evaluation can
+// run out of stack.
+inline constexpr std::size_t max_condition_depth = 200;
 
 struct assignment {
     std::u16string column;

@@ -1,24 +1,19 @@
 #pragma once
-// Transform files on disk. Every write goes to a temporary file beside the
-// target and replaces the target only when complete, so a failure leaves
-// the earlier file exactly as it was and no half-made transform behind.
+// Transform files on disk. A transform is built whole in memory, with its
+// summary information, and replaces the target file in one step, so a failure
+// leaves the earlier file exactly as it was and no half-made transform behind.
 #include "msi/db/summary_information.h"
 #include "msi/transform/streams.h"
 
 #include <filesystem>
-#include <functional>
 
 namespace msi {
 
-// Calls `write` with a fresh temporary path in the target's folder, then
-// renames that file over `target`. On any failure the temporary file is
-// removed and the error passed on; failures of the file system itself raise
-// automation_error (ERROR_CREATE_FAILED) naming the file.
-void replace_file(const std::filesystem::path& target,
-                  const std::function<void(const std::filesystem::path& temporary)>& write);
-
-// Stores the content as a compound file with the transform class id.
-void write_transform_file(const transform_content& content, const std::filesystem::path& path);
+// Stores the content, and the summary information when there is one, as a
+// compound file with the transform class id. Failures of the file system
+// raise automation_error (ERROR_CREATE_FAILED) with the system's reason.
+void write_transform_file(const transform_content& content, const summary_information* summary,
+                          const std::filesystem::path& path);
 
 // Adds (or replaces) the summary information stream of an existing
 // transform. Raises automation_error (ERROR_INSTALL_TRANSFORM_FAILURE) for a
