@@ -8,19 +8,6 @@
 
 namespace fuzz_entry {
 
-namespace {
-
-std::string first_difference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-    for (std::size_t i = 0; i < a.size() || i < b.size(); ++i) {
-        const std::string x = i < a.size() ? a[i] : "<none>";
-        const std::string y = i < b.size() ? b[i] : "<none>";
-        if (x != y) return "before: " + x.substr(0, 200) + " / after: " + y.substr(0, 200);
-    }
-    return {};
-}
-
-}  // namespace
-
 void apply_transform(const std::uint8_t* data, std::size_t size) {
     const auto transform = write_scratch("input.mst", data, size);
     const auto target = scratch_dir() / "apply-target.msi";

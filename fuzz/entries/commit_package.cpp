@@ -9,15 +9,6 @@ namespace fuzz_entry {
 
 namespace {
 
-std::string first_difference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-    for (std::size_t i = 0; i < a.size() || i < b.size(); ++i) {
-        const std::string x = i < a.size() ? a[i] : "<none>";
-        const std::string y = i < b.size() ? b[i] : "<none>";
-        if (x != y) return "before: " + x.substr(0, 200) + " / after: " + y.substr(0, 200);
-    }
-    return {};
-}
-
 // Drops the rows of tables that could not be read before the commit: a commit
 // may repair what the reader refused (a chain longer than its stream is cut
 // to its size), so only tables that were readable are held to reading back

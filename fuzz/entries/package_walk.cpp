@@ -135,4 +135,13 @@ int change_every_table(msi::package_database& db) {
     return changes;
 }
 
+std::string first_difference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    for (std::size_t i = 0; i < a.size() || i < b.size(); ++i) {
+        const std::string x = i < a.size() ? a[i] : "<none>";
+        const std::string y = i < b.size() ? b[i] : "<none>";
+        if (x != y) return "before: " + x.substr(0, 200) + " / after: " + y.substr(0, 200);
+    }
+    return {};
+}
+
 }  // namespace fuzz_entry

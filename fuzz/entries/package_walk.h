@@ -30,4 +30,8 @@ std::map<std::u16string, std::vector<std::uint8_t>> streams_outside_tables(msi::
 // number of changes made.
 int change_every_table(msi::package_database& db);
 
+// The first line where two dumps differ, as "before: ... / after: ...";
+// empty when they are the same.
+std::string first_difference(const std::vector<std::string>& a, const std::vector<std::string>& b);
+
 }  // namespace fuzz_entry

@@ -90,16 +90,7 @@ protected:
 };
 
 TEST_F(ApplyTransform, RowsAddedRemovedAndChangedAcrossTables) {
-    package_text p = base_package();
-    set_row(p, "Property", "INSTALLLEVEL", "INSTALLLEVEL\t200");
-    set_row(p, "Property", "GREETING", "GREETING\tna\xC3\xAFve \xC3\xBC" "ber");
-    set_row(p, "Property", "NEWPROP", "NEWPROP\t\xC3\x80 la carte");
-    set_row(p, "Property", "EULAURL", "");
-    set_row(p, "Registry", "reg2", "reg2\t2\tSoftware\\Quorlin\tTheme\t\tMainComponent");
-    set_row(p, "Registry", "reg3", "reg3\t3\tSoftware\\Quorlin\tUser\t#5\tMainComponent");
-    set_row(p, "Numbers", "1", "1\t\t2147483647\tone");
-    set_row(p, "Numbers", "2", "");
-    set_row(p, "Numbers", "-7", "-7\t-32767\t-2147483647\tminus seven");
+    package_text p = rows_changed_across_tables();
     round_trip(p);
 }
 

@@ -22,6 +22,9 @@ struct package_text {
 // Property, Registry, Binary, a table keyed by a short, and a table the
 // edits drop; code page 1252.
 package_text base_package();
+// The base package with rows added, removed and changed in Property,
+// Registry and Numbers: non-ASCII text, an emptied value, integer extremes.
+package_text rows_changed_across_tables();
 
 // Replaces the row of `table` whose first field is `key` (tab-separated
 // fields), appends it when absent; an empty `row` removes it.
