@@ -66,8 +66,8 @@ int apply_command(const std::vector<std::string>& args) {
         ::close(fd);
         {
             msi::Installer installer;
-            auto db = installer.OpenDatabase(sys::utf8_to_utf16(temporary.string()), msi::msiOpenDatabaseModeTransact);
-            db->ApplyTransform(sys::utf8_to_utf16(transform.string()), error_conditions);
+            auto db = installer.OpenDatabase(temporary, msi::msiOpenDatabaseModeTransact);
+            db->ApplyTransform(transform, error_conditions);
             db->Commit();
         }
         const int sync = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
