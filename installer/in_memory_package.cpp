@@ -1,6 +1,7 @@
 #include "installer/in_memory_package.h"
 
 #include "installer/earlier_transform.h"
+#include "system/same_file.h"
 #include "system/text_conversion.h"
 
 #include <stdexcept>
@@ -15,12 +16,6 @@ std::shared_ptr<msi::Installer> installer_or_fail() {
     return installer;
 }
 
-bool same_file(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec)) return true;
-    return fs::absolute(a, ec).lexically_normal() == fs::absolute(b, ec).lexically_normal();
-}
-
 }  // namespace
 
 in_memory_package::in_memory_package(const fs::path& package)
@@ -33,7 +28,7 @@ in_memory_package::in_memory_package(const fs::path& package)
 void in_memory_package::apply_transform(const fs::path& transform) { apply_earlier_transform(*changed_, transform); }
 
 in_memory_package::transform_result in_memory_package::write_transform(const fs::path& target) {
-    if (same_file(target, path_)) throw std::runtime_error("the transform would replace the package");
+    if (sys::same_file(target, path_)) throw std::runtime_error("the transform would replace the package");
     // Built whole with its summary information and put in place in one step,
     // as the window writes it; nothing is written when nothing differs.
     if (!changed_->GenerateTransformWithSummary(reference_, sys::from_fs_path(target), 0, 0))

@@ -2,6 +2,7 @@
 
 #include "installer/earlier_transform.h"
 #include "installer/package_paths.h"
+#include "system/same_file.h"
 #include "system/text_conversion.h"
 
 #include <filesystem>
@@ -10,14 +11,6 @@
 namespace {
 
 using msi::automation_error;
-
-bool same_file(const std::u16string& a, const std::u16string& b) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path pa = sys::to_fs_path(a), pb = sys::to_fs_path(b);
-    if (fs::exists(pa, ec) && fs::exists(pb, ec) && fs::equivalent(pa, pb, ec)) return true;
-    return fs::absolute(pa, ec).lexically_normal() == fs::absolute(pb, ec).lexically_normal();
-}
 
 bool is_unsupported_code_page(const automation_error& e) {
     return e.code() == msi::hresult_from_win32(msi::ERROR_INSTALL_LANGUAGE_UNSUPPORTED);
@@ -141,7 +134,8 @@ installer_package::transform_outcome installer_package::generate_transform() {
         if (!copy_db || !package_db) throw automation_error(msi::E_POINTER, "The package is not open.");
         copy_db->Commit();
         const std::u16string target = transform_path();
-        if (same_file(target, package_path) || same_file(target, copy_path))
+        if (sys::same_file(sys::to_fs_path(target), sys::to_fs_path(package_path)) ||
+            sys::same_file(sys::to_fs_path(target), sys::to_fs_path(copy_path)))
             throw std::runtime_error("the transform would replace the package");
         // Identical databases give no transform at all.
         if (!copy_db->GenerateTransformWithSummary(package_db, target, 0, 0))

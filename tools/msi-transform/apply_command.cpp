@@ -5,6 +5,7 @@
 #include "msi/db/code_page.h"
 #include "msi/transform/reader.h"
 #include "msi/transform/validation.h"
+#include "system/same_file.h"
 #include "system/text_conversion.h"
 
 #include <cerrno>
@@ -15,17 +16,8 @@
 #include <unistd.h>
 
 namespace msi_transform {
-namespace {
 
 namespace fs = std::filesystem;
-
-bool same_file(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
-}
-
-}  // namespace
 
 // OUT is made beside itself under a temporary name: the package is cloned
 // into it, the transform applied and committed there, and only then is it
@@ -46,7 +38,7 @@ int apply_command(const std::vector<std::string>& args) {
     }
     if (files.size() != 3) throw usage_error{"apply needs PACKAGE.msi TRANSFORM.mst OUT.msi"};
     const fs::path package(files[0]), transform(files[1]), out(files[2]);
-    if (same_file(out, package) || same_file(out, transform))
+    if (sys::same_file(out, package) || sys::same_file(out, transform))
         throw usage_error{"OUT must be another file than PACKAGE and TRANSFORM"};
     if (error_conditions < 0) error_conditions = msi::read_transform_identity(msi::transform_reader(transform).summary()).error_conditions;
 

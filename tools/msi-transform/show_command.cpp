@@ -316,6 +316,15 @@ private:
     std::map<std::u16string, std::vector<declared_column>> declared_;
 };
 
+// A text property of the summary, empty when it is missing or unreadable:
+// show prints what it can of a damaged summary.
+std::string summary_text(const msi::summary_information& s, std::uint32_t pid) {
+    try {
+        if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
+    } catch (const msi::automation_error&) {}
+    return {};
+}
+
 std::string key_words(const std::vector<value>& key) {
     std::string out;
     for (const auto& k : key) out += (out.empty() ? "" : ", ") + plain_value(k);
@@ -325,13 +334,7 @@ std::string key_words(const std::vector<value>& key) {
 void print_plain(std::ostream& out, const std::string& file, const msi::summary_information& s,
                  const msi::transform_identity& id, int code_page, const std::vector<table_changes>& tables,
                  bool with_package, const std::string& summary_error) {
-    auto text = [&](std::uint32_t pid) -> std::string {
-        try {
-            if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
-        } catch (const msi::automation_error&) {
-        }
-        return {};
-    };
+    auto text = [&](std::uint32_t pid) { return summary_text(s, pid); };
     auto or_blank = [](const std::string& v) { return v.empty() ? std::string("(not given)") : v; };
     out << "Transform " << file << "\n";
     if (!summary_error.empty()) out << "  Summary information unreadable: " << summary_error << "\n";
@@ -387,13 +390,7 @@ void print_plain(std::ostream& out, const std::string& file, const msi::summary_
 void print_json(std::ostream& out, const std::string& file, const msi::summary_information& s,
                 const msi::transform_identity& id, int code_page, const std::vector<table_changes>& tables,
                 bool with_package, const std::string& summary_error) {
-    auto text = [&](std::uint32_t pid) -> std::string {
-        try {
-            if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
-        } catch (const msi::automation_error&) {
-        }
-        return {};
-    };
+    auto text = [&](std::uint32_t pid) { return summary_text(s, pid); };
     out << "{\n  \"transform\": " << json_string(file) << ",\n  \"code_page\": " << code_page
         << ",\n  \"summary_error\": " << (summary_error.empty() ? "null" : json_string(summary_error))
         << ",\n  \"summary\": {\n"
