@@ -14,33 +14,45 @@ allocation_table::allocation_table(std::uint32_t entries_per_sector)
 allocation_table::allocation_table(std::uint32_t entries_per_sector, std::uint32_t sector_count,
                                    sector_loader load)
     : allocation_table(entries_per_sector) {
-    sectors_.resize(sector_count);
+    capacity_ = std::size_t(sector_count) * per_sector_;
+    entries_ = std::make_unique_for_overwrite<std::uint32_t[]>(capacity_);
+    loaded_.assign(sector_count, 0);
     load_ = std::move(load);
 }
 
 std::uint32_t* allocation_table::load(std::uint32_t table_sector) const {
-    auto entries = std::make_unique<std::uint32_t[]>(per_sector_);
-    load_(table_sector, entries.get());
-    sectors_[table_sector] = std::move(entries);
-    return sectors_[table_sector].get();
+    std::uint32_t* entries = entries_.get() + std::size_t(table_sector) * per_sector_;
+    load_(table_sector, entries);
+    loaded_[table_sector] = 1;
+    return entries;
 }
 
-void allocation_table::fill(std::uint32_t table_sector, const std::uint8_t* bytes) const {
-    if (sectors_[table_sector]) return;
-    auto entries = std::make_unique<std::uint32_t[]>(per_sector_);
+void allocation_table::bulk_loaded(std::uint32_t first, std::uint32_t count) const {
     // On a little-endian host the stored form is the in-memory form.
-    if constexpr (std::endian::native == std::endian::little)
-        std::memcpy(entries.get(), bytes, std::size_t(per_sector_) * 4);
-    else
-        for (std::uint32_t i = 0; i < per_sector_; ++i) entries[i] = get32(bytes + 4 * i);
-    sectors_[table_sector] = std::move(entries);
+    if constexpr (std::endian::native != std::endian::little) {
+        std::uint32_t* entries = entries_.get() + std::size_t(first) * per_sector_;
+        for (std::size_t i = 0; i < std::size_t(count) * per_sector_; ++i)
+            entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
+    }
+    std::fill_n(loaded_.begin() + first, count, 1);
 }
 
 void allocation_table::grow() {
+    const std::size_t used = size();
+    if (used + per_sector_ > capacity_) {
+        // Only loaded sectors move: the others hold nothing yet.
+        const std::size_t capacity = std::max<std::size_t>(2 * capacity_, used + per_sector_);
+        auto moved = std::make_unique_for_overwrite<std::uint32_t[]>(capacity);
+        for (std::uint32_t k = 0; k < sector_count(); ++k)
+            if (loaded_[k])
+                std::copy_n(entries_.get() + std::size_t(k) * per_sector_, per_sector_,
+                            moved.get() + std::size_t(k) * per_sector_);
+        entries_ = std::move(moved);
+        capacity_ = capacity;
+    }
     changed_.insert(sector_count());
-    auto entries = std::make_unique<std::uint32_t[]>(per_sector_);
-    std::fill_n(entries.get(), per_sector_, free_sector);
-    sectors_.push_back(std::move(entries));
+    std::fill_n(entries_.get() + used, per_sector_, free_sector);
+    loaded_.push_back(1);
 }
 
 void allocation_table::set(std::uint32_t index, std::uint32_t value) {

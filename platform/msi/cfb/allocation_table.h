@@ -27,21 +27,20 @@ public:
 
     std::uint32_t entries_per_sector() const { return per_sector_; }
     std::uint32_t size() const { return sector_count() * per_sector_; }
-    std::uint32_t sector_count() const { return static_cast<std::uint32_t>(sectors_.size()); }
-    std::uint32_t at(std::uint32_t index) const {
-        const std::uint32_t* entries = sectors_[index >> shift_].get();
-        if (!entries) entries = load(index >> shift_);
-        return entries[index & (per_sector_ - 1)];
-    }
+    std::uint32_t sector_count() const { return static_cast<std::uint32_t>(loaded_.size()); }
+    std::uint32_t at(std::uint32_t index) const { return entries_of(index >> shift_)[index & (per_sector_ - 1)]; }
 
-    bool is_loaded(std::uint32_t table_sector) const { return sectors_[table_sector] != nullptr; }
+    bool is_loaded(std::uint32_t table_sector) const { return loaded_[table_sector] != 0; }
     // Loading (which changes nothing the table answers, hence const):
-    // in bulk, takes a stored sector as read, unless it is loaded already;
-    void fill(std::uint32_t table_sector, const std::uint8_t* bytes) const;
-    // sets an entry of a loaded sector without marking it changed.
-    void correct(std::uint32_t index, std::uint32_t value) const {
-        sectors_[index >> shift_][index & (per_sector_ - 1)] = value;
+    // in bulk, where `count` stored sectors from `first` on, none of them
+    // loaded, are to be read straight into place: read them into
+    // bulk_target(first), then call bulk_loaded(first, count);
+    std::uint8_t* bulk_target(std::uint32_t first) const {
+        return reinterpret_cast<std::uint8_t*>(entries_.get() + std::size_t(first) * per_sector_);
     }
+    void bulk_loaded(std::uint32_t first, std::uint32_t count) const;
+    // sets an entry of a loaded sector without marking it changed.
+    void correct(std::uint32_t index, std::uint32_t value) const { entries_[index] = value; }
 
     // Appends a table sector of free entries, marked changed.
     void grow();
@@ -70,14 +69,18 @@ public:
 private:
     std::uint32_t* load(std::uint32_t table_sector) const;
     std::uint32_t* entries_of(std::uint32_t table_sector) const {
-        std::uint32_t* entries = sectors_[table_sector].get();
-        return entries ? entries : load(table_sector);
+        std::uint32_t* entries = entries_.get() + std::size_t(table_sector) * per_sector_;
+        return loaded_[table_sector] ? entries : load(table_sector);
     }
 
     std::uint32_t per_sector_;
     unsigned shift_;
-    // One array of entries per table sector; null until loaded.
-    mutable std::vector<std::unique_ptr<std::uint32_t[]>> sectors_;
+    // Every entry in one array, in order, of which only the loaded table
+    // sectors' part is ever written or read: the rest stays untouched
+    // memory, which costs nothing until a sector is loaded there.
+    std::unique_ptr<std::uint32_t[]> entries_;
+    std::size_t capacity_ = 0;  // in entries
+    mutable std::vector<std::uint8_t> loaded_;  // per table sector
     sector_loader load_;
     std::set<std::uint32_t> changed_;
     // Entries freed since loading. Below scan_from_ every other entry is in

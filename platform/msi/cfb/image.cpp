@@ -132,19 +132,17 @@ void image::load_all_tables() const {
         if (!difat_taken_[j]) take_difat_entries(static_cast<std::uint32_t>(j), true);
     }
     const std::uint32_t ss = sector_size();
-    std::vector<std::uint8_t> buffer;
     for (std::uint32_t k = 0; k < fat_.sector_count();) {
         if (fat_.is_loaded(k)) {
             ++k;
             continue;
         }
         std::uint32_t run = 1;
-        while (k + run < fat_.sector_count() && run < 256 && !fat_.is_loaded(k + run) &&
+        while (k + run < fat_.sector_count() && !fat_.is_loaded(k + run) &&
                fat_sectors_[k + run] == fat_sectors_[k] + run)
             ++run;
-        buffer.resize(std::size_t(run) * ss);
-        file_.read_exact(sector_offset(fat_sectors_[k]), buffer.data(), buffer.size());
-        for (std::uint32_t i = 0; i < run; ++i) fat_.fill(k + i, &buffer[std::size_t(i) * ss]);
+        file_.read_exact(sector_offset(fat_sectors_[k]), fat_.bulk_target(k), std::size_t(run) * ss);
+        fat_.bulk_loaded(k, run);
         k += run;
     }
     for (std::uint32_t s : fat_sectors_) fat_.correct(s, fat_sector_mark);

@@ -34,6 +34,20 @@ std::vector<column> columns_columns() {
     throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), message);
 }
 
+void check_whole_rows(const std::u16string& table_name, std::uint64_t size, std::size_t row_width) {
+    if (size % row_width != 0)
+        invalid_package("Table '" + sys::utf16_to_utf8(table_name) + "' is damaged: its stream of " + std::to_string(size) +
+                        " bytes is not a whole number of " + std::to_string(row_width) + "-byte rows.");
+}
+
+// Adds one to counts[id] for each of a column's cells (ids past the pool
+// are left to the reads that check them).
+template <typename Cell>
+void count_cells(std::size_t rows, Cell&& cell, std::vector<std::uint32_t>& counts) {
+    for (std::size_t r = 0; r < rows; ++r)
+        if (const std::uint32_t id = cell(r); id < counts.size()) ++counts[id];
+}
+
 std::string describe(const table& t, std::size_t column) {
     return "column '" + sys::utf16_to_utf8(t.columns()[column].name) + "' of table '" + sys::utf16_to_utf8(t.name()) + "'";
 }
@@ -118,7 +132,7 @@ table& package_database::get_table(std::u16string_view name) {
     return load_table(std::u16string(name));
 }
 
-table& package_database::load_table(const std::u16string& name) {
+std::vector<column> package_database::columns_of(const std::u16string& name) const {
     const std::uint32_t name_id = *strings_.find(name);
     const table& catalog = *columns_catalog_;
     std::vector<std::pair<std::int32_t, column>> found;
@@ -139,16 +153,17 @@ table& package_database::load_table(const std::u16string& name) {
                             std::to_string(found.size()) + ".");
         columns.push_back(std::move(found[i].second));
     }
+    return columns;
+}
 
+table& package_database::load_table(const std::u16string& name) {
+    std::vector<column> columns = columns_of(name);
     auto t = std::make_unique<table>(name, std::move(columns));
     const std::u16string stream = encode_stream_name(name, true);
     if (file_->has_stream(stream)) {
         const int width = strings_.stored_reference_width();
         // Checked before reading so that a damaged size costs no allocation.
-        std::uint64_t size = file_->stream_size(stream);
-        if (size % t->row_width(width) != 0)
-            invalid_package("Table '" + sys::utf16_to_utf8(name) + "' is damaged: its stream of " + std::to_string(size) +
-                            " bytes is not a whole number of " + std::to_string(t->row_width(width)) + "-byte rows.");
+        check_whole_rows(name, file_->stream_size(stream), t->row_width(width));
         t->read_stream(file_->read_stream(stream), width);
         for (std::size_t c = 0; c < t->columns().size(); ++c) {
             if (t->columns()[c].cell_kind() != column::kind::string) continue;
@@ -206,17 +221,49 @@ std::u16string package_database::binary_stream_name(const table& t, std::size_t 
     return name;
 }
 
+void package_database::release(std::uint32_t id) {
+    if (counts_exact_) strings_.release(id);
+    else strings_.release_keeping(id);
+}
+
 void package_database::make_counts_exact() {
     if (counts_exact_) return;
     std::vector<std::uint32_t> counts(strings_.id_limit(), 0);
-    std::vector<table*> all{tables_catalog_.get(), columns_catalog_.get()};
-    for (const std::u16string& name : table_names()) all.push_back(&get_table(name));
-    for (const table* t : all)
-        for (std::size_t c = 0; c < t->columns().size(); ++c) {
-            if (t->columns()[c].cell_kind() != column::kind::string) continue;
-            for (std::size_t r = 0; r < t->row_count(); ++r)
-                if (std::uint32_t id = t->cell(r, c); id < counts.size()) ++counts[id];
+    auto count_in = [&](const table& t) {
+        for (std::size_t c = 0; c < t.columns().size(); ++c)
+            if (t.columns()[c].cell_kind() == column::kind::string)
+                count_cells(t.row_count(), [&](std::size_t r) { return t.cell(r, c); }, counts);
+    };
+    count_in(*tables_catalog_);
+    count_in(*columns_catalog_);
+    // Tables not read yet are counted in their streams, without building them.
+    const int width = strings_.stored_reference_width();
+    std::vector<std::uint8_t> bytes;
+    for (const std::u16string& name : table_names()) {
+        if (auto it = loaded_.find(name); it != loaded_.end()) {
+            count_in(*it->second);
+            continue;
         }
+        const std::u16string stream = encode_stream_name(name, true);
+        if (!file_->has_stream(stream)) continue;
+        const std::vector<column> columns = columns_of(name);
+        std::size_t row_width = 0;
+        for (const column& c : columns) row_width += static_cast<std::size_t>(c.width(width));
+        check_whole_rows(name, file_->stream_size(stream), row_width);
+        bytes = file_->read_stream(stream);
+        const std::size_t rows = bytes.size() / row_width;
+        const std::uint8_t* cells = bytes.data();  // the column's first cell: the stream is column-major
+        for (const column& c : columns) {
+            if (c.cell_kind() == column::kind::string && width == 2)
+                count_cells(rows, [&](std::size_t r) { return std::uint32_t(cells[2 * r] | cells[2 * r + 1] << 8); },
+                            counts);
+            else if (c.cell_kind() == column::kind::string)
+                count_cells(rows, [&](std::size_t r) {
+                    return std::uint32_t(cells[3 * r] | cells[3 * r + 1] << 8 | cells[3 * r + 2] << 16);
+                }, counts);
+            cells += rows * static_cast<std::size_t>(c.width(width));
+        }
+    }
     strings_.set_reference_counts(counts);
     counts_exact_ = true;
 }
@@ -227,9 +274,8 @@ void package_database::set_null(table& t, std::size_t row, std::size_t column) {
     std::uint32_t old = t.cell(row, column);
     if (old == null_cell) return;
     if (c.cell_kind() == column::kind::binary) refuse("Binary data cannot be changed here: " + describe(t, column) + ".");
-    if (c.cell_kind() == column::kind::string) make_counts_exact();
     t.set_cell(row, column, null_cell);
-    if (c.cell_kind() == column::kind::string) strings_.release(old);
+    if (c.cell_kind() == column::kind::string) release(old);
 }
 
 void package_database::set_integer(table& t, std::size_t row, std::size_t column, std::int32_t value) {
@@ -266,26 +312,24 @@ void package_database::set_string(table& t, std::size_t row, std::size_t column,
         return;
     }
     std::string stored = encode_code_page(text, strings_.code_page());
-    make_counts_exact();
     std::uint32_t old = t.cell(row, column);
     std::uint32_t id = strings_.add_reference_bytes(stored);
     if (c.is_key()) {
         table::row candidate = t.get_row(row);
         candidate[column] = id;
         if (t.has_key(candidate, row)) {
-            strings_.release(id);
+            release(id);
             refuse("Another row of table '" + sys::utf16_to_utf8(t.name()) + "' has the same key.");
         }
     }
     t.set_cell(row, column, id);
-    strings_.release(old);
+    release(old);
 }
 
 void package_database::insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts) {
     if (&t == tables_catalog_.get() || &t == columns_catalog_.get()) refuse("The catalog tables cannot be changed here.");
     if (values.size() != t.columns().size())
         refuse("Table '" + sys::utf16_to_utf8(t.name()) + "' has " + std::to_string(t.columns().size()) + " columns.");
-    make_counts_exact();
     table::row stored(values.size(), null_cell);
     std::vector<std::uint32_t> added;
     try {
@@ -313,7 +357,7 @@ void package_database::insert_row(table& t, const std::vector<cell_value>& value
         }
         t.insert(std::move(stored));
     } catch (...) {
-        for (std::uint32_t id : added) strings_.release(id);
+        for (std::uint32_t id : added) release(id);
         throw;
     }
 }
@@ -351,6 +395,7 @@ void package_database::commit() {
     // Even a commit with nothing to write tells the caller that the file
     // under the database is no longer the one it read.
     file_->check_unchanged();
+    if (strings_.dirty()) make_counts_exact();
     if (!has_changes()) return;
 
     const int width = strings_.reference_width();

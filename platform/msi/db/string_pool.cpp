@@ -511,12 +511,18 @@ void string_pool::release(std::uint32_t id) {
     free_id(id);
 }
 
+void string_pool::release_keeping(std::uint32_t id) {
+    if (!contains(id)) return;
+    touch(id);
+    if (entries_[id].refs > 0) --entries_[id].refs;
+}
+
 void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts) {
     for (std::uint32_t id = 1; id < id_limit(); ++id) {
         entry& e = entries_[id];
         if (!e.used) continue;
         const std::uint32_t count = id < counts.size() ? counts[id] : 0;
-        if (count == e.refs) continue;
+        if (count == e.refs && count != 0) continue;
         touch(id);
         if (count == 0) free_id(id);
         else e.refs = count;

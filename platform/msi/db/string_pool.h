@@ -78,6 +78,10 @@ public:
     void add_reference(std::uint32_t id);
     // One cell fewer refers to the string; at zero its id becomes free.
     void release(std::uint32_t id);
+    // One cell fewer refers to the string, whose stored count may be too
+    // low: at zero it stays in the pool, with its id, until
+    // set_reference_counts() says whether any cell still refers to it.
+    void release_keeping(std::uint32_t id);
     // Replaces every count with the number of cells that really refer to the
     // string (`counts[id]`, missing entries meaning 0); strings no cell uses
     // are dropped. Stored counts are not always right (some tools write

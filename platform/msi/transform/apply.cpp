@@ -149,11 +149,13 @@ private:
     bool table_exists(std::u16string_view name) const { return table_id(name).has_value(); }
 
     // One cell fewer refers to a string. Unless the database's counts are
-    // known to be exact, a string is never let go: a stored count that is
-    // too low must not free a string other cells still use.
+    // known to be exact, one that reaches zero stays until the commit counts
+    // its cells: a stored count that is too low must not free a string other
+    // cells still use.
     void release(std::uint32_t id) {
         if (id == 0 || !pool_.contains(id)) return;
-        if (exact_ || pool_.reference_count(id) > 1) pool_.release(id);
+        if (exact_) pool_.release(id);
+        else pool_.release_keeping(id);
     }
     std::uint32_t add_string(std::uint32_t transform_id) {
         return transform_id == 0 ? 0 : pool_.add_reference_bytes(staged_bytes(transform_id));
