@@ -220,7 +220,7 @@ TEST(CompoundFileDamage, DifatDamageIsRefusedWhereItIsMet) {
     };
     const difat_damage cases[] = {
         {"FAT sector outside the file", 0, false, 0x00FFFFFF, "lies outside the file", "lies outside the file"},
-        {"FAT sector listed twice", 3, true, 0, "names one sector twice", "shares sectors"},
+        {"FAT sector listed twice", 3, true, 0, "names one sector twice", "names one sector twice"},
         {"DIFAT link to itself", 127, false, 0, "DIFAT chain loops", "DIFAT chain loops"},
     };
     for (const difat_damage& d : cases) {

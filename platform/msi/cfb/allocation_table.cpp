@@ -27,16 +27,6 @@ std::uint32_t* allocation_table::load(std::uint32_t table_sector) const {
     return entries;
 }
 
-void allocation_table::bulk_loaded(std::uint32_t first, std::uint32_t count) const {
-    // On a little-endian host the stored form is the in-memory form.
-    if constexpr (std::endian::native != std::endian::little) {
-        std::uint32_t* entries = entries_.get() + std::size_t(first) * per_sector_;
-        for (std::size_t i = 0; i < std::size_t(count) * per_sector_; ++i)
-            entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
-    }
-    std::fill_n(loaded_.begin() + first, count, 1);
-}
-
 void allocation_table::grow() {
     const std::size_t used = size();
     if (used + per_sector_ > capacity_) {
@@ -65,6 +55,7 @@ void allocation_table::set(std::uint32_t index, std::uint32_t value) {
 std::optional<std::uint32_t> allocation_table::find_free() {
     if (!released_.empty()) return *released_.begin();
     for (std::uint32_t k = scan_from_ >> shift_; k < sector_count(); ++k) {
+        if (!loaded_[k] && k < holds_free_.size() && !holds_free_[k]) continue;
         const std::uint32_t* entries = entries_of(k);
         const std::uint32_t from = k == (scan_from_ >> shift_) ? scan_from_ & (per_sector_ - 1) : 0;
         const std::uint32_t* hit = std::find(entries + from, entries + per_sector_, free_sector);
@@ -119,36 +110,7 @@ std::vector<std::uint32_t> allocation_table::chain(std::uint32_t start, std::uin
 }
 
 std::uint32_t allocation_table::run_length(std::uint32_t index, std::uint32_t most) const {
-    std::uint32_t n = 1;
-    while (n < most && index + n - 1 < size()) {
-        // The entry of sector `index + n - 1` must name the sector after it.
-        std::uint32_t current = index + n - 1;
-        const std::uint32_t* entries = entries_of(current >> shift_);
-        std::uint32_t i = current & (per_sector_ - 1);
-        // Eight entries at a time, as four 64-bit words against the pairs a
-        // run must hold; then one at a time to where the run ends.
-        if constexpr (std::endian::native == std::endian::little) {
-            constexpr std::uint64_t pair_step = 0x0000000200000002ull;
-            while (i + 8 <= per_sector_ && most - n >= 8) {
-                std::uint64_t words[4];
-                std::memcpy(words, entries + i, sizeof words);
-                const std::uint64_t pair = std::uint64_t(current + 1) | (std::uint64_t(current + 2) << 32);
-                if ((words[0] ^ pair) | (words[1] ^ (pair + pair_step)) | (words[2] ^ (pair + 2 * pair_step)) |
-                    (words[3] ^ (pair + 3 * pair_step)))
-                    break;
-                i += 8;
-                n += 8;
-                current += 8;
-            }
-        }
-        while (i < per_sector_ && n < most && entries[i] == current + 1) {
-            ++i;
-            ++n;
-            ++current;
-        }
-        if (i < per_sector_) break;  // the run ends inside this table sector
-    }
-    return n;
+    return chain_run_length([this](std::uint32_t k) { return entries_of(k); }, per_sector_, size(), index, most);
 }
 
 }  // namespace msi::cfb

@@ -4,7 +4,9 @@
 // entries, and a record of which table sectors changed. A stored table is
 // read one table sector at a time, when an entry in it is first needed, so
 // that opening a large file does not read its whole table.
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -13,6 +15,14 @@
 #include <vector>
 
 namespace msi::cfb {
+
+// How many sectors from `index` (below `size`) on follow each other in the
+// file and in a chain, each entry naming the next sector: at least 1, at
+// most `most`. `entries_of(k)` gives the entries of table sector k, each
+// holding `per_sector` (a power of two).
+template <typename EntriesOf>
+std::uint32_t chain_run_length(EntriesOf&& entries_of, std::uint32_t per_sector, std::uint32_t size,
+                               std::uint32_t index, std::uint32_t most);
 
 class allocation_table {
 public:
@@ -31,15 +41,10 @@ public:
     std::uint32_t at(std::uint32_t index) const { return entries_of(index >> shift_)[index & (per_sector_ - 1)]; }
 
     bool is_loaded(std::uint32_t table_sector) const { return loaded_[table_sector] != 0; }
-    // Loading (which changes nothing the table answers, hence const):
-    // in bulk, where `count` stored sectors from `first` on, none of them
-    // loaded, are to be read straight into place: read them into
-    // bulk_target(first), then call bulk_loaded(first, count);
-    std::uint8_t* bulk_target(std::uint32_t first) const {
-        return reinterpret_cast<std::uint8_t*>(entries_.get() + std::size_t(first) * per_sector_);
-    }
-    void bulk_loaded(std::uint32_t first, std::uint32_t count) const;
-    // sets an entry of a loaded sector without marking it changed.
+    // The entries of a table sector, loaded if need be.
+    const std::uint32_t* sector_entries(std::uint32_t table_sector) const { return entries_of(table_sector); }
+    // Sets an entry of a loaded sector without marking it changed: a
+    // correction made on loading, which changes nothing the table answers.
     void correct(std::uint32_t index, std::uint32_t value) const { entries_[index] = value; }
 
     // Appends a table sector of free entries, marked changed.
@@ -48,6 +53,9 @@ public:
     // A free entry, if any: the lowest one freed through set() or release()
     // since loading, else the first free one the scan has not passed yet.
     std::optional<std::uint32_t> find_free();
+    // Which stored table sectors hold a free entry (nonzero), as a reading
+    // of the whole table found: the scan loads no other sector.
+    void note_free_entries(std::vector<std::uint8_t> holds_free) const { holds_free_ = std::move(holds_free); }
     void release(std::uint32_t index);
 
     void serialize_sector(std::uint32_t sector, std::uint8_t* out) const;
@@ -87,6 +95,42 @@ private:
     // use, so a large file is scanned once, not on every allocation.
     std::set<std::uint32_t> released_;
     std::uint32_t scan_from_ = 0;
+    mutable std::vector<std::uint8_t> holds_free_;  // by table sector, when known
 };
+
+template <typename EntriesOf>
+std::uint32_t chain_run_length(EntriesOf&& entries_of, std::uint32_t per_sector, std::uint32_t size,
+                               std::uint32_t index, std::uint32_t most) {
+    std::uint32_t n = 1;
+    while (n < most && index + n - 1 < size) {
+        // The entry of sector `index + n - 1` must name the sector after it.
+        std::uint32_t current = index + n - 1;
+        const std::uint32_t* entries = entries_of(current / per_sector);
+        std::uint32_t i = current & (per_sector - 1);
+        // Eight entries at a time, as four 64-bit words against the pairs a
+        // run must hold; then one at a time to where the run ends.
+        if constexpr (std::endian::native == std::endian::little) {
+            constexpr std::uint64_t pair_step = 0x0000000200000002ull;
+            while (i + 8 <= per_sector && most - n >= 8) {
+                std::uint64_t words[4];
+                std::memcpy(words, entries + i, sizeof words);
+                const std::uint64_t pair = std::uint64_t(current + 1) | (std::uint64_t(current + 2) << 32);
+                if ((words[0] ^ pair) | (words[1] ^ (pair + pair_step)) | (words[2] ^ (pair + 2 * pair_step)) |
+                    (words[3] ^ (pair + 3 * pair_step)))
+                    break;
+                i += 8;
+                n += 8;
+                current += 8;
+            }
+        }
+        while (i < per_sector && n < most && entries[i] == current + 1) {
+            ++i;
+            ++n;
+            ++current;
+        }
+        if (i < per_sector) break;  // the run ends inside this table sector
+    }
+    return n;
+}
 
 }  // namespace msi::cfb

@@ -47,7 +47,7 @@ void committer::check(const change_set& changes) const {
         auto it = img_.root_children_.find(name);
         if (it != img_.root_children_.end() && img_.entries_[it->second].type != entry_type::stream)
             fail_write("a storage named '" + printable_name(name) + "' exists");
-        if (img_.header_.major_version == 3 && data.size() > 0xFFFFFFFFull)
+        if (img_.header_.major_version == 3 && data->size() > 0xFFFFFFFFull)
             fail_write("stream '" + printable_name(name) + "' is too large for this file");
     }
 }
@@ -315,7 +315,7 @@ void committer::run(const change_set& changes) {
             img_.root_children_.emplace(name, id);
             names_changed = true;
         }
-        place_stream(id, data);
+        place_stream(id, *data);
     }
     if (names_changed) {
         // The root's own tree is laid out anew; sub-storages keep theirs.

@@ -79,6 +79,12 @@ public:
     }
 
     void write_stream(const std::u16string& name, std::vector<std::uint8_t> data) override {
+        check_writable(name);
+        removed_.erase(name);
+        staged_.insert_or_assign(name, std::move(data));
+    }
+
+    void check_writable(const std::u16string& name) const {
         if (name.empty() || name.size() > cfb::max_name_units)
             throw automation_error(E_INVALIDARG, "stream name '" + printable_name(name) +
                                                      "' is empty or longer than 31 characters");
@@ -93,8 +99,6 @@ public:
                 throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                        "a storage named '" + printable_name(name) + "' exists");
         }
-        removed_.erase(name);
-        staged_.insert_or_assign(name, std::move(data));
     }
 
     void remove_stream(const std::u16string& name) override {
@@ -104,14 +108,21 @@ public:
 
     bool has_changes() const override { return class_changed_ || !staged_.empty() || !removed_.empty(); }
 
-    void commit() override {
+    void commit(const std::vector<borrowed_stream>& also) override {
         if (!image_)
             throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                    "storage has no file to commit to; use save_as");
         image_->check_unchanged();
-        if (!has_changes()) return;
-        cfb::commit_changes(*image_, {class_changed_ ? std::optional(root_class_) : std::nullopt,
-                                      staged_, removed_});
+        if (!has_changes() && also.empty()) return;
+        std::map<std::u16string, const std::vector<std::uint8_t>*, name_less> writes;
+        for (const auto& [name, data] : staged_) writes.emplace(name, &data);
+        std::set<std::u16string, name_less> removals = removed_;
+        for (const auto& [name, data] : also) {
+            check_writable(name);
+            writes.insert_or_assign(name, data);
+            removals.erase(name);
+        }
+        cfb::commit_changes(*image_, {class_changed_ ? std::optional(root_class_) : std::nullopt, writes, removals});
         staged_.clear();
         removed_.clear();
         class_changed_ = false;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace msi {
@@ -54,7 +55,11 @@ public:
     // Writes the staged changes into the opened file: changed streams into free
     // or new sectors, then allocation tables, directory and header. Streams that
     // did not change are neither read nor rewritten.
-    virtual void commit() = 0;
+    void commit() { commit({}); }
+    // The same, with more streams written as if staged but only borrowed
+    // for the call (name and content): a large stream needs no copy.
+    using borrowed_stream = std::pair<std::u16string, const std::vector<std::uint8_t>*>;
+    virtual void commit(const std::vector<borrowed_stream>& also) = 0;
     // Writes the whole storage as a new file (used for transforms), replacing
     // `path` in one step once it is complete. Raises ERROR_CREATE_FAILED with
     // the system's reason when the file cannot be written.

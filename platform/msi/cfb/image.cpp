@@ -81,7 +81,7 @@ void image::follow_difat_link() const {
     next_difat_ = get32(link);
 }
 
-void image::take_difat_entries(std::uint32_t j, bool in_bulk) const {
+void image::take_difat_entries(std::uint32_t j) const {
     const std::uint32_t ss = sector_size();
     const std::uint32_t per_sector = ss / 4 - 1;  // the last slot links to the next DIFAT sector
     std::vector<std::uint8_t> buffer(ss);
@@ -90,13 +90,7 @@ void image::take_difat_entries(std::uint32_t j, bool in_bulk) const {
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.fat_count - first, per_sector));
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t s = get32(&buffer[4 * i]);
-        if (!in_bulk) {
-            add_table_location(s, fat_sector_mark, "FAT sector");
-        } else if (s >= sectors_in_file() || sector_offset(s) + ss > file_size_) {
-            fail_open("FAT sector " + std::to_string(s) + " lies outside the file");
-        } else if (s >= fat_.size()) {
-            fail_open("FAT does not cover its own sectors");
-        }
+        add_table_location(s, fat_sector_mark, "FAT sector");
         fat_sectors_[first + i] = s;
     }
     difat_taken_[j] = true;
@@ -113,42 +107,22 @@ std::uint32_t image::fat_sector_location(std::uint32_t index) const {
 void image::load_fat_sector(std::uint32_t index, std::uint32_t* entries) const {
     const std::uint32_t s = fat_sector_location(index);
     file_.read_exact(sector_offset(s), entries, sector_size());
+    mark_table_sectors(index * fat_.entries_per_sector(), entries, fat_.entries_per_sector());
+}
+
+void image::mark_table_sectors(std::uint32_t first, std::uint32_t* entries, std::size_t count) const {
     if constexpr (std::endian::native != std::endian::little)
-        for (std::uint32_t i = 0; i < fat_.entries_per_sector(); ++i)
-            entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
-    const std::uint64_t per = fat_.entries_per_sector(), first = index * per;
-    for (auto it = table_locations_.lower_bound(static_cast<std::uint32_t>(first));
-         it != table_locations_.end() && it->first < first + per; ++it)
+        for (std::size_t i = 0; i < count; ++i) entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
+    for (auto it = table_locations_.lower_bound(first); it != table_locations_.end() && it->first - first < count; ++it)
         entries[it->first - first] = it->second;
 }
 
-void image::load_all_tables() const {
-    // The DIFAT sectors not read yet, then the FAT sectors, in runs of
-    // adjacent sectors; the marks of the table's own sectors are set once
-    // at the end rather than looked up per sector.
+void image::complete_difat() const {
     const std::uint32_t per_difat = sector_size() / 4 - 1;
     for (std::uint64_t j = 0; header_difat_slots + j * per_difat < fat_sectors_.size(); ++j) {
         while (difat_sectors_.size() <= j) follow_difat_link();
-        if (!difat_taken_[j]) take_difat_entries(static_cast<std::uint32_t>(j), true);
+        if (!difat_taken_[j]) take_difat_entries(static_cast<std::uint32_t>(j));
     }
-    const std::uint32_t ss = sector_size();
-    for (std::uint32_t k = 0; k < fat_.sector_count();) {
-        if (fat_.is_loaded(k)) {
-            ++k;
-            continue;
-        }
-        std::uint32_t run = 1;
-        while (k + run < fat_.sector_count() && !fat_.is_loaded(k + run) &&
-               fat_sectors_[k + run] == fat_sectors_[k] + run)
-            ++run;
-        file_.read_exact(sector_offset(fat_sectors_[k]), fat_.bulk_target(k), std::size_t(run) * ss);
-        fat_.bulk_loaded(k, run);
-        k += run;
-    }
-    for (std::uint32_t s : fat_sectors_) fat_.correct(s, fat_sector_mark);
-    for (std::uint32_t s : difat_sectors_) fat_.correct(s, difat_sector_mark);
-    const mini_structures& m = mini();
-    for (std::uint32_t k = 0; k < m.minifat.sector_count(); ++k) m.minifat.at(k * m.minifat.entries_per_sector());
 }
 
 void image::read_directory() {
@@ -297,27 +271,95 @@ namespace {
                " shares sectors with another chain or loops; it cannot be changed safely");
 }
 
-void claim(std::vector<std::uint8_t>& owned, const std::vector<std::uint32_t>& sectors, const char* what) {
-    for (std::uint32_t s : sectors) {
-        if (s >= owned.size()) continue;
-        if (owned[s]) fail_shared(what);
-        owned[s] = 1;
+// One bit per sector: which sectors a chain has claimed.
+class sector_set {
+public:
+    explicit sector_set(std::size_t size) : words_((size + 63) / 64, 0), size_(size) {}
+    std::size_t size() const { return size_; }
+    // True when any of the `count` sectors from `first` on is claimed;
+    // claims them all.
+    bool claim(std::uint32_t first, std::uint32_t count) {
+        bool taken = false;
+        for (std::size_t s = first, end = std::size_t(first) + count; s < end;) {
+            const std::size_t bit = s % 64, n = std::min<std::size_t>(64 - bit, end - s);
+            const std::uint64_t mask = (n == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << n) - 1)) << bit;
+            taken = taken || (words_[s / 64] & mask) != 0;
+            words_[s / 64] |= mask;
+            s += n;
+        }
+        return taken;
     }
+
+private:
+    std::vector<std::uint64_t> words_;
+    std::size_t size_;
+};
+
+void claim(sector_set& owned, const std::vector<std::uint32_t>& sectors, const char* what) {
+    for (std::uint32_t s : sectors)
+        if (s < owned.size() && owned.claim(s, 1)) fail_shared(what);
 }
 
 }  // namespace
 
+// The stored FAT read a window of adjacent table sectors at a time into
+// one buffer, so that reading it whole costs no memory per sector; the
+// sectors the table holds already, perhaps changed, come from the table.
+class image::fat_window {
+public:
+    explicit fat_window(const image& img)
+        : img_(img), per_(img.fat_.entries_per_sector()),
+          most_(std::max<std::uint32_t>(1, window_bytes / img.sector_size())), buffer_(std::size_t(most_) * per_) {}
+
+    const std::uint32_t* entries_of(std::uint32_t k) {
+        if (img_.fat_.is_loaded(k)) return img_.fat_.sector_entries(k);
+        if (k < first_ || k >= first_ + count_) read_from(k);
+        return buffer_.data() + std::size_t(k - first_) * per_;
+    }
+    std::uint32_t at(std::uint32_t index) { return entries_of(index / per_)[index % per_]; }
+
+private:
+    static constexpr std::uint32_t window_bytes = 64 * 1024;
+
+    void read_from(std::uint32_t k) {
+        const std::vector<std::uint32_t>& where = img_.fat_sectors_;
+        std::uint32_t run = 1;
+        while (run < most_ && k + run < img_.fat_.sector_count() && !img_.fat_.is_loaded(k + run) &&
+               where[k + run] == where[k] + run)
+            ++run;
+        img_.file_.read_exact(img_.sector_offset(where[k]), buffer_.data(), std::size_t(run) * img_.sector_size());
+        img_.mark_table_sectors(k * per_, buffer_.data(), std::size_t(run) * per_);
+        first_ = k;
+        count_ = run;
+    }
+
+    const image& img_;
+    const std::uint32_t per_;
+    const std::uint32_t most_;  // table sectors a window holds
+    std::vector<std::uint32_t> buffer_;
+    std::uint32_t first_ = 0, count_ = 0;
+};
+
 void image::check_no_shared_sectors() const {
     if (sharing_checked_) return;
-    load_all_tables();
+    complete_difat();
     const mini_structures& m = mini();
-    std::vector<std::uint8_t> regular(fat_.size(), 0);
+    for (std::uint32_t k = 0; k < m.minifat.sector_count(); ++k) m.minifat.at(k * m.minifat.entries_per_sector());
+    fat_window fat(*this);
+    const std::uint32_t per = fat_.entries_per_sector();
+    std::vector<std::uint8_t> holds_free(fat_.sector_count());
+    for (std::uint32_t k = 0; k < fat_.sector_count(); ++k) {
+        const std::uint32_t* entries = fat.entries_of(k);
+        holds_free[k] = std::find(entries, entries + per, free_sector) != entries + per;
+    }
+
+    sector_set regular(fat_.size());
     claim(regular, fat_sectors_, "the FAT");
     claim(regular, difat_sectors_, "the DIFAT");
     claim(regular, directory_chain_, "the directory");
     claim(regular, m.minifat_chain, "the MiniFAT");
     claim(regular, m.stream_chain, "the mini stream");
-    std::vector<std::uint8_t> mini_owned(m.minifat.size(), 0);
+    sector_set mini_owned(m.minifat.size());
     // Walks the sectors each stream's size covers, as far as they are valid,
     // a run of consecutive sectors at a time. Without building lists: a
     // cabinet's chain can have millions of sectors.
@@ -325,19 +367,20 @@ void image::check_no_shared_sectors() const {
         if (!reachable_[id] || entries_[id].type != entry_type::stream) continue;
         const std::uint64_t size = stream_size(id);
         const bool small = in_mini_stream(size);
-        const allocation_table& table = small ? m.minifat : fat_;
-        std::vector<std::uint8_t>& owned = small ? mini_owned : regular;
+        sector_set& owned = small ? mini_owned : regular;
         const std::uint64_t unit = small ? mini_sector_size : sector_size();
         std::uint64_t left = (size + unit - 1) / unit;
         for (std::uint32_t s = entries_[id].start; left > 0 && s < owned.size();) {
+            const auto most = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, owned.size() - s));
             const std::uint32_t run =
-                table.run_length(s, static_cast<std::uint32_t>(std::min<std::uint64_t>(left, owned.size() - s)));
-            if (std::memchr(&owned[s], 1, run)) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
-            std::memset(&owned[s], 1, run);
+                small ? m.minifat.run_length(s, most)
+                      : chain_run_length([&](std::uint32_t k) { return fat.entries_of(k); }, per, fat_.size(), s, most);
+            if (owned.claim(s, run)) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
             left -= run;
-            s = table.at(s + run - 1);
+            s = small ? m.minifat.at(s + run - 1) : fat.at(s + run - 1);
         }
     }
+    fat_.note_free_entries(std::move(holds_free));
     sharing_checked_ = true;
 }
 

@@ -58,12 +58,6 @@ public:
         return (std::uint64_t(sector) + 1) * sector_size();
     }
 
-    // Reads every table sector not read yet (the whole DIFAT, FAT and
-    // MiniFAT), as a commit needs them. Raises ERROR_OPEN_FAILED for damage
-    // in them, except a sector listed twice, which the shared-sector check
-    // that follows finds.
-    void load_all_tables() const;
-
     // Raises file_changed_error when the file at the path, or the open file
     // itself, is no longer what was read at opening or written by the last
     // commit.
@@ -71,7 +65,10 @@ public:
 
     // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
     // tables) share a sector: freeing one would break the other. Checked
-    // once; commits never create such sharing. Reads every table.
+    // once; commits never create such sharing. Reads the whole DIFAT and
+    // MiniFAT into memory, and the FAT through a window: it keeps only
+    // which FAT sectors hold free entries, for allocation to look at.
+    // Raises ERROR_OPEN_FAILED for damage met in the tables.
     void check_no_shared_sectors() const;
 
 private:
@@ -82,9 +79,15 @@ private:
     // Where the FAT's sector `index` lies, reading the DIFAT as far as needed.
     std::uint32_t fat_sector_location(std::uint32_t index) const;
     void follow_difat_link() const;
-    void take_difat_entries(std::uint32_t difat_index, bool in_bulk = false) const;
+    void take_difat_entries(std::uint32_t difat_index) const;
+    // Reads every DIFAT sector not read yet: every FAT sector's place known.
+    void complete_difat() const;
     void add_table_location(std::uint32_t sector, std::uint32_t mark, const char* what) const;
     void load_fat_sector(std::uint32_t index, std::uint32_t* entries) const;
+    // Sets the marks of the table's own sectors among `count` FAT entries
+    // from `first` on, as read from the file.
+    void mark_table_sectors(std::uint32_t first, std::uint32_t* entries, std::size_t count) const;
+    class fat_window;
     void read_directory();
     const mini_structures& mini() const;  // loads on first use
     std::string label(std::uint32_t id) const;
@@ -96,7 +99,7 @@ private:
     // Where the FAT's sectors lie, in order (unknown_location until the
     // DIFAT sector that lists it is read), and the DIFAT chain as far as
     // followed, with which of its sectors were read. Complete after
-    // load_all_tables().
+    // complete_difat().
     static constexpr std::uint32_t unknown_location = free_sector;
     mutable std::vector<std::uint32_t> fat_sectors_;
     mutable std::vector<std::uint32_t> difat_sectors_;

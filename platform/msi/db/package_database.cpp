@@ -418,14 +418,17 @@ void package_database::commit() {
             file_->write_stream(stream, t->write_stream(width));
         }
     }
+    // The pool's streams are lent to the commit, not copied: the pool keeps
+    // them to patch next time.
+    std::vector<compound_file::borrowed_stream> pool_streams;
     if (strings_.dirty() || width_changed) {
         const string_pool::streams& saved = strings_.save();
-        file_->write_stream(encode_stream_name(u"_StringPool", true), saved.pool);
+        pool_streams.emplace_back(encode_stream_name(u"_StringPool", true), &saved.pool);
         // Most commits change only counts, which live in the pool stream.
         if (strings_.data_generation() != stored_data_generation_)
-            file_->write_stream(encode_stream_name(u"_StringData", true), saved.data);
+            pool_streams.emplace_back(encode_stream_name(u"_StringData", true), &saved.data);
     }
-    file_->commit();
+    file_->commit(pool_streams);
     stored_data_generation_ = strings_.data_generation();
     strings_.mark_saved();
     for (table* t : all) t->set_dirty(false);

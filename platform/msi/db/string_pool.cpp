@@ -163,6 +163,9 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
     // At most one entry a slot (the null string takes the header's place);
     // cut to the real count at the end.
     std::vector<entry>& entries = result.entries_;
+    // Room for new strings beyond the stored ones: the first new id must
+    // not move every entry.
+    entries.reserve(pool.size() / 4 + 256);
     entries.resize(pool.size() / 4);
     std::uint32_t id = 1;
 
