@@ -238,7 +238,6 @@ void package_database::make_counts_exact() {
     count_in(*columns_catalog_);
     // Tables not read yet are counted in their streams, without building them.
     const int width = strings_.stored_reference_width();
-    std::vector<std::uint8_t> bytes;
     for (const std::u16string& name : table_names()) {
         if (auto it = loaded_.find(name); it != loaded_.end()) {
             count_in(*it->second);
@@ -250,7 +249,8 @@ void package_database::make_counts_exact() {
         std::size_t row_width = 0;
         for (const column& c : columns) row_width += static_cast<std::size_t>(c.width(width));
         check_whole_rows(name, file_->stream_size(stream), row_width);
-        bytes = file_->read_stream(stream);
+        // Freed before the next table's is read, which then takes its place.
+        const std::vector<std::uint8_t> bytes = file_->read_stream(stream);
         const std::size_t rows = bytes.size() / row_width;
         const std::uint8_t* cells = bytes.data();  // the column's first cell: the stream is column-major
         for (const column& c : columns) {

@@ -222,7 +222,7 @@ void string_pool::encode_into(image& to) const {
     to.highest = highest;
     to.out.pool.resize(pool_size);
     to.out.data.resize(data_size);
-    to.slot_at.resize(highest + 1);
+    to.long_ids.clear();
     to.data_at.resize(highest + 1);
     write_u32(to.out.pool.data(), header());
     std::uint8_t* pool = to.out.pool.data();
@@ -235,7 +235,7 @@ void string_pool::encode_into(image& to) const {
     std::size_t run_length = 0;
     for (std::uint32_t id = 1; id <= highest; ++id) {
         const entry& e = entries_[id];
-        to.slot_at[id] = static_cast<std::uint32_t>(slot_at);
+        if (slot_bytes(e.used, e.length) == 8) to.long_ids.push_back(id);
         to.data_at[id] = static_cast<std::uint32_t>(data_at);
         write_slot(pool + slot_at, e.used, e.length, e.refs);
         slot_at += slot_bytes(e.used, e.length);
@@ -250,6 +250,12 @@ void string_pool::encode_into(image& to) const {
     }
     if (run_length != 0) std::memcpy(data + data_at - run_length, run, run_length);
     to.valid = data_size <= 0xFFFFFFFFu && pool_size <= 0xFFFFFFFFu;  // offsets are kept in 32 bits
+}
+
+std::size_t string_pool::image::slot_at(std::uint32_t id) const {
+    // After the header, four bytes an id, and four more for each long string before it.
+    const auto longer = std::lower_bound(long_ids.begin(), long_ids.end(), id) - long_ids.begin();
+    return 4 * (std::size_t(id) + static_cast<std::size_t>(longer));
 }
 
 string_pool::streams string_pool::encode() const {
@@ -271,10 +277,10 @@ bool string_pool::patch_image(bool& data_changed) {
         if (entries_[id].used) new_highest = std::max(new_highest, id);
     while (new_highest > 0 && !entries_[new_highest].used) --new_highest;
     const auto old_length = [&](std::uint32_t id) -> std::uint32_t {
-        return read_u16(&im.out.pool[im.slot_at[id]]);  // a free slot reads 0
+        return read_u16(&im.out.pool[im.slot_at(id)]);  // a free slot reads 0
     };
     const auto was_long = [&](std::uint32_t id) {
-        const std::uint8_t* s = &im.out.pool[im.slot_at[id]];
+        const std::uint8_t* s = &im.out.pool[im.slot_at(id)];
         return read_u16(s) == 0 && read_u16(s + 2) != 0;
     };
     for (std::uint32_t id : touched_) {
@@ -294,7 +300,7 @@ bool string_pool::patch_image(bool& data_changed) {
         const std::uint32_t was = old_length(*it);
         if (was != e.length) resized = true;
         growth += static_cast<std::int64_t>(e.length) - was;
-        write_slot(&im.out.pool[im.slot_at[*it]], e.used, e.length, e.refs);
+        write_slot(&im.out.pool[im.slot_at(*it)], e.used, e.length, e.refs);
     }
     data_changed = resized || new_highest != old_highest;
     if (!resized) {
@@ -342,19 +348,17 @@ bool string_pool::patch_image(bool& data_changed) {
 
     if (new_highest < old_highest) {
         // Ids past the new highest are all free now and leave the streams.
-        im.out.pool.resize(im.slot_at[new_highest + 1]);
+        im.out.pool.resize(im.slot_at(new_highest + 1));
         im.out.data.resize(im.data_at[new_highest + 1]);
-        im.slot_at.resize(new_highest + 1);
+        im.long_ids.erase(std::upper_bound(im.long_ids.begin(), im.long_ids.end(), new_highest), im.long_ids.end());
         im.data_at.resize(new_highest + 1);
     } else if (new_highest > old_highest) {
-        im.slot_at.resize(new_highest + 1);
         im.data_at.resize(new_highest + 1);
         for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id) {
             const entry& e = entries_[id];
-            im.slot_at[id] = static_cast<std::uint32_t>(im.out.pool.size());
             im.data_at[id] = static_cast<std::uint32_t>(im.out.data.size());
             im.out.pool.resize(im.out.pool.size() + 4);
-            write_slot(&im.out.pool[im.slot_at[id]], e.used, e.length, e.refs);
+            write_slot(&im.out.pool[im.out.pool.size() - 4], e.used, e.length, e.refs);
             im.out.data.insert(im.out.data.end(), e.text, e.text + e.length);
         }
     }
@@ -499,7 +503,7 @@ void string_pool::add_reference(std::uint32_t id) {
     if (!contains(id))
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "String " + std::to_string(id) + " is not in the string pool.");
-    ++entries_[id].refs;
+    if (entries_[id].refs < entry::max_refs) ++entries_[id].refs;
     touch(id);
 }
 
@@ -528,7 +532,7 @@ void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts)
         if (count == e.refs && count != 0) continue;
         touch(id);
         if (count == 0) free_id(id);
-        else e.refs = count;
+        else e.refs = std::min(count, entry::max_refs);
     }
 }
 

@@ -99,12 +99,14 @@ public:
     void convert_code_page(int code_page);
 
 private:
+    // Sixteen bytes: a pool can hold millions.
     struct entry {
+        static constexpr std::uint32_t max_refs = (1u << 30) - 1;
         const char* text = nullptr;  // into data_ or arena_, never moved
         std::uint32_t length = 0;
-        std::uint32_t refs = 0;
-        bool used = false;     // holds a string (possibly with a stored count of 0)
-        bool touched = false;  // changed since the last save(), listed in touched_
+        std::uint32_t refs : 30 = 0;
+        std::uint32_t used : 1 = 0;     // holds a string (possibly with a stored count of 0)
+        std::uint32_t touched : 1 = 0;  // changed since the last save(), listed in touched_
         std::string_view view() const { return {text, length}; }
     };
     // Strings added after loading: chunks that are never reallocated, so
@@ -143,7 +145,9 @@ private:
     struct image {
         bool valid = false;
         std::uint32_t highest = 0;               // ids 1..highest have a slot
-        std::vector<std::uint32_t> slot_at;      // by id: offset of its slot in out.pool
+        std::vector<std::uint32_t> long_ids;     // ascending: their slots take 8 bytes
+        // Where an id's slot is in out.pool.
+        std::size_t slot_at(std::uint32_t id) const;
         std::vector<std::uint32_t> data_at;      // by id: offset of its bytes in out.data
         streams out;
     };
