@@ -305,11 +305,13 @@ void claim(sector_set& owned, const std::vector<std::uint32_t>& sectors, const c
 // The stored FAT read a window of adjacent table sectors at a time into
 // one buffer, so that reading it whole costs no memory per sector; the
 // sectors the table holds already, perhaps changed, come from the table.
+// On the way it learns which table sectors hold free entries.
 class image::fat_window {
 public:
     explicit fat_window(const image& img)
         : img_(img), per_(img.fat_.entries_per_sector()),
-          most_(std::max<std::uint32_t>(1, window_bytes / img.sector_size())), buffer_(std::size_t(most_) * per_) {}
+          most_(std::max<std::uint32_t>(1, window_bytes / img.sector_size())), buffer_(std::size_t(most_) * per_),
+          holds_free_(img.fat_.sector_count(), 1) {}
 
     const std::uint32_t* entries_of(std::uint32_t k) {
         if (img_.fat_.is_loaded(k)) return img_.fat_.sector_entries(k);
@@ -317,6 +319,8 @@ public:
         return buffer_.data() + std::size_t(k - first_) * per_;
     }
     std::uint32_t at(std::uint32_t index) { return entries_of(index / per_)[index % per_]; }
+    // By table sector: 0 where a read found no free entry, else 1.
+    std::vector<std::uint8_t> holds_free() && { return std::move(holds_free_); }
 
 private:
     static constexpr std::uint32_t window_bytes = 64 * 1024;
@@ -331,6 +335,22 @@ private:
         img_.mark_table_sectors(k * per_, buffer_.data(), std::size_t(run) * per_);
         first_ = k;
         count_ = run;
+        for (std::uint32_t i = 0; i < run; ++i) holds_free_[k + i] = any_free(buffer_.data() + std::size_t(i) * per_);
+    }
+
+    // Most sectors hold no free entry and are read to the end: two entries
+    // a 64-bit word, eight a step. An entry is free when all its bits are
+    // set, that is when its half of the inverted word is zero.
+    bool any_free(const std::uint32_t* entries) const {
+        constexpr std::uint64_t ones = 0x0000000100000001ull, highs = 0x8000000080000000ull;
+        for (std::uint32_t j = 0; j < per_; j += 8) {
+            std::uint64_t words[4];
+            std::memcpy(words, entries + j, sizeof words);
+            std::uint64_t zero_half = 0;
+            for (std::uint64_t w : words) zero_half |= (~w - ones) & w & highs;
+            if (zero_half) return true;
+        }
+        return false;
     }
 
     const image& img_;
@@ -338,6 +358,7 @@ private:
     const std::uint32_t most_;  // table sectors a window holds
     std::vector<std::uint32_t> buffer_;
     std::uint32_t first_ = 0, count_ = 0;
+    std::vector<std::uint8_t> holds_free_;
 };
 
 void image::check_no_shared_sectors() const {
@@ -347,11 +368,6 @@ void image::check_no_shared_sectors() const {
     for (std::uint32_t k = 0; k < m.minifat.sector_count(); ++k) m.minifat.at(k * m.minifat.entries_per_sector());
     fat_window fat(*this);
     const std::uint32_t per = fat_.entries_per_sector();
-    std::vector<std::uint8_t> holds_free(fat_.sector_count());
-    for (std::uint32_t k = 0; k < fat_.sector_count(); ++k) {
-        const std::uint32_t* entries = fat.entries_of(k);
-        holds_free[k] = std::find(entries, entries + per, free_sector) != entries + per;
-    }
 
     sector_set regular(fat_.size());
     claim(regular, fat_sectors_, "the FAT");
@@ -380,7 +396,9 @@ void image::check_no_shared_sectors() const {
             s = small ? m.minifat.at(s + run - 1) : fat.at(s + run - 1);
         }
     }
-    fat_.note_free_entries(std::move(holds_free));
+    // What the walks read of the FAT says where free entries are; the
+    // sectors no chain passes through may hold some.
+    fat_.note_free_entries(std::move(fat).holds_free());
     sharing_checked_ = true;
 }
 
