@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <functional>
 
 namespace msi::cfb {
 
@@ -47,13 +48,20 @@ void allocation_table::grow() {
 
 void allocation_table::set(std::uint32_t index, std::uint32_t value) {
     entries_of(index >> shift_)[index & (per_sector_ - 1)] = value;
-    changed_.insert(index >> shift_);
-    if (value == free_sector) released_.insert(index);
-    else if (!released_.empty()) released_.erase(index);
+    const std::uint32_t sector = index >> shift_;
+    if (changed_.empty() || *changed_.rbegin() != sector) changed_.insert(sector);
+    if (value == free_sector) {
+        released_.push_back(index);
+        std::push_heap(released_.begin(), released_.end(), std::greater<>());
+    }
 }
 
 std::optional<std::uint32_t> allocation_table::find_free() {
-    if (!released_.empty()) return *released_.begin();
+    while (!released_.empty()) {
+        if (at(released_.front()) == free_sector) return released_.front();
+        std::pop_heap(released_.begin(), released_.end(), std::greater<>());
+        released_.pop_back();
+    }
     for (std::uint32_t k = scan_from_ >> shift_; k < sector_count(); ++k) {
         if (!loaded_[k] && k < holds_free_.size() && !holds_free_[k]) continue;
         const std::uint32_t* entries = entries_of(k);

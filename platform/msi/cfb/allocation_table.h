@@ -93,7 +93,9 @@ private:
     std::set<std::uint32_t> changed_;
     // Entries freed since loading. Below scan_from_ every other entry is in
     // use, so a large file is scanned once, not on every allocation.
-    std::set<std::uint32_t> released_;
+    // A heap, lowest first, of entries set free; one taken again since is
+    // dropped when it comes to the top.
+    std::vector<std::uint32_t> released_;
     std::uint32_t scan_from_ = 0;
     mutable std::vector<std::uint8_t> holds_free_;  // by table sector, when known
 };
