@@ -8,6 +8,33 @@
 
 namespace msi::cfb {
 
+using stream_pieces = compound_file::stream_pieces;
+
+// Hands out a stream's bytes by range, ranges coming in ascending order,
+// as the memory pieces they lie in.
+class piece_reader {
+public:
+    explicit piece_reader(const stream_pieces& data) : parts_(data.parts) {}
+
+    // Calls take(pointer, size) for each piece of the bytes [from, from + size).
+    template <typename Take>
+    void read(std::uint64_t from, std::uint64_t size, Take&& take) {
+        while (size > 0) {
+            while (from >= part_start_ + parts_[part_].size()) part_start_ += parts_[part_++].size();
+            const std::uint64_t within = from - part_start_;
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size, parts_[part_].size() - within));
+            take(parts_[part_].data() + within, n);
+            from += n;
+            size -= n;
+        }
+    }
+
+private:
+    const std::vector<std::span<const std::uint8_t>>& parts_;
+    std::size_t part_ = 0;
+    std::uint64_t part_start_ = 0;  // stream offset of parts_[part_]
+};
+
 class committer {
 public:
     explicit committer(image& img) : img_(img) {}
@@ -25,9 +52,9 @@ private:
     void grow_fat();
     std::uint32_t allocate_mini_sector();
     std::uint32_t allocate_entry();
-    void place_stream(std::uint32_t id, const std::vector<std::uint8_t>& data);
-    void place_big(const std::vector<std::uint8_t>& data, directory_entry& entry);
-    void place_mini(const std::vector<std::uint8_t>& data, directory_entry& entry);
+    void place_stream(std::uint32_t id, const stream_pieces& data);
+    void place_big(const stream_pieces& data, directory_entry& entry);
+    void place_mini(const stream_pieces& data, directory_entry& entry);
     void queue_tables();
     void update_header();
 
@@ -47,7 +74,7 @@ void committer::check(const change_set& changes) const {
         auto it = img_.root_children_.find(name);
         if (it != img_.root_children_.end() && img_.entries_[it->second].type != entry_type::stream)
             fail_write("a storage named '" + printable_name(name) + "' exists");
-        if (img_.header_.major_version == 3 && data->size() > 0xFFFFFFFFull)
+        if (img_.header_.major_version == 3 && data.size > 0xFFFFFFFFull)
             fail_write("stream '" + printable_name(name) + "' is too large for this file");
     }
 }
@@ -153,21 +180,21 @@ std::uint32_t committer::allocate_entry() {
     return first;
 }
 
-void committer::place_stream(std::uint32_t id, const std::vector<std::uint8_t>& data) {
+void committer::place_stream(std::uint32_t id, const stream_pieces& data) {
     directory_entry& entry = img_.entries_[id];
     changed_entries_.insert(id);
-    entry.size = data.size();
-    if (data.empty())
+    entry.size = data.size;
+    if (data.size == 0)
         entry.start = end_of_chain;
-    else if (img_.in_mini_stream(data.size()))
+    else if (img_.in_mini_stream(data.size))
         place_mini(data, entry);
     else
         place_big(data, entry);
 }
 
-void committer::place_big(const std::vector<std::uint8_t>& data, directory_entry& entry) {
+void committer::place_big(const stream_pieces& data, directory_entry& entry) {
     const std::uint32_t ss = img_.sector_size();
-    const std::size_t count = (data.size() + ss - 1) / ss;
+    const auto count = static_cast<std::size_t>((data.size + ss - 1) / ss);
     std::vector<std::uint32_t> chain;
     chain.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -176,21 +203,27 @@ void committer::place_big(const std::vector<std::uint8_t>& data, directory_entry
         chain.push_back(s);
     }
     entry.start = chain.front();
+    piece_reader reader(data);
     for (std::size_t i = 0; i < count;) {
         std::size_t run = 1;
         while (i + run < count && chain[i + run] == chain[i] + run) ++run;
-        std::size_t from = i * ss;
-        std::size_t size = std::min<std::size_t>(run * ss, data.size() - from);
-        data_.add(img_.sector_offset(chain[i]), data.data() + from, size);
+        const std::uint64_t from = std::uint64_t(i) * ss;
+        const std::uint64_t size = std::min<std::uint64_t>(std::uint64_t(run) * ss, data.size - from);
+        std::uint64_t at = img_.sector_offset(chain[i]);
+        reader.read(from, size, [&](const std::uint8_t* bytes, std::size_t n) {
+            data_.add(at, bytes, n);
+            at += n;
+        });
         i += run;
     }
-    if (std::size_t tail = data.size() % ss)
+    if (const auto tail = static_cast<std::size_t>(data.size % ss))
         data_.add_zeros(img_.sector_offset(chain.back()) + tail, ss - tail);
 }
 
-void committer::place_mini(const std::vector<std::uint8_t>& data, directory_entry& entry) {
+void committer::place_mini(const stream_pieces& data, directory_entry& entry) {
     const std::uint32_t ss = img_.sector_size();
-    const std::size_t count = (data.size() + mini_sector_size - 1) / mini_sector_size;
+    const auto count = static_cast<std::size_t>((data.size + mini_sector_size - 1) / mini_sector_size);
+    piece_reader reader(data);
     std::uint32_t previous = no_entry;
     for (std::size_t i = 0; i < count; ++i) {
         std::uint32_t m = allocate_mini_sector();
@@ -200,16 +233,21 @@ void committer::place_mini(const std::vector<std::uint8_t>& data, directory_entr
             mini_->minifat.set(previous, m);
         previous = m;
 
-        std::size_t from = i * mini_sector_size;
-        std::size_t size = std::min<std::size_t>(mini_sector_size, data.size() - from);
+        const std::uint64_t from = std::uint64_t(i) * mini_sector_size;
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(mini_sector_size, data.size - from));
         std::uint64_t position = std::uint64_t(m) * mini_sector_size;
         std::uint32_t host = mini_->stream_chain[position / ss];
         std::size_t within = position % ss;
         auto fresh = new_mini_hosts_.find(host);
         if (fresh != new_mini_hosts_.end()) {
-            std::copy_n(data.data() + from, size, fresh->second.data() + within);
+            std::uint8_t* out = fresh->second.data() + within;
+            reader.read(from, size, [&](const std::uint8_t* bytes, std::size_t n) { out = std::copy_n(bytes, n, out); });
         } else {
-            data_.add(img_.sector_offset(host) + within, data.data() + from, size);
+            std::uint64_t at = img_.sector_offset(host) + within;
+            reader.read(from, size, [&](const std::uint8_t* bytes, std::size_t n) {
+                data_.add(at, bytes, n);
+                at += n;
+            });
             if (size < mini_sector_size)
                 data_.add_zeros(img_.sector_offset(host) + within + size, mini_sector_size - size);
         }
@@ -315,7 +353,7 @@ void committer::run(const change_set& changes) {
             img_.root_children_.emplace(name, id);
             names_changed = true;
         }
-        place_stream(id, *data);
+        place_stream(id, data);
     }
     if (names_changed) {
         // The root's own tree is laid out anew; sub-storages keep theirs.

@@ -13,7 +13,7 @@ namespace msi::cfb {
 
 struct change_set {
     std::optional<class_id> root_class;
-    const std::map<std::u16string, const std::vector<std::uint8_t>*, name_less>& writes;
+    const std::map<std::u16string, compound_file::stream_pieces, name_less>& writes;
     const std::set<std::u16string, name_less>& removals;
 };
 

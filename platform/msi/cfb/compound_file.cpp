@@ -114,8 +114,8 @@ public:
                                    "storage has no file to commit to; use save_as");
         image_->check_unchanged();
         if (!has_changes() && also.empty()) return;
-        std::map<std::u16string, const std::vector<std::uint8_t>*, name_less> writes;
-        for (const auto& [name, data] : staged_) writes.emplace(name, &data);
+        std::map<std::u16string, stream_pieces, name_less> writes;
+        for (const auto& [name, data] : staged_) writes.emplace(name, stream_pieces{{data}, data.size()});
         std::set<std::u16string, name_less> removals = removed_;
         for (const auto& [name, data] : also) {
             check_writable(name);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,9 +57,14 @@ public:
     // or new sectors, then allocation tables, directory and header. Streams that
     // did not change are neither read nor rewritten.
     void commit() { commit({}); }
+    // A stream's content as pieces of memory that follow each other.
+    struct stream_pieces {
+        std::vector<std::span<const std::uint8_t>> parts;
+        std::uint64_t size = 0;
+    };
     // The same, with more streams written as if staged but only borrowed
     // for the call (name and content): a large stream needs no copy.
-    using borrowed_stream = std::pair<std::u16string, const std::vector<std::uint8_t>*>;
+    using borrowed_stream = std::pair<std::u16string, stream_pieces>;
     virtual void commit(const std::vector<borrowed_stream>& also) = 0;
     // Writes the whole storage as a new file (used for transforms), replacing
     // `path` in one step once it is complete. Raises ERROR_CREATE_FAILED with

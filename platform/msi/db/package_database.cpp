@@ -422,11 +422,16 @@ void package_database::commit() {
     // them to patch next time.
     std::vector<compound_file::borrowed_stream> pool_streams;
     if (strings_.dirty() || width_changed) {
-        const string_pool::streams& saved = strings_.save();
-        pool_streams.emplace_back(encode_stream_name(u"_StringPool", true), &saved.pool);
+        const string_pool::saved_streams saved = strings_.save();
+        pool_streams.emplace_back(encode_stream_name(u"_StringPool", true),
+                                  compound_file::stream_pieces{{saved.pool}, saved.pool.size()});
         // Most commits change only counts, which live in the pool stream.
-        if (strings_.data_generation() != stored_data_generation_)
-            pool_streams.emplace_back(encode_stream_name(u"_StringData", true), &saved.data);
+        if (strings_.data_generation() != stored_data_generation_) {
+            compound_file::stream_pieces data{{}, saved.data.size};
+            for (std::string_view piece : saved.data.pieces)
+                data.parts.emplace_back(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size());
+            pool_streams.emplace_back(encode_stream_name(u"_StringData", true), std::move(data));
+        }
     }
     file_->commit(pool_streams);
     stored_data_generation_ = strings_.data_generation();

@@ -118,7 +118,7 @@ private:
     std::unique_ptr<table> columns_catalog_;  // `_Columns`
     std::map<std::u16string, std::unique_ptr<table>, std::less<>> loaded_;
     bool counts_exact_ = false;
-    // The pool's data generation that the file holds (0: not written by us).
+    // The pool's data generation that the file holds (0: the one loaded).
     std::uint64_t stored_data_generation_ = 0;
 };
 

@@ -146,7 +146,7 @@ string_pool::string_pool(int code_page) : code_page_(code_page), entries_(1) {
     if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
 }
 
-string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector<std::uint8_t> data) {
+string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::uint8_t> data) {
     if (pool.size() < 4) {
         if (!pool.empty() || !data.empty()) bad_pool("the pool stream is too short");
         return string_pool(0);
@@ -168,6 +168,11 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
     entries.reserve(pool.size() / 4 + 256);
     entries.resize(pool.size() / 4);
     std::uint32_t id = 1;
+    // The stored pool stream is what save() would write for these ids, and
+    // so the first image, unless it says a short string the long way.
+    image& stored_image = result.saved_;
+    bool as_saved = true;
+    std::size_t used_end = 4;  // where the slots of the trailing free ids begin
 
     std::size_t offset = 0;  // into the data
     for (std::size_t at = 4; at < pool.size(); ++id) {
@@ -179,6 +184,8 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
             if (at + 4 > pool.size()) bad_pool("a long string's length is missing");
             length = read_u32(&pool[at]);
             at += 4;
+            if (length < long_string_bytes) as_saved = false;
+            else stored_image.long_ids.push_back(id);
         }
         entry& e = entries[id];
         if (length != 0) {
@@ -188,6 +195,8 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
             e.refs = refs;
             e.used = true;
             offset += length;
+            stored_image.highest = id;
+            used_end = at;
         } else {
             result.free_ids_.push_back(id);
         }
@@ -195,6 +204,13 @@ string_pool string_pool::load(const std::vector<std::uint8_t>& pool, std::vector
     if (offset != stored.size()) bad_pool("the string data is longer than the pool describes");
     entries.resize(id);
     // The free ids went in ascending, which is already a smallest-first heap.
+    if (as_saved) {
+        pool.resize(used_end);
+        stored_image.pool = std::move(pool);
+        stored_image.valid = true;
+    } else {
+        stored_image = image{};
+    }
     return result;
 }
 
@@ -213,43 +229,20 @@ std::uint32_t string_pool::header() const {
 void string_pool::encode_into(image& to) const {
     const std::uint32_t highest = highest_used();
     std::size_t pool_size = 4;
-    std::size_t data_size = 0;
-    for (std::uint32_t id = 1; id <= highest; ++id) {
-        const entry& e = entries_[id];
-        pool_size += slot_bytes(e.used, e.length);
-        data_size += e.length;
-    }
+    for (std::uint32_t id = 1; id <= highest; ++id) pool_size += slot_bytes(entries_[id].used, entries_[id].length);
     to.highest = highest;
-    to.out.pool.resize(pool_size);
-    to.out.data.resize(data_size);
+    to.pool.resize(pool_size);
     to.long_ids.clear();
-    to.data_at.resize(highest + 1);
-    write_u32(to.out.pool.data(), header());
-    std::uint8_t* pool = to.out.pool.data();
-    std::uint8_t* data = to.out.data.data();
+    write_u32(to.pool.data(), header());
+    std::uint8_t* pool = to.pool.data();
     std::size_t slot_at = 4;
-    std::size_t data_at = 0;
-    // Strings that lie one after the other in storage (all the loaded ones,
-    // usually) are copied as one run.
-    const char* run = nullptr;
-    std::size_t run_length = 0;
     for (std::uint32_t id = 1; id <= highest; ++id) {
         const entry& e = entries_[id];
         if (slot_bytes(e.used, e.length) == 8) to.long_ids.push_back(id);
-        to.data_at[id] = static_cast<std::uint32_t>(data_at);
         write_slot(pool + slot_at, e.used, e.length, e.refs);
         slot_at += slot_bytes(e.used, e.length);
-        if (e.length == 0) continue;
-        if (e.text != run + run_length) {
-            if (run_length != 0) std::memcpy(data + data_at - run_length, run, run_length);
-            run = e.text;
-            run_length = 0;
-        }
-        run_length += e.length;
-        data_at += e.length;
     }
-    if (run_length != 0) std::memcpy(data + data_at - run_length, run, run_length);
-    to.valid = data_size <= 0xFFFFFFFFu && pool_size <= 0xFFFFFFFFu;  // offsets are kept in 32 bits
+    to.valid = true;
 }
 
 std::size_t string_pool::image::slot_at(std::uint32_t id) const {
@@ -258,125 +251,89 @@ std::size_t string_pool::image::slot_at(std::uint32_t id) const {
     return 4 * (std::size_t(id) + static_cast<std::size_t>(longer));
 }
 
+std::vector<std::uint8_t> string_pool::data_pieces::joined() const {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
+    for (std::string_view piece : pieces) bytes.insert(bytes.end(), piece.begin(), piece.end());
+    return bytes;
+}
+
+string_pool::data_pieces string_pool::stored_data() const {
+    // Strings that lie one after the other in storage (all the loaded ones,
+    // usually) make one piece.
+    data_pieces out;
+    const std::uint32_t highest = highest_used();
+    for (std::uint32_t id = 1; id <= highest; ++id) {
+        const entry& e = entries_[id];
+        if (e.length == 0) continue;
+        if (!out.pieces.empty() && out.pieces.back().data() + out.pieces.back().size() == e.text)
+            out.pieces.back() = std::string_view(out.pieces.back().data(), out.pieces.back().size() + e.length);
+        else
+            out.pieces.emplace_back(e.text, e.length);
+        out.size += e.length;
+    }
+    return out;
+}
+
 string_pool::streams string_pool::encode() const {
     image fresh;
     encode_into(fresh);
-    return std::move(fresh.out);
+    return {std::move(fresh.pool), stored_data().joined()};
 }
 
 // Brings the last image up to date by rewriting the slots of the ids touched
-// since and splicing their bytes into the data. False (image unchanged) when
-// a long string is involved: its second slot would shift every later slot.
-bool string_pool::patch_image(bool& data_changed) {
+// since. False (image unchanged) when a long string is involved: its second
+// slot would shift every later slot.
+bool string_pool::patch_image() {
     image& im = saved_;
     const std::uint32_t old_highest = im.highest;
     // Ids past the old highest are free unless touched since: no need to
     // scan the trailing free ids again.
     std::uint32_t new_highest = old_highest;
-    for (std::uint32_t id : touched_)
-        if (entries_[id].used) new_highest = std::max(new_highest, id);
+    for (const touch_record& t : touched_)
+        if (entries_[t.id].used) new_highest = std::max(new_highest, t.id);
     while (new_highest > 0 && !entries_[new_highest].used) --new_highest;
-    const auto old_length = [&](std::uint32_t id) -> std::uint32_t {
-        return read_u16(&im.out.pool[im.slot_at(id)]);  // a free slot reads 0
-    };
-    const auto was_long = [&](std::uint32_t id) {
-        const std::uint8_t* s = &im.out.pool[im.slot_at(id)];
-        return read_u16(s) == 0 && read_u16(s + 2) != 0;
-    };
-    for (std::uint32_t id : touched_) {
-        if (id <= old_highest && was_long(id)) return false;
-        if (entries_[id].used && entries_[id].length >= long_string_bytes) return false;
+    for (const touch_record& t : touched_) {
+        if (t.before.size() >= long_string_bytes) return false;
+        if (entries_[t.id].used && entries_[t.id].length >= long_string_bytes) return false;
     }
-    std::sort(touched_.begin(), touched_.end());
-    write_u32(im.out.pool.data(), header());
-
-    // Ids that keep a slot: new counts, and new bytes where a string came or went.
+    write_u32(im.pool.data(), header());
     const std::uint32_t kept = std::min(old_highest, new_highest);
-    const auto end_kept = std::upper_bound(touched_.begin(), touched_.end(), kept);
-    bool resized = false;
-    std::int64_t growth = 0;
-    for (auto it = touched_.begin(); it != end_kept; ++it) {
-        const entry& e = entries_[*it];
-        const std::uint32_t was = old_length(*it);
-        if (was != e.length) resized = true;
-        growth += static_cast<std::int64_t>(e.length) - was;
-        write_slot(&im.out.pool[im.slot_at(*it)], e.used, e.length, e.refs);
+    for (const touch_record& t : touched_) {
+        if (t.id > kept) continue;
+        const entry& e = entries_[t.id];
+        write_slot(&im.pool[im.slot_at(t.id)], e.used, e.length, e.refs);
     }
-    data_changed = resized || new_highest != old_highest;
-    if (!resized) {
-        for (auto it = touched_.begin(); it != end_kept; ++it) {
-            const entry& e = entries_[*it];
-            std::uint8_t* at = e.length != 0 ? &im.out.data[im.data_at[*it]] : nullptr;
-            if (at && std::memcmp(at, e.text, e.length) != 0) {
-                std::memcpy(at, e.text, e.length);
-                data_changed = true;
-            }
-        }
-    } else {
-        // The slots hold the new lengths now; the old ones are the gaps
-        // between the data offsets, which are updated only behind the splice.
-        const auto old_end = [&](std::uint32_t id) -> std::size_t {
-            return id < old_highest ? im.data_at[id + 1] : im.out.data.size();
-        };
-        std::vector<std::uint8_t> data;
-        data.reserve(static_cast<std::size_t>(static_cast<std::int64_t>(im.out.data.size()) + growth));
-        std::size_t copied = 0;  // old data up to here is in `data`
-        // Offsets move by the sum of the length changes before them (modulo
-        // 2^32, so a shrinking string adds a wrapped-around amount).
-        std::uint32_t shift = 0;
-        std::uint32_t shifted = 0;  // data_at is updated up to this id
-        const auto shift_up_to = [&](std::uint32_t last) {
-            std::uint32_t* at = im.data_at.data();
-            for (std::uint32_t later = shifted + 1; later <= last; ++later) at[later] += shift;
-            shifted = last;
-        };
-        for (auto it = touched_.begin(); it != end_kept; ++it) {
-            const std::uint32_t id = *it;
-            const entry& e = entries_[id];
-            const std::size_t from = im.data_at[id];
-            const std::size_t to = old_end(id);
-            data.insert(data.end(), im.out.data.begin() + copied, im.out.data.begin() + from);
-            data.insert(data.end(), e.text, e.text + e.length);
-            copied = to;
-            shift_up_to(id);
-            shift += e.length - static_cast<std::uint32_t>(to - from);
-        }
-        data.insert(data.end(), im.out.data.begin() + copied, im.out.data.end());
-        shift_up_to(old_highest);
-        im.out.data = std::move(data);
-    }
-
     if (new_highest < old_highest) {
-        // Ids past the new highest are all free now and leave the streams.
-        im.out.pool.resize(im.slot_at(new_highest + 1));
-        im.out.data.resize(im.data_at[new_highest + 1]);
+        // Ids past the new highest are all free now and leave the stream.
+        im.pool.resize(im.slot_at(new_highest + 1));
         im.long_ids.erase(std::upper_bound(im.long_ids.begin(), im.long_ids.end(), new_highest), im.long_ids.end());
-        im.data_at.resize(new_highest + 1);
-    } else if (new_highest > old_highest) {
-        im.data_at.resize(new_highest + 1);
+    } else {
         for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id) {
             const entry& e = entries_[id];
-            im.data_at[id] = static_cast<std::uint32_t>(im.out.data.size());
-            im.out.pool.resize(im.out.pool.size() + 4);
-            write_slot(&im.out.pool[im.out.pool.size() - 4], e.used, e.length, e.refs);
-            im.out.data.insert(im.out.data.end(), e.text, e.text + e.length);
+            im.pool.resize(im.pool.size() + 4);
+            write_slot(&im.pool[im.pool.size() - 4], e.used, e.length, e.refs);
         }
     }
     im.highest = new_highest;
     return true;
 }
 
-const string_pool::streams& string_pool::save() {
-    bool data_changed = true;
-    if (!saved_.valid || !patch_image(data_changed)) {
-        encode_into(saved_);
-        data_changed = true;
+string_pool::saved_streams string_pool::save() {
+    // The data stream changed when an id's bytes differ from those it held
+    // at the last save (a freed id holds none).
+    bool data_changed = !saved_.valid;
+    for (const touch_record& t : touched_) {
+        const entry& e = entries_[t.id];
+        const std::string_view now = e.used ? e.view() : std::string_view();
+        data_changed = data_changed || now != t.before;
     }
+    if (!saved_.valid || !patch_image()) encode_into(saved_);
     if (data_changed) ++data_generation_;
-    for (std::uint32_t id : touched_)
-        if (id < entries_.size()) entries_[id].touched = false;
+    for (const touch_record& t : touched_)
+        if (t.id < entries_.size()) entries_[t.id].touched = false;
     touched_.clear();
-    return saved_.out;
+    return {saved_.pool, stored_data()};
 }
 
 void string_pool::touch(std::uint32_t id) {
@@ -384,13 +341,14 @@ void string_pool::touch(std::uint32_t id) {
     if (!saved_.valid || entries_[id].touched) return;
     if (touched_.size() >= entries_.size() / 4 + 64) {
         // A large part of the pool changed: the next save encodes it afresh.
-        for (std::uint32_t t : touched_) entries_[t].touched = false;
+        for (const touch_record& t : touched_) entries_[t.id].touched = false;
         touched_.clear();
         saved_ = image{};
         return;
     }
-    entries_[id].touched = true;
-    touched_.push_back(id);
+    entry& e = entries_[id];
+    e.touched = true;
+    touched_.push_back({id, e.used ? e.view() : std::string_view()});
 }
 
 int string_pool::reference_width() const {
@@ -484,13 +442,13 @@ std::uint32_t string_pool::add_reference_bytes(std::string_view bytes) {
         id = id_limit();
         entries_.emplace_back();
     }
+    touch(id);  // first, so that it records what the id held before
     entry& e = entries_[id];
     e.text = arena_.store(bytes);
     e.length = static_cast<std::uint32_t>(bytes.size());
     e.refs = 1;
     e.used = true;
     if (indexed) index_.insert(id, hash, entries_);  // else the index, when built, finds it
-    touch(id);
     return id;
 }
 
@@ -551,7 +509,7 @@ void string_pool::free_id(std::uint32_t id) {
 
 string_pool string_pool::copy() const {
     streams s = encode();
-    string_pool result = load(s.pool, std::move(s.data));
+    string_pool result = load(std::move(s.pool), std::move(s.data));
     result.stored_width_ = stored_width_;
     result.dirty_ = dirty_;
     return result;
@@ -575,7 +533,7 @@ void string_pool::convert_code_page(int code_page) {
     code_page_ = code_page;
     index_ = text_index{};
     index_ready_ = false;
-    for (std::uint32_t t : touched_) entries_[t].touched = false;
+    for (const touch_record& t : touched_) entries_[t.id].touched = false;
     touched_.clear();
     saved_ = image{};
     dirty_ = true;

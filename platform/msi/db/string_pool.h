@@ -23,22 +23,36 @@ public:
 
     // Parses the two streams. Raises automation_error (ERROR_INSTALL_PACKAGE_INVALID)
     // for a pool that disagrees with its data or declares an unknown code page.
-    // The data buffer becomes the pool's storage (pass it with std::move to
-    // spare a copy).
-    static string_pool load(const std::vector<std::uint8_t>& pool, std::vector<std::uint8_t> data);
+    // Both buffers become the pool's own (pass them with std::move to spare
+    // copies): the data holds the strings, the pool stream is what save()
+    // patches first.
+    static string_pool load(std::vector<std::uint8_t> pool, std::vector<std::uint8_t> data);
 
     struct streams {
         std::vector<std::uint8_t> pool;
         std::vector<std::uint8_t> data;
     };
+    // The data stream as it is to be stored, in pieces of the pool's own
+    // storage, in order: no copy of the strings is made.
+    struct data_pieces {
+        std::vector<std::string_view> pieces;
+        std::uint64_t size = 0;
+        std::vector<std::uint8_t> joined() const;
+    };
+    struct saved_streams {
+        const std::vector<std::uint8_t>& pool;
+        data_pieces data;
+    };
     // Both streams as they are to be stored; trailing free ids are left out and
     // the 3-byte flag is set exactly when reference_width() is 3. The pool keeps
-    // what it returns and, next time, patches only the ids changed since; the
-    // result is always byte for byte what encode() gives. Valid until the next
-    // call that changes the pool.
-    const streams& save();
-    // Counts the saves whose data stream differed from the one before: a
-    // caller that stored the data of one generation need not store it again.
+    // the pool stream it returns (the one it loaded, at first) and, next time,
+    // patches only the slots of the ids changed since; the result is always
+    // byte for byte what encode() gives. Valid until the next call that
+    // changes the pool.
+    saved_streams save();
+    // Counts the saves whose data stream differed from the one before (or
+    // from the one loaded): a caller that stored the data of one generation
+    // need not store it again.
     std::uint64_t data_generation() const { return data_generation_; }
     // Both streams encoded afresh from every id (what save() must equal).
     streams encode() const;
@@ -141,15 +155,19 @@ private:
         std::vector<slot> slots_;  // size a power of two, at most half full
         std::size_t count_ = 0;
     };
-    // The streams last returned by save(), and where each id sits in them.
+    // The pool stream last returned by save() (or loaded), and where each
+    // id's slot sits in it.
     struct image {
         bool valid = false;
         std::uint32_t highest = 0;               // ids 1..highest have a slot
         std::vector<std::uint32_t> long_ids;     // ascending: their slots take 8 bytes
-        // Where an id's slot is in out.pool.
+        std::vector<std::uint8_t> pool;
         std::size_t slot_at(std::uint32_t id) const;
-        std::vector<std::uint32_t> data_at;      // by id: offset of its bytes in out.data
-        streams out;
+    };
+    // An id changed since the last save(), with the bytes it held then.
+    struct touch_record {
+        std::uint32_t id;
+        std::string_view before;
     };
 
     [[noreturn]] static void missing(std::uint32_t id);
@@ -158,7 +176,8 @@ private:
     std::uint32_t highest_used() const;
     std::uint32_t header() const;
     void encode_into(image& to) const;
-    bool patch_image(bool& data_changed);
+    bool patch_image();
+    data_pieces stored_data() const;
     // The text index is built on the first lookup: a database that is only
     // read by id (a transform's reference, say) never pays for it.
     void ensure_index() const;
@@ -176,7 +195,7 @@ private:
     std::vector<std::uint8_t> data_;  // the loaded _StringData, which loaded entries point into
     arena arena_;
     std::vector<std::uint32_t> free_ids_;
-    std::vector<std::uint32_t> touched_;
+    std::vector<touch_record> touched_;
     image saved_;
     std::uint64_t data_generation_ = 0;
     mutable text_index index_;

@@ -175,7 +175,7 @@ std::vector<transform_stream> serialize_transform(const transform_content& conte
         streams.push_back({stored_stream_name(table.name, true, table.name), std::move(data)});
     }
 
-    string_pool::streams saved = pool.save();
+    string_pool::streams saved = pool.encode();
     streams.insert(streams.begin(), {encode_stream_name(u"_StringData", true), std::move(saved.data)});
     streams.insert(streams.begin(), {encode_stream_name(u"_StringPool", true), std::move(saved.pool)});
     for (auto& b : binaries) streams.push_back(std::move(b));
