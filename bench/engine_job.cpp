@@ -29,9 +29,30 @@ std::string engine_update_statement(int cycle) {
     return "UPDATE Property SET Value = 'bench " + std::to_string(cycle) + "' WHERE Property = 'DT_SHORTCUT'";
 }
 
-engine_costs run_engine_cycle(const std::filesystem::path& work, const std::filesystem::path& msi_transform,
+// Applies the transform to a fresh copy of the package and commits it.
+phase_cost apply_cost(const std::filesystem::path& package, const std::filesystem::path& transform, bool& failed) {
+    const std::filesystem::path copy = package.parent_path() / (package.stem().string() + "_apply.msi");
+    std::filesystem::copy_file(package, copy, std::filesystem::copy_options::overwrite_existing);
+    phase_cost cost;
+    try {
+        auto db = msi::Installer().OpenDatabase(copy, msi::msiOpenDatabaseModeTransact);
+        phase_meter apply;
+        db->ApplyTransform(transform, 0);
+        db->Commit();
+        cost = apply.stop();
+    } catch (const std::exception&) {
+        failed = true;
+    }
+    std::error_code ec;
+    std::filesystem::remove(copy, ec);
+    return cost;
+}
+
+engine_costs run_engine_cycle(const std::filesystem::path& package, const std::filesystem::path& work,
+                              const std::filesystem::path& transform, const std::filesystem::path& msi_transform,
                               int cycle, bool with_msibuild) {
     engine_costs costs;
+    if (!transform.empty()) costs.apply = apply_cost(package, transform, costs.apply_failed);
     const std::u16string path = sys::utf8_to_utf16(work.string());
     {
         phase_meter open;

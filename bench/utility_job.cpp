@@ -17,13 +17,14 @@ const char* describe(installer_package::open_outcome outcome) {
     case installer_package::open_outcome::package_in_use: return "the package could not be opened";
     case installer_package::open_outcome::package_not_opened: return "no database for the package";
     case installer_package::open_outcome::copy_not_opened: return "the working copy could not be opened";
+    case installer_package::open_outcome::code_page_unsupported: return "the package's code page is not supported";
     }
     return "unknown";
 }
 
 }  // namespace
 
-utility_costs run_utility_job(const std::filesystem::path& path) {
+utility_costs run_utility_job(const std::filesystem::path& path, const std::filesystem::path& keep_transform_as) {
     utility_costs costs;
     phase_meter load;
     auto package = std::make_unique<installer_package>(sys::from_fs_path(path));
@@ -50,6 +51,7 @@ utility_costs run_utility_job(const std::filesystem::path& path) {
     std::error_code ec;
     const auto mst = sys::to_fs_path(package->transform_path());
     costs.transform_size = std::filesystem::file_size(mst, ec);
+    if (!keep_transform_as.empty() && costs.transform_size > 0) std::filesystem::rename(mst, keep_transform_as, ec);
     std::filesystem::remove(mst, ec);
     return costs;
 }

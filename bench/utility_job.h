@@ -24,8 +24,10 @@ struct utility_costs {
     std::uint64_t transform_size = 0;
 };
 
-// Runs the job once; the working copy and the transform are removed again.
-utility_costs run_utility_job(const std::filesystem::path& package);
+// Runs the job once; the working copy is removed again, and the transform
+// too unless `keep_transform_as` names where to keep it.
+utility_costs run_utility_job(const std::filesystem::path& package,
+                              const std::filesystem::path& keep_transform_as = {});
 
 // The SQL statement msitools would be given for the same write.
 std::string msibuild_statement(const setting_write& write);
