@@ -151,6 +151,46 @@ TEST(EngineCommit, RowsStaySortedByStringIdAndCountsStayExact) {
     EXPECT_NE(dump.find("Kinds\tb\tplain\t\t7\t-32767\t\t0\t\n"), std::string::npos) << dump;
 }
 
+TEST(EngineCommit, AStringCountedTooLowStaysWhileACellStillUsesIt) {
+    // Two cells hold "same", but the stored count says one. Letting one cell
+    // go must not free the string, nor give its id to the next new string.
+    test_support::temp_dir dir;
+    const auto file = dir / "p.msi";
+    test_support::msi_source source;
+    source.tables.push_back(test_support::property_table({{"A", "same"}, {"B", "same"}, {"C", "c"}}));
+    test_support::build_msi(file, source);
+    std::uint32_t same = 0;
+    {
+        auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
+        same = *db->engine().strings().find(u"same");
+        ASSERT_LT(same, 0x10000u);
+    }
+    {
+        auto cf = msi::compound_file::open(file);
+        const std::u16string pool_name = msi::encode_stream_name(u"_StringPool", true);
+        auto pool = cf->read_stream(pool_name);
+        pool[4 * same + 2] = 1;  // the slot's count
+        pool[4 * same + 3] = 0;
+        cf->write_stream(pool_name, pool);
+        cf->commit();
+    }
+
+    auto db = open(file, msi::msiOpenDatabaseModeTransact);
+    execute(*db, u"UPDATE Property SET Value = 'other' WHERE Property = 'A'");
+    execute(*db, u"UPDATE Property SET Value = 'fresh' WHERE Property = 'C'");
+    db->Commit();
+    expect_exact_counts(db->engine());
+    db.reset();
+
+    const std::string dump = test_support::oracle_dump(file, {"Property"});
+    EXPECT_NE(dump.find("Property\tA\tother\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("Property\tB\tsame\n"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("Property\tC\tfresh\n"), std::string::npos) << dump;
+    auto again = open(file, msi::msiOpenDatabaseModeReadOnly);
+    EXPECT_EQ(again->engine().strings().reference_count(*again->engine().strings().find(u"same")), 1u);
+    EXPECT_FALSE(again->engine().strings().find(u"c")) << "a string no cell uses stayed in the pool";
+}
+
 TEST(EngineCommit, LongStringWrittenAsTheInstallerReadsIt) {
     test_support::temp_dir dir;
     const auto file = dir / "p.msi";
