@@ -91,10 +91,10 @@ private:
     mutable std::vector<std::uint8_t> loaded_;  // per table sector
     sector_loader load_;
     std::set<std::uint32_t> changed_;
-    // Entries freed since loading. Below scan_from_ every other entry is in
-    // use, so a large file is scanned once, not on every allocation.
-    // A heap, lowest first, of entries set free; one taken again since is
-    // dropped when it comes to the top.
+    // Entries set free since loading, as a heap, lowest first; one taken
+    // again since is dropped when it comes to the top. Below scan_from_
+    // every other entry is in use, so a large file is scanned once, not on
+    // every allocation.
     std::vector<std::uint32_t> released_;
     std::uint32_t scan_from_ = 0;
     mutable std::vector<std::uint8_t> holds_free_;  // by table sector, when known

@@ -92,10 +92,6 @@ public:
     void replace(replacement changes);
     // True once every string's count equals the cells that refer to it.
     bool counts_exact() const { return counts_exact_; }
-    // Gives every string the number of cells that refer to it, counting
-    // tables not read yet in their streams, and drops those no cell uses.
-    // Commit does this when strings changed.
-    void make_counts_exact();
 
 private:
     package_database(std::filesystem::path path, bool read_only, std::unique_ptr<compound_file> file);
@@ -104,6 +100,10 @@ private:
     std::vector<column> columns_of(const std::u16string& name) const;
     table& load_table(const std::u16string& name);
     void check_string_id(std::uint32_t id, const table& t) const;
+    // Gives every string the number of cells that refer to it, counting
+    // tables not read yet in their streams, and drops those no cell uses.
+    // Commit does this when strings changed.
+    void make_counts_exact();
     // One cell fewer refers to a string. Stored counts are not always right
     // (some tools write fewer than there are cells), and a count that is too
     // low must not free a string other cells still use: until the counts
