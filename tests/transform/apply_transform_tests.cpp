@@ -94,6 +94,26 @@ TEST_F(ApplyTransform, RowsAddedRemovedAndChangedAcrossTables) {
     round_trip(p);
 }
 
+TEST_F(ApplyTransform, ManyRowsAddedAroundTheStoredOnesKeepTheTableInKeyOrder) {
+    // Forty rows, keys on both sides of the stored ones, and one of those
+    // removed: added rows are put in order all at once, not one by one.
+    package_text p = base_package();
+    for (int id = -20; id < 24; ++id)
+        if (id < 1 || id > 3) set_row(p, "Numbers", std::to_string(id), std::to_string(id) + "			n" + std::to_string(id));
+    set_row(p, "Numbers", "2", "");
+    round_trip(p);
+
+    // The installer finds rows by the stored key order.
+    auto cf = msi::compound_file::open(ours_path());
+    const auto stream = cf->read_stream(msi::encode_stream_name(u"Numbers", true));
+    const std::size_t rows = stream.size() / 10;  // i2, I2, I4 and a string reference
+    ASSERT_EQ(rows, 43u);
+    std::vector<std::uint32_t> ids;
+    for (std::size_t r = 0; r < rows; ++r) ids.push_back(stream[2 * r] | (stream[2 * r + 1] << 8));
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+}
+
 TEST_F(ApplyTransform, TablesAddedAndDroppedColumnAppendedBinaryCellsReplaced) {
     package_text p = base_package();
     p.tables.erase("Obsolete");

@@ -134,6 +134,39 @@ void table::erase(std::size_t row_index) {
     dirty_ = true;
 }
 
+void table::erase_rows(const std::vector<bool>& gone) {
+    const std::size_t n = columns_.size();
+    std::size_t kept = 0;
+    for (std::size_t r = 0; r < row_count_; ++r) {
+        if (r < gone.size() && gone[r]) continue;
+        if (kept != r) std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r * n), n,
+                                   cells_.begin() + static_cast<std::ptrdiff_t>(kept * n));
+        ++kept;
+    }
+    if (kept == row_count_) return;
+    cells_.resize(kept * n);
+    row_count_ = kept;
+    dirty_ = true;
+}
+
+void table::add_rows(std::vector<row> rows) {
+    // Each insert at its place moves the rows after it: fine for a few.
+    constexpr std::size_t one_by_one = 16;
+    if (rows.size() <= one_by_one) {
+        for (row& r : rows) insert(std::move(r));
+        return;
+    }
+    const std::size_t n = columns_.size();
+    for (const row& r : rows) {
+        if (r.size() != n)
+            throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), "The row does not have one value per column.");
+        cells_.insert(cells_.end(), r.begin(), r.end());
+    }
+    row_count_ += rows.size();
+    dirty_ = true;
+    sort_rows();
+}
+
 std::size_t table::row_width(int string_reference_width) const {
     std::size_t width = 0;
     for (const column& c : columns_) width += static_cast<std::size_t>(c.width(string_reference_width));

@@ -67,6 +67,11 @@ public:
     std::size_t insert(row values);
     // Removes a row; the caller keeps the string pool's counts.
     void erase(std::size_t row);
+    // Removes the rows flagged in `gone` (one flag a row) in one pass.
+    void erase_rows(const std::vector<bool>& gone);
+    // Adds rows whose keys no row has, nor each other: a few each at its
+    // place, many appended and the table sorted once.
+    void add_rows(std::vector<row> rows);
     // True when another row has the same key values as `values`, ignoring `except`.
     bool has_key(const row& values, std::size_t except = static_cast<std::size_t>(-1)) const;
     // The first row whose key values are those of `values` (a whole row, of

@@ -374,8 +374,8 @@ private:
         streams_[encode_stream_name(binary_name(t, values), false)] = std::nullopt;
     }
 
-    void remove_row(table& t, std::size_t at) {
-        const table::row values = t.get_row(at);
+    // A row leaves: its strings are let go and its binary cells' streams removed.
+    void let_go(const table& t, const table::row& values) {
         bool binary = false;
         for (std::size_t c = 0; c < values.size(); ++c) {
             const auto kind = t.columns()[c].cell_kind();
@@ -383,7 +383,6 @@ private:
             if (kind == column::kind::binary && values[c] != null_cell) binary = true;
         }
         if (binary) drop_binary(t, values);
-        t.erase(at);
     }
 
     void apply_rows(const std::u16string& name) {
@@ -391,12 +390,26 @@ private:
         table& t = staged_table(name);
         const auto& columns = t.columns();
         const std::size_t n = columns.size();
+        const bool keyed = t.key_count() > 0;
+        // Rows stay where they are until the table's last record: removed
+        // ones are flagged, added ones kept aside, so that neither moves the
+        // rows after it each time (a transform may remove or add millions).
+        std::vector<bool> gone(t.row_count(), false);
+        std::vector<table::row> added;
+        std::vector<bool> added_gone;
+        std::map<table::row, std::size_t> added_at;  // by key cells (the others NULL)
+        auto key_of = [&](const table::row& values) {
+            table::row key(n, null_cell);
+            for (std::size_t c = 0; c < n; ++c)
+                if (columns[c].is_key()) key[c] = values[c];
+            return key;
+        };
         auto cursor = mst_.records(name, columns);
         transform_record r;
         table::row key(n, null_cell);
         while (cursor.next(r)) {
             // The row the record names, by its key values in the staged pool.
-            bool known = true;
+            bool known = keyed;
             std::fill(key.begin(), key.end(), null_cell);
             for (std::size_t c = 0; c < n; ++c) {
                 if (!columns[c].is_key() || !r.present[c]) continue;
@@ -411,23 +424,45 @@ private:
                     key[c] = v;
                 }
             }
-            std::size_t at = known ? t.find(key) : table::npos;
+            // An added row, or a stored one not removed, or none.
+            std::size_t at = table::npos, added_index = table::npos;
+            if (known) {
+                if (auto it = added_at.find(key); it != added_at.end()) added_index = it->second;
+                else at = t.find(key);
+                // A damaged package may hold a key twice: the next of them then.
+                while (at != table::npos && gone[at]) {
+                    const std::size_t next = at + 1;
+                    at = table::npos;
+                    if (next < t.row_count() && key_of(t.get_row(next)) == key) at = next;
+                }
+            }
+            const bool exists = at != table::npos || added_index != table::npos;
+            auto remove_it = [&] {
+                if (at != table::npos) {
+                    let_go(t, t.get_row(at));
+                    gone[at] = true;
+                } else {
+                    let_go(t, added[added_index]);
+                    added_gone[added_index] = true;
+                    added_at.erase(key);
+                }
+            };
             // Words for a condition's message, made only when one is met.
             auto where = [&] { return "table " + in_quotes(name) + " (key " + key_text(r, columns) + ")"; };
             switch (r.type) {
                 case transform_record::kind::remove:
-                    if (at == table::npos) {
+                    if (!exists) {
                         condition(transform_error_delete_missing_row,
                                   [&] { return "it removes a row that is not in " + where(); });
                         break;
                     }
-                    remove_row(t, at);
+                    remove_it();
                     break;
                 case transform_record::kind::add: {
-                    if (at != table::npos) {
+                    if (exists) {
                         condition(transform_error_add_existing_row,
                                   [&] { return "it adds a row that is already in " + where(); });
-                        remove_row(t, at);
+                        remove_it();
                     }
                     table::row values(n, null_cell);
                     bool binary = false;
@@ -444,38 +479,48 @@ private:
                         }
                     }
                     if (binary) take_binary(t, values);
-                    t.insert(values);
+                    if (keyed) added_at[key_of(values)] = added.size();
+                    added.push_back(std::move(values));
+                    added_gone.push_back(false);
                     break;
                 }
                 case transform_record::kind::update: {
-                    if (at == table::npos) {
+                    if (!exists) {
                         condition(transform_error_update_missing_row,
                                   [&] { return "it changes a row that is not in " + where(); });
                         break;
                     }
-                    const table::row before = t.get_row(at);
+                    const table::row before = at != table::npos ? t.get_row(at) : added[added_index];
+                    auto set = [&](std::size_t c, std::uint32_t stored) {
+                        if (at != table::npos) t.set_cell(at, c, stored);
+                        else added[added_index][c] = stored;
+                    };
                     for (std::size_t c = 0; c < n; ++c) {
                         if (!r.present[c] || columns[c].is_key()) continue;
                         const std::uint32_t v = r.cells[c], old = before[c];
                         switch (columns[c].cell_kind()) {
                             case column::kind::string: {
-                                const std::uint32_t id = add_string(v);
-                                t.set_cell(at, c, id);
+                                set(c, add_string(v));
                                 release(old);
                                 break;
                             }
                             case column::kind::binary:
                                 if (v) take_binary(t, before);
                                 else if (old != null_cell) drop_binary(t, before);
-                                t.set_cell(at, c, v ? 1 : 0);
+                                set(c, v ? 1 : 0);
                                 break;
-                            default: t.set_cell(at, c, v); break;
+                            default: set(c, v); break;
                         }
                     }
                     break;
                 }
             }
         }
+        t.erase_rows(gone);
+        std::vector<table::row> kept;
+        for (std::size_t i = 0; i < added.size(); ++i)
+            if (!added_gone[i]) kept.push_back(std::move(added[i]));
+        t.add_rows(std::move(kept));
     }
 
     package_database& db_;
