@@ -320,16 +320,18 @@ void print_engine_table(const std::vector<engine_row>& rows, int cycles) {
         if (!r.msibuild.runs.empty() && !r.ours.runs.empty())
             std::snprintf(ratio, sizeof ratio, "%.0fx / %.0fx", r.msibuild.median_ms() / std::max(r.ours.median_ms(), 1e-3),
                           r.msibuild.median_ms(true) / std::max(r.ours.median_ms(true), 1e-3));
-        std::printf("%-20s %8s | %13s | %13s | %13s | %13s | %17s | %17s | %15s\n", r.package.c_str(), mb(r.size).c_str(),
-                    wall_and_cpu(r.open).c_str(), wall_and_cpu(r.apply).c_str(), wall_and_cpu(r.update).c_str(), wall_and_cpu(r.commit).c_str(),
-                    wall_and_cpu(r.ours).c_str(), wall_and_cpu(r.msibuild).c_str(), ratio);
+        std::printf("%-20s %8s | %13s | %13s | %13s | %13s | %17s | %17s | %15s\n", r.package.c_str(),
+                    mb(r.size).c_str(), wall_and_cpu(r.open).c_str(), wall_and_cpu(r.apply).c_str(),
+                    wall_and_cpu(r.update).c_str(), wall_and_cpu(r.commit).c_str(), wall_and_cpu(r.ours).c_str(),
+                    wall_and_cpu(r.msibuild).c_str(), ratio);
         if (!r.failed.empty()) std::printf("  FAILED: %s exited with an error\n", r.failed.c_str());
     }
-    std::printf("open: OpenDatabase (transact) in this process; apply: ApplyTransform of the transform the utility's\n"
-                "job made (its twenty settings), then Commit, on a fresh copy of the package;\n"
-                "update: Execute of one UPDATE of a Property value; commit: Commit of that change;\n"
-                "msi-transform sql / msibuild -q: one process each, start to exit, open + one UPDATE + commit\n"
-                "(the same statement, on the same copy). Target: msibuild / ours >= 100x at 200 MB.\n");
+    std::printf(
+        "open: OpenDatabase (transact) in this process; apply: ApplyTransform of the transform the utility's\n"
+        "job made (its twenty settings), then Commit, on a fresh copy of the package;\n"
+        "update: Execute of one UPDATE of a Property value; commit: Commit of that change;\n"
+        "msi-transform sql / msibuild -q: one process each, start to exit, open + one UPDATE + commit\n"
+        "(the same statement, on the same copy). Target: msibuild / ours >= 100x at 200 MB.\n");
 }
 
 // The command-line job, from process start to transform written, median

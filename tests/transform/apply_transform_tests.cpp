@@ -99,7 +99,8 @@ TEST_F(ApplyTransform, ManyRowsAddedAroundTheStoredOnesKeepTheTableInKeyOrder) {
     // removed: added rows are put in order all at once, not one by one.
     package_text p = base_package();
     for (int id = -20; id < 24; ++id)
-        if (id < 1 || id > 3) set_row(p, "Numbers", std::to_string(id), std::to_string(id) + "			n" + std::to_string(id));
+        if (id < 1 || id > 3)
+            set_row(p, "Numbers", std::to_string(id), std::to_string(id) + "\t\t\tn" + std::to_string(id));
     set_row(p, "Numbers", "2", "");
     round_trip(p);
 

@@ -87,7 +87,7 @@ private:
     // sectors' part is ever written or read: the rest stays untouched
     // memory, which costs nothing until a sector is loaded there.
     std::unique_ptr<std::uint32_t[]> entries_;
-    std::size_t capacity_ = 0;  // in entries
+    std::size_t capacity_ = 0;                  // in entries
     mutable std::vector<std::uint8_t> loaded_;  // per table sector
     sector_loader load_;
     std::set<std::uint32_t> changed_;

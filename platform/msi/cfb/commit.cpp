@@ -241,7 +241,8 @@ void committer::place_mini(const stream_pieces& data, directory_entry& entry) {
         auto fresh = new_mini_hosts_.find(host);
         if (fresh != new_mini_hosts_.end()) {
             std::uint8_t* out = fresh->second.data() + within;
-            reader.read(from, size, [&](const std::uint8_t* bytes, std::size_t n) { out = std::copy_n(bytes, n, out); });
+            reader.read(from, size,
+                        [&](const std::uint8_t* bytes, std::size_t n) { out = std::copy_n(bytes, n, out); });
         } else {
             std::uint64_t at = img_.sector_offset(host) + within;
             reader.read(from, size, [&](const std::uint8_t* bytes, std::size_t n) {

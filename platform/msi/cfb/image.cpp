@@ -309,8 +309,10 @@ void claim(sector_set& owned, const std::vector<std::uint32_t>& sectors, const c
 class image::fat_window {
 public:
     explicit fat_window(const image& img)
-        : img_(img), per_(img.fat_.entries_per_sector()),
-          most_(std::max<std::uint32_t>(1, window_bytes / img.sector_size())), buffer_(std::size_t(most_) * per_),
+        : img_(img),
+          per_(img.fat_.entries_per_sector()),
+          most_(std::max<std::uint32_t>(1, window_bytes / img.sector_size())),
+          buffer_(std::size_t(most_) * per_),
           holds_free_(img.fat_.sector_count(), 1) {}
 
     const std::uint32_t* entries_of(std::uint32_t k) {

@@ -36,8 +36,9 @@ std::vector<column> columns_columns() {
 
 void check_whole_rows(const std::u16string& table_name, std::uint64_t size, std::size_t row_width) {
     if (size % row_width != 0)
-        invalid_package("Table '" + sys::utf16_to_utf8(table_name) + "' is damaged: its stream of " + std::to_string(size) +
-                        " bytes is not a whole number of " + std::to_string(row_width) + "-byte rows.");
+        invalid_package("Table '" + sys::utf16_to_utf8(table_name) + "' is damaged: its stream of " +
+                        std::to_string(size) + " bytes is not a whole number of " + std::to_string(row_width) +
+                        "-byte rows.");
 }
 
 // Adds one to counts[id] for each of a column's cells (ids past the pool
@@ -222,8 +223,10 @@ std::u16string package_database::binary_stream_name(const table& t, std::size_t 
 }
 
 void package_database::release(std::uint32_t id) {
-    if (counts_exact_) strings_.release(id);
-    else strings_.release_keeping(id);
+    if (counts_exact_)
+        strings_.release(id);
+    else
+        strings_.release_keeping(id);
 }
 
 void package_database::make_counts_exact() {
@@ -232,7 +235,8 @@ void package_database::make_counts_exact() {
     auto count_in = [&](const table& t) {
         for (std::size_t c = 0; c < t.columns().size(); ++c)
             if (t.columns()[c].cell_kind() == column::kind::string)
-                count_cells(t.row_count(), [&](std::size_t r) { return t.cell(r, c); }, counts);
+                count_cells(
+                    t.row_count(), [&](std::size_t r) { return t.cell(r, c); }, counts);
     };
     count_in(*tables_catalog_);
     count_in(*columns_catalog_);
@@ -255,12 +259,15 @@ void package_database::make_counts_exact() {
         const std::uint8_t* cells = bytes.data();  // the column's first cell: the stream is column-major
         for (const column& c : columns) {
             if (c.cell_kind() == column::kind::string && width == 2)
-                count_cells(rows, [&](std::size_t r) { return std::uint32_t(cells[2 * r] | cells[2 * r + 1] << 8); },
-                            counts);
+                count_cells(
+                    rows, [&](std::size_t r) { return std::uint32_t(cells[2 * r] | cells[2 * r + 1] << 8); }, counts);
             else if (c.cell_kind() == column::kind::string)
-                count_cells(rows, [&](std::size_t r) {
-                    return std::uint32_t(cells[3 * r] | cells[3 * r + 1] << 8 | cells[3 * r + 2] << 16);
-                }, counts);
+                count_cells(
+                    rows,
+                    [&](std::size_t r) {
+                        return std::uint32_t(cells[3 * r] | cells[3 * r + 1] << 8 | cells[3 * r + 2] << 16);
+                    },
+                    counts);
             cells += rows * static_cast<std::size_t>(c.width(width));
         }
     }
@@ -273,7 +280,8 @@ void package_database::set_null(table& t, std::size_t row, std::size_t column) {
     if (c.is_key()) refuse("A key column cannot be NULL: " + describe(t, column) + ".");
     std::uint32_t old = t.cell(row, column);
     if (old == null_cell) return;
-    if (c.cell_kind() == column::kind::binary) refuse("Binary data cannot be changed here: " + describe(t, column) + ".");
+    if (c.cell_kind() == column::kind::binary)
+        refuse("Binary data cannot be changed here: " + describe(t, column) + ".");
     t.set_cell(row, column, null_cell);
     if (c.cell_kind() == column::kind::string) release(old);
 }

@@ -184,8 +184,10 @@ string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::u
             if (at + 4 > pool.size()) bad_pool("a long string's length is missing");
             length = read_u32(&pool[at]);
             at += 4;
-            if (length < long_string_bytes) as_saved = false;
-            else stored_image.long_ids.push_back(id);
+            if (length < long_string_bytes)
+                as_saved = false;
+            else
+                stored_image.long_ids.push_back(id);
         }
         entry& e = entries[id];
         if (length != 0) {
@@ -490,7 +492,8 @@ void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts)
         if (count == e.refs && count != 0) continue;
         touch(id);
         if (count == 0) free_id(id);
-        else e.refs = std::min(count, entry::max_refs);
+        else
+            e.refs = std::min(count, entry::max_refs);
     }
 }
 

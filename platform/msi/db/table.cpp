@@ -139,8 +139,9 @@ void table::erase_rows(const std::vector<bool>& gone) {
     std::size_t kept = 0;
     for (std::size_t r = 0; r < row_count_; ++r) {
         if (r < gone.size() && gone[r]) continue;
-        if (kept != r) std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r * n), n,
-                                   cells_.begin() + static_cast<std::ptrdiff_t>(kept * n));
+        if (kept != r)
+            std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r * n), n,
+                        cells_.begin() + static_cast<std::ptrdiff_t>(kept * n));
         ++kept;
     }
     if (kept == row_count_) return;
@@ -159,7 +160,8 @@ void table::add_rows(std::vector<row> rows) {
     const std::size_t n = columns_.size();
     for (const row& r : rows) {
         if (r.size() != n)
-            throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), "The row does not have one value per column.");
+            throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                                   "The row does not have one value per column.");
         cells_.insert(cells_.end(), r.begin(), r.end());
     }
     row_count_ += rows.size();

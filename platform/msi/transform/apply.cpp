@@ -154,8 +154,10 @@ private:
     // cells still use.
     void release(std::uint32_t id) {
         if (id == 0 || !pool_.contains(id)) return;
-        if (exact_) pool_.release(id);
-        else pool_.release_keeping(id);
+        if (exact_)
+            pool_.release(id);
+        else
+            pool_.release_keeping(id);
     }
     std::uint32_t add_string(std::uint32_t transform_id) {
         return transform_id == 0 ? 0 : pool_.add_reference_bytes(staged_bytes(transform_id));
@@ -427,8 +429,10 @@ private:
             // An added row, or a stored one not removed, or none.
             std::size_t at = table::npos, added_index = table::npos;
             if (known) {
-                if (auto it = added_at.find(key); it != added_at.end()) added_index = it->second;
-                else at = t.find(key);
+                if (auto it = added_at.find(key); it != added_at.end())
+                    added_index = it->second;
+                else
+                    at = t.find(key);
                 // A damaged package may hold a key twice: the next of them then.
                 while (at != table::npos && gone[at]) {
                     const std::size_t next = at + 1;
@@ -492,8 +496,10 @@ private:
                     }
                     const table::row before = at != table::npos ? t.get_row(at) : added[added_index];
                     auto set = [&](std::size_t c, std::uint32_t stored) {
-                        if (at != table::npos) t.set_cell(at, c, stored);
-                        else added[added_index][c] = stored;
+                        if (at != table::npos)
+                            t.set_cell(at, c, stored);
+                        else
+                            added[added_index][c] = stored;
                     };
                     for (std::size_t c = 0; c < n; ++c) {
                         if (!r.present[c] || columns[c].is_key()) continue;
