@@ -41,12 +41,9 @@ void check_whole_rows(const std::u16string& table_name, std::uint64_t size, std:
                         "-byte rows.");
 }
 
-// Adds one to counts[id] for each of a column's cells (ids past the pool
-// are left to the reads that check them).
-template <typename Cell>
-void count_cells(std::size_t rows, Cell&& cell, std::vector<std::uint32_t>& counts) {
-    for (std::size_t r = 0; r < rows; ++r)
-        if (const std::uint32_t id = cell(r); id < counts.size()) ++counts[id];
+// A string reference as a table stream stores it: 2 or 3 bytes, little-endian.
+std::uint32_t stored_reference(const std::uint8_t* at, int width) {
+    return width == 2 ? std::uint32_t(at[0] | at[1] << 8) : std::uint32_t(at[0] | at[1] << 8 | at[2] << 16);
 }
 
 std::string describe(const table& t, std::size_t column) {
@@ -229,14 +226,15 @@ void package_database::release(std::uint32_t id) {
         strings_.release_keeping(id);
 }
 
-void package_database::make_counts_exact() {
-    if (counts_exact_) return;
+std::vector<std::uint32_t> package_database::count_references() {
     std::vector<std::uint32_t> counts(strings_.id_limit(), 0);
+    auto count = [&](std::uint32_t id) {
+        if (id < counts.size()) ++counts[id];  // ids past the pool are left to the reads that check them
+    };
     auto count_in = [&](const table& t) {
         for (std::size_t c = 0; c < t.columns().size(); ++c)
             if (t.columns()[c].cell_kind() == column::kind::string)
-                count_cells(
-                    t.row_count(), [&](std::size_t r) { return t.cell(r, c); }, counts);
+                for (std::size_t r = 0; r < t.row_count(); ++r) count(t.cell(r, c));
     };
     count_in(*tables_catalog_);
     count_in(*columns_catalog_);
@@ -258,20 +256,17 @@ void package_database::make_counts_exact() {
         const std::size_t rows = bytes.size() / row_width;
         const std::uint8_t* cells = bytes.data();  // the column's first cell: the stream is column-major
         for (const column& c : columns) {
-            if (c.cell_kind() == column::kind::string && width == 2)
-                count_cells(
-                    rows, [&](std::size_t r) { return std::uint32_t(cells[2 * r] | cells[2 * r + 1] << 8); }, counts);
-            else if (c.cell_kind() == column::kind::string)
-                count_cells(
-                    rows,
-                    [&](std::size_t r) {
-                        return std::uint32_t(cells[3 * r] | cells[3 * r + 1] << 8 | cells[3 * r + 2] << 16);
-                    },
-                    counts);
+            if (c.cell_kind() == column::kind::string)
+                for (std::size_t r = 0; r < rows; ++r) count(stored_reference(cells + r * width, width));
             cells += rows * static_cast<std::size_t>(c.width(width));
         }
     }
-    strings_.set_reference_counts(counts);
+    return counts;
+}
+
+void package_database::make_counts_exact() {
+    if (counts_exact_) return;
+    strings_.set_reference_counts(count_references());
     counts_exact_ = true;
 }
 

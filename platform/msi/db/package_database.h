@@ -92,6 +92,9 @@ public:
     void replace(replacement changes);
     // True once every string's count equals the cells that refer to it.
     bool counts_exact() const { return counts_exact_; }
+    // By string id, how many cells of every table refer to it, tables not
+    // read yet counted in their streams. Changes nothing.
+    std::vector<std::uint32_t> count_references();
 
 private:
     package_database(std::filesystem::path path, bool read_only, std::unique_ptr<compound_file> file);
@@ -100,9 +103,8 @@ private:
     std::vector<column> columns_of(const std::u16string& name) const;
     table& load_table(const std::u16string& name);
     void check_string_id(std::uint32_t id, const table& t) const;
-    // Gives every string the number of cells that refer to it, counting
-    // tables not read yet in their streams, and drops those no cell uses.
-    // Commit does this when strings changed.
+    // Gives every string the number of cells that refer to it and drops
+    // those no cell uses. Commit does this when strings changed.
     void make_counts_exact();
     // One cell fewer refers to a string. Stored counts are not always right
     // (some tools write fewer than there are cells), and a count that is too

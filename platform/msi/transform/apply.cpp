@@ -109,17 +109,9 @@ private:
                        std::to_string(from);
             });
         final_code_page_ = to;
-        // Which strings stay in use must be known exactly: count every cell.
-        std::vector<std::uint32_t> counts(pool_.id_limit(), 0);
-        std::vector<const table*> all{&db_.get_table(tables_name), &db_.get_table(columns_name)};
-        for (const std::u16string& name : db_.table_names()) all.push_back(&db_.get_table(name));
-        for (const table* t : all)
-            for (std::size_t c = 0; c < t->columns().size(); ++c) {
-                if (t->columns()[c].cell_kind() != column::kind::string) continue;
-                for (std::size_t row = 0; row < t->row_count(); ++row)
-                    if (const std::uint32_t id = t->cell(row, c); id < counts.size()) ++counts[id];
-            }
-        pool_.set_reference_counts(counts);
+        // Which strings stay in use must be known exactly: the staged pool
+        // has the database's ids, so the database's cells count for it.
+        pool_.set_reference_counts(db_.count_references());
         exact_ = true;
         pool_.convert_code_page(utf8_code_page);
     }
