@@ -159,12 +159,7 @@ TEST_F(ApplyTransform, CodePageChangeConvertsTheDatabase) {
 // Strings enough for ids past 0xFFFF: the transform's cells and the applied
 // database's tables take 3-byte references.
 TEST_F(ApplyTransform, ThreeByteReferences) {
-    package_text p = base_package();
-    std::string rows = "Key\tValue\ns72\tL72\nMany\tKey\n";
-    for (int i = 0; i < 33000; ++i) rows += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
-    p.tables["Many"] = rows;
-    set_row(p, "Property", "INSTALLLEVEL", "INSTALLLEVEL\t5");
-    round_trip(p);
+    round_trip(past_two_byte_ids());
     auto pool = msi::compound_file::open(transform_path())->read_stream(msi::encode_stream_name(u"_StringPool", true));
     EXPECT_NE(pool[3] & 0x80, 0) << "the transform has 3-byte references";
     EXPECT_EQ(open_database(ours_path())->engine().strings().stored_reference_width(), 3);

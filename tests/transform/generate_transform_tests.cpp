@@ -181,12 +181,7 @@ TEST_F(GenerateTransform, CodePageChangeIsCarriedWithTheStrings) {
 
 // Strings enough for ids past 0xFFFF, so every string cell takes 3 bytes.
 TEST_F(GenerateTransform, ThreeByteReferencesWhenThePoolOutgrowsTwoBytes) {
-    package_text p = base_package();
-    std::string rows = "Key\tValue\ns72\tL72\nMany\tKey\n";
-    for (int i = 0; i < 33000; ++i) rows += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
-    p.tables["Many"] = rows;
-    set_row(p, "Property", "INSTALLLEVEL", "INSTALLLEVEL\t5");
-    check_edit(p);
+    check_edit(past_two_byte_ids());
 
     auto file = msi::compound_file::open(transform_path());
     auto pool = file->read_stream(msi::encode_stream_name(u"_StringPool", true));

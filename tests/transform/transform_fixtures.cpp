@@ -122,4 +122,13 @@ package_text rows_changed_across_tables() {
     return p;
 }
 
+package_text past_two_byte_ids() {
+    package_text p = base_package();
+    std::string rows = "Key\tValue\ns72\tL72\nMany\tKey\n";
+    for (int i = 0; i < 33000; ++i) rows += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
+    p.tables["Many"] = rows;
+    set_row(p, "Property", "INSTALLLEVEL", "INSTALLLEVEL\t5");
+    return p;
+}
+
 }  // namespace transform_test

@@ -26,6 +26,10 @@ package_text base_package();
 // Registry and Numbers: non-ASCII text, an emptied value, integer extremes.
 package_text rows_changed_across_tables();
 
+// The base package with a table of 33,000 rows, strings enough for ids
+// past 0xFFFF, and one Property value changed.
+package_text past_two_byte_ids();
+
 // Replaces the row of `table` whose first field is `key` (tab-separated
 // fields), appends it when absent; an empty `row` removes it.
 void set_row(package_text& p, const std::string& table, const std::string& key, const std::string& row);
