@@ -34,13 +34,6 @@ std::vector<column> columns_columns() {
     throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), message);
 }
 
-void check_whole_rows(const std::u16string& table_name, std::uint64_t size, std::size_t row_width) {
-    if (size % row_width != 0)
-        invalid_package("Table '" + sys::utf16_to_utf8(table_name) + "' is damaged: its stream of " +
-                        std::to_string(size) + " bytes is not a whole number of " + std::to_string(row_width) +
-                        "-byte rows.");
-}
-
 // A string reference as a table stream stores it: 2 or 3 bytes, little-endian.
 std::uint32_t stored_reference(const std::uint8_t* at, int width) {
     return width == 2 ? std::uint32_t(at[0] | at[1] << 8) : std::uint32_t(at[0] | at[1] << 8 | at[2] << 16);
@@ -86,10 +79,8 @@ void package_database::load_catalog() {
     auto read = [this](table& t) {
         const std::u16string stream = encode_stream_name(t.name(), true);
         if (file_->has_stream(stream)) {
-            std::uint64_t size = file_->stream_size(stream);
-            std::size_t width = t.row_width(strings_.stored_reference_width());
-            if (size % width != 0)
-                invalid_package("Table '" + sys::utf16_to_utf8(t.name()) + "' is damaged: its stream is not a whole number of rows.");
+            table::check_whole_rows(t.name(), file_->stream_size(stream),
+                                    t.row_width(strings_.stored_reference_width()));
             t.read_stream(file_->read_stream(stream), strings_.stored_reference_width());
         }
         for (std::size_t r = 0; r < t.row_count(); ++r)
@@ -160,8 +151,7 @@ table& package_database::load_table(const std::u16string& name) {
     const std::u16string stream = encode_stream_name(name, true);
     if (file_->has_stream(stream)) {
         const int width = strings_.stored_reference_width();
-        // Checked before reading so that a damaged size costs no allocation.
-        check_whole_rows(name, file_->stream_size(stream), t->row_width(width));
+        table::check_whole_rows(name, file_->stream_size(stream), t->row_width(width));
         t->read_stream(file_->read_stream(stream), width);
         for (std::size_t c = 0; c < t->columns().size(); ++c) {
             if (t->columns()[c].cell_kind() != column::kind::string) continue;
@@ -250,7 +240,7 @@ std::vector<std::uint32_t> package_database::count_references() {
         const std::vector<column> columns = columns_of(name);
         std::size_t row_width = 0;
         for (const column& c : columns) row_width += static_cast<std::size_t>(c.width(width));
-        check_whole_rows(name, file_->stream_size(stream), row_width);
+        table::check_whole_rows(name, file_->stream_size(stream), row_width);
         // Freed before the next table's is read, which then takes its place.
         const std::vector<std::uint8_t> bytes = file_->read_stream(stream);
         const std::size_t rows = bytes.size() / row_width;

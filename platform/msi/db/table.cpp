@@ -190,15 +190,20 @@ void read_column(const std::uint8_t* from, std::size_t count, std::uint32_t* to,
 
 }  // namespace
 
+void table::check_whole_rows(std::u16string_view table_name, std::uint64_t size, std::size_t row_width) {
+    if (row_width == 0 || size % row_width != 0)
+        throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
+                               "Table '" + sys::utf16_to_utf8(table_name) + "' is damaged: its stream of " +
+                                   std::to_string(size) + " bytes is not a whole number of " +
+                                   std::to_string(row_width) + "-byte rows.");
+}
+
 void table::read_stream(const std::vector<std::uint8_t>& data, int string_reference_width) {
     cells_.clear();
     row_count_ = 0;
     std::size_t width = row_width(string_reference_width);
     if (data.empty()) return;
-    if (width == 0 || data.size() % width != 0)
-        throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
-                               "Table '" + sys::utf16_to_utf8(name_) + "' is damaged: its stream of " + std::to_string(data.size()) +
-                                   " bytes is not a whole number of " + std::to_string(width) + "-byte rows.");
+    check_whole_rows(name_, data.size(), width);
     const std::size_t count = data.size() / width, n = columns_.size();
     cells_.assign(count * n, 0);
     row_count_ = count;

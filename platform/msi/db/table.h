@@ -85,6 +85,10 @@ public:
     // (ERROR_INSTALL_PACKAGE_INVALID) when its size is not a whole number of rows.
     void read_stream(const std::vector<std::uint8_t>& data, int string_reference_width);
     std::vector<std::uint8_t> write_stream(int string_reference_width) const;
+    // Raises automation_error (ERROR_INSTALL_PACKAGE_INVALID) unless a stream
+    // of `size` bytes is a whole number of `row_width`-byte rows: checked
+    // before a stream is read, so that a damaged size costs no allocation.
+    static void check_whole_rows(std::u16string_view table_name, std::uint64_t size, std::size_t row_width);
     // Bytes of one row in a table stream.
     std::size_t row_width(int string_reference_width) const;
 
