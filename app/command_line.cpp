@@ -45,10 +45,14 @@ parsed_command_line parse_command_line(int argc, char** argv) {
             const char* v = value();
             if (!v) return fail(std::string(arg) + " needs a value");
             window_only = false;
-            if (arg == "--continue-from") c.continue_from = v;
-            else if (arg == "--settings") c.settings_file = v;
-            else if (arg == "--set") c.assignments.emplace_back(v);
-            else c.output = v;
+            if (arg == "--continue-from")
+                c.continue_from = v;
+            else if (arg == "--settings")
+                c.settings_file = v;
+            else if (arg == "--set")
+                c.assignments.emplace_back(v);
+            else
+                c.output = v;
         } else {
             return fail("unknown option '" + std::string(arg) + "' (see --help)");
         }

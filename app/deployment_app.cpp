@@ -4,7 +4,7 @@
 #include "window/deployment_dialog.h"
 
 BEGIN_MESSAGE_MAP(CQuorlin_EnterpriseDeploymentApp, CWinApp)
-    ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 CQuorlin_EnterpriseDeploymentApp::CQuorlin_EnterpriseDeploymentApp() : CWinApp(nullptr) {}

@@ -53,9 +53,10 @@ std::string one_line(std::string text) {
 int show(const command_line& request, std::ostream& out) {
     const loaded_package loaded = load(request);
     for (const auto& [name, value] : deployment::settings_lines(loaded.values)) out << name << " = " << value << '\n';
-    out << deployment::terms_address_name << " = " << address(loaded.extras.terms_url, loaded.extras.terms_text) << '\n';
-    out << deployment::privacy_address_name << " = "
-        << address(loaded.extras.privacy_url, loaded.extras.privacy_text) << '\n';
+    out << deployment::terms_address_name << " = " << address(loaded.extras.terms_url, loaded.extras.terms_text)
+        << '\n';
+    out << deployment::privacy_address_name << " = " << address(loaded.extras.privacy_url, loaded.extras.privacy_text)
+        << '\n';
     return headless_written;
 }
 

@@ -47,8 +47,7 @@ sys::module_handle load_language_module(const std::u16string& application_name) 
     if (!module) module = load_installed_module(path);
     if (!module) return nullptr;
 
-    auto entry = reinterpret_cast<resource_source_entry>(
-        sys::GetProcAddress(module, resource_source_entry_name));
+    auto entry = reinterpret_cast<resource_source_entry>(sys::GetProcAddress(module, resource_source_entry_name));
     const resource_source* source = entry ? entry() : nullptr;
     if (!source) {
         // A library without the resources is no language module.

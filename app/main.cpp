@@ -19,18 +19,14 @@ int main(int argc, char** argv) {
     }
     const command_line& request = *parsed.request;
     switch (request.what) {
-    case command_line::mode::help:
-        std::cout << command_line_help();
-        return 0;
+    case command_line::mode::help: std::cout << command_line_help(); return 0;
     case command_line::mode::version:
         set_program_resource_source(&program_resource_source());
         std::cout << version_report(AfxGetAppName());
         return 0;
     case command_line::mode::show:
-    case command_line::mode::generate:
-        return run_headless_job(request, std::cout, std::cerr);
-    case command_line::mode::window:
-        break;
+    case command_line::mode::generate: return run_headless_job(request, std::cout, std::cerr);
+    case command_line::mode::window: break;
     }
 
     if (!request.package.empty()) {

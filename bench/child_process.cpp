@@ -37,7 +37,8 @@ child_result run_child(const std::vector<std::string>& argv, bool capture_output
         ::close(pipe_fds[1]);
         char buffer[4096];
         ssize_t n;
-        while ((n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<std::size_t>(n));
+        while ((n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0)
+            result.output.append(buffer, static_cast<std::size_t>(n));
         ::close(pipe_fds[0]);
     }
     int status = 0;

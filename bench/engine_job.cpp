@@ -65,11 +65,11 @@ engine_costs run_engine_cycle(const std::filesystem::path& package, const std::f
         db->Commit();
         costs.commit = commit.stop();
     }
-    costs.sql_process = process_cost({msi_transform.string(), "sql", work.string(), engine_update_statement(3 * cycle + 1)},
-                                     costs.sql_failed);
+    costs.sql_process = process_cost(
+        {msi_transform.string(), "sql", work.string(), engine_update_statement(3 * cycle + 1)}, costs.sql_failed);
     if (with_msibuild)
-        costs.msibuild_process =
-            process_cost({"msibuild", work.string(), "-q", engine_update_statement(3 * cycle + 2)}, costs.msibuild_failed);
+        costs.msibuild_process = process_cost({"msibuild", work.string(), "-q", engine_update_statement(3 * cycle + 2)},
+                                              costs.msibuild_failed);
     return costs;
 }
 

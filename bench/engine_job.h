@@ -11,12 +11,12 @@
 namespace bench {
 
 struct engine_costs {
-    phase_cost open;               // OpenDatabase, in this process
-    phase_cost apply;              // ApplyTransform and Commit, on a fresh copy
-    phase_cost update;             // the UPDATE's Execute (loads what it needs)
-    phase_cost commit;             // Commit of one changed Property value, in this process
-    phase_cost sql_process;        // one msi-transform sql process, start to exit
-    phase_cost msibuild_process;   // one msibuild -q process, start to exit
+    phase_cost open;              // OpenDatabase, in this process
+    phase_cost apply;             // ApplyTransform and Commit, on a fresh copy
+    phase_cost update;            // the UPDATE's Execute (loads what it needs)
+    phase_cost commit;            // Commit of one changed Property value, in this process
+    phase_cost sql_process;       // one msi-transform sql process, start to exit
+    phase_cost msibuild_process;  // one msibuild -q process, start to exit
     bool apply_failed = false;
     bool sql_failed = false;
     bool msibuild_failed = false;

@@ -64,8 +64,9 @@ std::uint64_t read_whole_file(const fs::path& file) {
 }
 
 void print_phase(const char* name, const phase_cost& c) {
-    std::printf("phase\t%s\t%.3f\t%.3f\t%llu\t%llu\t%llu\n", name, c.wall_ms, c.cpu_ms, static_cast<unsigned long long>(c.peak_rss_bytes),
-                static_cast<unsigned long long>(c.read_chars), static_cast<unsigned long long>(c.write_bytes));
+    std::printf("phase\t%s\t%.3f\t%.3f\t%llu\t%llu\t%llu\n", name, c.wall_ms, c.cpu_ms,
+                static_cast<unsigned long long>(c.peak_rss_bytes), static_cast<unsigned long long>(c.read_chars),
+                static_cast<unsigned long long>(c.write_bytes));
 }
 
 // The engine's cycles, on a copy of the package made once; `transform`
@@ -207,7 +208,8 @@ struct msibuild_cost {
 // msibuild call per update, on a copy of the package.
 msibuild_cost run_msibuild(const fs::path& package, const std::vector<std::string>& statements) {
     msibuild_cost cost;
-    const fs::path work = package.parent_path() / (package.stem().string() + "_msibuild" + package.extension().string());
+    const fs::path work =
+        package.parent_path() / (package.stem().string() + "_msibuild" + package.extension().string());
     fs::copy_file(package, work, fs::copy_options::overwrite_existing);
     flush_dirty_pages(package.parent_path());
     const io_counters before = read_io_counters();
@@ -234,18 +236,18 @@ std::string mb(std::uint64_t bytes) {
     return text;
 }
 
-void print_row(const char* label, double ms, double cpu, std::uint64_t peak, std::uint64_t written, std::uint64_t read) {
+void print_row(const char* label, double ms, double cpu, std::uint64_t peak, std::uint64_t written,
+               std::uint64_t read) {
     std::printf("  %-36s %10.1f %9.1f %12s %11s %9s\n", label, ms, cpu, mb(peak).c_str(), mb(written).c_str(),
                 mb(read).c_str());
 }
 
-void print_report(const fs::path& package, const package_report& r, const msibuild_cost& m,
-                  std::uint64_t child_peak, int cycles) {
+void print_report(const fs::path& package, const package_report& r, const msibuild_cost& m, std::uint64_t child_peak,
+                  int cycles) {
     const auto size = fs::file_size(package);
-    std::printf("\n%s: %llu bytes (%s MB), %d cycle(s): median wall time, largest peak\n",
-                package.filename().c_str(), static_cast<unsigned long long>(size), mb(size).c_str(), cycles);
-    std::printf("  %-36s %10s %9s %12s %11s %9s\n", "", "wall ms", "CPU ms", "peak RSS MB", "written MB",
-                "read MB");
+    std::printf("\n%s: %llu bytes (%s MB), %d cycle(s): median wall time, largest peak\n", package.filename().c_str(),
+                static_cast<unsigned long long>(size), mb(size).c_str(), cycles);
+    std::printf("  %-36s %10s %9s %12s %11s %9s\n", "", "wall ms", "CPU ms", "peak RSS MB", "written MB", "read MB");
     auto at = [&](const char* name) -> const phase_summary& {
         static const phase_summary none;
         auto it = r.phases.find(name);
@@ -255,23 +257,29 @@ void print_report(const fs::path& package, const package_report& r, const msibui
     const auto& load = at("load");
     const auto& writes = at("writes");
     const auto& transform = at("transform");
-    print_row("plain copy of the file (floor)", copy.median_ms(), copy.median_ms(true), copy.peak(), copy.written(), copy.read());
-    print_row("load: copy, open both, 19 reads", load.median_ms(), load.median_ms(true), load.peak(), load.written(), load.read());
-    print_row("twenty committed writes", writes.median_ms(), writes.median_ms(true), writes.peak(), writes.written(), writes.read());
-    print_row("transform + summary information", transform.median_ms(), transform.median_ms(true), transform.peak(), transform.written(),
-              transform.read());
+    print_row("plain copy of the file (floor)", copy.median_ms(), copy.median_ms(true), copy.peak(), copy.written(),
+              copy.read());
+    print_row("load: copy, open both, 19 reads", load.median_ms(), load.median_ms(true), load.peak(), load.written(),
+              load.read());
+    print_row("twenty committed writes", writes.median_ms(), writes.median_ms(true), writes.peak(), writes.written(),
+              writes.read());
+    print_row("transform + summary information", transform.median_ms(), transform.median_ms(true), transform.peak(),
+              transform.written(), transform.read());
     const double ours = writes.median_ms() + transform.median_ms();
     const double ours_cpu = writes.median_ms(true) + transform.median_ms(true);
     if (m.ran)
-        print_row(m.failed ? "msibuild -q, twenty updates (FAILED)" : "msibuild -q, twenty updates", m.wall_ms, m.cpu_ms,
-                  m.peak,
-                  m.written, m.read);
-    std::printf("  load / copy = %.2f wall, %.2f CPU (target <= 1.2); writes + transform = %.1f ms wall, %.1f ms CPU "
-                "(target < 50)\n", load.median_ms() / std::max(copy.median_ms(), 1e-3),
-                load.median_ms(true) / std::max(copy.median_ms(true), 1e-3), ours, ours_cpu);
+        print_row(m.failed ? "msibuild -q, twenty updates (FAILED)" : "msibuild -q, twenty updates", m.wall_ms,
+                  m.cpu_ms, m.peak, m.written, m.read);
+    std::printf(
+        "  load / copy = %.2f wall, %.2f CPU (target <= 1.2); writes + transform = %.1f ms wall, %.1f ms CPU "
+        "(target < 50)\n",
+        load.median_ms() / std::max(copy.median_ms(), 1e-3),
+        load.median_ms(true) / std::max(copy.median_ms(true), 1e-3), ours, ours_cpu);
     if (m.ran)
-        std::printf("  msibuild / ours (twenty updates vs. writes + transform) = %.0fx wall, %.0fx CPU "
-                    "(target >= 100 at 200 MB)", m.wall_ms / std::max(ours, 1e-3), m.cpu_ms / std::max(ours_cpu, 1e-3));
+        std::printf(
+            "  msibuild / ours (twenty updates vs. writes + transform) = %.0fx wall, %.0fx CPU "
+            "(target >= 100 at 200 MB)",
+            m.wall_ms / std::max(ours, 1e-3), m.cpu_ms / std::max(ours_cpu, 1e-3));
     std::printf("\n  peak RSS of the utility's job: %s MB (target < 64 at 1 GB; child process max %s MB)\n",
                 mb(std::max({load.peak(), writes.peak(), transform.peak()})).c_str(), mb(child_peak).c_str());
     std::printf("  transform: %s bytes; outcome: %s\n", r.transform_size.c_str(), r.outcome.c_str());
@@ -318,7 +326,8 @@ void print_engine_table(const std::vector<engine_row>& rows, int cycles) {
     for (const engine_row& r : rows) {
         char ratio[48] = "-";
         if (!r.msibuild.runs.empty() && !r.ours.runs.empty())
-            std::snprintf(ratio, sizeof ratio, "%.0fx / %.0fx", r.msibuild.median_ms() / std::max(r.ours.median_ms(), 1e-3),
+            std::snprintf(ratio, sizeof ratio, "%.0fx / %.0fx",
+                          r.msibuild.median_ms() / std::max(r.ours.median_ms(), 1e-3),
                           r.msibuild.median_ms(true) / std::max(r.ours.median_ms(true), 1e-3));
         std::printf("%-20s %8s | %13s | %13s | %13s | %13s | %17s | %17s | %15s\n", r.package.c_str(),
                     mb(r.size).c_str(), wall_and_cpu(r.open).c_str(), wall_and_cpu(r.apply).c_str(),
@@ -354,17 +363,19 @@ void print_headless(const fs::path& program, const fs::path& package, int cycles
     std::sort(wall.begin(), wall.end());
     std::error_code ec;
     const auto size = fs::file_size(out, ec);
-    std::printf("  headless --generate, process start to transform written: %.1f ms wall (median of %zu), "
-                "%.1f ms CPU, peak RSS %s MB, exit %d, transform %llu bytes\n",
-                wall[wall.size() / 2], wall.size(), last.cpu_ms, mb(last.peak_rss_bytes).c_str(), last.exit_status,
-                static_cast<unsigned long long>(ec ? 0 : size));
+    std::printf(
+        "  headless --generate, process start to transform written: %.1f ms wall (median of %zu), "
+        "%.1f ms CPU, peak RSS %s MB, exit %d, transform %llu bytes\n",
+        wall[wall.size() / 2], wall.size(), last.cpu_ms, mb(last.peak_rss_bytes).c_str(), last.exit_status,
+        static_cast<unsigned long long>(ec ? 0 : size));
     fs::remove(out, ec);
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: quorlin-bench [--cycles N] [--no-msibuild] [--msi-transform PATH] [--headless PROGRAM] PACKAGE...\n"
-                 "Build the packages first with bench/make-inputs.sh (it prints their paths).\n");
+    std::fprintf(
+        stderr,
+        "usage: quorlin-bench [--cycles N] [--no-msibuild] [--msi-transform PATH] [--headless PROGRAM] PACKAGE...\n"
+        "Build the packages first with bench/make-inputs.sh (it prints their paths).\n");
     return 2;
 }
 
@@ -375,28 +386,38 @@ int main(int argc, char** argv) {
     bool with_msibuild = true;
     bool child = false;
     // Beside this program in the build tree, unless given.
-    fs::path msi_transform = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "msi-transform" / "msi-transform";
+    fs::path msi_transform =
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "msi-transform" / "msi-transform";
     fs::path headless_program;
     std::vector<fs::path> packages;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--cycles" && i + 1 < argc) cycles = std::max(1, std::atoi(argv[++i]));
-        else if (a == "--no-msibuild") with_msibuild = false;
-        else if (a == "--msi-transform" && i + 1 < argc) msi_transform = fs::absolute(argv[++i]);
-        else if (a == "--measure-package") child = true;
-        else if (a == "--headless" && i + 1 < argc) headless_program = fs::absolute(argv[++i]);
-        else if (a == "--help" || a == "-h") return usage();
-        else packages.push_back(fs::absolute(a));
+        if (a == "--cycles" && i + 1 < argc)
+            cycles = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--no-msibuild")
+            with_msibuild = false;
+        else if (a == "--msi-transform" && i + 1 < argc)
+            msi_transform = fs::absolute(argv[++i]);
+        else if (a == "--measure-package")
+            child = true;
+        else if (a == "--headless" && i + 1 < argc)
+            headless_program = fs::absolute(argv[++i]);
+        else if (a == "--help" || a == "-h")
+            return usage();
+        else
+            packages.push_back(fs::absolute(a));
     }
     if (packages.empty()) return usage();
     try {
         if (child) return measure_package(packages.front(), cycles, msi_transform, with_msibuild);
-        std::printf("quorlin-bench: %ld cores online; page cache warmed by one full read, dirty pages flushed "
-                    "(syncfs) before every copy and load\n", ::sysconf(_SC_NPROCESSORS_ONLN));
+        std::printf(
+            "quorlin-bench: %ld cores online; page cache warmed by one full read, dirty pages flushed "
+            "(syncfs) before every copy and load\n",
+            ::sysconf(_SC_NPROCESSORS_ONLN));
         std::vector<engine_row> engine_rows;
         for (const auto& package : packages) {
-            std::vector<std::string> child_args{"/proc/self/exe", "--measure-package", "--cycles", std::to_string(cycles),
-                                                "--msi-transform", msi_transform.string()};
+            std::vector<std::string> child_args{"/proc/self/exe",       "--measure-package", "--cycles",
+                                                std::to_string(cycles), "--msi-transform",   msi_transform.string()};
             if (!with_msibuild) child_args.push_back("--no-msibuild");
             child_args.push_back(package.string());
             const child_result r = run_child(child_args, true);

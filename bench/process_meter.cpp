@@ -25,8 +25,7 @@ std::uint64_t field(const std::string& file, const std::string& name) {
 }  // namespace
 
 io_counters read_io_counters() {
-    return {field("/proc/self/io", "rchar:"), field("/proc/self/io", "wchar:"),
-            field("/proc/self/io", "write_bytes:")};
+    return {field("/proc/self/io", "rchar:"), field("/proc/self/io", "wchar:"), field("/proc/self/io", "write_bytes:")};
 }
 
 double now_ms() {
@@ -37,7 +36,9 @@ double now_ms() {
 double cpu_ms() {
     struct rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);
-    auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0; };
+    auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
+    };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 

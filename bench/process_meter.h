@@ -8,9 +8,9 @@
 namespace bench {
 
 struct io_counters {
-    std::uint64_t read_chars = 0;    // rchar: bytes returned by read-like calls
-    std::uint64_t write_chars = 0;   // wchar: bytes passed to write-like calls
-    std::uint64_t write_bytes = 0;   // write_bytes: bytes sent towards storage (page cache included)
+    std::uint64_t read_chars = 0;   // rchar: bytes returned by read-like calls
+    std::uint64_t write_chars = 0;  // wchar: bytes passed to write-like calls
+    std::uint64_t write_bytes = 0;  // write_bytes: bytes sent towards storage (page cache included)
 };
 
 io_counters read_io_counters();

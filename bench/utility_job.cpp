@@ -59,12 +59,12 @@ utility_costs run_utility_job(const std::filesystem::path& path, const std::file
 std::string msibuild_statement(const setting_write& w) {
     const std::string name = sys::utf16_to_utf8(w.name), text = sys::utf16_to_utf8(w.text);
     switch (w.type) {
-        case setting_write::kind::property:
-            return "UPDATE Property SET Value = '" + text + "' WHERE Property = '" + name + "'";
-        case setting_write::kind::registry_text:
-            return "UPDATE Registry SET Value = '" + text + "' WHERE Name = '" + name + "'";
-        case setting_write::kind::registry_number:
-            return "UPDATE Registry SET Value = '#" + std::to_string(w.number) + "' WHERE Name = '" + name + "'";
+    case setting_write::kind::property:
+        return "UPDATE Property SET Value = '" + text + "' WHERE Property = '" + name + "'";
+    case setting_write::kind::registry_text:
+        return "UPDATE Registry SET Value = '" + text + "' WHERE Name = '" + name + "'";
+    case setting_write::kind::registry_number:
+        return "UPDATE Registry SET Value = '#" + std::to_string(w.number) + "' WHERE Name = '" + name + "'";
     }
     return {};
 }

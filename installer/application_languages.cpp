@@ -5,7 +5,9 @@ const std::array<language_entry, 7> application_languages{{
     {"de-DE", "Deutsch"},
     {"en-US", "English"},
     {"es-ES", "Espa\xC3\xB1ol"},
-    {"fr-FR", "Fran\xC3\xA7" "ais"},
+    {"fr-FR",
+     "Fran\xC3\xA7"
+     "ais"},
     {"it-IT", "Italiano"},
     {"nl-NL", "Nederlands"},
 }};

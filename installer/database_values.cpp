@@ -84,21 +84,18 @@ void database_values::run_update(const std::u16string& table, const std::u16stri
 }
 
 std::u16string database_values::read_property(const std::u16string& name) {
-    return read_single_value(u"Property", build_statement([&] {
-        return u"SELECT Value FROM Property WHERE Property = '" + name + u"'";
-    }));
+    return read_single_value(
+        u"Property", build_statement([&] { return u"SELECT Value FROM Property WHERE Property = '" + name + u"'"; }));
 }
 
 std::u16string database_values::read_registry_value(const std::u16string& name) {
-    return read_single_value(u"Registry", build_statement([&] {
-        return u"SELECT Value FROM Registry WHERE Name = '" + name + u"'";
-    }));
+    return read_single_value(
+        u"Registry", build_statement([&] { return u"SELECT Value FROM Registry WHERE Name = '" + name + u"'"; }));
 }
 
 std::u16string database_values::read_control_text(const std::u16string& control) {
-    return read_single_value(u"Control", build_statement([&] {
-        return u"SELECT Text FROM Control WHERE Control = '" + control + u"'";
-    }));
+    return read_single_value(
+        u"Control", build_statement([&] { return u"SELECT Text FROM Control WHERE Control = '" + control + u"'"; }));
 }
 
 // Values are bound through a "?" marker rather than spliced between quotes,
@@ -107,16 +104,16 @@ std::u16string database_values::read_control_text(const std::u16string& control)
 // so it keeps the literal ''.
 void database_values::set_property(const std::u16string& name, const std::u16string& value) {
     const auto sql = build_statement([&] {
-        return u"UPDATE Property SET Value = " + std::u16string(value.empty() ? u"''" : u"?") +
-               u" WHERE Property = '" + name + u"'";
+        return u"UPDATE Property SET Value = " + std::u16string(value.empty() ? u"''" : u"?") + u" WHERE Property = '" +
+               name + u"'";
     });
     run_update(u"Property", sql, value.empty() ? nullptr : &value);
 }
 
 void database_values::set_registry_value(const std::u16string& name, const std::u16string& value) {
     const auto sql = build_statement([&] {
-        return u"UPDATE Registry SET Value = " + std::u16string(value.empty() ? u"''" : u"?") +
-               u" WHERE Name = '" + name + u"'";
+        return u"UPDATE Registry SET Value = " + std::u16string(value.empty() ? u"''" : u"?") + u" WHERE Name = '" +
+               name + u"'";
     });
     run_update(u"Registry", sql, value.empty() ? nullptr : &value);
 }

@@ -32,8 +32,7 @@ int default_check(database_values& package, const read_side& read) {
 }
 
 // A 0/1 setting from the first of its write sides that holds a written form.
-std::optional<int> written_check(database_values& package, const setting_row& row,
-                                 std::u16string_view product_name) {
+std::optional<int> written_check(database_values& package, const setting_row& row, std::u16string_view product_name) {
     for (const auto& write : row.writes) {
         if (write.order == 0) continue;
         // Written only for some products: for the others the package's own
@@ -50,9 +49,7 @@ bool is_language_code(std::u16string_view code) {
     return false;
 }
 
-std::u16string registry_number_text(std::int32_t number) {
-    return u"#" + sys::utf8_to_utf16(std::to_string(number));
-}
+std::u16string registry_number_text(std::int32_t number) { return u"#" + sys::utf8_to_utf16(std::to_string(number)); }
 
 // The print profile whose numbers a written PrintBandSize holds.
 std::optional<int> written_print_profile(database_values& package, const write_side& write) {
@@ -116,21 +113,15 @@ write_plan plan_writes(settings_values& values, std::u16string_view product_name
 
         value_write planned;
         planned.name = std::u16string(write->name);
-        planned.type = write->table == package_table::registry ? value_write::kind::registry_text
-                                                               : value_write::kind::property;
+        planned.type =
+            write->table == package_table::registry ? value_write::kind::registry_text : value_write::kind::property;
         switch (write->form) {
-        case write_form::constant:
-            planned.text = std::u16string(write->constant);
-            break;
+        case write_form::constant: planned.text = std::u16string(write->constant); break;
         case write_form::plain_flag:
         case write_form::inverted_integer:
         case write_form::integer:
-        case write_form::switch_text:
-            planned.text = flag_text(write->form, values.*row->check);
-            break;
-        case write_form::language_code:
-            planned.text = values.application_language;
-            break;
+        case write_form::switch_text: planned.text = flag_text(write->form, values.*row->check); break;
+        case write_form::language_code: planned.text = values.application_language; break;
         case write_form::text_if_gate_checked_else_zero: {
             const auto* gate = find_setting(row->gate);
             planned.text = values.*gate->check != 0 ? values.*row->text : u"0";
@@ -154,8 +145,7 @@ void apply_write(database_values& package, const value_write& write) {
     }
 }
 
-write_outcome write_settings(database_values& package, settings_values& values,
-                             std::u16string_view product_name) {
+write_outcome write_settings(database_values& package, settings_values& values, std::u16string_view product_name) {
     const write_plan plan = plan_writes(values, product_name);
     for (const auto& write : plan.writes) apply_write(package, write);
     return plan.outcome;

@@ -66,8 +66,7 @@ void apply_write(database_values& package, const value_write& write);
 
 // plan_writes, then every planned update. A failing update raises
 // msi::automation_error; what was written stays.
-write_outcome write_settings(database_values& package, settings_values& values,
-                             std::u16string_view product_name);
+write_outcome write_settings(database_values& package, settings_values& values, std::u16string_view product_name);
 
 // The iManage path as it is checked and written: without white space around it.
 std::u16string trimmed_install_path(std::u16string_view path);

@@ -13,88 +13,132 @@ using enum write_condition;
 constexpr write_side unused{};
 
 // Shorthands that keep each row on a few lines.
-constexpr read_side read(package_table table, std::u16string_view name, read_rule rule,
-                         missing_gives missing) {
+constexpr read_side read(package_table table, std::u16string_view name, read_rule rule, missing_gives missing) {
     return {table, name, rule, missing};
 }
-constexpr write_side write(int order, package_table table, std::u16string_view name,
-                           write_form form, write_condition condition = always) {
+constexpr write_side write(int order, package_table table, std::u16string_view name, write_form form,
+                           write_condition condition = always) {
     return {order, table, name, form, condition, {}, 0, 0};
 }
-constexpr write_side write_constant(int order, std::u16string_view name,
-                                    std::u16string_view text) {
+constexpr write_side write_constant(int order, std::u16string_view name, std::u16string_view text) {
     return {order, property, name, constant, always, text, 0, 0};
 }
-constexpr write_side write_print_number(int order, std::u16string_view name, std::int32_t pcl,
-                                        std::int32_t other) {
+constexpr write_side write_print_number(int order, std::u16string_view name, std::int32_t pcl, std::int32_t other) {
     return {order, registry, name, print_number, after_imanage_check, {}, pcl, other};
 }
 
 const setting_row rows[] = {
-    {"create_desktop_shortcut", &settings_values::create_desktop_shortcut, nullptr, {},
+    {"create_desktop_shortcut",
+     &settings_values::create_desktop_shortcut,
+     nullptr,
+     {},
      read(property, u"DT_SHORTCUT", read_rule::checked_unless_zero, missing_gives::checked),
      {write(2, property, u"DT_SHORTCUT", plain_flag), unused}},
-    {"install_office_addins", &settings_values::install_office_addins, nullptr, {},
+    {"install_office_addins",
+     &settings_values::install_office_addins,
+     nullptr,
+     {},
      read(property, u"OFFICEADDINS", read_rule::checked_unless_zero, missing_gives::checked),
      {write(3, property, u"OFFICEADDINS", plain_flag), unused}},
     // Read from the installer's own property, written to the one the product reads.
-    {"install_printer_driver", &settings_values::install_printer_driver, nullptr, {},
+    {"install_printer_driver",
+     &settings_values::install_printer_driver,
+     nullptr,
+     {},
      read(property, u"QPINSTALLPRINTERDRIVER", read_rule::checked_unless_zero, missing_gives::checked),
      {write(4, property, u"INSTALL_PRINTER_DRIVER", plain_flag), unused}},
-    {"enable_sign_integration", &settings_values::enable_sign_integration, nullptr, {},
+    {"enable_sign_integration",
+     &settings_values::enable_sign_integration,
+     nullptr,
+     {},
      read(package_table::none, {}, read_rule::always_checked, missing_gives::checked),
      {write(5, property, u"SIGNENABLE", plain_flag, product_is_pro), unused}},
-    {"enable_dropbox", &settings_values::enable_dropbox, nullptr, {},
+    {"enable_dropbox",
+     &settings_values::enable_dropbox,
+     nullptr,
+     {},
      read(property, u"DROPBOXDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
      {write(6, property, u"DROPBOXDISABLED", inverted_integer), unused}},
-    {"enable_onedrive", &settings_values::enable_onedrive, nullptr, {},
+    {"enable_onedrive",
+     &settings_values::enable_onedrive,
+     nullptr,
+     {},
      read(property, u"ONEDRIVEDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
      {write(7, property, u"ONEDRIVEDISABLED", inverted_integer), unused}},
-    {"enable_box", &settings_values::enable_box, nullptr, {},
+    {"enable_box",
+     &settings_values::enable_box,
+     nullptr,
+     {},
      read(property, u"BOXDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
      {write(8, property, u"BOXDISABLED", inverted_integer), unused}},
-    {"enable_sharepoint", &settings_values::enable_sharepoint, nullptr, {},
+    {"enable_sharepoint",
+     &settings_values::enable_sharepoint,
+     nullptr,
+     {},
      read(property, u"SHAREPOINTDISABLED", read_rule::checked_if_integration_on, missing_gives::unchecked),
      {write(9, property, u"SHAREPOINTDISABLED", inverted_integer), unused}},
-    {"enable_network_disk", &settings_values::enable_network_disk, nullptr, {},
+    {"enable_network_disk",
+     &settings_values::enable_network_disk,
+     nullptr,
+     {},
      read(registry, u"network_disk_enabled", read_rule::checked_if_switch_on, missing_gives::unchecked),
      {write(10, registry, u"network_disk_enabled", switch_text), unused}},
     // One setting, two places: the product's registry switch and the installer property.
-    {"enable_crash_reporting", &settings_values::enable_crash_reporting, nullptr, {},
+    {"enable_crash_reporting",
+     &settings_values::enable_crash_reporting,
+     nullptr,
+     {},
      read(property, u"BUGSPLAT_SENDREPORT_ENABLED", read_rule::checked_unless_zero, missing_gives::checked),
      {write(13, registry, u"kBugsplatEnableCrashReporting", switch_text),
       write(14, property, u"BUGSPLAT_SENDREPORT_ENABLED", plain_flag)}},
-    {"enable_azure_labeling", &settings_values::enable_azure_labeling, nullptr, {},
+    {"enable_azure_labeling",
+     &settings_values::enable_azure_labeling,
+     nullptr,
+     {},
      read(property, u"MSAZUREIPLABELINGENABLED", read_rule::checked_if_one, missing_gives::unchecked),
      {write(11, property, u"MSAZUREIPLABELINGENABLED", integer), unused}},
-    {"azure_force_login", &settings_values::azure_force_login, nullptr, {},
+    {"azure_force_login",
+     &settings_values::azure_force_login,
+     nullptr,
+     {},
      read(property, u"MSAZUREFORCELOGIN", read_rule::checked_if_switch_on, missing_gives::unchecked),
      {write(12, property, u"MSAZUREFORCELOGIN", switch_text), unused}},
-    {"imanage_enabled", &settings_values::imanage_enabled, nullptr, {},
+    {"imanage_enabled",
+     &settings_values::imanage_enabled,
+     nullptr,
+     {},
      read(property, u"IMANAGEENABLED", read_rule::checked_if_one, missing_gives::unchecked),
      {write(16, property, u"IMANAGEENABLED", plain_flag, after_imanage_check), unused}},
     // The path means something only while the integration is on.
-    {"imanage_install_path", nullptr,
+    {"imanage_install_path",
+     nullptr,
      &settings_values::imanage_install_path,
      "imanage_enabled",
      read(property, u"IMANAGEINSTALLPATH", read_rule::text_if_gate_checked, missing_gives::empty_text),
-     {write(17, property, u"IMANAGEINSTALLPATH", text_if_gate_checked_else_zero,
-            after_imanage_check),
-      unused}},
+     {write(17, property, u"IMANAGEINSTALLPATH", text_if_gate_checked_else_zero, after_imanage_check), unused}},
     {"knowledge_assistant_enabled",
-     &settings_values::knowledge_assistant_enabled, nullptr, {},
+     &settings_values::knowledge_assistant_enabled,
+     nullptr,
+     {},
      read(property, u"KNOWLEDGEASSISTANT", read_rule::checked_if_switch_on, missing_gives::unchecked),
      {write(18, property, u"KNOWLEDGEASSISTANT", switch_text, after_imanage_check), unused}},
     // Written but never read: the update check is always switched off, and
     // the language and print profile keep the administrator's choice.
     {"", nullptr, nullptr, {}, {}, {write_constant(1, u"WINSPARKLE_ENABLED", u"/b 0"), unused}},
-    {"application_language", nullptr, &settings_values::application_language, {}, {},
+    {"application_language",
+     nullptr,
+     &settings_values::application_language,
+     {},
+     {},
      {write(15, property, u"APPLICATION_LANGUAGE", language_code), unused}},
-    {"print_profile", nullptr, nullptr, {}, {},
+    {"print_profile",
+     nullptr,
+     nullptr,
+     {},
+     {},
      {write_print_number(19, u"PrintBandSize", 0xF7800, 0x800000),
       write_print_number(20, u"PrintBandCountForIgnore", 0xFFFF, 8)}},
 };
-
 
 }  // namespace
 
@@ -148,8 +192,6 @@ std::u16string flag_text(write_form form, int checked) {
     }
 }
 
-bool is_pro_product(std::u16string_view product_name) {
-    return product_name.find(u"Pro") != std::u16string_view::npos;
-}
+bool is_pro_product(std::u16string_view product_name) { return product_name.find(u"Pro") != std::u16string_view::npos; }
 
 }  // namespace deployment

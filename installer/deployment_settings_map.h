@@ -21,33 +21,33 @@ namespace deployment {
 enum class package_table { none, property, registry, control };
 
 enum class read_rule {
-    none,                     // no read side: the setting keeps what it holds
-    always_checked,           // nothing is read; the setting comes up checked
-    checked_unless_zero,      // unchecked only for "0"
-    checked_if_integration_on,// checked only for "#0" or "unset" (the *DISABLED properties)
-    checked_if_one,           // checked only for "1"
-    checked_if_switch_on,     // checked only for "/b 1"
-    text_if_gate_checked,     // taken unchanged, and read only when the row's gate setting
-                              // was read as checked (otherwise the field keeps its text)
+    none,                       // no read side: the setting keeps what it holds
+    always_checked,             // nothing is read; the setting comes up checked
+    checked_unless_zero,        // unchecked only for "0"
+    checked_if_integration_on,  // checked only for "#0" or "unset" (the *DISABLED properties)
+    checked_if_one,             // checked only for "1"
+    checked_if_switch_on,       // checked only for "/b 1"
+    text_if_gate_checked,       // taken unchanged, and read only when the row's gate setting
+                                // was read as checked (otherwise the field keeps its text)
 };
 
 enum class missing_gives { checked, unchecked, empty_text };
 
 enum class write_form {
-    constant,          // the row's fixed text
-    plain_flag,        // "1" / "0"
-    inverted_integer,  // "#0" when checked / "#1" when unchecked
-    integer,           // "#1" / "#0"
-    switch_text,       // "/b 1" / "/b 0"
-    language_code,     // the General page's selected language code
+    constant,                        // the row's fixed text
+    plain_flag,                      // "1" / "0"
+    inverted_integer,                // "#0" when checked / "#1" when unchecked
+    integer,                         // "#1" / "#0"
+    switch_text,                     // "/b 1" / "/b 0"
+    language_code,                   // the General page's selected language code
     text_if_gate_checked_else_zero,  // the text when the gate setting is checked, else "0"
-    print_number,      // a registry number chosen by the print profile
+    print_number,                    // a registry number chosen by the print profile
 };
 
 enum class write_condition {
     always,
-    product_is_pro,        // only for a product name containing "Pro"
-    after_imanage_check,   // only once the iManage path check has passed
+    product_is_pro,       // only for a product name containing "Pro"
+    after_imanage_check,  // only once the iManage path check has passed
 };
 
 struct read_side {
@@ -63,19 +63,19 @@ struct write_side {
     std::u16string_view name;
     write_form form = write_form::constant;
     write_condition condition = write_condition::always;
-    std::u16string_view constant;          // write_form::constant
-    std::int32_t pcl_number = 0;           // write_form::print_number, profile 1
-    std::int32_t default_number = 0;       // write_form::print_number, any other profile
+    std::u16string_view constant;     // write_form::constant
+    std::int32_t pcl_number = 0;      // write_form::print_number, profile 1
+    std::int32_t default_number = 0;  // write_form::print_number, any other profile
 };
 
 using check_field = int settings_values::*;
 using text_field = std::u16string settings_values::*;
 
 struct setting_row {
-    std::string_view setting;        // the page setting's name
-    check_field check = nullptr;     // the 0/1 value, when the setting is one
-    text_field text = nullptr;       // the text value, when the setting is one
-    std::string_view gate;           // the setting this one depends on, if any
+    std::string_view setting;     // the page setting's name
+    check_field check = nullptr;  // the 0/1 value, when the setting is one
+    text_field text = nullptr;    // the text value, when the setting is one
+    std::string_view gate;        // the setting this one depends on, if any
     read_side read;
     std::array<write_side, 2> writes;
 };

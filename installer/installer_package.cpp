@@ -16,9 +16,7 @@ bool is_unsupported_code_page(const automation_error& e) {
     return e.code() == msi::hresult_from_win32(msi::ERROR_INSTALL_LANGUAGE_UNSUPPORTED);
 }
 
-bool is_file_changed(const automation_error& e) {
-    return e.code() == msi::hresult_from_win32(msi::ERROR_FILE_INVALID);
-}
+bool is_file_changed(const automation_error& e) { return e.code() == msi::hresult_from_win32(msi::ERROR_FILE_INVALID); }
 
 }  // namespace
 
@@ -92,9 +90,7 @@ database_values& installer_package::values() {
     return *copy_values;
 }
 
-std::u16string installer_package::read_property(const std::u16string& name) {
-    return values().read_property(name);
-}
+std::u16string installer_package::read_property(const std::u16string& name) { return values().read_property(name); }
 
 std::u16string installer_package::read_registry_value(const std::u16string& name) {
     return values().read_registry_value(name);

@@ -16,10 +16,10 @@ public:
     // What opening came to: every step that can fail has its own value.
     enum class open_outcome {
         opened,
-        no_installer,        // the automation object could not be created
-        package_in_use,      // opening the package raised an error
-        package_not_opened,  // opening the package gave no database
-        copy_not_opened,     // the working copy could not be made or opened
+        no_installer,           // the automation object could not be created
+        package_in_use,         // opening the package raised an error
+        package_not_opened,     // opening the package gave no database
+        copy_not_opened,        // the working copy could not be made or opened
         code_page_unsupported,  // the package's code page cannot be read; see failure_text
     };
     enum class transform_outcome {

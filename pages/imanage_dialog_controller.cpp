@@ -15,7 +15,7 @@ void imanage_dialog_controller::DoDataExchange(CDataExchange* dx) {
 }
 
 BEGIN_MESSAGE_MAP(imanage_dialog_controller, CDialogEx)
-    ON_BN_CLICKED(IDC_IMANAGE_ENABLED, &imanage_dialog_controller::on_imanage_enabled_clicked)
+ON_BN_CLICKED(IDC_IMANAGE_ENABLED, &imanage_dialog_controller::on_imanage_enabled_clicked)
 END_MESSAGE_MAP()
 
 void imanage_dialog_controller::on_imanage_enabled_clicked() {

@@ -14,7 +14,7 @@ public:
 
     explicit imanage_dialog_controller(CWnd* parent = nullptr);
 
-    int imanage_enabled = 0;             // 0 = off, 1 = on
+    int imanage_enabled = 0;  // 0 = off, 1 = on
     std::u16string imanage_install_path;
 
     // Pulls the controls and lets the path controls follow the check box.

@@ -11,8 +11,7 @@ std::u16string to_utf16(const char* utf8) { return utf8_to_utf16(utf8, std::strl
 
 }  // namespace
 
-installation_options_dialog_controller::installation_options_dialog_controller(CWnd* parent)
-    : CDialogEx(IDD, parent) {}
+installation_options_dialog_controller::installation_options_dialog_controller(CWnd* parent) : CDialogEx(IDD, parent) {}
 
 void installation_options_dialog_controller::DoDataExchange(CDataExchange* dx) {
     CDialogEx::DoDataExchange(dx);
@@ -47,7 +46,7 @@ void installation_options_dialog_controller::DoDataExchange(CDataExchange* dx) {
 }
 
 BEGIN_MESSAGE_MAP(installation_options_dialog_controller, CDialogEx)
-    ON_BN_CLICKED(IDC_ENABLE_AZURE_LABELING, &installation_options_dialog_controller::on_azure_labeling_clicked)
+ON_BN_CLICKED(IDC_ENABLE_AZURE_LABELING, &installation_options_dialog_controller::on_azure_labeling_clicked)
 END_MESSAGE_MAP()
 
 BOOL installation_options_dialog_controller::OnInitDialog() {
@@ -67,8 +66,7 @@ std::u16string installation_options_dialog_controller::selected_language_code() 
     int selection = language_list.GetCurSel();
     if (selection != CB_ERR) {
         DWORD_PTR data = language_list.GetItemData(selection);
-        if (data != 0 && data != static_cast<DWORD_PTR>(CB_ERR))
-            row = reinterpret_cast<const language_entry*>(data);
+        if (data != 0 && data != static_cast<DWORD_PTR>(CB_ERR)) row = reinterpret_cast<const language_entry*>(data);
     }
     return to_utf16(row->code);
 }
@@ -97,17 +95,13 @@ void installation_options_dialog_controller::on_azure_labeling_clicked() {
 
 void installation_options_dialog_controller::enable_controls(bool enable) {
     EnableWindow(enable);
-    for (CWnd* control : {static_cast<CWnd*>(&create_desktop_shortcut_check),
-                          static_cast<CWnd*>(&install_office_addins_check),
-                          static_cast<CWnd*>(&install_printer_driver_check),
-                          static_cast<CWnd*>(&installation_options_group),
-                          static_cast<CWnd*>(&enable_crash_reporting_check),
-                          static_cast<CWnd*>(&enable_box_check),
-                          static_cast<CWnd*>(&enable_dropbox_check),
-                          static_cast<CWnd*>(&enable_onedrive_check),
-                          static_cast<CWnd*>(&enable_sharepoint_check),
-                          static_cast<CWnd*>(&enable_network_disk_check),
-                          static_cast<CWnd*>(&enable_azure_labeling_check)})
+    for (CWnd* control :
+         {static_cast<CWnd*>(&create_desktop_shortcut_check), static_cast<CWnd*>(&install_office_addins_check),
+          static_cast<CWnd*>(&install_printer_driver_check), static_cast<CWnd*>(&installation_options_group),
+          static_cast<CWnd*>(&enable_crash_reporting_check), static_cast<CWnd*>(&enable_box_check),
+          static_cast<CWnd*>(&enable_dropbox_check), static_cast<CWnd*>(&enable_onedrive_check),
+          static_cast<CWnd*>(&enable_sharepoint_check), static_cast<CWnd*>(&enable_network_disk_check),
+          static_cast<CWnd*>(&enable_azure_labeling_check)})
         control->EnableWindow(enable);
     azure_force_login_check.EnableWindow(enable && enable_azure_labeling != 0);
 }

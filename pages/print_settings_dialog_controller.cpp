@@ -1,7 +1,6 @@
 #include "pages/print_settings_dialog_controller.h"
 
-print_settings_dialog_controller::print_settings_dialog_controller(CWnd* parent)
-    : CDialogEx(IDD, parent) {}
+print_settings_dialog_controller::print_settings_dialog_controller(CWnd* parent) : CDialogEx(IDD, parent) {}
 
 void print_settings_dialog_controller::DoDataExchange(CDataExchange* dx) {
     CDialogEx::DoDataExchange(dx);
@@ -18,9 +17,7 @@ BOOL print_settings_dialog_controller::OnInitDialog() {
     return TRUE;
 }
 
-int print_settings_dialog_controller::selected_print_profile() const {
-    return print_profile_list.GetCurSel();
-}
+int print_settings_dialog_controller::selected_print_profile() const { return print_profile_list.GetCurSel(); }
 
 void print_settings_dialog_controller::select_print_profile(int profile) {
     print_profile_list.SetCurSel(profile == pcl_optimized_profile ? pcl_optimized_profile : default_profile);

@@ -8,9 +8,7 @@ void quorlin_ai_dialog_controller::DoDataExchange(CDataExchange* dx) {
 }
 
 BEGIN_MESSAGE_MAP(quorlin_ai_dialog_controller, CDialogEx)
-    ON_BN_CLICKED(IDC_KNOWLEDGE_ASSISTANT, &quorlin_ai_dialog_controller::on_knowledge_assistant_clicked)
+ON_BN_CLICKED(IDC_KNOWLEDGE_ASSISTANT, &quorlin_ai_dialog_controller::on_knowledge_assistant_clicked)
 END_MESSAGE_MAP()
 
-void quorlin_ai_dialog_controller::on_knowledge_assistant_clicked() {
-    UpdateData(TRUE);
-}
+void quorlin_ai_dialog_controller::on_knowledge_assistant_clicked() { UpdateData(TRUE); }

@@ -9,7 +9,7 @@ public:
 
     explicit quorlin_ai_dialog_controller(CWnd* parent = nullptr);
 
-    int knowledge_assistant_enabled = 0;   // 0 = off, 1 = on
+    int knowledge_assistant_enabled = 0;  // 0 = off, 1 = on
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;

@@ -3,11 +3,9 @@
 #include "resources/dialog_templates.h"
 #include "resources/resource.h"
 
-translated_resource_source::translated_resource_source(const resource_texts& texts,
-                                                       std::vector<icon_image> app_icon)
+translated_resource_source::translated_resource_source(const resource_texts& texts, std::vector<icon_image> app_icon)
     : dialogs_(build_dialog_templates(texts)),
-      strings_{{IDS_IMANAGE_PATH_EMPTY, texts.imanage_path_empty},
-               {IDS_VERSION_FORMAT, texts.version_format}},
+      strings_{{IDS_IMANAGE_PATH_EMPTY, texts.imanage_path_empty}, {IDS_VERSION_FORMAT, texts.version_format}},
       app_icon_(std::move(app_icon)) {}
 
 const dialog_template* translated_resource_source::find_dialog(int id) const {

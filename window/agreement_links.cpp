@@ -36,8 +36,7 @@ void CQuorlin_EnterpriseDeploymentDlg::open_agreement_link(NMHDR* notify, LRESUL
     if (is_web_address(url)) {
         ShellExecuteW(nullptr, u"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     } else {
-        AfxMessageBox(u"The link address is not a web address and was not opened.\n" + url,
-                      MB_ICONERROR);
+        AfxMessageBox(u"The link address is not a web address and was not opened.\n" + url, MB_ICONERROR);
     }
     *result = 0;
 }

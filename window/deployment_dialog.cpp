@@ -11,13 +11,13 @@
 #include "window/version_label.h"
 
 BEGIN_MESSAGE_MAP(CQuorlin_EnterpriseDeploymentDlg, CDialog)
-    ON_WM_PAINT()
-    ON_WM_QUERYDRAGICON()
-    ON_BN_CLICKED(IDC_BROWSE, &CQuorlin_EnterpriseDeploymentDlg::OnBrowse)
-    ON_BN_CLICKED(IDC_GENERATE, &CQuorlin_EnterpriseDeploymentDlg::OnGenerate)
-    ON_NOTIFY(TVN_SELCHANGEDW, IDC_PAGE_TREE, &CQuorlin_EnterpriseDeploymentDlg::show_selected_page)
-    ON_NOTIFY(NM_CLICK, IDC_AGREEMENT_LINK, &CQuorlin_EnterpriseDeploymentDlg::open_agreement_link)
-    ON_BN_CLICKED(IDC_CONSENT_CHECK, &CQuorlin_EnterpriseDeploymentDlg::on_consent_clicked)
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDC_BROWSE, &CQuorlin_EnterpriseDeploymentDlg::OnBrowse)
+ON_BN_CLICKED(IDC_GENERATE, &CQuorlin_EnterpriseDeploymentDlg::OnGenerate)
+ON_NOTIFY(TVN_SELCHANGEDW, IDC_PAGE_TREE, &CQuorlin_EnterpriseDeploymentDlg::show_selected_page)
+ON_NOTIFY(NM_CLICK, IDC_AGREEMENT_LINK, &CQuorlin_EnterpriseDeploymentDlg::open_agreement_link)
+ON_BN_CLICKED(IDC_CONSENT_CHECK, &CQuorlin_EnterpriseDeploymentDlg::on_consent_clicked)
 END_MESSAGE_MAP()
 
 CQuorlin_EnterpriseDeploymentDlg::CQuorlin_EnterpriseDeploymentDlg(CWnd* parent)
@@ -39,9 +39,7 @@ CQuorlin_EnterpriseDeploymentDlg::CQuorlin_EnterpriseDeploymentDlg(CWnd* parent)
 // The package is left alone here: only OnCancel and a new choice destroy it.
 // A window torn down another way (a test, a failed start) still must not
 // leave the working copy behind, so the unique_ptr's own cleanup stands.
-CQuorlin_EnterpriseDeploymentDlg::~CQuorlin_EnterpriseDeploymentDlg() {
-    pages.clear();
-}
+CQuorlin_EnterpriseDeploymentDlg::~CQuorlin_EnterpriseDeploymentDlg() { pages.clear(); }
 
 void CQuorlin_EnterpriseDeploymentDlg::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);
@@ -76,8 +74,7 @@ BOOL CQuorlin_EnterpriseDeploymentDlg::OnInitDialog() {
     return TRUE;
 }
 
-HTREEITEM CQuorlin_EnterpriseDeploymentDlg::create_page(CDialog* page, UINT template_id,
-                                                       const std::u16string& label) {
+HTREEITEM CQuorlin_EnterpriseDeploymentDlg::create_page(CDialog* page, UINT template_id, const std::u16string& label) {
     page->Create(template_id, this);
 
     CRect frame;
@@ -163,8 +160,7 @@ void CQuorlin_EnterpriseDeploymentDlg::set_page_values(const deployment::setting
     g.azure_force_login = values.azure_force_login;
     // The lists are touched only for a different choice, so that a list
     // with nothing selected stays so when the values did not change.
-    if (values.application_language != g.selected_language_code())
-        g.select_language_code(values.application_language);
+    if (values.application_language != g.selected_language_code()) g.select_language_code(values.application_language);
     if (values.print_profile != print_page->selected_print_profile())
         print_page->select_print_profile(values.print_profile);
     imanage_page->imanage_enabled = values.imanage_enabled;

@@ -18,7 +18,7 @@ class quorlin_ai_dialog_controller;
 namespace deployment {
 struct settings_values;
 enum class reading;
-}
+}  // namespace deployment
 
 class CQuorlin_EnterpriseDeploymentDlg : public CDialog {
 public:
@@ -55,8 +55,7 @@ public:
 
     // Consent line: the address of link `link_index` from `url`, or else from
     // the href of the package's own hyperlink markup in `control_text`.
-    bool set_agreement_link(const std::u16string& url, int link_index,
-                            const std::u16string& control_text);
+    bool set_agreement_link(const std::u16string& url, int link_index, const std::u16string& control_text);
 
     // A package given on the command line, opened as soon as the window is
     // initialised, as if it had been chosen with "Browse...".

@@ -42,7 +42,8 @@ void apply_transform(const std::uint8_t* data, std::size_t size) {
             finding(std::string("a transformed package no longer opens: ") + e.what());
         }
         const auto after = dump_tables(*again);
-        if (after != applied) finding("a transformed package reads back differently; " + first_difference(applied, after));
+        if (after != applied)
+            finding("a transformed package reads back differently; " + first_difference(applied, after));
         break;
     }
     if (read_file(transform) != std::string(reinterpret_cast<const char*>(data), size))

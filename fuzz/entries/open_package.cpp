@@ -16,8 +16,7 @@ void select_every_table(msi::Database& db) {
             view->Execute();
             while (auto record = view->Fetch())
                 for (int f = 1; f <= record->FieldCount(); ++f) (void)record->StringData(f);
-        } catch (const msi::automation_error&) {
-        }
+        } catch (const msi::automation_error&) {}
     }
 }
 
@@ -34,8 +33,7 @@ void open_package(const std::uint8_t* data, std::size_t size) {
             (void)dump_tables(db->engine());
             select_every_table(*db);
             read_every_stream(db->engine());
-        } catch (const msi::automation_error&) {
-        }
+        } catch (const msi::automation_error&) {}
         // Neither mode may write without a commit.
         if (read_file(file) != original) finding("opening and reading changed the package");
     }

@@ -15,8 +15,10 @@ namespace {
 std::string printable(const std::u16string& text) {
     std::string out;
     for (char16_t c : text) {
-        if (c < 0x80) out += static_cast<char>(c);
-        else out += "\\u" + std::to_string(static_cast<unsigned>(c)) + ";";
+        if (c < 0x80)
+            out += static_cast<char>(c);
+        else
+            out += "\\u" + std::to_string(static_cast<unsigned>(c)) + ";";
     }
     return out;
 }
@@ -27,10 +29,10 @@ std::string cell_line(msi::package_database& db, const msi::table& t, std::size_
         const msi::cell_value v = db.cell(t, row, c);
         line += '\t';
         switch (v.type) {
-            case msi::cell_value::kind::null: line += "<null>"; break;
-            case msi::cell_value::kind::integer: line += std::to_string(v.integer); break;
-            case msi::cell_value::kind::string: line += printable(db.cell_text(t, row, c)); break;
-            case msi::cell_value::kind::binary: line += "<binary>"; break;
+        case msi::cell_value::kind::null: line += "<null>"; break;
+        case msi::cell_value::kind::integer: line += std::to_string(v.integer); break;
+        case msi::cell_value::kind::string: line += printable(db.cell_text(t, row, c)); break;
+        case msi::cell_value::kind::binary: line += "<binary>"; break;
         }
     }
     return line;
@@ -63,13 +65,11 @@ int read_every_stream(msi::package_database& db) {
             (void)db.storage().stream_size(name);
             (void)db.storage().read_stream(name);
             ++read;
-        } catch (const msi::automation_error&) {
-        }
+        } catch (const msi::automation_error&) {}
     }
     try {
         (void)db.summary_information();
-    } catch (const msi::automation_error&) {
-    }
+    } catch (const msi::automation_error&) {}
     return read;
 }
 
@@ -79,8 +79,7 @@ std::map<std::u16string, std::vector<std::uint8_t>> streams_outside_tables(msi::
         if (!name.empty() && name[0] == table_stream_marker) continue;
         try {
             streams[name] = db.storage().read_stream(name);
-        } catch (const msi::automation_error&) {
-        }
+        } catch (const msi::automation_error&) {}
     }
     return streams;
 }
@@ -101,21 +100,26 @@ int change_every_table(msi::package_database& db) {
             if (columns[c].is_key()) continue;
             try {
                 switch (columns[c].cell_kind()) {
-                    case msi::column::kind::string:
-                        if (!long_string_done) {
-                            db.set_string(*t, 0, c, std::u16string(70000, u'L'));
-                            long_string_done = true;
-                        } else {
-                            db.set_string(*t, 0, c, u"fuzz changed value");
-                        }
-                        ++changes;
-                        break;
-                    case msi::column::kind::int16: db.set_integer(*t, 0, c, 7); ++changes; break;
-                    case msi::column::kind::int32: db.set_integer(*t, 0, c, 123456); ++changes; break;
-                    case msi::column::kind::binary: break;
+                case msi::column::kind::string:
+                    if (!long_string_done) {
+                        db.set_string(*t, 0, c, std::u16string(70000, u'L'));
+                        long_string_done = true;
+                    } else {
+                        db.set_string(*t, 0, c, u"fuzz changed value");
+                    }
+                    ++changes;
+                    break;
+                case msi::column::kind::int16:
+                    db.set_integer(*t, 0, c, 7);
+                    ++changes;
+                    break;
+                case msi::column::kind::int32:
+                    db.set_integer(*t, 0, c, 123456);
+                    ++changes;
+                    break;
+                case msi::column::kind::binary: break;
                 }
-            } catch (const msi::automation_error&) {
-            }
+            } catch (const msi::automation_error&) {}
         }
         if (columns.empty() || !columns[0].is_key() || columns[0].cell_kind() != msi::column::kind::string) continue;
         std::vector<msi::cell_value> values;
@@ -129,8 +133,7 @@ int change_every_table(msi::package_database& db) {
         try {
             db.insert_row(*t, values, texts);
             ++changes;
-        } catch (const msi::automation_error&) {
-        }
+        } catch (const msi::automation_error&) {}
     }
     return changes;
 }

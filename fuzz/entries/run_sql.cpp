@@ -14,22 +14,26 @@ namespace {
 // Property, Registry and Control as the program reads them, and a table with
 // a column of every kind.
 const char* const sql_package_tables[][2] = {
-    {"Property", "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\n"
-                 "ProductName\tQuorlin PDF Pro\r\nProductCode\t{3F2C6A51-7B0E-4D8A-9E41-2C5B7A1D9E30}\r\n"
-                 "ProductVersion\t26.4.4.1\r\nDT_SHORTCUT\t1\r\nDROPBOXDISABLED\tunset\r\n"
-                 "IMANAGEINSTALLPATH\tC:\\Users\\O'Brien\\iManage\r\nEMPTY_LOOKING\t0\r\n"},
-    {"Registry", "Registry\tRoot\tKey\tName\tValue\tComponent_\r\ns72\ti2\tl255\tL255\tL0\ts72\r\n"
-                 "Registry\tRegistry\r\n"
-                 "reg1\t2\tSoftware\\Quorlin\tnetwork_disk_enabled\t/b 0\tMain\r\n"
-                 "reg2\t2\tSoftware\\Quorlin\tPrintBandSize\t#8388608\tMain\r\n"
-                 "reg3\t1\tSoftware\\Quorlin\tShared\t\tMain\r\n"
-                 "reg4\t1\tSoftware\\Other\tShared\tsecond\tMain\r\n"},
-    {"Control", "Dialog_\tControl\tType\tX\tY\tWidth\tHeight\tAttributes\tProperty\tText\tControl_Next\tHelp\r\n"
-                "s72\ts50\ts20\ti2\ti2\ti2\ti2\tI4\tS72\tL0\tS50\tL50\r\nControl\tDialog_\tControl\r\n"
-                "LicenseDlg\tTermsAndConditionsAgreement\tHyperlink\t1\t2\t3\t4\t3\t\t<a href=\"x\">Terms</a>\t\t\r\n"
-                "LicenseDlg\tPrivacyPolicyAgreement\tHyperlink\t1\t2\t3\t4\t\t\t\t\t\r\n"},
-    {"Kinds", "Key\tName\tLoc\tShort\tShortNull\tLong\tLongNull\r\ns72\tS64\tL64\ti2\tI2\ti4\tI4\r\nKinds\tKey\r\n"
-              "a\tfirst\tone\t-5\t\t70000\t\r\nb\t\t\t32767\t1\t-2147483647\t9\r\n"},
+    {"Property",
+     "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\n"
+     "ProductName\tQuorlin PDF Pro\r\nProductCode\t{3F2C6A51-7B0E-4D8A-9E41-2C5B7A1D9E30}\r\n"
+     "ProductVersion\t26.4.4.1\r\nDT_SHORTCUT\t1\r\nDROPBOXDISABLED\tunset\r\n"
+     "IMANAGEINSTALLPATH\tC:\\Users\\O'Brien\\iManage\r\nEMPTY_LOOKING\t0\r\n"},
+    {"Registry",
+     "Registry\tRoot\tKey\tName\tValue\tComponent_\r\ns72\ti2\tl255\tL255\tL0\ts72\r\n"
+     "Registry\tRegistry\r\n"
+     "reg1\t2\tSoftware\\Quorlin\tnetwork_disk_enabled\t/b 0\tMain\r\n"
+     "reg2\t2\tSoftware\\Quorlin\tPrintBandSize\t#8388608\tMain\r\n"
+     "reg3\t1\tSoftware\\Quorlin\tShared\t\tMain\r\n"
+     "reg4\t1\tSoftware\\Other\tShared\tsecond\tMain\r\n"},
+    {"Control",
+     "Dialog_\tControl\tType\tX\tY\tWidth\tHeight\tAttributes\tProperty\tText\tControl_Next\tHelp\r\n"
+     "s72\ts50\ts20\ti2\ti2\ti2\ti2\tI4\tS72\tL0\tS50\tL50\r\nControl\tDialog_\tControl\r\n"
+     "LicenseDlg\tTermsAndConditionsAgreement\tHyperlink\t1\t2\t3\t4\t3\t\t<a href=\"x\">Terms</a>\t\t\r\n"
+     "LicenseDlg\tPrivacyPolicyAgreement\tHyperlink\t1\t2\t3\t4\t\t\t\t\t\r\n"},
+    {"Kinds",
+     "Key\tName\tLoc\tShort\tShortNull\tLong\tLongNull\r\ns72\tS64\tL64\ti2\tI2\ti4\tI4\r\nKinds\tKey\r\n"
+     "a\tfirst\tone\t-5\t\t70000\t\r\nb\t\t\t32767\t1\t-2147483647\t9\r\n"},
 };
 
 }  // namespace
@@ -61,10 +65,14 @@ std::u16string utf16_from_utf8(std::string_view text) {
         std::size_t extra = 0;
         char32_t code = lead;
         if (lead >= 0x80) {
-            if ((lead >> 5) == 6) extra = 1, code = lead & 0x1F;
-            else if ((lead >> 4) == 14) extra = 2, code = lead & 0x0F;
-            else if ((lead >> 3) == 30) extra = 3, code = lead & 0x07;
-            else extra = 99;
+            if ((lead >> 5) == 6)
+                extra = 1, code = lead & 0x1F;
+            else if ((lead >> 4) == 14)
+                extra = 2, code = lead & 0x0F;
+            else if ((lead >> 3) == 30)
+                extra = 3, code = lead & 0x07;
+            else
+                extra = 99;
         }
         // the sequence's last byte is text[i + extra]
         bool bad = extra == 99 || i + extra >= text.size();
@@ -96,9 +104,12 @@ void fill_parameters(msi::Record& record, std::size_t salt) {
     static const char16_t* const texts[] = {u"DT_SHORTCUT", u"1", u"network_disk_enabled", u"/b 1", u"O'Brien"};
     for (int f = 1; f <= record.FieldCount(); ++f) {
         const std::size_t pick = (salt + static_cast<std::size_t>(f)) % 8;
-        if (pick < 5) record.SetStringData(f, texts[pick]);
-        else if (pick == 5) record.SetIntegerData(f, 2);
-        else if (pick == 6) record.SetIntegerData(f, -32768);
+        if (pick < 5)
+            record.SetStringData(f, texts[pick]);
+        else if (pick == 5)
+            record.SetIntegerData(f, 2);
+        else if (pick == 6)
+            record.SetIntegerData(f, -32768);
     }
 }
 
@@ -124,8 +135,7 @@ void run_sql(const std::uint8_t* data, std::size_t size) {
             std::size_t parameters = 0;
             try {
                 parameters = msi::sql::parameter_count(msi::sql::parse(sql));
-            } catch (const msi::automation_error&) {
-            }
+            } catch (const msi::automation_error&) {}
             auto view = db->OpenView(sql);
             msi::Record params(static_cast<int>(parameters > 64 ? 64 : parameters));
             fill_parameters(params, static_cast<std::size_t>(statement));
@@ -136,8 +146,7 @@ void run_sql(const std::uint8_t* data, std::size_t size) {
                 for (int f = 0; f <= record->FieldCount(); ++f) (void)record->StringData(f);
             }
             view->Close();
-        } catch (const msi::automation_error&) {
-        }
+        } catch (const msi::automation_error&) {}
     }
 }
 

@@ -7,9 +7,7 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) { return init ? TRUE
 int GetSystemMetrics(int index) {
     switch (index) {
     case SM_CXICON:
-    case SM_CYICON:
-        return 32;
-    default:
-        return 0;
+    case SM_CYICON: return 32;
+    default: return 0;
     }
 }

@@ -173,8 +173,10 @@ wxWindow* create_tree(wxWindow* parent, const control_template& c, const wxRect&
     // The hidden root is no item of ours: the toolkit's tree selects it when
     // idle and nothing is selected, which a Windows tree never does.
     tree->Bind(wxEVT_TREE_SEL_CHANGING, [tree](wxTreeEvent& event) {
-        if (event.GetItem() == tree->GetRootItem()) event.Veto();
-        else event.Skip();
+        if (event.GetItem() == tree->GetRootItem())
+            event.Veto();
+        else
+            event.Skip();
     });
     tree->Bind(wxEVT_TREE_SEL_CHANGED, [tree](wxTreeEvent& event) {
         if (event.GetItem() == tree->GetRootItem()) return;
@@ -207,12 +209,18 @@ wxWindow* create_link(wxWindow* parent, const control_template& c, const wxRect&
 
 wxWindow* create_control(wxWindow* parent, const control_template& c, const wxRect& rect) {
     wxWindow* window = nullptr;
-    if (c.class_name == WC_BUTTON) window = create_button(parent, c, rect);
-    else if (c.class_name == WC_STATIC) window = create_static(parent, c, rect);
-    else if (c.class_name == WC_EDIT) window = create_edit(parent, c, rect);
-    else if (c.class_name == WC_COMBOBOX) window = create_combo(parent, c, rect);
-    else if (c.class_name == WC_TREEVIEW) window = create_tree(parent, c, rect);
-    else if (c.class_name == WC_LINK) window = create_link(parent, c, rect);
+    if (c.class_name == WC_BUTTON)
+        window = create_button(parent, c, rect);
+    else if (c.class_name == WC_STATIC)
+        window = create_static(parent, c, rect);
+    else if (c.class_name == WC_EDIT)
+        window = create_edit(parent, c, rect);
+    else if (c.class_name == WC_COMBOBOX)
+        window = create_combo(parent, c, rect);
+    else if (c.class_name == WC_TREEVIEW)
+        window = create_tree(parent, c, rect);
+    else if (c.class_name == WC_LINK)
+        window = create_link(parent, c, rect);
     if (!window) return nullptr;
 
     window_record& record = record_of(window);

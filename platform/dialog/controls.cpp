@@ -27,8 +27,10 @@ int CButton::GetCheck() const {
 
 void CButton::SetCheck(int check) {
     if (auto* box = dynamic_cast<wxCheckBox*>(native())) {
-        if (check == BST_INDETERMINATE && box->Is3State()) box->Set3StateValue(wxCHK_UNDETERMINED);
-        else box->SetValue(check == BST_CHECKED);
+        if (check == BST_INDETERMINATE && box->Is3State())
+            box->Set3StateValue(wxCHK_UNDETERMINED);
+        else
+            box->SetValue(check == BST_CHECKED);
     } else if (auto* radio = dynamic_cast<wxRadioButton*>(native())) {
         radio->SetValue(check == BST_CHECKED);
     }
@@ -197,4 +199,3 @@ void CComboBox::GetLBText(int index, std::u16string& text) const {
     wxChoice* list = list_of(this);
     text = valid_index(list, index) ? from_wx(list->GetString(static_cast<unsigned>(index))) : std::u16string();
 }
-

@@ -9,8 +9,8 @@
 
 class CButton : public CWnd {
 public:
-    int GetCheck() const;              // BST_CHECKED or BST_UNCHECKED
-    void SetCheck(int check);          // sends no BN_CLICKED
+    int GetCheck() const;      // BST_CHECKED or BST_UNCHECKED
+    void SetCheck(int check);  // sends no BN_CLICKED
 
 protected:
     LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam) override;  // BM_GETCHECK, BM_SETCHECK
@@ -40,12 +40,12 @@ protected:
 // A drop-down list (CBS_DROPDOWNLIST); CBS_SORT inserts in sorted order.
 class CComboBox : public CWnd {
 public:
-    int AddString(const std::u16string& text);          // index, or CB_ERR
+    int AddString(const std::u16string& text);  // index, or CB_ERR
     int GetCount() const;
-    int GetCurSel() const;                               // CB_ERR when none
-    int SetCurSel(int index);                            // index, or CB_ERR (-1 clears)
-    int SetItemData(int index, DWORD_PTR data);          // CB_ERR on a bad index
-    DWORD_PTR GetItemData(int index) const;              // CB_ERR on a bad index
+    int GetCurSel() const;                       // CB_ERR when none
+    int SetCurSel(int index);                    // index, or CB_ERR (-1 clears)
+    int SetItemData(int index, DWORD_PTR data);  // CB_ERR on a bad index
+    DWORD_PTR GetItemData(int index) const;      // CB_ERR on a bad index
     // First item after `start_after` (wrapping; -1 = from the top) whose text
     // begins with `text`, ignoring case; selects it. CB_ERR leaves the selection.
     int SelectString(int start_after, const std::u16string& text);
@@ -57,24 +57,22 @@ public:
 // the parent with TVN_SELCHANGEDW before the selecting call returns.
 class CTreeCtrl : public CWnd {
 public:
-    HTREEITEM InsertItem(const std::u16string& text, HTREEITEM parent = TVI_ROOT,
-                         HTREEITEM after = TVI_LAST);
-    HTREEITEM InsertItem(UINT mask, const std::u16string& text, int image, int selected_image,
-                         UINT state, UINT state_mask, LPARAM param, HTREEITEM parent,
-                         HTREEITEM after);
+    HTREEITEM InsertItem(const std::u16string& text, HTREEITEM parent = TVI_ROOT, HTREEITEM after = TVI_LAST);
+    HTREEITEM InsertItem(UINT mask, const std::u16string& text, int image, int selected_image, UINT state,
+                         UINT state_mask, LPARAM param, HTREEITEM parent, HTREEITEM after);
     UINT GetCount() const;
     BOOL SetItemData(HTREEITEM item, DWORD_PTR data);
     DWORD_PTR GetItemData(HTREEITEM item) const;
     std::u16string GetItemText(HTREEITEM item) const;
     // TVGN_ROOT, TVGN_NEXT, TVGN_PARENT, TVGN_FIRSTVISIBLE or TVGN_CARET; null when none.
     HTREEITEM GetNextItem(HTREEITEM item, UINT code) const;
-    HTREEITEM GetRootItem() const;                            // first top-level item
+    HTREEITEM GetRootItem() const;  // first top-level item
     HTREEITEM GetNextSiblingItem(HTREEITEM item) const;
     HTREEITEM GetParentItem(HTREEITEM item) const;
     HTREEITEM GetSelectedItem() const;
     HTREEITEM GetFirstVisibleItem() const;
     BOOL SelectItem(HTREEITEM item);
-    BOOL Select(HTREEITEM item, UINT code);                   // TVGN_CARET or TVGN_FIRSTVISIBLE
+    BOOL Select(HTREEITEM item, UINT code);  // TVGN_CARET or TVGN_FIRSTVISIBLE
 
 protected:
     LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam) override;  // TVM_GETNEXTITEM, TVM_SELECTITEM
@@ -90,7 +88,7 @@ public:
     BOOL SetItemUrl(int link, const std::u16string& url);
     BOOL GetItemUrl(int link, std::u16string& url) const;
     BOOL GetItemID(int link, std::u16string& id) const;
-    BOOL SetItem(const LITEM* item);   // LIF_ITEMINDEX with LIF_URL / LIF_ITEMID
+    BOOL SetItem(const LITEM* item);  // LIF_ITEMINDEX with LIF_URL / LIF_ITEMID
 
 protected:
     LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam) override;  // LM_SETITEM

@@ -49,8 +49,10 @@ void DDX_Check(CDataExchange* dx, int id, int& value) {
 void DDX_Text(CDataExchange* dx, int id, std::u16string& value) {
     CWnd* edit = CWnd::FromHandle(dx->PrepareEditCtrl(id));
     if (!edit) return;
-    if (dx->m_bSaveAndValidate) value = edit->GetWindowText();
-    else edit->SetWindowText(value);
+    if (dx->m_bSaveAndValidate)
+        value = edit->GetWindowText();
+    else
+        edit->SetWindowText(value);
 }
 
 void DDV_MaxChars(CDataExchange* dx, const std::u16string& value, int max_chars) {

@@ -9,17 +9,16 @@
 
 class CDataExchange {
 public:
-    CDataExchange(CWnd* dialog, BOOL save_and_validate)
-        : m_bSaveAndValidate(save_and_validate), m_pDlgWnd(dialog) {}
+    CDataExchange(CWnd* dialog, BOOL save_and_validate) : m_bSaveAndValidate(save_and_validate), m_pDlgWnd(dialog) {}
 
-    BOOL m_bSaveAndValidate;   // TRUE: controls -> fields
+    BOOL m_bSaveAndValidate;  // TRUE: controls -> fields
     CWnd* m_pDlgWnd;
     int m_idLastControl = 0;
     BOOL m_bEditLastControl = FALSE;
 
-    HWND PrepareCtrl(int id);       // the control `id` of the dialog; remembers it
+    HWND PrepareCtrl(int id);  // the control `id` of the dialog; remembers it
     HWND PrepareEditCtrl(int id);
-    [[noreturn]] void Fail();       // focuses the last control, ends the exchange
+    [[noreturn]] void Fail();  // focuses the last control, ends the exchange
 };
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);

@@ -47,8 +47,8 @@ wxRect dialog_units_to_pixels(wxWindow* dialog_window, int x, int y, int cx, int
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
-    ON_COMMAND(IDOK, &CDialog::OnOK)
-    ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
+ON_COMMAND(IDOK, &CDialog::OnOK)
+ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
 BEGIN_MESSAGE_MAP(CDialogEx, CDialog)
@@ -75,7 +75,8 @@ BOOL CDialog::build(wxWindow* native_parent, bool modal) {
 
     wxWindow* window = nullptr;
     if (child) {
-        window = new wxPanel(native_parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxBORDER_NONE);
+        window =
+            new wxPanel(native_parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxBORDER_NONE);
         window->Hide();
         // A page paints the dialog face over whatever lies beneath it (the
         // frame it covers is black); GTK leaves a panel transparent.
@@ -205,8 +206,10 @@ INT_PTR CDialog::DoModal() {
 void CDialog::EndDialog(int result) {
     auto* dialog = dynamic_cast<wxDialog*>(native());
     if (dialog && modal_running_) {
-        if (dialog->IsModal()) dialog->EndModal(result);
-        else pending_result_ = result;
+        if (dialog->IsModal())
+            dialog->EndModal(result);
+        else
+            pending_result_ = result;
         return;
     }
     ShowWindow(SW_HIDE);

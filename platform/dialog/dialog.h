@@ -30,9 +30,9 @@ public:
     // FALSE when a validation failed (the failing routine has told the user).
     BOOL UpdateData(BOOL save_and_validate = TRUE);
 
-    virtual BOOL OnInitDialog();     // base: UpdateData(FALSE), TRUE
-    virtual void OnOK();             // base: UpdateData(TRUE), then EndDialog(IDOK)
-    virtual void OnCancel();         // base: EndDialog(IDCANCEL)
+    virtual BOOL OnInitDialog();  // base: UpdateData(FALSE), TRUE
+    virtual void OnOK();          // base: UpdateData(TRUE), then EndDialog(IDOK)
+    virtual void OnCancel();      // base: EndDialog(IDCANCEL)
 
     UINT template_id() const { return template_id_; }
 

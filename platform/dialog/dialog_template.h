@@ -50,18 +50,18 @@ inline constexpr std::uint32_t CBS_DROPDOWNLIST = 0x3;
 inline constexpr std::uint32_t CBS_SORT = 0x100;
 
 struct control_template {
-    int id;                    // -1 for controls without an identifier
-    std::u16string class_name; // one of the WC_ names above
-    std::u16string caption;    // for SS_ICON statics: "#<icon resource id>"
-    int x, y, cx, cy;          // dialog units
-    std::uint32_t style;       // full style, WS_CHILD | WS_VISIBLE included where set
+    int id;                     // -1 for controls without an identifier
+    std::u16string class_name;  // one of the WC_ names above
+    std::u16string caption;     // for SS_ICON statics: "#<icon resource id>"
+    int x, y, cx, cy;           // dialog units
+    std::uint32_t style;        // full style, WS_CHILD | WS_VISIBLE included where set
     std::uint32_t ex_style = 0;
 };
 
 struct dialog_template {
     int id;
     std::u16string caption;
-    int x, y, cx, cy;          // dialog units
+    int x, y, cx, cy;  // dialog units
     std::uint32_t style;
     std::uint32_t ex_style;
     std::u16string font_name;  // "MS Shell Dlg"

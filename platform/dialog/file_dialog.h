@@ -8,11 +8,9 @@ class CWnd;
 
 class CFileDialog {
 public:
-    CFileDialog(BOOL open, const char16_t* default_extension = nullptr,
-                const char16_t* file_name = nullptr,
-                DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
-                const char16_t* filter = nullptr, CWnd* parent = nullptr, DWORD size = 0,
-                BOOL vista_style = TRUE);
+    CFileDialog(BOOL open, const char16_t* default_extension = nullptr, const char16_t* file_name = nullptr,
+                DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char16_t* filter = nullptr,
+                CWnd* parent = nullptr, DWORD size = 0, BOOL vista_style = TRUE);
     virtual ~CFileDialog() = default;
 
     virtual INT_PTR DoModal();            // IDOK with a path, IDCANCEL otherwise

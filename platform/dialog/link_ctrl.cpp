@@ -58,11 +58,11 @@ LRESULT CLinkCtrl::on_message(UINT message, WPARAM, LPARAM lparam) {
 }
 
 void CLinkCtrl::show_text(const std::u16string& text) {
-    if (rich_label* label = label_of(this)) label->set_text(text);
-    else CWnd::show_text(text);
+    if (rich_label* label = label_of(this))
+        label->set_text(text);
+    else
+        CWnd::show_text(text);
 }
 
 // The text as given, markup included.
-std::u16string CLinkCtrl::read_text() const {
-    return label_of(this) ? record_of(native()).text : CWnd::read_text();
-}
+std::u16string CLinkCtrl::read_text() const { return label_of(this) ? record_of(native()).text : CWnd::read_text(); }

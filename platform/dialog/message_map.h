@@ -23,48 +23,49 @@ struct AFX_MSGMAP {
 
 #define afx_msg
 
-#define DECLARE_MESSAGE_MAP()                                  \
-protected:                                                     \
-    static const AFX_MSGMAP* GetThisMessageMap();              \
+#define DECLARE_MESSAGE_MAP()                     \
+protected:                                        \
+    static const AFX_MSGMAP* GetThisMessageMap(); \
     const AFX_MSGMAP* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                  \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                        \
     const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-    const AFX_MSGMAP* theClass::GetThisMessageMap() {                            \
-        using ThisClass [[maybe_unused]] = theClass;                            \
-        using TheBaseClass = baseClass;                                          \
+    const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
+        using ThisClass [[maybe_unused]] = theClass;                                  \
+        using TheBaseClass = baseClass;                                               \
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
-
-#define END_MESSAGE_MAP()                                                        \
-            {0, 0, 0, nullptr}};                                                 \
-        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap,  \
-                                              &_messageEntries[0]};              \
-        return &messageMap;                                                      \
+#define END_MESSAGE_MAP()                                                                         \
+    { 0, 0, 0, nullptr }                                                                          \
+    }                                                                                             \
+    ;                                                                                             \
+    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
+    return &messageMap;                                                                           \
     }
 
 // void memberFxn()
-#define ON_COMMAND(id, memberFxn)                                                \
-    {WM_COMMAND, 0u, static_cast<UINT>(id),                                      \
+#define ON_COMMAND(id, memberFxn)           \
+    {WM_COMMAND, 0u, static_cast<UINT>(id), \
      [](CCmdTarget* t, NMHDR*, LRESULT*) { (static_cast<ThisClass*>(t)->*(memberFxn))(); }},
 
 // void memberFxn()
-#define ON_BN_CLICKED(id, memberFxn)                                             \
-    {WM_COMMAND, BN_CLICKED, static_cast<UINT>(id),                              \
+#define ON_BN_CLICKED(id, memberFxn)                \
+    {WM_COMMAND, BN_CLICKED, static_cast<UINT>(id), \
      [](CCmdTarget* t, NMHDR*, LRESULT*) { (static_cast<ThisClass*>(t)->*(memberFxn))(); }},
 
 // void memberFxn(NMHDR* notify, LRESULT* result)
-#define ON_NOTIFY(wNotifyCode, id, memberFxn)                                    \
-    {WM_NOTIFY, static_cast<UINT>(wNotifyCode), static_cast<UINT>(id),           \
+#define ON_NOTIFY(wNotifyCode, id, memberFxn)                          \
+    {WM_NOTIFY, static_cast<UINT>(wNotifyCode), static_cast<UINT>(id), \
      [](CCmdTarget* t, NMHDR* n, LRESULT* r) { (static_cast<ThisClass*>(t)->*(memberFxn))(n, r); }},
 
 // void OnPaint()
-#define ON_WM_PAINT()                                                            \
+#define ON_WM_PAINT() \
     {WM_PAINT, 0u, 0u, [](CCmdTarget* t, NMHDR*, LRESULT*) { static_cast<ThisClass*>(t)->OnPaint(); }},
 
 // HCURSOR OnQueryDragIcon()
-#define ON_WM_QUERYDRAGICON()                                                    \
-    {WM_QUERYDRAGICON, 0u, 0u, [](CCmdTarget* t, NMHDR*, LRESULT* r) {           \
-         *r = reinterpret_cast<LRESULT>(static_cast<ThisClass*>(t)->OnQueryDragIcon()); }},
+#define ON_WM_QUERYDRAGICON()                                                           \
+    {WM_QUERYDRAGICON, 0u, 0u, [](CCmdTarget* t, NMHDR*, LRESULT* r) {                  \
+         *r = reinterpret_cast<LRESULT>(static_cast<ThisClass*>(t)->OnQueryDragIcon()); \
+     }},
 
 // Root of every class with a message table.
 class CCmdTarget {

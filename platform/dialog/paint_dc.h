@@ -12,7 +12,7 @@ class CDC {
 public:
     virtual ~CDC();
     HDC GetSafeHdc() const { return reinterpret_cast<HDC>(dc_.get()); }
-    BOOL DrawIcon(int x, int y, HICON icon);   // at the icon's natural size
+    BOOL DrawIcon(int x, int y, HICON icon);  // at the icon's natural size
 
 protected:
     std::unique_ptr<wxDC> dc_;

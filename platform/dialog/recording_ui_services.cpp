@@ -16,9 +16,7 @@ std::optional<std::u16string> recording_ui_services::choose_file(const file_dial
     return answer;
 }
 
-void recording_ui_services::show_balloon_tip(const balloon_tip_request& request) {
-    balloon_tips.push_back(request);
-}
+void recording_ui_services::show_balloon_tip(const balloon_tip_request& request) { balloon_tips.push_back(request); }
 
 void recording_ui_services::open_url(const std::u16string& url) { opened_urls.push_back(url); }
 

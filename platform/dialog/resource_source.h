@@ -11,8 +11,8 @@
 #include <vector>
 
 struct icon_image {
-    int size;                              // square, in pixels
-    std::span<const std::uint8_t> png;     // PNG file bytes
+    int size;                           // square, in pixels
+    std::span<const std::uint8_t> png;  // PNG file bytes
 };
 
 class resource_source {
@@ -20,7 +20,7 @@ public:
     virtual ~resource_source() = default;
     virtual const dialog_template* find_dialog(int id) const = 0;  // null when absent
     virtual std::optional<std::u16string> find_string(int id) const = 0;
-    virtual std::vector<icon_image> find_icon(int id) const = 0;   // empty when absent
+    virtual std::vector<icon_image> find_icon(int id) const = 0;  // empty when absent
 };
 
 // A language module is a shared library that exports this function.

@@ -64,7 +64,10 @@ rich_label::rich_label(wxWindow* parent, wxWindowID id, const std::u16string& te
     Bind(wxEVT_MOTION, &rich_label::on_motion, this);
     Bind(wxEVT_LEFT_DOWN, &rich_label::on_left_down, this);
     Bind(wxEVT_LEFT_UP, &rich_label::on_left_up, this);
-    Bind(wxEVT_LEAVE_WINDOW, [this](wxMouseEvent& event) { SetCursor(wxNullCursor); event.Skip(); });
+    Bind(wxEVT_LEAVE_WINDOW, [this](wxMouseEvent& event) {
+        SetCursor(wxNullCursor);
+        event.Skip();
+    });
     Bind(wxEVT_KEY_DOWN, &rich_label::on_key_down, this);
     Bind(wxEVT_SET_FOCUS, &rich_label::on_focus, this);
     Bind(wxEVT_KILL_FOCUS, &rich_label::on_focus, this);
@@ -278,9 +281,7 @@ void rich_label::on_key_down(wxKeyEvent& event) {
     switch (event.GetKeyCode()) {
     case WXK_RETURN:
     case WXK_NUMPAD_ENTER:
-    case WXK_SPACE:
-        activate_focused_link();
-        return;
+    case WXK_SPACE: activate_focused_link(); return;
     case WXK_LEFT:
     case WXK_UP:
         if (focused_link_ > 0) --focused_link_;
@@ -291,8 +292,7 @@ void rich_label::on_key_down(wxKeyEvent& event) {
         if (focused_link_ + 1 < link_count()) ++focused_link_;
         Refresh();
         return;
-    default:
-        event.Skip();
+    default: event.Skip();
     }
 }
 

@@ -14,8 +14,8 @@ wxDECLARE_EVENT(rich_label_link_event, wxCommandEvent);
 
 class rich_label : public wxControl {
 public:
-    rich_label(wxWindow* parent, wxWindowID id, const std::u16string& text, const wxPoint& pos,
-               const wxSize& size, bool with_links, bool centre_vertically);
+    rich_label(wxWindow* parent, wxWindowID id, const std::u16string& text, const wxPoint& pos, const wxSize& size,
+               bool with_links, bool centre_vertically);
 
     void set_text(const std::u16string& text);
     const std::u16string& text() const { return text_; }

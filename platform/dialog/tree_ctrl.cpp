@@ -34,9 +34,12 @@ HTREEITEM CTreeCtrl::InsertItem(const std::u16string& text, HTREEITEM parent, HT
     const wxString label = to_wx(text);
     auto* param = new tree_item_param(0);
     wxTreeItemId item;
-    if (after == TVI_LAST || after == nullptr) item = tree->AppendItem(parent_id, label, -1, -1, param);
-    else if (after == TVI_FIRST) item = tree->PrependItem(parent_id, label, -1, -1, param);
-    else item = tree->InsertItem(parent_id, to_id(after), label, -1, -1, param);
+    if (after == TVI_LAST || after == nullptr)
+        item = tree->AppendItem(parent_id, label, -1, -1, param);
+    else if (after == TVI_FIRST)
+        item = tree->PrependItem(parent_id, label, -1, -1, param);
+    else
+        item = tree->InsertItem(parent_id, to_id(after), label, -1, -1, param);
     return to_handle(item);
 }
 
@@ -107,8 +110,10 @@ BOOL CTreeCtrl::Select(HTREEITEM item, UINT code) {
     if (!tree) return FALSE;
     if (code == TVGN_CARET) {
         // The toolkit notifies (wxEVT_TREE_SEL_CHANGED) before returning.
-        if (!item || item == TVI_ROOT) tree->Unselect();
-        else tree->SelectItem(to_id(item));
+        if (!item || item == TVI_ROOT)
+            tree->Unselect();
+        else
+            tree->SelectItem(to_id(item));
         return TRUE;
     }
     if (code == TVGN_FIRSTVISIBLE) {

@@ -38,9 +38,7 @@ ui_services* installed_services = nullptr;
 
 }  // namespace
 
-ui_services& current_ui_services() {
-    return installed_services ? *installed_services : fallback_services();
-}
+ui_services& current_ui_services() { return installed_services ? *installed_services : fallback_services(); }
 
 ui_services* set_ui_services(ui_services* services) {
     ui_services* previous = installed_services;
@@ -51,9 +49,7 @@ ui_services* set_ui_services(ui_services* services) {
 void set_message_box_caption(const std::u16string& caption) { caption_text() = caption; }
 const std::u16string& message_box_caption() { return caption_text(); }
 
-int AfxMessageBox(const std::u16string& text, UINT type) {
-    return current_ui_services().message_box(text, type);
-}
+int AfxMessageBox(const std::u16string& text, UINT type) { return current_ui_services().message_box(text, type); }
 
 INT_PTR ShellExecuteW(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, int) {
     constexpr INT_PTR se_err_noassoc = 31;

@@ -9,20 +9,20 @@
 #include <string>
 
 struct file_dialog_request {
-    bool open = true;                       // open (true) or save-as dialog
-    std::u16string default_extension;       // without the dot, may be empty
-    std::u16string file_name;               // initial file name, may be empty
-    std::u16string filter;                  // Windows form: "Text|*.txt|All|*.*|"
-    DWORD flags = 0;                        // OFN_ flags
+    bool open = true;                  // open (true) or save-as dialog
+    std::u16string default_extension;  // without the dot, may be empty
+    std::u16string file_name;          // initial file name, may be empty
+    std::u16string filter;             // Windows form: "Text|*.txt|All|*.*|"
+    DWORD flags = 0;                   // OFN_ flags
     HWND owner = nullptr;
 };
 
 struct balloon_tip_request {
-    HWND edit = nullptr;                    // the edit box the tip points at
+    HWND edit = nullptr;  // the edit box the tip points at
     int control_id = 0;
     std::u16string title;
     std::u16string text;
-    int icon = TTI_NONE;                    // TTI_ value
+    int icon = TTI_NONE;  // TTI_ value
 };
 
 class ui_services {
@@ -50,8 +50,7 @@ const std::u16string& message_box_caption();
 int AfxMessageBox(const std::u16string& text, UINT type = MB_OK);
 
 // The shell's "open" on a document or URL. Returns a value above 32 on success.
-INT_PTR ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
-                      LPCWSTR directory, int show);
+INT_PTR ShellExecuteW(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, int show);
 
 // The wildcard string of an open-file dialog: a Windows filter without its
 // trailing separators ("MSI Files (*.msi)|*.msi|" -> "MSI Files (*.msi)|*.msi").

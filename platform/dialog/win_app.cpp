@@ -31,7 +31,8 @@ public:
 std::u16string executable_stem() {
     char path[4096];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string name = n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(program_invocation_short_name);
+    std::string name =
+        n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(program_invocation_short_name);
     if (const std::size_t slash = name.rfind('/'); slash != std::string::npos) name.erase(0, slash + 1);
     if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);
     return sys::utf8_to_utf16(name);
@@ -40,7 +41,7 @@ std::u16string executable_stem() {
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-    ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 CWinApp::CWinApp(const char16_t* app_name) {

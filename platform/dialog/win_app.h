@@ -16,10 +16,10 @@ public:
     explicit CWinApp(const char16_t* app_name = nullptr);
     ~CWinApp() override;
 
-    virtual BOOL InitInstance();   // TRUE
-    virtual int ExitInstance();    // 0
+    virtual BOOL InitInstance();  // TRUE
+    virtual int ExitInstance();   // 0
 
-    HICON LoadIcon(UINT id) const;          // icon resource `id`, null when absent
+    HICON LoadIcon(UINT id) const;  // icon resource `id`, null when absent
 
     const char16_t* m_pszAppName = nullptr;
     CWnd* m_pMainWnd = nullptr;

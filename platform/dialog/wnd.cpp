@@ -162,8 +162,10 @@ void CWnd::SetWindowText(const std::u16string& text) {
 std::u16string CWnd::GetWindowText() const { return native() ? read_text() : std::u16string(); }
 
 void CWnd::show_text(const std::u16string& text) {
-    if (auto* top = dynamic_cast<wxTopLevelWindow*>(native())) top->SetTitle(to_wx(text));
-    else native()->SetLabel(to_wx(text));
+    if (auto* top = dynamic_cast<wxTopLevelWindow*>(native()))
+        top->SetTitle(to_wx(text));
+    else
+        native()->SetLabel(to_wx(text));
 }
 
 std::u16string CWnd::read_text() const {
@@ -188,7 +190,8 @@ HICON CWnd::SetIcon(HICON icon, BOOL big) {
         wxIconBundle icons;
         for (HICON icon_set : {record.big_icon, record.small_icon})
             if (icon_set)
-                for (size_t i = 0; i < icon_set->icons.GetIconCount(); ++i) icons.AddIcon(icon_set->icons.GetIconByIndex(i));
+                for (size_t i = 0; i < icon_set->icons.GetIconCount(); ++i)
+                    icons.AddIcon(icon_set->icons.GetIconByIndex(i));
         top->SetIcons(icons);
     }
     return previous;
@@ -227,19 +230,13 @@ HCURSOR CWnd::OnQueryDragIcon() { return nullptr; }
 LRESULT CWnd::SendMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     LRESULT result = 0;
     switch (message) {
-    case WM_COMMAND:
-        OnCmdMsg(WM_COMMAND, HIWORD(wparam), LOWORD(wparam), nullptr, &result);
-        return result;
+    case WM_COMMAND: OnCmdMsg(WM_COMMAND, HIWORD(wparam), LOWORD(wparam), nullptr, &result); return result;
     case WM_QUERYDRAGICON:
-        if (!OnCmdMsg(WM_QUERYDRAGICON, 0, 0, nullptr, &result))
-            result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
+        if (!OnCmdMsg(WM_QUERYDRAGICON, 0, 0, nullptr, &result)) result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
         return result;
-    case WM_SETICON:
-        return reinterpret_cast<LRESULT>(SetIcon(reinterpret_cast<HICON>(lparam), wparam == ICON_BIG));
-    case WM_ICONERASEBKGND:
-        return 0;  // the dialog face is the background
-    default:
-        return on_message(message, wparam, lparam);
+    case WM_SETICON: return reinterpret_cast<LRESULT>(SetIcon(reinterpret_cast<HICON>(lparam), wparam == ICON_BIG));
+    case WM_ICONERASEBKGND: return 0;  // the dialog face is the background
+    default: return on_message(message, wparam, lparam);
     }
 }
 

@@ -25,19 +25,19 @@ public:
     static CWnd* FromHandle(HWND window) { return FromHandle(reinterpret_cast<wxWindow*>(window)); }
 
     int GetDlgCtrlID() const;
-    CWnd* GetDlgItem(int id) const;   // direct children only; null when absent
+    CWnd* GetDlgItem(int id) const;  // direct children only; null when absent
 
-    BOOL EnableWindow(BOOL enable = TRUE);   // returns TRUE if it was disabled
+    BOOL EnableWindow(BOOL enable = TRUE);  // returns TRUE if it was disabled
     BOOL IsWindowEnabled() const;
-    BOOL ShowWindow(int show);               // returns TRUE if it was visible
-    BOOL IsWindowVisible() const;            // it and all its parents shown
+    BOOL ShowWindow(int show);     // returns TRUE if it was visible
+    BOOL IsWindowVisible() const;  // it and all its parents shown
     void MoveWindow(const CRect& rect, BOOL repaint = TRUE);
-    void GetWindowRect(CRect* rect) const;   // screen coordinates
+    void GetWindowRect(CRect* rect) const;  // screen coordinates
     void GetClientRect(CRect* rect) const;
     void ScreenToClient(CRect* rect) const;
     void InvalidateRect(const CRect* rect, BOOL erase = TRUE);
     void Invalidate(BOOL erase = TRUE) { InvalidateRect(nullptr, erase); }
-    CWnd* SetFocus();                        // returns the window that had the focus
+    CWnd* SetFocus();  // returns the window that had the focus
     static CWnd* GetFocus();
     void SetWindowText(const std::u16string& text);
     std::u16string GetWindowText() const;
@@ -59,8 +59,8 @@ public:
     BOOL SubclassDlgItem(UINT id, CWnd* parent);
 
 protected:
-    afx_msg void OnPaint();                 // default painting
-    afx_msg HCURSOR OnQueryDragIcon();      // no drag icon
+    afx_msg void OnPaint();             // default painting
+    afx_msg HCURSOR OnQueryDragIcon();  // no drag icon
 
     // What a control class adds to SendMessage; 0 for a message it does not know.
     virtual LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam);

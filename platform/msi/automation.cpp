@@ -38,11 +38,11 @@ auto guarded(F&& f) -> decltype(f()) {
 std::vector<sql::value> parameter_values(const Record* params, std::size_t needed) {
     const int supplied = params ? params->FieldCount() : 0;
     if (static_cast<std::size_t>(supplied) < needed)
-        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
-                               "The statement has " + std::to_string(needed) + " parameter(s) but " +
-                                   (params ? "the record supplies " + std::to_string(supplied)
-                                           : std::string("no record was given")) +
-                                   ".");
+        throw automation_error(
+            hresult_from_win32(ERROR_FUNCTION_FAILED),
+            "The statement has " + std::to_string(needed) + " parameter(s) but " +
+                (params ? "the record supplies " + std::to_string(supplied) : std::string("no record was given")) +
+                ".");
     std::vector<sql::value> values(needed);
     for (std::size_t i = 0; i < needed; ++i) {
         const Record::field_value& f = params->field(static_cast<int>(i + 1));
@@ -60,8 +60,10 @@ std::vector<sql::value> parameter_values(const Record* params, std::size_t neede
 std::shared_ptr<Record> make_record(const std::vector<sql::value>& row) {
     auto record = std::make_shared<Record>(static_cast<int>(row.size()));
     for (std::size_t f = 0; f < row.size(); ++f) {
-        if (row[f].type == sql::value::kind::integer) record->SetIntegerData(static_cast<int>(f + 1), row[f].integer);
-        else if (row[f].type == sql::value::kind::string) record->SetStringData(static_cast<int>(f + 1), row[f].text);
+        if (row[f].type == sql::value::kind::integer)
+            record->SetIntegerData(static_cast<int>(f + 1), row[f].integer);
+        else if (row[f].type == sql::value::kind::string)
+            record->SetStringData(static_cast<int>(f + 1), row[f].text);
     }
     return record;
 }
@@ -84,9 +86,9 @@ const Record::field_value& Record::field(int index) const {
 std::u16string Record::StringData(int index) const {
     const field_value& f = field(index);
     switch (f.type) {
-        case field_value::kind::null: return {};
-        case field_value::kind::integer: return sys::utf8_to_utf16(std::to_string(f.integer));
-        case field_value::kind::string: return f.text;
+    case field_value::kind::null: return {};
+    case field_value::kind::integer: return sys::utf8_to_utf16(std::to_string(f.integer));
+    case field_value::kind::string: return f.text;
     }
     return {};
 }
@@ -251,8 +253,7 @@ bool Database::GenerateTransformWithSummary(const std::shared_ptr<Database>& ref
 }
 
 void Database::CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
-                                          const std::u16string& transform_file, int error_conditions,
-                                          int validation) {
+                                          const std::u16string& transform_file, int error_conditions, int validation) {
     CreateTransformSummaryInfo(reference, transform_path(transform_file), error_conditions, validation);
 }
 

@@ -50,9 +50,9 @@ class Record {
 public:
     explicit Record(int field_count = 0);
     int FieldCount() const;
-    std::u16string StringData(int field) const;        // "" for NULL, decimal text for integers
+    std::u16string StringData(int field) const;  // "" for NULL, decimal text for integers
     void SetStringData(int field, const std::u16string& value);
-    int IntegerData(int field) const;                  // MSI_NULL_INTEGER (0x80000000) for NULL
+    int IntegerData(int field) const;  // MSI_NULL_INTEGER (0x80000000) for NULL
     void SetIntegerData(int field, int value);
     bool IsNull(int field) const;
 
@@ -87,20 +87,18 @@ public:
     std::shared_ptr<View> OpenView(const std::u16string& sql);
     void Commit();
     bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file);
-    void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
-                                    const std::u16string& transform_file, int error_conditions,
-                                    int validation);
+    void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference, const std::u16string& transform_file,
+                                    int error_conditions, int validation);
     // GenerateTransform and CreateTransformSummaryInfo at once: the transform
     // is built whole with its summary information and replaces the file in
     // one step. False, and nothing written, when the databases do not differ.
-    bool GenerateTransformWithSummary(const std::shared_ptr<Database>& reference,
-                                      const std::u16string& transform_file, int error_conditions, int validation);
+    bool GenerateTransformWithSummary(const std::shared_ptr<Database>& reference, const std::u16string& transform_file,
+                                      int error_conditions, int validation);
     // The same for a file named by the file system's own path, whose bytes
     // need not be valid UTF-8.
     bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::filesystem::path& transform_file);
     void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference,
-                                    const std::filesystem::path& transform_file, int error_conditions,
-                                    int validation);
+                                    const std::filesystem::path& transform_file, int error_conditions, int validation);
     // Applies a transform file to this database as the installer does. The
     // conditions set in `error_conditions` (msiTransformError* values) are
     // suppressed; one that is not raises automation_error naming it, the

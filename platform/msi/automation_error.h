@@ -33,8 +33,7 @@ inline constexpr std::uint32_t ERROR_FILE_INVALID = 1006;
 
 class automation_error : public std::runtime_error {
 public:
-    automation_error(hresult code, const std::string& message)
-        : std::runtime_error(message), code_(code) {}
+    automation_error(hresult code, const std::string& message) : std::runtime_error(message), code_(code) {}
     hresult code() const noexcept { return code_; }
 
 private:
@@ -48,8 +47,7 @@ class file_changed_error : public automation_error {
 public:
     explicit file_changed_error(const std::string& path)
         : automation_error(hresult_from_win32(ERROR_FILE_INVALID),
-                           "The MSI file was changed by another program after it was opened. Open it again.\n" +
-                               path),
+                           "The MSI file was changed by another program after it was opened. Open it again.\n" + path),
           path_(path) {}
     const std::string& path() const noexcept { return path_; }
 

@@ -30,9 +30,7 @@ module_handle LoadLibraryW(const std::u16string& path) {
     return ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
-void* GetProcAddress(module_handle module, const char* name) {
-    return module ? ::dlsym(module, name) : nullptr;
-}
+void* GetProcAddress(module_handle module, const char* name) { return module ? ::dlsym(module, name) : nullptr; }
 
 bool FreeLibrary(module_handle module) { return module && ::dlclose(module) == 0; }
 

@@ -10,7 +10,7 @@ namespace sys {
 
 using module_handle = void*;
 
-module_handle LoadLibraryW(const std::u16string& path);  // null when it cannot be loaded
+module_handle LoadLibraryW(const std::u16string& path);        // null when it cannot be loaded
 void* GetProcAddress(module_handle module, const char* name);  // null when absent
 bool FreeLibrary(module_handle module);
 

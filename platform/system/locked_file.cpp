@@ -24,7 +24,8 @@ std::unique_ptr<locked_file> locked_file::acquire(const std::filesystem::path& p
             ::close(fd);
             return nullptr;
         }
-        struct stat held {}, at_path {};
+        struct stat held {
+        }, at_path{};
         if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::stat(path.c_str(), &at_path) == 0 &&
             same_file(held, at_path))
             return std::unique_ptr<locked_file>(new locked_file(path, fd));
@@ -40,9 +41,10 @@ locked_file::~locked_file() { ::close(fd_); }
 bool locked_file::copy_from(const std::filesystem::path& source) {
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
-    struct stat from {}, to {};
-    bool ok = ::fstat(in, &from) == 0 && S_ISREG(from.st_mode) && ::fstat(fd_, &to) == 0 &&
-              !same_file(from, to) && ::ftruncate(fd_, 0) == 0;
+    struct stat from {
+    }, to{};
+    bool ok = ::fstat(in, &from) == 0 && S_ISREG(from.st_mode) && ::fstat(fd_, &to) == 0 && !same_file(from, to) &&
+              ::ftruncate(fd_, 0) == 0;
     char buffer[1 << 16];
     off_t offset = 0;
     while (ok) {

@@ -61,7 +61,8 @@ std::u16string decode(std::string_view text, invalid_input invalid) {
         } else if ((lead & 0xF8) == 0xF0) {
             extra = 3, c = lead & 0x07, minimum = 0x10000;
         } else {
-            out.push_back(invalid == invalid_input::escape ? char16_t(escaped_byte_base + lead) : char16_t(replacement));
+            out.push_back(invalid == invalid_input::escape ? char16_t(escaped_byte_base + lead)
+                                                           : char16_t(replacement));
             ++i;
             continue;
         }

@@ -81,22 +81,32 @@ TEST_F(Headless, GenerateWritesTheChosenSettingsInTheirWrittenForms) {
     replace("print_profile = default", "# a comment\nprint_profile = pcl");
     test_support::write_file(dir / "settings.txt", shown);
 
-    const auto r = run_headless({"--generate", pro.string(), "--agree-to-terms", "--settings",
-                                 (dir / "settings.txt").string(), "--set", "application_language=nl-NL", "--set",
-                                 "imanage_install_path =  D:\\Work  "});
+    const auto r =
+        run_headless({"--generate", pro.string(), "--agree-to-terms", "--settings", (dir / "settings.txt").string(),
+                      "--set", "application_language=nl-NL", "--set", "imanage_install_path =  D:\\Work  "});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(files_in(dir.path()), (std::vector<fs::path>{"pro.msi", "pro.mst", "settings.txt"}));
 
     const package_view after = oracle_view(pro, mst);
     const package_view before = oracle_view(pro);
     EXPECT_EQ(after.other_tables, before.other_tables);
-    const value_map expected_properties{
-        {"WINSPARKLE_ENABLED", "/b 0"}, {"DT_SHORTCUT", "0"}, {"OFFICEADDINS", "1"},
-        {"INSTALL_PRINTER_DRIVER", "0"}, {"QPINSTALLPRINTERDRIVER", "0"}, {"SIGNENABLE", "1"},
-        {"DROPBOXDISABLED", "#0"}, {"ONEDRIVEDISABLED", "#0"}, {"BOXDISABLED", "#0"},
-        {"SHAREPOINTDISABLED", "#1"}, {"MSAZUREIPLABELINGENABLED", "#1"}, {"MSAZUREFORCELOGIN", "/b 1"},
-        {"BUGSPLAT_SENDREPORT_ENABLED", "0"}, {"APPLICATION_LANGUAGE", "nl-NL"}, {"IMANAGEENABLED", "1"},
-        {"IMANAGEINSTALLPATH", "D:\\Work"}, {"KNOWLEDGEASSISTANT", "/b 1"}};
+    const value_map expected_properties{{"WINSPARKLE_ENABLED", "/b 0"},
+                                        {"DT_SHORTCUT", "0"},
+                                        {"OFFICEADDINS", "1"},
+                                        {"INSTALL_PRINTER_DRIVER", "0"},
+                                        {"QPINSTALLPRINTERDRIVER", "0"},
+                                        {"SIGNENABLE", "1"},
+                                        {"DROPBOXDISABLED", "#0"},
+                                        {"ONEDRIVEDISABLED", "#0"},
+                                        {"BOXDISABLED", "#0"},
+                                        {"SHAREPOINTDISABLED", "#1"},
+                                        {"MSAZUREIPLABELINGENABLED", "#1"},
+                                        {"MSAZUREFORCELOGIN", "/b 1"},
+                                        {"BUGSPLAT_SENDREPORT_ENABLED", "0"},
+                                        {"APPLICATION_LANGUAGE", "nl-NL"},
+                                        {"IMANAGEENABLED", "1"},
+                                        {"IMANAGEINSTALLPATH", "D:\\Work"},
+                                        {"KNOWLEDGEASSISTANT", "/b 1"}};
     for (const auto& [name, value] : expected_properties) EXPECT_EQ(after.properties.at(name), value) << name;
     const value_map expected_registry{{"network_disk_enabled", "/b 1"},
                                       {"kBugsplatEnableCrashReporting", "/b 0"},
@@ -118,7 +128,8 @@ TEST_F(Headless, RefusalsWriteNothingAndKeepAnEarlierTransform) {
         {{"--generate", package},
          "Terms of Service (https://quorlin.example/terms-from-property) and Privacy Policy "
          "(https://quorlin.example/privacy)"},
-        {{"--generate", package, "--agree-to-terms", "--set", "enable_teleport=on"}, "unknown setting 'enable_teleport'"},
+        {{"--generate", package, "--agree-to-terms", "--set", "enable_teleport=on"},
+         "unknown setting 'enable_teleport'"},
         {{"--generate", package, "--agree-to-terms", "--set", "enable_box=yes"}, "bad value 'yes' for enable_box"},
         {{"--generate", package, "--agree-to-terms", "--set", "application_language=xx-XX"}, "bad value 'xx-XX'"},
         {{"--generate", package, "--agree-to-terms", "--set", "print_profile"}, "expected name=value"},
@@ -146,8 +157,8 @@ TEST_F(Headless, NoDifferencesExitsOneAndKeepsTheEarlierTransform) {
     // A package with none of the names the settings are written to.
     const fs::path bare = dir / "bare.msi";
     test_support::msi_source source;
-    source.tables = {test_support::property_table({{"ProductName", "Quorlin PDF Pro"},
-                                                   {"ProductCode", "{0E5C8E53-3C2B-4E3F-9B1F-3A3C2D1E0F09}"}})};
+    source.tables = {test_support::property_table(
+        {{"ProductName", "Quorlin PDF Pro"}, {"ProductCode", "{0E5C8E53-3C2B-4E3F-9B1F-3A3C2D1E0F09}"}})};
     test_support::build_msi(bare, source);
     test_support::write_file(dir / "bare.mst", "an earlier transform");
     test_support::file_unchanged_guard transform_kept(dir / "bare.mst");

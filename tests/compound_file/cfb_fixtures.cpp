@@ -73,8 +73,7 @@ ole_view ole_read(const std::filesystem::path& file) {
     std::getline(lines, word);
     for (std::string line; std::getline(lines, line);) view.listing += line + "\n";
     for (const auto& entry : std::filesystem::directory_iterator(out.path()))
-        view.streams[from_hex_units(entry.path().stem().string())] =
-            test_support::read_file(entry.path());
+        view.streams[from_hex_units(entry.path().stem().string())] = test_support::read_file(entry.path());
     return view;
 }
 

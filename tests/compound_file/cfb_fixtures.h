@@ -18,8 +18,8 @@ std::string to_string(const bytes& b);
 std::string pseudo_random(std::size_t size, std::uint32_t seed);
 
 struct package_options {
-    bool long_value = true;    // a 5000-character property: the string data needs regular sectors
-    bool big_stream = false;   // an 8 MB stream: more than 109 FAT sectors, so DIFAT sectors
+    bool long_value = true;   // a 5000-character property: the string data needs regular sectors
+    bool big_stream = false;  // an 8 MB stream: more than 109 FAT sectors, so DIFAT sectors
 };
 // A package built by msibuild with a Property table (Marker=OldValue1,
 // ProductName=Hello, ...) and a stream "small.bin" of 300 bytes.

@@ -56,9 +56,7 @@ void expect_streams(const std::filesystem::path& file, const std::map<std::u16st
     }
 }
 
-std::map<std::u16string, std::string> all_streams(const std::filesystem::path& file) {
-    return ole_read(file).streams;
-}
+std::map<std::u16string, std::string> all_streams(const std::filesystem::path& file) { return ole_read(file).streams; }
 
 }  // namespace
 
@@ -87,10 +85,8 @@ TEST(CompoundFileCommit, ChangedTableIsSeenByWineAndMsitoolsWhileTheCabinetStays
     EXPECT_TRUE(after.compare(big_at, big.size(), before, big_at, big.size()) == 0)
         << "the untouched stream moved or changed";
 
-    EXPECT_EQ(oracle_rows(file, "Property"),
-              replaced(oracle_rows(original, "Property"), "OldValue1", "NewValue1"));
-    EXPECT_NE(msitools({"msiinfo", "export", file.string(), "Property"}).find("Marker\tNewValue1"),
-              std::string::npos);
+    EXPECT_EQ(oracle_rows(file, "Property"), replaced(oracle_rows(original, "Property"), "OldValue1", "NewValue1"));
+    EXPECT_NE(msitools({"msiinfo", "export", file.string(), "Property"}).find("Marker\tNewValue1"), std::string::npos);
     expected[string_data] = replaced(expected[string_data], "OldValue1", "NewValue1");
     expect_streams(file, expected);
 }
@@ -112,8 +108,7 @@ TEST(CompoundFileCommit, SmallStreamsAddedChangedAndRemovedThroughTheMiniStream)
     cf->remove_stream(plain_stream("small.bin"));
     cf->commit();
 
-    EXPECT_EQ(oracle_rows(file, "Property"),
-              replaced(oracle_rows(original, "Property"), "OldValue1", "NewValue1"));
+    EXPECT_EQ(oracle_rows(file, "Property"), replaced(oracle_rows(original, "Property"), "OldValue1", "NewValue1"));
     std::string streams = oracle_rows(file, "_Streams");
     EXPECT_NE(streams.find("added.bin\t[stream size=1000 "), std::string::npos) << streams;
     EXPECT_NE(streams.find("added2.bin\t[stream size=6000 "), std::string::npos) << streams;
@@ -198,10 +193,10 @@ TEST(CompoundFileCommit, ManyNewNamesKeepTheDirectoryOrderedForWine) {
     // directory grows by several sectors and the root's tree is rebuilt.
     std::vector<std::u16string> names;
     for (int i = 0; i < 40; ++i) {
-        std::string logical = std::string(1 + i % 9, static_cast<char>(i % 2 ? 'a' + i % 26 : 'A' + i % 26)) +
-                              "_" + std::to_string(i);
-        std::u16string name = i % 3 == 0 ? std::u16string(logical.begin(), logical.end())
-                                         : plain_stream(logical.c_str());
+        std::string logical =
+            std::string(1 + i % 9, static_cast<char>(i % 2 ? 'a' + i % 26 : 'A' + i % 26)) + "_" + std::to_string(i);
+        std::u16string name =
+            i % 3 == 0 ? std::u16string(logical.begin(), logical.end()) : plain_stream(logical.c_str());
         names.push_back(name);
         cf->write_stream(name, to_bytes(pseudo_random(50 + i * 37, i)));
         expected[name] = pseudo_random(50 + i * 37, i);

@@ -144,8 +144,7 @@ TEST(CompoundFileDamage, RandomlyCorruptedFilesNeverEscapeAsAnythingElse) {
             for (const auto& name : cf->stream_names()) {
                 try {
                     cf->read_stream(name);
-                } catch (const msi::automation_error&) {
-                }
+                } catch (const msi::automation_error&) {}
             }
             if (round % 4 == 0) {
                 cf->write_stream(u"new", to_bytes(pseudo_random(700, round)));
@@ -154,8 +153,7 @@ TEST(CompoundFileDamage, RandomlyCorruptedFilesNeverEscapeAsAnythingElse) {
                 auto again = msi::compound_file::open(file);
                 EXPECT_EQ(to_string(again->read_stream(u"new")), pseudo_random(700, round)) << round;
             }
-        } catch (const msi::automation_error&) {
-        }
+        } catch (const msi::automation_error&) {}
     }
     EXPECT_GT(opened, 100);  // the mutations leave many files readable enough to exercise reads
 }

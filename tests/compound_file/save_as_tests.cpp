@@ -31,9 +31,14 @@ TEST(CompoundFileSaveAs, NewStorageOrdersNamesAndSplitsAtTheCutoff) {
     // Around the 4096-byte cutoff, empty, and names whose order depends on
     // length first and case-blind comparison second.
     std::map<std::u16string, std::string> expected;
-    const std::vector<std::pair<std::u16string, std::size_t>> streams{
-        {u"b", 4095}, {u"A", 4096}, {u"ab", 0}, {u"Zz", 1}, {u"_x", 64}, {u"zz9", 65},
-        {u"\x0005SummaryInformation", 200}, {plain_stream("Binary.logo"), 10000}};
+    const std::vector<std::pair<std::u16string, std::size_t>> streams{{u"b", 4095},
+                                                                      {u"A", 4096},
+                                                                      {u"ab", 0},
+                                                                      {u"Zz", 1},
+                                                                      {u"_x", 64},
+                                                                      {u"zz9", 65},
+                                                                      {u"\x0005SummaryInformation", 200},
+                                                                      {plain_stream("Binary.logo"), 10000}};
     for (const auto& [name, size] : streams) {
         expected[name] = pseudo_random(size, static_cast<std::uint32_t>(size));
         cf->write_stream(name, to_bytes(expected[name]));

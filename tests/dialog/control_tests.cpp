@@ -76,8 +76,8 @@ TEST_F(window_test, tree_selection_notifies_before_the_selecting_call_returns) {
 TEST_F(window_test, drop_down_lists_keep_order_data_and_selection_as_windows_does) {
     open();
     CComboBox& unsorted = page->languages;
-    const std::u16string texts[] = {u"Select on application startup", u"Deutsch", u"English", u"Español",
-                                    u"Français", u"Italiano", u"Nederlands"};
+    const std::u16string texts[] = {
+        u"Select on application startup", u"Deutsch", u"English", u"Español", u"Français", u"Italiano", u"Nederlands"};
     for (int i = 0; i < 7; ++i) {
         const int index = unsorted.AddString(texts[i]);
         EXPECT_EQ(index, i);
@@ -95,10 +95,10 @@ TEST_F(window_test, drop_down_lists_keep_order_data_and_selection_as_windows_doe
     // Searching starts after the given item, wraps, matches prefixes without case.
     EXPECT_EQ(unsorted.SelectString(0, u"English"), 2);
     EXPECT_EQ(unsorted.GetCurSel(), 2);
-    EXPECT_EQ(unsorted.SelectString(0, u"select"), 0);   // wrapped round to item 0
+    EXPECT_EQ(unsorted.SelectString(0, u"select"), 0);  // wrapped round to item 0
     EXPECT_EQ(unsorted.SelectString(-1, u"ital"), 5);
     EXPECT_EQ(unsorted.SelectString(-1, u"Klingon"), CB_ERR);
-    EXPECT_EQ(unsorted.GetCurSel(), 5);                   // unchanged by a failed search
+    EXPECT_EQ(unsorted.GetCurSel(), 5);  // unchanged by a failed search
     EXPECT_EQ(unsorted.FindStringExact(-1, u"english"), 2);
     EXPECT_EQ(unsorted.SetCurSel(9), CB_ERR);
     EXPECT_EQ(unsorted.GetCurSel(), CB_ERR);

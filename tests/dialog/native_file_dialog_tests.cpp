@@ -21,8 +21,8 @@ struct gtk_calls {
         list* previous;
     };
     list* (*toplevels)() = reinterpret_cast<list* (*)()>(::dlsym(RTLD_DEFAULT, "gtk_window_list_toplevels"));
-    const char* (*type_name)(std::size_t) =
-        reinterpret_cast<const char* (*)(std::size_t)>(::dlsym(RTLD_DEFAULT, "g_type_name"));
+    const char* (*type_name)(std::size_t) = reinterpret_cast<const char* (*)(std::size_t)>(::dlsym(RTLD_DEFAULT,
+                                                                                                   "g_type_name"));
     int (*select)(void*, const char*) =
         reinterpret_cast<int (*)(void*, const char*)>(::dlsym(RTLD_DEFAULT, "gtk_file_chooser_set_filename"));
     void (*respond)(void*, int) = reinterpret_cast<void (*)(void*, int)>(::dlsym(RTLD_DEFAULT, "gtk_dialog_response"));
@@ -43,7 +43,9 @@ TEST(native_file_dialog, returns_a_name_that_is_not_utf8_as_its_bytes) {
     gtk_calls gtk;
     ASSERT_TRUE(gtk.found());
     test_support::temp_dir dir;
-    const std::filesystem::path file = dir / "Pr\xFC" "fung.msi";  // Latin-1, not UTF-8
+    const std::filesystem::path file = dir /
+                                       "Pr\xFC"
+                                       "fung.msi";  // Latin-1, not UTF-8
     std::ofstream(file) << "x";
 
     // Select the file once the dialog is up, then press Open a little later.
@@ -52,9 +54,12 @@ TEST(native_file_dialog, returns_a_name_that_is_not_utf8_as_its_bytes) {
     timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         void* chooser = gtk.chooser();
         if (!chooser) return;
-        if (ticks++ == 0) gtk.select(chooser, file.c_str());
-        else if (ticks == 6) gtk.respond(chooser, -3);  // GTK_RESPONSE_ACCEPT
-        else if (ticks > 40) gtk.respond(chooser, -6);  // GTK_RESPONSE_CANCEL: give up
+        if (ticks++ == 0)
+            gtk.select(chooser, file.c_str());
+        else if (ticks == 6)
+            gtk.respond(chooser, -3);  // GTK_RESPONSE_ACCEPT
+        else if (ticks > 40)
+            gtk.respond(chooser, -6);  // GTK_RESPONSE_CANCEL: give up
     });
     timer.Start(200);
     wx_ui_services ui;

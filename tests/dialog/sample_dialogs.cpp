@@ -1,8 +1,8 @@
 #include "sample_dialogs.h"
 
 BEGIN_MESSAGE_MAP(sample_page, CDialogEx)
-    ON_BN_CLICKED(1080, &sample_page::on_apply)
-    ON_BN_CLICKED(1005, &sample_page::on_shortcut)
+ON_BN_CLICKED(1080, &sample_page::on_apply)
+ON_BN_CLICKED(1005, &sample_page::on_shortcut)
 END_MESSAGE_MAP()
 
 void sample_page::DoDataExchange(CDataExchange* dx) {
@@ -25,12 +25,12 @@ BOOL sample_page::OnInitDialog() {
 }
 
 BEGIN_MESSAGE_MAP(sample_window, CDialog)
-    ON_WM_PAINT()
-    ON_WM_QUERYDRAGICON()
-    ON_BN_CLICKED(1001, &sample_window::on_browse)
-    ON_BN_CLICKED(1053, &sample_window::on_consent)
-    ON_NOTIFY(TVN_SELCHANGEDW, 1036, &sample_window::on_selection)
-    ON_NOTIFY(NM_CLICK, 1052, &sample_window::on_link)
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(1001, &sample_window::on_browse)
+ON_BN_CLICKED(1053, &sample_window::on_consent)
+ON_NOTIFY(TVN_SELCHANGEDW, 1036, &sample_window::on_selection)
+ON_NOTIFY(NM_CLICK, 1052, &sample_window::on_link)
 END_MESSAGE_MAP()
 
 void sample_window::DoDataExchange(CDataExchange* dx) {
@@ -70,5 +70,5 @@ void sample_window::OnPaint() {
 }
 
 BEGIN_MESSAGE_MAP(derived_window, sample_window)
-    ON_BN_CLICKED(1008, &derived_window::on_generate)
+ON_BN_CLICKED(1008, &derived_window::on_generate)
 END_MESSAGE_MAP()

@@ -94,12 +94,12 @@ public:
     DECLARE_MESSAGE_MAP()
 };
 BEGIN_MESSAGE_MAP(base_target, CCmdTarget)
-    ON_BN_CLICKED(10, &base_target::on_base)
-    ON_BN_CLICKED(11, &base_target::on_base)
+ON_BN_CLICKED(10, &base_target::on_base)
+ON_BN_CLICKED(11, &base_target::on_base)
 END_MESSAGE_MAP()
 BEGIN_MESSAGE_MAP(derived_target, base_target)
-    ON_BN_CLICKED(11, &derived_target::on_override)
-    ON_NOTIFY(NM_CLICK, 12, &derived_target::on_notify)
+ON_BN_CLICKED(11, &derived_target::on_override)
+ON_NOTIFY(NM_CLICK, 12, &derived_target::on_notify)
 END_MESSAGE_MAP()
 }  // namespace
 

@@ -8,24 +8,39 @@ const std::u16string consent_markup =
 }  // namespace
 
 sample_resources::sample_resources() {
-    dialogs[sample_window_id] = dialog_template{
-        sample_window_id, u"Sample Window", 0, 0, 300, 220,
-        WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS,
-        WS_EX_APPWINDOW, u"MS Shell Dlg", 8,
-        {
-            {1001, WC_BUTTON, u"Browse...", 243, 7, 50, 14, child | WS_TABSTOP},
-            {1008, WC_BUTTON, u"Generate MST File", 203, 199, 90, 14, child | WS_DISABLED | WS_TABSTOP},
-            {-1, WC_STATIC, u"MSI file:", 7, 10, 26, 8, child | WS_GROUP},
-            {1000, WC_EDIT, u"", 37, 7, 200, 14, child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
-            {1035, WC_STATIC, u"", 100, 28, 193, 160, child | SS_BLACKRECT | WS_TABSTOP},
-            {1036, WC_TREEVIEW, u"", 7, 28, 90, 160, child | WS_BORDER | WS_HSCROLL | WS_TABSTOP},
-            {1052, WC_LINK, consent_markup, 20, 192, 175, 22, child | WS_TABSTOP},
-            {1053, WC_BUTTON, u"", 7, 196, 8, 8, child | WS_TABSTOP | BS_AUTOCHECKBOX},
-            {1064, WC_STATIC, u"Static", 203, 188, 88, 10, child | WS_GROUP | SS_CENTERIMAGE},
-        }};
+    dialogs[sample_window_id] =
+        dialog_template{sample_window_id,
+                        u"Sample Window",
+                        0,
+                        0,
+                        300,
+                        220,
+                        WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS,
+                        WS_EX_APPWINDOW,
+                        u"MS Shell Dlg",
+                        8,
+                        {
+                            {1001, WC_BUTTON, u"Browse...", 243, 7, 50, 14, child | WS_TABSTOP},
+                            {1008, WC_BUTTON, u"Generate MST File", 203, 199, 90, 14, child | WS_DISABLED | WS_TABSTOP},
+                            {-1, WC_STATIC, u"MSI file:", 7, 10, 26, 8, child | WS_GROUP},
+                            {1000, WC_EDIT, u"", 37, 7, 200, 14, child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
+                            {1035, WC_STATIC, u"", 100, 28, 193, 160, child | SS_BLACKRECT | WS_TABSTOP},
+                            {1036, WC_TREEVIEW, u"", 7, 28, 90, 160, child | WS_BORDER | WS_HSCROLL | WS_TABSTOP},
+                            {1052, WC_LINK, consent_markup, 20, 192, 175, 22, child | WS_TABSTOP},
+                            {1053, WC_BUTTON, u"", 7, 196, 8, 8, child | WS_TABSTOP | BS_AUTOCHECKBOX},
+                            {1064, WC_STATIC, u"Static", 203, 188, 88, 10, child | WS_GROUP | SS_CENTERIMAGE},
+                        }};
     dialogs[sample_page_id] = dialog_template{
-        sample_page_id, u"", 0, 0, 193, 160, WS_CHILD | DS_CONTROL | DS_SETFONT | DS_FIXEDSYS,
-        WS_EX_CONTROLPARENT, u"MS Shell Dlg", 8,
+        sample_page_id,
+        u"",
+        0,
+        0,
+        193,
+        160,
+        WS_CHILD | DS_CONTROL | DS_SETFONT | DS_FIXEDSYS,
+        WS_EX_CONTROLPARENT,
+        u"MS Shell Dlg",
+        8,
         {
             {1043, WC_BUTTON, u"Installation Options", 6, 0, 181, 60, child | BS_GROUPBOX},
             {1005, WC_BUTTON, u"Create desktop shortcut", 12, 15, 170, 10, child | WS_TABSTOP | BS_AUTOCHECKBOX},

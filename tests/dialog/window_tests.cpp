@@ -84,7 +84,7 @@ TEST_F(window_test, styles_decide_enabled_and_visible_state) {
     EXPECT_FALSE(page->ShowWindow(SW_SHOW));
     EXPECT_TRUE(page->GetDlgItem(1080)->IsWindowVisible());
 
-    EXPECT_TRUE(window->generate.EnableWindow(TRUE));   // was disabled
+    EXPECT_TRUE(window->generate.EnableWindow(TRUE));  // was disabled
     EXPECT_FALSE(window->generate.EnableWindow(FALSE));
     EXPECT_FALSE(window->IsIconic());
     EXPECT_EQ(window->GetDlgItem(4242), nullptr);

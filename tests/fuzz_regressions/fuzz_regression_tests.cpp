@@ -122,9 +122,10 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(saved_fuzz_input);
 class seed_inputs : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        seeds_ = fs::temp_directory_path() / ("quorlin-fuzz-seeds-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-        const std::string command =
-            "MSI_TRANSFORM='" MSI_TRANSFORM "' '" QUORLIN_FUZZ_DIR "/make-seeds.sh' '" + seeds_.string() + "' >/dev/null";
+        seeds_ = fs::temp_directory_path() /
+                 ("quorlin-fuzz-seeds-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+        const std::string command = "MSI_TRANSFORM='" MSI_TRANSFORM "' '" QUORLIN_FUZZ_DIR "/make-seeds.sh' '" +
+                                    seeds_.string() + "' >/dev/null";
         built_ = std::system(command.c_str()) == 0;
     }
     static void TearDownTestSuite() {

@@ -168,18 +168,22 @@ TEST(OpenClose, SecondSessionOnTheSamePackageLeavesTheFirstOnesCopyAlone) {
 
 TEST(OpenClose, FileNamesThatAreNotUtf8AreOpenedAsTheirBytes) {
     temp_dir dir;
-    const std::filesystem::path package = dir / "Pr\xFC" "fung \xA9.msi";  // Latin-1 bytes
+    const std::filesystem::path package = dir /
+                                          "Pr\xFC"
+                                          "fung \xA9.msi";  // Latin-1 bytes
     build_full_package(package);
     file_unchanged_guard guard(package);
     recorded_messages messages;
     {
         installer_package p(sys::from_fs_path(package));
         ASSERT_TRUE(p.is_open());
-        EXPECT_TRUE(std::filesystem::exists(dir / "Pr\xFC" "fung \xA9_Tmp.msi"));
+        EXPECT_TRUE(std::filesystem::exists(dir / "Pr\xFC"
+                                                  "fung \xA9_Tmp.msi"));
         p.set_property(u"ProductName", u"Edited");
         generate_and_report(p);
     }
-    EXPECT_TRUE(std::filesystem::exists(dir / "Pr\xFC" "fung \xA9.mst"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "Pr\xFC"
+                                              "fung \xA9.mst"));
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONINFORMATION));
 }

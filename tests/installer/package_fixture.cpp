@@ -34,7 +34,8 @@ idt_table base_properties() {
 
 void build_full_package(const std::filesystem::path& out) {
     msi_source source;
-    source.tables = {base_properties(), control_table(),
+    source.tables = {base_properties(),
+                     control_table(),
                      {"Registry",
                       "Registry\tRoot\tKey\tName\tValue\tComponent_\n"
                       "s72\ti2\tl255\tL255\tL0\ts72\n"

@@ -36,7 +36,8 @@ TEST(SamplePackage, LoadsAndGeneratesATransformTheOracleApplies) {
                                  u"DROPBOXDISABLED", u"ONEDRIVEDISABLED", u"BOXDISABLED", u"SHAREPOINTDISABLED",
                                  u"BUGSPLAT_SENDREPORT_ENABLED", u"MSAZUREIPLABELINGENABLED", u"MSAZUREFORCELOGIN",
                                  u"IMANAGEENABLED", u"IMANAGEINSTALLPATH", u"KNOWLEDGEASSISTANT"})
-        EXPECT_FALSE(p.read_property(name).empty()) << std::string(name, name + std::char_traits<char16_t>::length(name));
+        EXPECT_FALSE(p.read_property(name).empty())
+            << std::string(name, name + std::char_traits<char16_t>::length(name));
 
     // A round of writes in the program's forms.
     p.set_property(u"WINSPARKLE_ENABLED", u"/b 0");

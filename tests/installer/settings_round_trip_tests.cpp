@@ -102,7 +102,8 @@ TEST(SettingsRoundTrip, ContinuingGivesBackEveryCombinationAndRegeneratesTheSame
         {
             in_memory_package generating(package);
             settings_values written = chosen;
-            ASSERT_EQ(deployment::write_settings(generating.values(), written, is_pro ? u"Quorlin PDF Pro" : u"Quorlin PDF Reader"),
+            ASSERT_EQ(deployment::write_settings(generating.values(), written,
+                                                 is_pro ? u"Quorlin PDF Pro" : u"Quorlin PDF Reader"),
                       deployment::write_outcome::written);
             ASSERT_EQ(generating.write_transform(first), in_memory_package::transform_result::written);
         }

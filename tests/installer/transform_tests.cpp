@@ -236,8 +236,7 @@ TEST(GenerateTransform, FilesChangedByAnotherProgramAreNotReadOnAndGiveNoTransfo
                 step(p);
                 ADD_FAILURE() << "no error";
             } catch (const msi::automation_error& e) {
-                EXPECT_EQ(std::string(e.what()),
-                          sys::utf16_to_utf8(changed_text) + (dir / "Setup_Tmp.msi").string());
+                EXPECT_EQ(std::string(e.what()), sys::utf16_to_utf8(changed_text) + (dir / "Setup_Tmp.msi").string());
             }
         }
         generate_and_report(p);

@@ -77,13 +77,15 @@ TEST_F(DamagedPackage, FilesThatAreNoInstallerDatabase) {
     try {
         open(dir_ / "missing.msi", msi::msiOpenDatabaseModeReadOnly);
         ADD_FAILURE() << "a missing file opened";
-    } catch (const msi::automation_error&) {
-    }
+    } catch (const msi::automation_error&) {}
 }
 
 TEST_F(DamagedPackage, StringPoolsThatDisagreeWithTheirData) {
     // A string longer than the data behind it.
-    auto message = open_error(damaged("long", u"_StringPool", [](bytes& b) { b[4] = 0xFF; b[5] = 0x7F; }));
+    auto message = open_error(damaged("long", u"_StringPool", [](bytes& b) {
+        b[4] = 0xFF;
+        b[5] = 0x7F;
+    }));
     EXPECT_NE(message.find("string pool"), std::string::npos) << message;
     // An unknown code page.
     message = open_error(damaged("codepage", u"_StringPool", [](bytes& b) { put_u32(b, 0, 12345); }));
@@ -99,7 +101,10 @@ TEST_F(DamagedPackage, StringPoolsThatDisagreeWithTheirData) {
 TEST_F(DamagedPackage, TablesThatAreNotWholeRowsOrReferToMissingStrings) {
     auto message = open_error(damaged("rows", u"Property", [](bytes& b) { b.push_back(0); }));
     EXPECT_NE(message.find("Property"), std::string::npos) << message;
-    message = open_error(damaged("ids", u"Kinds", [](bytes& b) { b[0] = 0xF0; b[1] = 0xFF; }));
+    message = open_error(damaged("ids", u"Kinds", [](bytes& b) {
+        b[0] = 0xF0;
+        b[1] = 0xFF;
+    }));
     EXPECT_NE(message.find("Kinds"), std::string::npos) << message;
     open_error(damaged("columns", u"_Columns", [](bytes& b) { b.resize(b.size() - 2); }));
     // A catalog naming a table whose columns are not numbered 1..n.
@@ -122,7 +127,8 @@ TEST_F(DamagedPackage, RandomDamageToPoolCatalogAndTablesRaisesOnlyAutomationErr
             } else if (kind == 1) {
                 b.resize(random() % (b.size() + 1));
             } else {
-                for (int k = static_cast<int>(random() % 9); k > 0; --k) b.push_back(static_cast<std::uint8_t>(random()));
+                for (int k = static_cast<int>(random() % 9); k > 0; --k)
+                    b.push_back(static_cast<std::uint8_t>(random()));
             }
         });
         SCOPED_TRACE("round " + std::to_string(round));

@@ -36,9 +36,17 @@ test_support::msi_source standard_source() {
 void build_msi_with_wine(const std::filesystem::path& out, int code_page, const std::string& locale,
                          const std::vector<idt_table>& tables) {
     test_support::temp_dir work("quorlin-msidb");
-    test_support::write_file(work / "_ForceCodepage.idt", "\r\n\r\n" + std::to_string(code_page) + "\t_ForceCodepage\r\n");
-    std::vector<std::string> argv{"wine", "msidb", "-c", "-d", "Z:" + std::filesystem::absolute(out).string(),
-                                  "-f", "Z:" + work.path().string(), "-i", "_ForceCodepage.idt"};
+    test_support::write_file(work / "_ForceCodepage.idt",
+                             "\r\n\r\n" + std::to_string(code_page) + "\t_ForceCodepage\r\n");
+    std::vector<std::string> argv{"wine",
+                                  "msidb",
+                                  "-c",
+                                  "-d",
+                                  "Z:" + std::filesystem::absolute(out).string(),
+                                  "-f",
+                                  "Z:" + work.path().string(),
+                                  "-i",
+                                  "_ForceCodepage.idt"};
     for (const idt_table& t : tables) {
         std::string text;
         for (char c : t.text) {
@@ -78,7 +86,8 @@ std::vector<std::string> select_all(msi::Database& db, const std::u16string& sql
     std::vector<std::string> rows;
     while (auto record = view->Fetch()) {
         std::string line;
-        for (int f = 1; f <= record->FieldCount(); ++f) line += (f > 1 ? "\t" : "") + sys::utf16_to_utf8(record->StringData(f));
+        for (int f = 1; f <= record->FieldCount(); ++f)
+            line += (f > 1 ? "\t" : "") + sys::utf16_to_utf8(record->StringData(f));
         rows.push_back(line);
     }
     return rows;

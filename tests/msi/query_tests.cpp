@@ -76,7 +76,8 @@ TEST_F(EngineQuery, UpdatesCheckValueKindsAndRangesBeforeChangingAnything) {
               msi::hresult_from_win32(msi::ERROR_BAD_QUERY_SYNTAX));
     EXPECT_NE(error_of([&] { db_->OpenView(u"UPDATE Kinds SET Data = 1"); }), 0);
     // Text the code page cannot hold.
-    EXPECT_NE(error_of([&] { execute(*db_, u"UPDATE Property SET Value = '\u65E5\u672C' WHERE Property = 'LANG'"); }), 0);
+    EXPECT_NE(error_of([&] { execute(*db_, u"UPDATE Property SET Value = '\u65E5\u672C' WHERE Property = 'LANG'"); }),
+              0);
     EXPECT_EQ(select_one(*db_, u"SELECT Value FROM Property WHERE Property = 'LANG'"), u"en");
 
     // A string parameter is not turned into an integer.

@@ -73,9 +73,9 @@ TEST(EngineRead, NonAsciiTextInSingleAndDoubleByteCodePages) {
         const char* locale;
         std::string text;
     };
-    for (const sample& s : {sample{1251, "ru_RU.UTF-8", "Привет, мир — «тест»"},
-                            sample{932, "ja_JP.UTF-8", "日本語のテキスト ｶﾀｶﾅ"},
-                            sample{1252, "en_US.UTF-8", "Café Müller – 5 €"}}) {
+    for (const sample& s :
+         {sample{1251, "ru_RU.UTF-8", "Привет, мир — «тест»"}, sample{932, "ja_JP.UTF-8", "日本語のテキスト ｶﾀｶﾅ"},
+          sample{1252, "en_US.UTF-8", "Café Müller – 5 €"}}) {
         SCOPED_TRACE(s.code_page);
         const auto file = dir / ("cp" + std::to_string(s.code_page) + ".msi");
         build_msi_with_wine(file, s.code_page, s.locale,
@@ -86,9 +86,11 @@ TEST(EngineRead, NonAsciiTextInSingleAndDoubleByteCodePages) {
 
         auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
         EXPECT_EQ(db->engine().code_page(), s.code_page);
-        EXPECT_EQ(sys::utf16_to_utf8(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Greeting'")), s.text);
+        EXPECT_EQ(sys::utf16_to_utf8(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Greeting'")),
+                  s.text);
         // Non-ASCII literals in the statement compare with stored text.
-        EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = '" + sys::utf8_to_utf16(s.text) + u"'"), u"keyed");
+        EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = '" + sys::utf8_to_utf16(s.text) + u"'"),
+                  u"keyed");
         auto view = db->OpenView(u"SELECT Property FROM Property WHERE Value = ?");
         msi::Record params(1);
         params.SetStringData(1, u"keyed");
@@ -105,14 +107,13 @@ TEST(EngineRead, EveryCodePageWindowsInstallerAcceptsConverts) {
         std::string byte;
         std::u16string text;
     };
-    for (const sample& s : {sample{437, "\x81", u"\u00FC"}, sample{737, "\x80", u"\u0391"},
-                            sample{775, "\x80", u"\u0106"}, sample{850, "\x9B", u"\u00F8"},
-                            sample{852, "\x85", u"\u016F"}, sample{855, "\x80", u"\u0452"},
-                            sample{857, "\x8D", u"\u0131"}, sample{860, "\x84", u"\u00E3"},
-                            sample{866, "\x80", u"\u0410"}, sample{869, "\xA4", u"\u0391"},
-                            sample{20866, "\xC1", u"\u0430"}, sample{28591, "\xE9", u"\u00E9"},
-                            sample{28592, "\xA3", u"\u0141"}, sample{28597, "\xC1", u"\u0391"},
-                            sample{28605, "\xA4", u"\u20AC"}, sample{1252, "\x80", u"\u20AC"}}) {
+    for (const sample& s :
+         {sample{437, "\x81", u"\u00FC"}, sample{737, "\x80", u"\u0391"}, sample{775, "\x80", u"\u0106"},
+          sample{850, "\x9B", u"\u00F8"}, sample{852, "\x85", u"\u016F"}, sample{855, "\x80", u"\u0452"},
+          sample{857, "\x8D", u"\u0131"}, sample{860, "\x84", u"\u00E3"}, sample{866, "\x80", u"\u0410"},
+          sample{869, "\xA4", u"\u0391"}, sample{20866, "\xC1", u"\u0430"}, sample{28591, "\xE9", u"\u00E9"},
+          sample{28592, "\xA3", u"\u0141"}, sample{28597, "\xC1", u"\u0391"}, sample{28605, "\xA4", u"\u20AC"},
+          sample{1252, "\x80", u"\u20AC"}}) {
         SCOPED_TRACE(s.code_page);
         EXPECT_TRUE(msi::is_supported_code_page(s.code_page));
         EXPECT_EQ(msi::decode_code_page("a" + s.byte, s.code_page), u"a" + s.text);
@@ -126,8 +127,8 @@ TEST(EngineRead, EveryCodePageWindowsInstallerAcceptsConverts) {
             ADD_FAILURE() << "decoded";
         } catch (const msi::automation_error& e) {
             EXPECT_EQ(e.code(), msi::hresult_from_win32(msi::ERROR_INSTALL_LANGUAGE_UNSUPPORTED));
-            EXPECT_EQ(std::string(e.what()), "The database's code page " + std::to_string(code_page) +
-                                                 " is not supported.");
+            EXPECT_EQ(std::string(e.what()),
+                      "The database's code page " + std::to_string(code_page) + " is not supported.");
         }
     }
 }

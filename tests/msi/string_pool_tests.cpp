@@ -28,8 +28,10 @@ struct model {
     std::uint32_t add(const std::string& s) {
         if (auto it = ids.find(s); it != ids.end()) return ++used[it->second].second, it->second;
         std::uint32_t id = limit;
-        if (!free.empty()) id = *free.begin(), free.erase(free.begin());
-        else ++limit;
+        if (!free.empty())
+            id = *free.begin(), free.erase(free.begin());
+        else
+            ++limit;
         used[id] = {s, 1};
         ids[s] = id;
         return id;

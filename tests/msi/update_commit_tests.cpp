@@ -69,14 +69,17 @@ TEST(EngineCommit, UpdatesReachTheFileOnlyAtCommitAndNothingElseChanges) {
     execute(*db, u"UPDATE Registry SET Value = ? WHERE Name = ?", {path, u"Shared"});
     execute(*db, u"UPDATE Property SET Value = 'unset' WHERE Property = 'NoSuchProperty'");
     db->Commit();
-    expected = replace_line(expected, "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\tone\tMainComponent",
-                            "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\t" + sys::utf16_to_utf8(path) + "\tMainComponent");
-    expected = replace_line(expected, "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\ttwo\tMainComponent",
-                            "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\t" + sys::utf16_to_utf8(path) + "\tMainComponent");
+    expected =
+        replace_line(expected, "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\tone\tMainComponent",
+                     "Registry\treg1\t2\tSoftware\\\\Quorlin\tShared\t" + sys::utf16_to_utf8(path) + "\tMainComponent");
+    expected =
+        replace_line(expected, "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\ttwo\tMainComponent",
+                     "Registry\treg2\t2\tSoftware\\\\Quorlin\tShared\t" + sys::utf16_to_utf8(path) + "\tMainComponent");
     // The oracle escapes backslashes in values too.
     std::string escaped;
     for (char c : sys::utf16_to_utf8(path)) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    for (std::size_t at; (at = expected.find(sys::utf16_to_utf8(path))) != std::string::npos;) expected.replace(at, sys::utf16_to_utf8(path).size(), escaped);
+    for (std::size_t at; (at = expected.find(sys::utf16_to_utf8(path))) != std::string::npos;)
+        expected.replace(at, sys::utf16_to_utf8(path).size(), escaped);
     EXPECT_EQ(sorted_lines(test_support::oracle_dump(file)), sorted_lines(expected));
     EXPECT_EQ(test_support::oracle_package_summary(file), summary);
 

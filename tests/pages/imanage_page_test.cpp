@@ -85,8 +85,9 @@ TEST_F(IManagePage, EmptyPathWhileOnShowsTheBalloonEachTime) {
     EXPECT_EQ(tip.edit, path_edit().m_hWnd);
     EXPECT_EQ(tip.title, u"");
     EXPECT_EQ(tip.icon, TTI_NONE);
-    EXPECT_EQ(tip.text, u"The iManage Installation Path should not be empty. Please, enter a valid path or "
-                        u"disable iManage integration.");
+    EXPECT_EQ(tip.text,
+              u"The iManage Installation Path should not be empty. Please, enter a valid path or "
+              u"disable iManage integration.");
     EXPECT_TRUE(pump_until([&] {
         CWnd* focus = CWnd::GetFocus();
         return focus && focus->m_hWnd == path_edit().m_hWnd;

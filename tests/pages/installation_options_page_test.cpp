@@ -40,8 +40,8 @@ TEST_F(GeneralPage, FreshPageShowsSevenLanguagesInTableOrderWithEnglishSelected)
     for (int id : check_boxes) EXPECT_FALSE(is_checked(page, id)) << id;
     for (int* setting : settings(page)) EXPECT_EQ(*setting, 0);
 
-    const std::array<std::u16string, 7> shown{u"Select on application startup", u"Deutsch", u"English",
-                                              u"Español", u"Français", u"Italiano", u"Nederlands"};
+    const std::array<std::u16string, 7> shown{
+        u"Select on application startup", u"Deutsch", u"English", u"Español", u"Français", u"Italiano", u"Nederlands"};
     ASSERT_EQ(list().GetCount(), 7);
     auto* choice = static_cast<wxChoice*>(native_item(page, IDC_LANGUAGE_LIST));
     for (int i = 0; i < 7; ++i) {
@@ -58,8 +58,7 @@ TEST_F(GeneralPage, FreshPageShowsSevenLanguagesInTableOrderWithEnglishSelected)
 }
 
 TEST_F(GeneralPage, LanguageCodeComesFromTheSelectedRow) {
-    const std::array<std::u16string, 7> codes{u"select", u"de-DE", u"en-US", u"es-ES",
-                                              u"fr-FR",  u"it-IT", u"nl-NL"};
+    const std::array<std::u16string, 7> codes{u"select", u"de-DE", u"en-US", u"es-ES", u"fr-FR", u"it-IT", u"nl-NL"};
     for (int i = 0; i < 7; ++i) {
         list().SetCurSel(i);
         EXPECT_EQ(page.selected_language_code(), codes[i]) << i;

@@ -49,7 +49,8 @@ TEST(ProgramResources, PagesAreHiddenChildrenOfOneWidth) {
             }
             if (c.class_name == WC_COMBOBOX) {
                 EXPECT_EQ(c.style & (CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP),
-                          CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP) << c.id;
+                          CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP)
+                    << c.id;
             }
         }
     }
@@ -59,8 +60,8 @@ TEST(ProgramResources, SpotChecksOfLayoutStringsAndIcon) {
     const resource_source& source = program_resource_source();
     // Network disk comes last in tab order although it sits inside "Remote Storage".
     const dialog_template& general = dialog(source, IDD_INSTALLATION_OPTIONS);
-    EXPECT_EQ(ids_in_order(general), (std::vector<int>{1043, 1005, 1006, 1010, 1047, 1050, -1, 1072, 1044,
-                                                       1039, 1040, 1045, 1048, 1007, 1003, 1004, 1049}));
+    EXPECT_EQ(ids_in_order(general), (std::vector<int>{1043, 1005, 1006, 1010, 1047, 1050, -1, 1072, 1044, 1039, 1040,
+                                                       1045, 1048, 1007, 1003, 1004, 1049}));
     EXPECT_FALSE(control(general, IDC_LANGUAGE_LIST).style & CBS_SORT);
     EXPECT_TRUE(control(dialog(source, IDD_PRINT_SETTINGS), IDC_PRINT_PROFILE).style & CBS_SORT);
 
@@ -105,8 +106,8 @@ TEST(GermanModule, SameLayoutTranslatedTexts) {
     ASSERT_NE(german, nullptr);
     const resource_source& english = program_resource_source();
 
-    for (int id : {IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG, IDD_INSTALLATION_OPTIONS, IDD_PRINT_SETTINGS,
-                   IDD_IMANAGE, IDD_QUORLIN_AI}) {
+    for (int id : {IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG, IDD_INSTALLATION_OPTIONS, IDD_PRINT_SETTINGS, IDD_IMANAGE,
+                   IDD_QUORLIN_AI}) {
         const dialog_template& en = dialog(english, id);
         const dialog_template& de = dialog(*german, id);
         SCOPED_TRACE(id);
@@ -123,8 +124,8 @@ TEST(GermanModule, SameLayoutTranslatedTexts) {
     }
     EXPECT_EQ(control(dialog(*german, IDD_INSTALLATION_OPTIONS), IDC_AZURE_FORCE_LOGIN).caption,
               u"Anmeldung erzwingen");
-    const std::u16string link = control(dialog(*german, IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG),
-                                        IDC_AGREEMENT_LINK).caption;
+    const std::u16string link =
+        control(dialog(*german, IDD_QUORLIN_ENTERPRISEDEPLOYMENT_DIALOG), IDC_AGREEMENT_LINK).caption;
     EXPECT_NE(link.find(u"<a id=\"terms-of-service\">"), std::u16string::npos);
     EXPECT_NE(link.find(u"<a id=\"privacy-policy\">"), std::u16string::npos);
     EXPECT_EQ(german->find_string(IDS_VERSION_FORMAT), u"v{}");

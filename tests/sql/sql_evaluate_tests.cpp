@@ -35,9 +35,8 @@ column_reader reader(const row& r) {
 std::vector<int> selected(std::u16string_view sql, const std::vector<row>& rows,
                           const std::vector<value>& params = {}) {
     const auto s = parse(sql);
-    const condition* where = std::holds_alternative<select_statement>(s)
-                                 ? std::get<select_statement>(s).where.get()
-                                 : std::get<update_statement>(s).where.get();
+    const condition* where = std::holds_alternative<select_statement>(s) ? std::get<select_statement>(s).where.get()
+                                                                         : std::get<update_statement>(s).where.get();
     std::vector<int> out;
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (matches(where, reader(rows[i]), params)) out.push_back(static_cast<int>(i));
@@ -53,8 +52,7 @@ TEST(SqlEvaluate, PropertyAndRegistryLookups) {
                                        {{u"Property", text(u"IMANAGEENABLED")}, {u"Value", text(u"0")}},
                                        {{u"Property", text(u"imanageenabled")}, {u"Value", text(u"1")}}};
     // Values compare exactly: case matters, unlike keywords.
-    EXPECT_EQ(selected(u"SELECT Value FROM Property WHERE Property = 'IMANAGEENABLED'", property),
-              indexes{1});
+    EXPECT_EQ(selected(u"SELECT Value FROM Property WHERE Property = 'IMANAGEENABLED'", property), indexes{1});
     EXPECT_EQ(selected(u"SELECT Value FROM Property WHERE Property = 'Missing'", property), indexes{});
     EXPECT_EQ(selected(u"SELECT * FROM Property", property), (indexes{0, 1, 2}));
 
@@ -62,8 +60,7 @@ TEST(SqlEvaluate, PropertyAndRegistryLookups) {
     const std::vector<row> registry = {{{u"Name", text(u"PrintBandSize")}, {u"Root", number(2)}},
                                        {{u"Name", text(u"Other")}, {u"Root", number(1)}},
                                        {{u"Name", text(u"PrintBandSize")}, {u"Root", number(-1)}}};
-    EXPECT_EQ(selected(u"UPDATE Registry SET Value = '#8' WHERE Name = 'PrintBandSize'", registry),
-              (indexes{0, 2}));
+    EXPECT_EQ(selected(u"UPDATE Registry SET Value = '#8' WHERE Name = 'PrintBandSize'", registry), (indexes{0, 2}));
     EXPECT_EQ(selected(u"SELECT * FROM Registry WHERE Root >= 1", registry), (indexes{0, 1}));
     EXPECT_EQ(selected(u"SELECT * FROM Registry WHERE Root < 0 OR Root > 1", registry), (indexes{0, 2}));
     EXPECT_EQ(selected(u"SELECT * FROM Registry WHERE Root <= -1", registry), indexes{2});
@@ -126,8 +123,7 @@ TEST(SqlEvaluate, ParametersCarryValuesThatLiteralsCannot) {
     const row other = {{u"Property", text(u"ProductName")}};
     EXPECT_TRUE(matches(u.where.get(), reader(target), params));
     EXPECT_FALSE(matches(u.where.get(), reader(other), params));
-    EXPECT_EQ(evaluate(*u.assignments[0].value, reader(target), params).text,
-              u"C:\\Users\\O'Brien\\iManage\\Work10");
+    EXPECT_EQ(evaluate(*u.assignments[0].value, reader(target), params).text, u"C:\\Users\\O'Brien\\iManage\\Work10");
 
     // Fewer values than markers is the caller's error, reported as such.
     try {

@@ -65,8 +65,9 @@ TEST(SqlParse, NamesKeywordsAndLiterals) {
     EXPECT_TRUE(as_select(parse(u"SELECT\t*\r\nFROM Property WHERE(Property='X')")).where);
 
     // Text is kept verbatim, non-ASCII and backslashes included; '' is null.
-    auto u = parse(u"UPDATE Property SET Value = 'C:\\Users\\Zoë\\日本', Other = '', N = -2147483648, "
-                   u"M = 2147483647, K = NULL");
+    auto u = parse(
+        u"UPDATE Property SET Value = 'C:\\Users\\Zoë\\日本', Other = '', N = -2147483648, "
+        u"M = 2147483647, K = NULL");
     const auto& a = as_update(u).assignments;
     ASSERT_EQ(a.size(), 5u);
     EXPECT_EQ(a[0].value->literal.text, u"C:\\Users\\Zoë\\日本");
@@ -97,34 +98,29 @@ TEST(SqlParse, ReferencedColumnsAreListedOnceInOrder) {
 }
 
 TEST(SqlParse, StatementsOutsideTheSubsetNameWhatWasNotUnderstood) {
-    EXPECT_EQ(rejection(u"INSERT INTO Property (Property, Value) VALUES ('A', 'B')"),
-              "INSERT is not supported");
+    EXPECT_EQ(rejection(u"INSERT INTO Property (Property, Value) VALUES ('A', 'B')"), "INSERT is not supported");
     EXPECT_EQ(rejection(u"delete FROM Property"), "DELETE is not supported");
     EXPECT_EQ(rejection(u"CREATE TABLE T (A CHAR(72) PRIMARY KEY A)"), "CREATE is not supported");
     EXPECT_EQ(rejection(u"SELECT DISTINCT Value FROM Property"), "DISTINCT is not supported");
     EXPECT_EQ(rejection(u"SELECT Value FROM Property ORDER BY Value"), "ORDER BY is not supported");
     EXPECT_EQ(rejection(u"SELECT * FROM A JOIN B"), "JOIN is not supported");
     EXPECT_EQ(rejection(u"SELECT * FROM Property WHERE Value LIKE 'A%'"), "LIKE is not supported");
-    EXPECT_EQ(rejection(u"SELECT * FROM Feature, Component"),
-              "Queries over more than one table are not supported");
+    EXPECT_EQ(rejection(u"SELECT * FROM Feature, Component"), "Queries over more than one table are not supported");
     EXPECT_EQ(rejection(u"UPDATE A, B SET X = 1"), "Queries over more than one table are not supported");
 }
 
 TEST(SqlParse, MalformedStatementsPointAtTheTrouble) {
     // A single quote inside a value ends the string early: the statement
     // that splices O'Brien into a literal must fail, never half-apply.
-    EXPECT_EQ(rejection(u"UPDATE Property SET Value = 'it's' WHERE Property = 'P'"),
-              "SQL syntax error near 's'");
+    EXPECT_EQ(rejection(u"UPDATE Property SET Value = 'it's' WHERE Property = 'P'"), "SQL syntax error near 's'");
     EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE Property = 'open"),
               "SQL syntax error: unterminated string starting at ''open'");
     EXPECT_EQ(rejection(u"SELECT `Value FROM Property"),
               "SQL syntax error: unterminated name starting at '`Value FROM Property'");
-    EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE Property = 'A' garbage"),
-              "SQL syntax error near 'garbage'");
+    EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE Property = 'A' garbage"), "SQL syntax error near 'garbage'");
     EXPECT_EQ(rejection(u"SELECT Value FROM Property;"), "SQL syntax error near ';'");
     EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE"), "SQL syntax error: unexpected end of statement");
-    EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE (A = 1"),
-              "SQL syntax error: unexpected end of statement");
+    EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE (A = 1"), "SQL syntax error: unexpected end of statement");
     EXPECT_EQ(rejection(u"SELECT FROM Property"), "SQL syntax error near 'FROM'");
     EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A == 1"), "SQL syntax error near '='");
     EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A IS 'x'"), "SQL syntax error near ''x''");
@@ -134,10 +130,8 @@ TEST(SqlParse, MalformedStatementsPointAtTheTrouble) {
 }
 
 TEST(SqlParse, IntegersOutside32BitsAreRejected) {
-    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A = 2147483648"),
-              "SQL integer out of range: '2147483648'");
-    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A = -2147483649"),
-              "SQL integer out of range: '-2147483649'");
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A = 2147483648"), "SQL integer out of range: '2147483648'");
+    EXPECT_EQ(rejection(u"SELECT * FROM T WHERE A = -2147483649"), "SQL integer out of range: '-2147483649'");
     // Far beyond 64 bits as well: no wrap-around on the way.
     EXPECT_EQ(rejection(u"UPDATE T SET A = 99999999999999999999999"),
               "SQL integer out of range: '99999999999999999999999'");

@@ -12,8 +12,7 @@ namespace {
 void check(const process_result& r, const std::string& what) {
     // msibuild reports some import failures on stderr while still exiting 0.
     if (r.exit_code != 0 || r.err.find("failed") != std::string::npos)
-        throw std::runtime_error(what + " failed (exit " + std::to_string(r.exit_code) + "): " + r.err +
-                                 r.out);
+        throw std::runtime_error(what + " failed (exit " + std::to_string(r.exit_code) + "): " + r.err + r.out);
 }
 
 }  // namespace

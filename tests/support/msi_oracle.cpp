@@ -15,8 +15,7 @@ namespace {
 // The same prefix the oracle script chooses.
 std::filesystem::path wine_prefix() {
     if (const char* p = std::getenv("MSI_ORACLE_PREFIX"); p && *p) return p;
-    if (const char* p = std::getenv("XDG_CACHE_HOME"); p && *p)
-        return std::filesystem::path(p) / "msi-oracle-wine";
+    if (const char* p = std::getenv("XDG_CACHE_HOME"); p && *p) return std::filesystem::path(p) / "msi-oracle-wine";
     const char* home = std::getenv("HOME");
     return std::filesystem::path(home ? home : "/tmp") / ".cache" / "msi-oracle-wine";
 }
@@ -49,8 +48,8 @@ void prepare_prefix() {
     }
     // A persistent wineserver saves seconds per call; it leaves by itself
     // two minutes after its last client.
-    run_process({"sh", "-c", "WINEPREFIX=\"$1\" exec wineserver -p 120 </dev/null >/dev/null 2>&1", "sh",
-                 prefix.string()});
+    run_process(
+        {"sh", "-c", "WINEPREFIX=\"$1\" exec wineserver -p 120 </dev/null >/dev/null 2>&1", "sh", prefix.string()});
 }
 
 void ensure_prefix() {
@@ -60,8 +59,7 @@ void ensure_prefix() {
 
 std::string checked(const process_result& r, const std::string& what) {
     if (r.exit_code != 0)
-        throw std::runtime_error("msi-oracle " + what + " failed (exit " + std::to_string(r.exit_code) +
-                                 "): " + r.err);
+        throw std::runtime_error("msi-oracle " + what + " failed (exit " + std::to_string(r.exit_code) + "): " + r.err);
     return r.out;
 }
 
@@ -88,8 +86,7 @@ std::string oracle_dump(const std::filesystem::path& package, const std::vector<
     return checked(run_msi_oracle(args), "dump of " + package.string());
 }
 
-std::string oracle_transform_summary(const std::filesystem::path& package,
-                                     const std::filesystem::path& transform) {
+std::string oracle_transform_summary(const std::filesystem::path& package, const std::filesystem::path& transform) {
     return checked(run_msi_oracle({"-S", std::filesystem::absolute(package).string(),
                                    std::filesystem::absolute(transform).string()}),
                    "-S of " + transform.string());
@@ -97,8 +94,8 @@ std::string oracle_transform_summary(const std::filesystem::path& package,
 
 std::string oracle_package_summary(const std::filesystem::path& package) {
     // -s prints the summary before the tables; keep only its lines.
-    std::string all = checked(run_msi_oracle({"-s", "-q", std::filesystem::absolute(package).string()}),
-                              "-s of " + package.string());
+    std::string all =
+        checked(run_msi_oracle({"-s", "-q", std::filesystem::absolute(package).string()}), "-s of " + package.string());
     std::istringstream in(all);
     std::string line, result;
     while (std::getline(in, line))

@@ -25,8 +25,7 @@ std::string oracle_dump(const std::filesystem::path& package, const std::vector<
                         const std::filesystem::path& transform = {});
 
 // The transform's summary information ("MSTSUMMARY\t<id>\t<value>" lines, -S).
-std::string oracle_transform_summary(const std::filesystem::path& package,
-                                     const std::filesystem::path& transform);
+std::string oracle_transform_summary(const std::filesystem::path& package, const std::filesystem::path& transform);
 
 // The package's summary information ("SUMMARY\t<id>\t<value>" lines, -s),
 // without the table dump.

@@ -21,8 +21,7 @@ void close_fd(int& fd) {
 
 }  // namespace
 
-process_result run_process(const std::vector<std::string>& argv,
-                           const std::filesystem::path& working_dir) {
+process_result run_process(const std::vector<std::string>& argv, const std::filesystem::path& working_dir) {
     if (argv.empty()) throw std::runtime_error("run_process: no program given");
     int out_pipe[2], err_pipe[2];
     if (::pipe2(out_pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -94,8 +93,7 @@ process_result run_process(const std::vector<std::string>& argv,
             exited = true;
         } else if (std::chrono::steady_clock::now() > deadline) {
             ::kill(pid, SIGKILL);
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
             close_fd(fds[0]);
             close_fd(fds[1]);
             throw std::runtime_error("run_process: " + argv[0] + " did not finish within " +
@@ -109,8 +107,7 @@ process_result run_process(const std::vector<std::string>& argv,
     close_fd(fds[1]);
 
     if (!exited) {
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     }
     if (WIFEXITED(status))
         result.exit_code = WEXITSTATUS(status);

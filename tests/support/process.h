@@ -20,7 +20,6 @@ inline constexpr std::chrono::seconds process_time_limit{600};
 // argv[0] is looked up in PATH. Throws std::runtime_error when it cannot start
 // or does not finish within process_time_limit. Returns once the program has
 // exited, even while processes it left behind still hold its output pipes.
-process_result run_process(const std::vector<std::string>& argv,
-                           const std::filesystem::path& working_dir = {});
+process_result run_process(const std::vector<std::string>& argv, const std::filesystem::path& working_dir = {});
 
 }  // namespace test_support

@@ -56,7 +56,8 @@ TEST(TestSupport, GuardNoticesAChangedFile) {
 TEST(TestSupport, ARunEndsWithItsProgramNotWithWhatTheProgramLeftBehind) {
     // Wine leaves servers behind that inherit the output pipes; waiting for
     // them to close the pipes once hung a whole test run.
-    const auto r = test_support::run_process({"sh", "-c", "(sleep 2; echo late) & echo early; echo warning >&2; exit 3"});
+    const auto r =
+        test_support::run_process({"sh", "-c", "(sleep 2; echo late) & echo early; echo warning >&2; exit 3"});
     EXPECT_EQ(r.exit_code, 3);
     EXPECT_EQ(r.out, "early\n");
     EXPECT_EQ(r.err, "warning\n");

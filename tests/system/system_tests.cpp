@@ -44,14 +44,18 @@ TEST(PathParts, JoinsWhatItSplits) {
 }
 
 TEST(TextConversion, RoundTripsAndReplacesInvalidInput) {
-    const std::string text = "Gr\xC3\xBC\xC3\x9F" "e \xE6\x97\xA5 \xF0\x9F\x98\x80";  // Grüße 日 😀
+    const std::string text =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \xE6\x97\xA5 \xF0\x9F\x98\x80";  // Grüße 日 😀
     const auto wide = utf8_to_utf16(text);
     EXPECT_EQ(wide, u"Grüße 日 \U0001F600");
     EXPECT_EQ(utf16_to_utf8(wide), text);
-    EXPECT_EQ(utf8_to_utf16("a\xC3"), u"a\uFFFD");            // truncated sequence
-    EXPECT_EQ(utf8_to_utf16("\xC0\xAF"), u"\uFFFD");           // overlong '/'
-    EXPECT_EQ(utf8_to_utf16("\xED\xA0\x80"), u"\uFFFD");       // encoded surrogate
-    EXPECT_EQ(utf8_to_utf16("\xFF" "b"), u"\uFFFDb");
+    EXPECT_EQ(utf8_to_utf16("a\xC3"), u"a\uFFFD");        // truncated sequence
+    EXPECT_EQ(utf8_to_utf16("\xC0\xAF"), u"\uFFFD");      // overlong '/'
+    EXPECT_EQ(utf8_to_utf16("\xED\xA0\x80"), u"\uFFFD");  // encoded surrogate
+    EXPECT_EQ(utf8_to_utf16("\xFF"
+                            "b"),
+              u"\uFFFDb");
     EXPECT_EQ(utf16_to_utf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");  // lone surrogate
     EXPECT_EQ(from_fs_path(to_fs_path(u"/tmp/Grüße.msi")), u"/tmp/Grüße.msi");
 }

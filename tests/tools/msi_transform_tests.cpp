@@ -35,7 +35,10 @@ void build_mixed_package(const std::filesystem::path& out) {
     msi_source s;
     s.tables = {
         {"_ForceCodepage", "\n\n1252\t_ForceCodepage\n"},
-        property_table({{"ProductName", "Quorlin PDF Pro"}, {"Greeting", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC 5"},
+        property_table({{"ProductName", "Quorlin PDF Pro"},
+                        {"Greeting",
+                         "Gr\xC3\xBC\xC3\x9F"
+                         "e \xE2\x82\xAC 5"},
                         {"Backslash", "C:\\Program Files\\Q"}}),
         {"Numbers",
          "Key\tShort\tLong\tNote\n"
@@ -154,8 +157,7 @@ TEST(MsiTransformGenerate, WritesATransformTheOracleApplies) {
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(oracle_dump(dir / "ref.msi", {}, out), oracle_dump(dir / "new.msi"));
     const auto summary = oracle_transform_summary(dir / "ref.msi", out);
-    EXPECT_NE(summary.find("MSTSUMMARY\t16\t" + std::to_string((4 << 16) | 0x3F) + "\n"), std::string::npos)
-        << summary;
+    EXPECT_NE(summary.find("MSTSUMMARY\t16\t" + std::to_string((4 << 16) | 0x3F) + "\n"), std::string::npos) << summary;
 
     auto bad = tool({"generate", (dir / "new.msi").string(), (dir / "ref.msi").string(), out, "--validation", "x"});
     EXPECT_EQ(bad.exit_code, 2);
@@ -168,7 +170,9 @@ TEST(MsiTransformGenerate, WritesATransformTheOracleApplies) {
 TEST(MsiTransformGenerate, FileSystemFailuresGiveTheirReasonAndKeepTheEarlierFile) {
     temp_dir dir;
     // A name that is not UTF-8 is used as the bytes it is.
-    const auto ref = dir / "r\xE9" "f.msi";
+    const auto ref = dir /
+                     "r\xE9"
+                     "f.msi";
     build_msi_from_wxs(dir / "ref.msi", wixl_package);
     std::filesystem::rename(dir / "ref.msi", ref);
     std::filesystem::copy_file(ref, dir / "new.msi");
@@ -226,7 +230,8 @@ struct transform_files {
                         "UPDATE Property SET Value = 'https://example.com/changed' WHERE Property = 'TOS_URL'"})
                       .exit_code,
                   0);
-        EXPECT_EQ(tool({"generate", edited.string(), base.string(), mst.string(), "--validation", "0x0122"}).exit_code, 0);
+        EXPECT_EQ(tool({"generate", edited.string(), base.string(), mst.string(), "--validation", "0x0122"}).exit_code,
+                  0);
     }
     // Another product at another version, lacking the changed property.
     std::filesystem::path other_package() {

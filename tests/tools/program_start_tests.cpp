@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 using test_support::run_process;
 
 TEST(ProgramStart, WithoutADisplaySaysSoAndFails) {

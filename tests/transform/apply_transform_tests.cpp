@@ -137,7 +137,8 @@ TEST_F(ApplyTransform, TablesAddedAndDroppedColumnAppendedBinaryCellsReplaced) {
 TEST_F(ApplyTransform, CodePageChangeConvertsTheDatabase) {
     package_text p = base_package();
     p.tables["_ForceCodepage"] = "\n\n1251\t_ForceCodepage\n";
-    set_row(p, "Property", "ProductName", "ProductName\t\xD0\x9A\xD0\xB2\xD0\xBE\xD1\x80\xD0\xBB\xD0\xB8\xD0\xBD PDF Pro");
+    set_row(p, "Property", "ProductName",
+            "ProductName\t\xD0\x9A\xD0\xB2\xD0\xBE\xD1\x80\xD0\xBB\xD0\xB8\xD0\xBD PDF Pro");
     set_row(p, "Property", "GREETING", "GREETING\tcafe");
     build(edited_path(), p);
     ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
@@ -206,8 +207,8 @@ TEST_F(ApplyTransform, EachErrorConditionTripsNamedAndLeavesTheDatabaseUnchanged
          [](package_text& p) { p.tables["Fresh"] = "Key\tLabel\ns32\tL64\nFresh\tKey\n"; },
          [](package_text& p) { p.tables["Fresh"] = "Key\tLabel\ns32\tL64\nFresh\tKey\nkept\tKept\n"; }, "'Fresh'"},
         {msi::transform_error_delete_missing_table, "DELMISSINGTABLE",
-         [](package_text& p) { p.tables.erase("Obsolete"); },
-         [](package_text& p) { p.tables.erase("Obsolete"); }, "'Obsolete'"},
+         [](package_text& p) { p.tables.erase("Obsolete"); }, [](package_text& p) { p.tables.erase("Obsolete"); },
+         "'Obsolete'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -271,11 +272,17 @@ TEST_F(ApplyTransform, DamagedTransformsAreRefusedAndChangeNothing) {
     const std::vector<damage> cases{
         {"record cut short", property, [](auto& s) { s.pop_back(); }, "runs past the end"},
         {"mask naming a fifth column", property, [](auto& s) { s[0] = 0x10, s[1] = 0; }, "names column 5"},
-        {"addition wider than the table", property, [](auto& s) { s.insert(s.begin(), {0x01, 0x09}); }, "adds a row of 9 columns"},
+        {"addition wider than the table", property,
+         [](auto& s) {
+             s.insert(s.begin(), {0x01, 0x09});
+         },
+         "adds a row of 9 columns"},
         {"string id outside the pool", property, [](auto& s) { s[2] = 0xFF, s[3] = 0x7F; }, "string 32767"},
-        {"absurd long-string length", pool, [](auto& s) {
+        {"absurd long-string length", pool,
+         [](auto& s) {
              s.insert(s.end(), {0, 0, 1, 0, 0xFF, 0xFF, 0xFF, 0x7F});
-         }, "string pool"},
+         },
+         "string pool"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -303,9 +310,9 @@ TEST_F(ApplyTransform, DamagedTransformsAreRefusedAndChangeNothing) {
     // every small stream) made to loop on its first sector.
     std::string bytes = test_support::read_file(transform_path());
     auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
-                                          static_cast<unsigned char>(bytes[at + 2]) << 16 |
-                                          static_cast<unsigned char>(bytes[at + 3]) << 24);
+        return static_cast<std::uint32_t>(
+            static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
+            static_cast<unsigned char>(bytes[at + 2]) << 16 | static_cast<unsigned char>(bytes[at + 3]) << 24);
     };
     const std::uint32_t root_start = u32((u32(0x30) + 1) * 512 + 0x74), fat = u32(0x4C);
     const std::size_t entry = (fat + 1) * 512 + root_start * 4;

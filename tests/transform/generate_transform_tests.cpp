@@ -51,11 +51,10 @@ TEST_F(GenerateTransform, RowsAddedRemovedAndChangedInSeveralTables) {
     check_edit(p);
 
     // Only the changed tables have streams; nothing else is written.
-    std::set<std::u16string> expected{msi::encode_stream_name(u"_StringPool", true),
-                                      msi::encode_stream_name(u"_StringData", true),
-                                      msi::encode_stream_name(u"Property", true),
-                                      msi::encode_stream_name(u"Registry", true),
-                                      msi::encode_stream_name(u"Numbers", true)};
+    std::set<std::u16string> expected{
+        msi::encode_stream_name(u"_StringPool", true), msi::encode_stream_name(u"_StringData", true),
+        msi::encode_stream_name(u"Property", true), msi::encode_stream_name(u"Registry", true),
+        msi::encode_stream_name(u"Numbers", true)};
     EXPECT_EQ(stream_names(), expected);
     auto file = msi::compound_file::open(transform_path());
     EXPECT_EQ(file->root_class(), msi::transform_class_id);
@@ -87,8 +86,8 @@ TEST_F(GenerateTransform, TablesAddedWithAndWithoutRowsAndTableDropped) {
     // The new tables' columns as Wine reads them from our _Columns records.
     const std::string columns = test_support::oracle_dump(base_path(), {"_Columns"}, transform_path());
     const std::string want_columns = test_support::oracle_dump(edited_path(), {"_Columns"});
-    for (const char* line : {"_Columns\tFresh\t1\tKey\t", "_Columns\tFresh\t2\tPriority\t", "_Columns\tFresh\t3\tLabel\t",
-                             "_Columns\tHollow\t2\tName\t"}) {
+    for (const char* line : {"_Columns\tFresh\t1\tKey\t", "_Columns\tFresh\t2\tPriority\t",
+                             "_Columns\tFresh\t3\tLabel\t", "_Columns\tHollow\t2\tName\t"}) {
         EXPECT_NE(columns.find(line), std::string::npos) << line;
         EXPECT_NE(want_columns.find(line), std::string::npos) << line;
     }
@@ -219,10 +218,15 @@ TEST_F(GenerateTransform, UpdatesThroughSqlOnAnOpenWorkingCopy) {
     auto package = open_database(base_path(), msi::msiOpenDatabaseModeTransact);
     auto copy = open_database(edited_path(), msi::msiOpenDatabaseModeTransact);
     const std::vector<std::pair<std::u16string, std::u16string>> properties{
-        {u"INSTALLLEVEL", u"1"}, {u"DROPBOXDISABLED", u"#1"}, {u"GREETING", u"/b 1"}, {u"EULAURL", u""},
-        {u"ProductName", u"Quorlin PDF Pro \u00e9dition"}, {u"NOSUCHPROPERTY", u"ignored"}};
+        {u"INSTALLLEVEL", u"1"},
+        {u"DROPBOXDISABLED", u"#1"},
+        {u"GREETING", u"/b 1"},
+        {u"EULAURL", u""},
+        {u"ProductName", u"Quorlin PDF Pro \u00e9dition"},
+        {u"NOSUCHPROPERTY", u"ignored"}};
     for (const auto& [name, value] : properties) {
-        auto view = copy->OpenView(u"UPDATE `Property` SET `Value` = '" + value + u"' WHERE `Property` = '" + name + u"'");
+        auto view =
+            copy->OpenView(u"UPDATE `Property` SET `Value` = '" + value + u"' WHERE `Property` = '" + name + u"'");
         view->Execute();
         copy->Commit();
     }

@@ -59,8 +59,7 @@ TEST(SummaryInformation, DamagedStreamsRaiseAnErrorAndNeverReadOutside) {
         for (int flips = 0; flips < 3; ++flips) bad[random() % bad.size()] = static_cast<std::uint8_t>(random());
         try {
             summary_information::parse(bad);
-        } catch (const automation_error&) {
-        }
+        } catch (const automation_error&) {}
     }
     auto huge_count = good;
     huge_count[52] = 0xFF;

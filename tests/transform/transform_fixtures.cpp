@@ -78,12 +78,11 @@ void build(const std::filesystem::path& out, const package_text& p) {
     }
     test_support::msi_source defaults;
     const auto& s = defaults.summary;
-    for (const auto& argv : {std::vector<std::string>{"msibuild", target, "-s", s.title, s.author, p.template_text,
-                                                      s.package_code},
-                             import}) {
+    for (const auto& argv :
+         {std::vector<std::string>{"msibuild", target, "-s", s.title, s.author, p.template_text, s.package_code},
+          import}) {
         auto r = test_support::run_process(argv, work.path());
-        if (r.exit_code != 0 || !r.err.empty())
-            throw std::runtime_error("msibuild failed: " + r.err + r.out);
+        if (r.exit_code != 0 || !r.err.empty()) throw std::runtime_error("msibuild failed: " + r.err + r.out);
     }
 }
 
@@ -111,7 +110,9 @@ void expect_transform_gives(const std::filesystem::path& base, const std::filesy
 package_text rows_changed_across_tables() {
     package_text p = base_package();
     set_row(p, "Property", "INSTALLLEVEL", "INSTALLLEVEL\t200");
-    set_row(p, "Property", "GREETING", "GREETING\tna\xC3\xAFve \xC3\xBC" "ber");
+    set_row(p, "Property", "GREETING",
+            "GREETING\tna\xC3\xAFve \xC3\xBC"
+            "ber");
     set_row(p, "Property", "NEWPROP", "NEWPROP\t\xC3\x80 la carte");
     set_row(p, "Property", "EULAURL", "");
     set_row(p, "Registry", "reg2", "reg2\t2\tSoftware\\Quorlin\tTheme\t\tMainComponent");

@@ -92,9 +92,9 @@ TEST(TransformStreams, RecordShapesIntegersRemovalsAndOrder) {
 
     auto streams = by_name(serialize_transform(content));
     // -1 (0x7FFF) < 3 (0x8003) < 5 (0x8005)
-    bytes expected{0x01, 0x04, 0xFF, 0x7F, 0x01, 0x80, 0, 0, 0, 0, 0, 0,  // add: four columns, NULL i4, "" as 0
-                   0x00, 0x00, 0x03, 0x80,                              // remove key 3
-                   0x04, 0x00, 0x05, 0x80, 0x70, 0x11, 0x01, 0x80};      // update Large = 70000
+    bytes expected{0x01, 0x04, 0xFF, 0x7F, 0x01, 0x80, 0,    0,   0, 0, 0, 0,  // add: four columns, NULL i4, "" as 0
+                   0x00, 0x00, 0x03, 0x80,                                     // remove key 3
+                   0x04, 0x00, 0x05, 0x80, 0x70, 0x11, 0x01, 0x80};            // update Large = 70000
     EXPECT_EQ(table_stream(streams, u"Numbers"), expected);
     // No strings at all: the pool is only its header.
     EXPECT_EQ(streams[encode_stream_name(u"_StringPool", true)], (bytes{0, 0, 0, 0}));
@@ -122,10 +122,10 @@ TEST(TransformStreams, ManyStringsSwitchToThreeByteReferencesButBinaryFlagsStayT
     transform_table t{u"Big", {{u"Name", key_s72}, {u"Data", v0}, {u"Count", i2}}, {}};
     const std::size_t rows = 0x10000;  // ids 1..0x10000: the last needs a third byte
     for (std::size_t i = 0; i < rows; ++i)
-        t.operations.push_back(op(transform_operation::kind::add,
-                                  {text("k" + std::to_string(i)),
-                                   i == 0 ? binary("payload", u"Big.k0") : transform_cell{},
-                                   i == 0 ? number(7) : transform_cell{}}));
+        t.operations.push_back(
+            op(transform_operation::kind::add,
+               {text("k" + std::to_string(i)), i == 0 ? binary("payload", u"Big.k0") : transform_cell{},
+                i == 0 ? number(7) : transform_cell{}}));
     content.tables.push_back(t);
     auto streams = by_name(serialize_transform(content));
 
@@ -140,9 +140,9 @@ TEST(TransformStreams, ManyStringsSwitchToThreeByteReferencesButBinaryFlagsStayT
     ASSERT_EQ(records.size(), first + (rows - 1) * other);
     EXPECT_EQ(records[0], 0x01);
     EXPECT_EQ(records[1], 0x03);
-    EXPECT_EQ(records[5] | records[6] << 8, 1);             // binary flag
-    EXPECT_EQ(records[7] | records[8] << 8, 0x8000 + 7);    // Count
-    EXPECT_EQ(records[first + 1], 0x01);                    // mask of the second record: one column
+    EXPECT_EQ(records[5] | records[6] << 8, 1);           // binary flag
+    EXPECT_EQ(records[7] | records[8] << 8, 0x8000 + 7);  // Count
+    EXPECT_EQ(records[first + 1], 0x01);                  // mask of the second record: one column
     const std::size_t last = first + (rows - 2) * other;
     EXPECT_EQ(records[last + 2] | records[last + 3] << 8 | records[last + 4] << 16, 0x10000);
 
@@ -163,8 +163,8 @@ TEST(TransformStreams, UpdatePastTheSixteenBitMaskReplacesTheRow) {
     content.tables.push_back(t);
     auto records = table_stream(by_name(serialize_transform(content)), u"Wide");
     ASSERT_EQ(records.size(), 4u + 2 + 18 * 2);
-    EXPECT_EQ(records[0] | records[1] << 8, 0);              // remove key 1
-    EXPECT_EQ(records[4] | records[5] << 8, 18 << 8 | 1);    // then the whole row
+    EXPECT_EQ(records[0] | records[1] << 8, 0);            // remove key 1
+    EXPECT_EQ(records[4] | records[5] << 8, 18 << 8 | 1);  // then the whole row
     EXPECT_EQ(records[records.size() - 2] | records.back() << 8, 0x8000 + 17);
 }
 

@@ -33,8 +33,8 @@ TEST(ConsentLine, OnlyWebAddressesAreOpened) {
     EXPECT_EQ(w.ui.opened_urls, std::vector<std::u16string>{u"HTTPS://Quorlin.example/Terms"});
     EXPECT_TRUE(w.ui.message_boxes.empty());
 
-    for (const char16_t* refused : {u"file:///usr/bin/xterm", u"/usr/bin/xterm", u"javascript:alert(1)",
-                                    u"httpx://a", u"http:/a", u""}) {
+    for (const char16_t* refused :
+         {u"file:///usr/bin/xterm", u"/usr/bin/xterm", u"javascript:alert(1)", u"httpx://a", u"http:/a", u""}) {
         w.ui.clear();
         d.set_agreement_link(u"", 1, std::u16string(u"<a href=\"") + refused + u"\">P</a>");
         click_link(1);

@@ -33,17 +33,18 @@ struct pages_shown {
 
 std::ostream& operator<<(std::ostream& out, const pages_shown& p) {
     for (const auto& [id, on] : p.checks) out << id << (on ? "=on " : "=off ");
-    return out << "language=" << sys::utf16_to_utf8(p.language) << " print=" << sys::utf16_to_utf8(p.print_profile) << " path=" << sys::utf16_to_utf8(p.imanage_path);
+    return out << "language=" << sys::utf16_to_utf8(p.language) << " print=" << sys::utf16_to_utf8(p.print_profile)
+               << " path=" << sys::utf16_to_utf8(p.imanage_path);
 }
 
 CComboBox& list(CWnd* page, int id) { return *static_cast<CComboBox*>(page->GetDlgItem(id)); }
 
 pages_shown shown_on(CQuorlin_EnterpriseDeploymentDlg& d) {
     pages_shown p;
-    for (int id : {IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
-                   IDC_ENABLE_SIGN_INTEGRATION, IDC_ENABLE_DROPBOX, IDC_ENABLE_ONEDRIVE, IDC_ENABLE_BOX,
-                   IDC_ENABLE_SHAREPOINT, IDC_ENABLE_NETWORK_DISK, IDC_ENABLE_CRASH_REPORTING,
-                   IDC_ENABLE_AZURE_LABELING, IDC_AZURE_FORCE_LOGIN})
+    for (int id :
+         {IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
+          IDC_ENABLE_SIGN_INTEGRATION, IDC_ENABLE_DROPBOX, IDC_ENABLE_ONEDRIVE, IDC_ENABLE_BOX, IDC_ENABLE_SHAREPOINT,
+          IDC_ENABLE_NETWORK_DISK, IDC_ENABLE_CRASH_REPORTING, IDC_ENABLE_AZURE_LABELING, IDC_AZURE_FORCE_LOGIN})
         p.checks[id] = is_checked(*d.general_page, id);
     p.checks[IDC_IMANAGE_ENABLED] = is_checked(*d.imanage_page, IDC_IMANAGE_ENABLED);
     p.checks[IDC_KNOWLEDGE_ASSISTANT] = is_checked(*d.help_page, IDC_KNOWLEDGE_ASSISTANT);
@@ -73,11 +74,15 @@ void make_choices(shown_window& w) {
 }
 
 // The same choices for the command line.
-const std::vector<std::string> choices_as_settings{
-    "--set", "create_desktop_shortcut=on", "--set", "install_printer_driver=on", "--set", "enable_box=on",
-    "--set", "enable_onedrive=off", "--set", "enable_crash_reporting=on", "--set", "application_language=fr-FR",
-    "--set", "print_profile=pcl", "--set", "imanage_install_path=D:\\iManage\\Work", "--set",
-    "knowledge_assistant_enabled=off"};
+const std::vector<std::string> choices_as_settings{"--set", "create_desktop_shortcut=on",
+                                                   "--set", "install_printer_driver=on",
+                                                   "--set", "enable_box=on",
+                                                   "--set", "enable_onedrive=off",
+                                                   "--set", "enable_crash_reporting=on",
+                                                   "--set", "application_language=fr-FR",
+                                                   "--set", "print_profile=pcl",
+                                                   "--set", "imanage_install_path=D:\\iManage\\Work",
+                                                   "--set", "knowledge_assistant_enabled=off"};
 
 void screenshot_if_asked(const CWnd& window, const std::string& name) {
     const char* folder = std::getenv("QUORLIN_WINDOW_SCREENSHOTS");
@@ -113,7 +118,8 @@ TEST_F(CarriedForward, YesLoadsTheTransformsSettingsAndNoThePackagesDefaults) {
     {
         shown_window w;
         w.browse(pro);
-        ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message()) << " (no transform yet, no question)";
+        ASSERT_TRUE(w.ui.message_boxes.empty())
+            << sys::utf16_to_utf8(w.last_message()) << " (no transform yet, no question)";
         defaults = shown_on(w.dialog);
         make_choices(w);
         w.tick_consent();
@@ -130,7 +136,8 @@ TEST_F(CarriedForward, YesLoadsTheTransformsSettingsAndNoThePackagesDefaults) {
         w.ui.message_box_answers.push_back(IDYES);
         w.browse(pro);
         ASSERT_EQ(w.ui.message_boxes.size(), 1u);
-        EXPECT_EQ(w.ui.message_boxes[0].text, u"A transform for this package already exists:\n" + sys::utf8_to_utf16(mst.string()) +
+        EXPECT_EQ(w.ui.message_boxes[0].text, u"A transform for this package already exists:\n" +
+                                                  sys::utf8_to_utf16(mst.string()) +
                                                   u"\n\nLoad its settings instead of the package's defaults?");
         EXPECT_EQ(w.ui.message_boxes[0].type & MB_YESNO, static_cast<UINT>(MB_YESNO));
         EXPECT_EQ(shown_on(w.dialog), chosen);
@@ -205,8 +212,17 @@ TEST_F(CarriedForward, WindowAndCommandLineWriteTheSameTransform) {
     const fs::path from_window = folder / "window.mst", from_shell = folder / "shell.mst";
     fs::rename(mst, from_window);
 
-    std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", fs::absolute("quorlin-deploy").string(),
-                                  "--generate", pro.string(), "--agree-to-terms", "--output", from_shell.string()};
+    std::vector<std::string> argv{"env",
+                                  "-u",
+                                  "DISPLAY",
+                                  "-u",
+                                  "WAYLAND_DISPLAY",
+                                  fs::absolute("quorlin-deploy").string(),
+                                  "--generate",
+                                  pro.string(),
+                                  "--agree-to-terms",
+                                  "--output",
+                                  from_shell.string()};
     argv.insert(argv.end(), choices_as_settings.begin(), choices_as_settings.end());
     const auto r = test_support::run_process(argv);
     ASSERT_EQ(r.exit_code, 0) << r.err;

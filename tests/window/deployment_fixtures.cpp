@@ -29,10 +29,11 @@ idt_table control_table(const std::string& terms_text, const std::string& privac
             "Dialog_\tControl\tType\tX\tY\tWidth\tHeight\tAttributes\tProperty\tText\tControl_Next\tHelp\n"
             "s72\ts50\ts20\ti2\ti2\ti2\ti2\tI4\tS72\tL0\tS50\tL50\n"
             "Control\tDialog_\tControl\n"
-            "LicenseDlg\tTermsAndConditionsAgreement\tHyperlink\t20\t200\t330\t15\t3\t\t" + terms_text +
+            "LicenseDlg\tTermsAndConditionsAgreement\tHyperlink\t20\t200\t330\t15\t3\t\t" +
+                terms_text +
                 "\tPrivacyPolicyAgreement\t\n"
-            "LicenseDlg\tPrivacyPolicyAgreement\tHyperlink\t20\t220\t330\t15\t3\t\t" + privacy_text +
-                "\t\t\n"};
+                "LicenseDlg\tPrivacyPolicyAgreement\tHyperlink\t20\t220\t330\t15\t3\t\t" +
+                privacy_text + "\t\t\n"};
 }
 
 void build(const std::filesystem::path& out, std::vector<idt_table> tables) {
@@ -49,13 +50,17 @@ std::string unescape(const std::string& field) {
             continue;
         }
         const char next = field[++i];
-        if (next == 't') text += '\t';
-        else if (next == 'n') text += '\n';
-        else if (next == 'r') text += '\r';
+        if (next == 't')
+            text += '\t';
+        else if (next == 'n')
+            text += '\n';
+        else if (next == 'r')
+            text += '\r';
         else if (next == 'x' && i + 2 < field.size()) {
             text += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
             i += 2;
-        } else text += next;
+        } else
+            text += next;
     }
     return text;
 }
@@ -113,9 +118,8 @@ value_map pro_package_registry() {
 void build_pro_package(const std::filesystem::path& out) {
     build(out, {test_support::property_table(as_pairs(pro_package_properties())),
                 test_support::registry_table(as_pairs(pro_package_registry())), dialog_table(),
-                control_table(
-                    "I agree to the <a href=\"https://quorlin.example/terms-from-markup\">Terms</a>",
-                    "Read the <a href=\"https://quorlin.example/privacy\">Privacy Policy</a>")});
+                control_table("I agree to the <a href=\"https://quorlin.example/terms-from-markup\">Terms</a>",
+                              "Read the <a href=\"https://quorlin.example/privacy\">Privacy Policy</a>")});
 }
 
 void build_plain_package(const std::filesystem::path& out) {
@@ -137,9 +141,9 @@ void build_plain_package(const std::filesystem::path& out) {
         {"KNOWLEDGEASSISTANT", "1"},
         {"PP_URL", "http://quorlin.example/privacy-from-property"},
     };
-    build(out, {test_support::property_table(properties),
-                test_support::registry_table({{"network_disk_enabled", "/b 0"}}), dialog_table(),
-                control_table("no link here", "no link either")});
+    build(out,
+          {test_support::property_table(properties), test_support::registry_table({{"network_disk_enabled", "/b 0"}}),
+           dialog_table(), control_table("no link here", "no link either")});
 }
 
 value_map contrary_package_properties() {
@@ -192,17 +196,19 @@ void build_package_without_registry_and_control(const std::filesystem::path& out
 
 void build_package_with_unreadable_control(const std::filesystem::path& out) {
     build(out, {test_support::property_table({{"ProductName", "Quorlin PDF Pro"}}),
-                {"Control", "Dialog_\tControl\ns72\ts50\nControl\tDialog_\tControl\n"
-                            "LicenseDlg\tTermsAndConditionsAgreement\n"}});
+                {"Control",
+                 "Dialog_\tControl\ns72\ts50\nControl\tDialog_\tControl\n"
+                 "LicenseDlg\tTermsAndConditionsAgreement\n"}});
 }
 
 void build_package_with_integer_registry_values(const std::filesystem::path& out) {
     build(out, {test_support::property_table({{"ProductName", "Quorlin PDF Pro"},
                                               {"ProductCode", "{0E5C8E53-3C2B-4E3F-9B1F-3A3C2D1E0F04}"},
                                               {"ProductVersion", "1.0"}}),
-                {"Registry", "Registry\tRoot\tKey\tName\tValue\tComponent_\n"
-                             "s72\ti2\tl255\tL255\tI4\ts72\nRegistry\tRegistry\n"
-                             "reg1\t2\tSoftware\\Quorlin\tnetwork_disk_enabled\t1\tMainComponent\n"}});
+                {"Registry",
+                 "Registry\tRoot\tKey\tName\tValue\tComponent_\n"
+                 "s72\ti2\tl255\tL255\tI4\ts72\nRegistry\tRegistry\n"
+                 "reg1\t2\tSoftware\\Quorlin\tnetwork_disk_enabled\t1\tMainComponent\n"}});
 }
 
 package_view oracle_view(const std::filesystem::path& package, const std::filesystem::path& transform) {

@@ -40,7 +40,6 @@ struct package_view {
     value_map registry;        // by Name
     std::string other_tables;  // the dump of every other table, for "unchanged" checks
 };
-package_view oracle_view(const std::filesystem::path& package,
-                         const std::filesystem::path& transform = {});
+package_view oracle_view(const std::filesystem::path& package, const std::filesystem::path& transform = {});
 
 }  // namespace window_test

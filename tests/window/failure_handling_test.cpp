@@ -65,7 +65,8 @@ TEST(FailureHandling, UnreadablePackageIsDroppedAndTheWindowKeepsItsState) {
 
     w.browse(bad);
     ASSERT_EQ(w.ui.message_boxes.size(), 1u);
-    EXPECT_TRUE(starts_with(w.last_message(), u"Unable to read the MSI file.\n")) << sys::utf16_to_utf8(w.last_message());
+    EXPECT_TRUE(starts_with(w.last_message(), u"Unable to read the MSI file.\n"))
+        << sys::utf16_to_utf8(w.last_message());
     EXPECT_GT(w.last_message().size(), std::u16string(u"Unable to read the MSI file.\n").size());
     EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(w.dialog.package, nullptr);
@@ -94,7 +95,8 @@ TEST(FailureHandling, ValueTheEngineRefusesIsReportedAndTheWindowStaysUsable) {
         w.ui.clear();
         w.generate();
         ASSERT_EQ(w.ui.message_boxes.size(), 1u);
-        EXPECT_TRUE(starts_with(w.last_message(), u"Unable to write the MSI file.\n")) << sys::utf16_to_utf8(w.last_message());
+        EXPECT_TRUE(starts_with(w.last_message(), u"Unable to write the MSI file.\n"))
+            << sys::utf16_to_utf8(w.last_message());
         EXPECT_EQ(w.ui.message_boxes.back().type, static_cast<UINT>(MB_ICONERROR));
         EXPECT_FALSE(fs::exists(folder / "numbers.mst"));
         EXPECT_TRUE(w.dialog.package && w.dialog.package->is_open());

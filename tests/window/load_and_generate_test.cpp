@@ -32,9 +32,7 @@ protected:
     void set_imanage_path(const std::u16string& text) {
         w.dialog.imanage_page->GetDlgItem(IDC_IMANAGE_PATH)->SetWindowText(text);
     }
-    std::u16string imanage_path_shown() {
-        return w.dialog.imanage_page->GetDlgItem(IDC_IMANAGE_PATH)->GetWindowText();
-    }
+    std::u16string imanage_path_shown() { return w.dialog.imanage_page->GetDlgItem(IDC_IMANAGE_PATH)->GetWindowText(); }
     std::map<int, bool> general_checks() {
         std::map<int, bool> checks;
         for (int id : {IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
@@ -80,13 +78,18 @@ TEST_F(LoadAndGenerate, EveryReadRuleAndTheChoicesThatSurviveASecondLoad) {
     ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     EXPECT_EQ(d.GetDlgItem(IDC_MSI_PATH)->GetWindowText(), sys::utf8_to_utf16(pro.string()));
     EXPECT_EQ(d.product_name, u"Quorlin PDF Pro");
-    EXPECT_EQ(general_checks(), (std::map<int, bool>{
-        {IDC_CREATE_DESKTOP_SHORTCUT, false}, {IDC_INSTALL_OFFICE_ADDINS, true},
-        {IDC_INSTALL_PRINTER_DRIVER, false}, {IDC_ENABLE_SIGN_INTEGRATION, true},
-        {IDC_ENABLE_DROPBOX, true}, {IDC_ENABLE_ONEDRIVE, true}, {IDC_ENABLE_BOX, false},
-        {IDC_ENABLE_SHAREPOINT, false}, {IDC_ENABLE_NETWORK_DISK, true},
-        {IDC_ENABLE_CRASH_REPORTING, false}, {IDC_ENABLE_AZURE_LABELING, true},
-        {IDC_AZURE_FORCE_LOGIN, true}}));
+    EXPECT_EQ(general_checks(), (std::map<int, bool>{{IDC_CREATE_DESKTOP_SHORTCUT, false},
+                                                     {IDC_INSTALL_OFFICE_ADDINS, true},
+                                                     {IDC_INSTALL_PRINTER_DRIVER, false},
+                                                     {IDC_ENABLE_SIGN_INTEGRATION, true},
+                                                     {IDC_ENABLE_DROPBOX, true},
+                                                     {IDC_ENABLE_ONEDRIVE, true},
+                                                     {IDC_ENABLE_BOX, false},
+                                                     {IDC_ENABLE_SHAREPOINT, false},
+                                                     {IDC_ENABLE_NETWORK_DISK, true},
+                                                     {IDC_ENABLE_CRASH_REPORTING, false},
+                                                     {IDC_ENABLE_AZURE_LABELING, true},
+                                                     {IDC_AZURE_FORCE_LOGIN, true}}));
     EXPECT_TRUE(is_checked(*d.imanage_page, IDC_IMANAGE_ENABLED));
     EXPECT_EQ(imanage_path_shown(), u"C:\\Program Files\\iManage\\Work10");
     EXPECT_TRUE(is_enabled(*d.imanage_page, IDC_IMANAGE_PATH) ||
@@ -116,13 +119,18 @@ TEST_F(LoadAndGenerate, EveryReadRuleAndTheChoicesThatSurviveASecondLoad) {
     w.browse(plain);
     ASSERT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     EXPECT_FALSE(fs::exists(first_copy));
-    EXPECT_EQ(general_checks(), (std::map<int, bool>{
-        {IDC_CREATE_DESKTOP_SHORTCUT, true}, {IDC_INSTALL_OFFICE_ADDINS, false},
-        {IDC_INSTALL_PRINTER_DRIVER, true}, {IDC_ENABLE_SIGN_INTEGRATION, true},
-        {IDC_ENABLE_DROPBOX, false}, {IDC_ENABLE_ONEDRIVE, false}, {IDC_ENABLE_BOX, true},
-        {IDC_ENABLE_SHAREPOINT, true}, {IDC_ENABLE_NETWORK_DISK, false},
-        {IDC_ENABLE_CRASH_REPORTING, true}, {IDC_ENABLE_AZURE_LABELING, false},
-        {IDC_AZURE_FORCE_LOGIN, false}}));
+    EXPECT_EQ(general_checks(), (std::map<int, bool>{{IDC_CREATE_DESKTOP_SHORTCUT, true},
+                                                     {IDC_INSTALL_OFFICE_ADDINS, false},
+                                                     {IDC_INSTALL_PRINTER_DRIVER, true},
+                                                     {IDC_ENABLE_SIGN_INTEGRATION, true},
+                                                     {IDC_ENABLE_DROPBOX, false},
+                                                     {IDC_ENABLE_ONEDRIVE, false},
+                                                     {IDC_ENABLE_BOX, true},
+                                                     {IDC_ENABLE_SHAREPOINT, true},
+                                                     {IDC_ENABLE_NETWORK_DISK, false},
+                                                     {IDC_ENABLE_CRASH_REPORTING, true},
+                                                     {IDC_ENABLE_AZURE_LABELING, false},
+                                                     {IDC_AZURE_FORCE_LOGIN, false}}));
     EXPECT_FALSE(native_item(*d.general_page, IDC_ENABLE_SIGN_INTEGRATION)->IsThisEnabled())
         << "\"PRO\" is not \"Pro\"";
     EXPECT_FALSE(is_checked(*d.imanage_page, IDC_IMANAGE_ENABLED));
@@ -138,10 +146,14 @@ TEST_F(LoadAndGenerate, EveryReadRuleAndTheChoicesThatSurviveASecondLoad) {
 
     // Nothing edited: every name the package has is still written in its own form.
     const auto expected = expected_after(plain,
-        {{"ONEDRIVEDISABLED", "#1"}, {"BOXDISABLED", "#0"}, {"MSAZUREIPLABELINGENABLED", "#0"},
-         {"MSAZUREFORCELOGIN", "/b 0"}, {"IMANAGEINSTALLPATH", "0"}, {"KNOWLEDGEASSISTANT", "/b 0"},
-         {"APPLICATION_LANGUAGE", "de-DE"}},
-        {{"network_disk_enabled", "/b 0"}});
+                                         {{"ONEDRIVEDISABLED", "#1"},
+                                          {"BOXDISABLED", "#0"},
+                                          {"MSAZUREIPLABELINGENABLED", "#0"},
+                                          {"MSAZUREFORCELOGIN", "/b 0"},
+                                          {"IMANAGEINSTALLPATH", "0"},
+                                          {"KNOWLEDGEASSISTANT", "/b 0"},
+                                          {"APPLICATION_LANGUAGE", "de-DE"}},
+                                         {{"network_disk_enabled", "/b 0"}});
     test_support::file_unchanged_guard untouched(plain);
     w.generate();
     const fs::path mst = folder / "plain.mst";
@@ -158,9 +170,9 @@ TEST_F(LoadAndGenerate, ChangedOptionsBecomeExactlyTheWriteSide) {
     press_key_in(d, IDC_MSI_PATH, WXK_RETURN);
     ASSERT_TRUE(d.IsWindowVisible());
     ASSERT_NE(d.package, nullptr);
-    click(*d.general_page, IDC_CREATE_DESKTOP_SHORTCUT);  // on
-    click(*d.general_page, IDC_ENABLE_ONEDRIVE);          // off
-    list(d.general_page, IDC_LANGUAGE_LIST).SetCurSel(6); // Nederlands
+    click(*d.general_page, IDC_CREATE_DESKTOP_SHORTCUT);   // on
+    click(*d.general_page, IDC_ENABLE_ONEDRIVE);           // off
+    list(d.general_page, IDC_LANGUAGE_LIST).SetCurSel(6);  // Nederlands
     list(d.print_page, IDC_PRINT_PROFILE).SetCurSel(1);
     set_imanage_path(u"  D:\\iManage\\Work10  ");
     w.tick_consent();
@@ -174,15 +186,26 @@ TEST_F(LoadAndGenerate, ChangedOptionsBecomeExactlyTheWriteSide) {
     EXPECT_EQ(imanage_path_shown(), u"D:\\iManage\\Work10");
 
     const auto expected = expected_after(pro,
-        {{"WINSPARKLE_ENABLED", "/b 0"}, {"DT_SHORTCUT", "1"}, {"OFFICEADDINS", "1"},
-         {"INSTALL_PRINTER_DRIVER", "0"}, {"SIGNENABLE", "1"}, {"DROPBOXDISABLED", "#0"},
-         {"ONEDRIVEDISABLED", "#1"}, {"BOXDISABLED", "#1"}, {"SHAREPOINTDISABLED", "#1"},
-         {"MSAZUREIPLABELINGENABLED", "#1"}, {"MSAZUREFORCELOGIN", "/b 1"},
-         {"BUGSPLAT_SENDREPORT_ENABLED", "0"}, {"APPLICATION_LANGUAGE", "nl-NL"},
-         {"IMANAGEENABLED", "1"}, {"IMANAGEINSTALLPATH", "D:\\iManage\\Work10"},
-         {"KNOWLEDGEASSISTANT", "/b 1"}},
-        {{"network_disk_enabled", "/b 1"}, {"kBugsplatEnableCrashReporting", "/b 0"},
-         {"PrintBandSize", "#1013760"}, {"PrintBandCountForIgnore", "#65535"}});
+                                         {{"WINSPARKLE_ENABLED", "/b 0"},
+                                          {"DT_SHORTCUT", "1"},
+                                          {"OFFICEADDINS", "1"},
+                                          {"INSTALL_PRINTER_DRIVER", "0"},
+                                          {"SIGNENABLE", "1"},
+                                          {"DROPBOXDISABLED", "#0"},
+                                          {"ONEDRIVEDISABLED", "#1"},
+                                          {"BOXDISABLED", "#1"},
+                                          {"SHAREPOINTDISABLED", "#1"},
+                                          {"MSAZUREIPLABELINGENABLED", "#1"},
+                                          {"MSAZUREFORCELOGIN", "/b 1"},
+                                          {"BUGSPLAT_SENDREPORT_ENABLED", "0"},
+                                          {"APPLICATION_LANGUAGE", "nl-NL"},
+                                          {"IMANAGEENABLED", "1"},
+                                          {"IMANAGEINSTALLPATH", "D:\\iManage\\Work10"},
+                                          {"KNOWLEDGEASSISTANT", "/b 1"}},
+                                         {{"network_disk_enabled", "/b 1"},
+                                          {"kBugsplatEnableCrashReporting", "/b 0"},
+                                          {"PrintBandSize", "#1013760"},
+                                          {"PrintBandCountForIgnore", "#65535"}});
     expect_same(oracle_view(pro, mst), expected);
 }
 
@@ -259,12 +282,20 @@ TEST_F(LoadAndGenerate, EmptyIManagePathStopsAfterW15WithThePageForward) {
 
     // W1 to W15 are in the working copy; W16 to W20 are not.
     const auto expected = expected_after(pro,
-        {{"WINSPARKLE_ENABLED", "/b 0"}, {"DT_SHORTCUT", "0"}, {"OFFICEADDINS", "1"},
-         {"INSTALL_PRINTER_DRIVER", "0"}, {"SIGNENABLE", "1"}, {"DROPBOXDISABLED", "#0"},
-         {"ONEDRIVEDISABLED", "#0"}, {"BOXDISABLED", "#1"}, {"SHAREPOINTDISABLED", "#1"},
-         {"MSAZUREIPLABELINGENABLED", "#1"}, {"MSAZUREFORCELOGIN", "/b 1"},
-         {"BUGSPLAT_SENDREPORT_ENABLED", "0"}, {"APPLICATION_LANGUAGE", "select"}},
-        {{"network_disk_enabled", "/b 1"}, {"kBugsplatEnableCrashReporting", "/b 0"}});
+                                         {{"WINSPARKLE_ENABLED", "/b 0"},
+                                          {"DT_SHORTCUT", "0"},
+                                          {"OFFICEADDINS", "1"},
+                                          {"INSTALL_PRINTER_DRIVER", "0"},
+                                          {"SIGNENABLE", "1"},
+                                          {"DROPBOXDISABLED", "#0"},
+                                          {"ONEDRIVEDISABLED", "#0"},
+                                          {"BOXDISABLED", "#1"},
+                                          {"SHAREPOINTDISABLED", "#1"},
+                                          {"MSAZUREIPLABELINGENABLED", "#1"},
+                                          {"MSAZUREFORCELOGIN", "/b 1"},
+                                          {"BUGSPLAT_SENDREPORT_ENABLED", "0"},
+                                          {"APPLICATION_LANGUAGE", "select"}},
+                                         {{"network_disk_enabled", "/b 1"}, {"kBugsplatEnableCrashReporting", "/b 0"}});
     expect_same(oracle_view(folder / "Quorlin PDF Pro_Tmp.msi"), expected);
 }
 

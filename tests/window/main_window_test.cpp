@@ -19,8 +19,8 @@ TEST(MainWindow, StartsLockedOnTheGeneralPage) {
     std::vector<std::u16string> labels;
     for (HTREEITEM item = d.tree.GetRootItem(); item; item = d.tree.GetNextSiblingItem(item))
         labels.push_back(d.tree.GetItemText(item));
-    EXPECT_EQ(labels, (std::vector<std::u16string>{u"General", u"Print Settings", u"iManage Work 10",
-                                                   u"Help Resources"}));
+    EXPECT_EQ(labels,
+              (std::vector<std::u16string>{u"General", u"Print Settings", u"iManage Work 10", u"Help Resources"}));
     EXPECT_EQ(d.tree.GetSelectedItem(), d.general_item);
     EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.general_page));
     EXPECT_FALSE(d.general_page->IsWindowEnabled());

@@ -40,9 +40,13 @@ int apply_command(const std::vector<std::string>& args) {
     const fs::path package(files[0]), transform(files[1]), out(files[2]);
     if (sys::same_file(out, package) || sys::same_file(out, transform))
         throw usage_error{"OUT must be another file than PACKAGE and TRANSFORM"};
-    if (error_conditions < 0) error_conditions = msi::read_transform_identity(msi::transform_reader(transform).summary()).error_conditions;
+    if (error_conditions < 0)
+        error_conditions = msi::read_transform_identity(msi::transform_reader(transform).summary()).error_conditions;
 
-    std::string pattern = (out.has_parent_path() ? out.parent_path() / ("." + out.filename().string()) : fs::path("." + out.filename().string())).string() + ".partial-XXXXXX";
+    std::string pattern = (out.has_parent_path() ? out.parent_path() / ("." + out.filename().string())
+                                                 : fs::path("." + out.filename().string()))
+                              .string() +
+                          ".partial-XXXXXX";
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) throw std::runtime_error("cannot create a file beside " + out.string() + ": " + std::strerror(errno));
     const fs::path temporary(pattern);

@@ -28,8 +28,8 @@ using msi::transform_record;
 struct value {
     enum class kind { null, integer, text, binary } type = kind::null;
     std::int64_t integer = 0;
-    std::string text;         // UTF-8
-    std::uint64_t size = 0;   // binary
+    std::string text;        // UTF-8
+    std::uint64_t size = 0;  // binary
 };
 
 struct change {
@@ -49,7 +49,7 @@ struct table_changes {
     std::string name;
     bool added = false, dropped = false;
     std::vector<std::pair<std::string, std::string>> new_columns;  // name, notation
-    std::string note;  // why the rows cannot be shown
+    std::string note;                                              // why the rows cannot be shown
     std::vector<row_change> rows;
 };
 
@@ -68,19 +68,19 @@ std::string json_string(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (c < 0x20) {
-                    char e[8];
-                    std::snprintf(e, sizeof e, "\\u%04x", c);
-                    out += e;
-                } else {
-                    out += static_cast<char>(c);
-                }
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char e[8];
+                std::snprintf(e, sizeof e, "\\u%04x", c);
+                out += e;
+            } else {
+                out += static_cast<char>(c);
+            }
         }
     }
     return out + "\"";
@@ -88,20 +88,20 @@ std::string json_string(const std::string& s) {
 
 std::string json_value(const value& v) {
     switch (v.type) {
-        case value::kind::null: return "null";
-        case value::kind::integer: return std::to_string(v.integer);
-        case value::kind::text: return json_string(v.text);
-        case value::kind::binary: return "{\"binary_size\": " + std::to_string(v.size) + "}";
+    case value::kind::null: return "null";
+    case value::kind::integer: return std::to_string(v.integer);
+    case value::kind::text: return json_string(v.text);
+    case value::kind::binary: return "{\"binary_size\": " + std::to_string(v.size) + "}";
     }
     return "null";
 }
 
 std::string plain_value(const value& v) {
     switch (v.type) {
-        case value::kind::null: return "NULL";
-        case value::kind::integer: return std::to_string(v.integer);
-        case value::kind::text: return "\"" + escape_field(v.text) + "\"";
-        case value::kind::binary: return "[binary data, " + std::to_string(v.size) + " bytes]";
+    case value::kind::null: return "NULL";
+    case value::kind::integer: return std::to_string(v.integer);
+    case value::kind::text: return "\"" + escape_field(v.text) + "\"";
+    case value::kind::binary: return "[binary data, " + std::to_string(v.size) + " bytes]";
     }
     return "";
 }
@@ -123,7 +123,8 @@ public:
             table_changes t;
             t.name = sys::utf16_to_utf8(name);
             t.added = true;
-            for (const auto& c : declared_[name]) t.new_columns.emplace_back(sys::utf16_to_utf8(c.definition.name), column_notation(c.definition));
+            for (const auto& c : declared_[name])
+                t.new_columns.emplace_back(sys::utf16_to_utf8(c.definition.name), column_notation(c.definition));
             out.push_back(std::move(t));
         }
         for (const auto& name : dropped_) {
@@ -135,7 +136,8 @@ public:
         for (const auto& [name, columns] : declared_) {
             if (std::find(added_.begin(), added_.end(), name) != added_.end()) continue;
             table_changes* t = find_or_add(out, name);
-            for (const auto& c : columns) t->new_columns.emplace_back(sys::utf16_to_utf8(c.definition.name), column_notation(c.definition));
+            for (const auto& c : columns)
+                t->new_columns.emplace_back(sys::utf16_to_utf8(c.definition.name), column_notation(c.definition));
         }
         for (const auto& name : mst_.tables()) {
             if (name == u"_Tables" || name == u"_Columns") continue;
@@ -160,8 +162,10 @@ private:
             auto cursor = mst_.records(u"_Tables", msi::catalog_tables_columns());
             while (cursor.next(r)) {
                 const auto name = mst_.text(r.cells[0]);
-                if (r.type == transform_record::kind::add) added_.push_back(name);
-                else if (r.type == transform_record::kind::remove) dropped_.push_back(name);
+                if (r.type == transform_record::kind::add)
+                    added_.push_back(name);
+                else if (r.type == transform_record::kind::remove)
+                    dropped_.push_back(name);
             }
         }
         if (mst_.has_records(u"_Columns")) {
@@ -206,19 +210,19 @@ private:
         value v;
         if (stored == 0) return v;
         switch (c.cell_kind()) {
-            case column::kind::string:
-                v.type = value::kind::text;
-                v.text = sys::utf16_to_utf8(mst_.text(stored));
-                break;
-            case column::kind::int16:
-                v.type = value::kind::integer;
-                v.integer = msi::decode_int16(stored);
-                break;
-            case column::kind::int32:
-                v.type = value::kind::integer;
-                v.integer = msi::decode_int32(stored);
-                break;
-            case column::kind::binary: v.type = value::kind::binary; break;
+        case column::kind::string:
+            v.type = value::kind::text;
+            v.text = sys::utf16_to_utf8(mst_.text(stored));
+            break;
+        case column::kind::int16:
+            v.type = value::kind::integer;
+            v.integer = msi::decode_int16(stored);
+            break;
+        case column::kind::int32:
+            v.type = value::kind::integer;
+            v.integer = msi::decode_int32(stored);
+            break;
+        case column::kind::binary: v.type = value::kind::binary; break;
         }
         return v;
     }
@@ -252,21 +256,21 @@ private:
         value v;
         const msi::cell_value stored = package_->cell(t, row, c);
         switch (stored.type) {
-            case msi::cell_value::kind::null: break;
-            case msi::cell_value::kind::integer:
-                v.type = value::kind::integer;
-                v.integer = stored.integer;
-                break;
-            case msi::cell_value::kind::string:
-                v.type = value::kind::text;
-                v.text = sys::utf16_to_utf8(package_->cell_text(t, row, c));
-                break;
-            case msi::cell_value::kind::binary: {
-                v.type = value::kind::binary;
-                const auto name = msi::encode_stream_name(package_->binary_stream_name(t, row), false);
-                v.size = package_->storage().has_stream(name) ? package_->storage().stream_size(name) : 0;
-                break;
-            }
+        case msi::cell_value::kind::null: break;
+        case msi::cell_value::kind::integer:
+            v.type = value::kind::integer;
+            v.integer = stored.integer;
+            break;
+        case msi::cell_value::kind::string:
+            v.type = value::kind::text;
+            v.text = sys::utf16_to_utf8(package_->cell_text(t, row, c));
+            break;
+        case msi::cell_value::kind::binary: {
+            v.type = value::kind::binary;
+            const auto name = msi::encode_stream_name(package_->binary_stream_name(t, row), false);
+            v.size = package_->storage().has_stream(name) ? package_->storage().stream_size(name) : 0;
+            break;
+        }
         }
         return v;
     }
@@ -274,8 +278,9 @@ private:
     void read_rows(table_changes& out, const std::u16string& name) {
         const auto columns = columns_of(name);
         if (!columns) {
-            out.note = std::to_string(mst_.records_size(name)) +
-                       " bytes of row changes; the table's columns are defined in the package (give PACKAGE.msi to read them)";
+            out.note =
+                std::to_string(mst_.records_size(name)) +
+                " bytes of row changes; the table's columns are defined in the package (give PACKAGE.msi to read them)";
             return;
         }
         const msi::table* before =
@@ -357,7 +362,8 @@ void print_plain(std::ostream& out, const std::string& file, const msi::summary_
     if (!id.has_flags) {
         out << "  Validation:       (no flags given)\n  Suppressed errors: (no flags given)\n";
     } else {
-        out << "  Validation:       " << hex4(id.validation) << " " << names(msi::transform_validation_names(id.validation)) << "\n";
+        out << "  Validation:       " << hex4(id.validation) << " "
+            << names(msi::transform_validation_names(id.validation)) << "\n";
         out << "  Suppressed errors: " << hex4(id.error_conditions) << " "
             << names(msi::transform_condition_names(id.error_conditions)) << "\n";
     }
@@ -367,8 +373,7 @@ void print_plain(std::ostream& out, const std::string& file, const msi::summary_
         if (t.dropped) out << " (dropped)";
         std::size_t adds = 0, removes = 0, updates = 0;
         for (const auto& r : t.rows) (r.operation == "add" ? adds : r.operation == "remove" ? removes : updates)++;
-        if (!t.rows.empty())
-            out << ": " << adds << " added, " << removes << " removed, " << updates << " changed";
+        if (!t.rows.empty()) out << ": " << adds << " added, " << removes << " removed, " << updates << " changed";
         out << "\n";
         for (const auto& [name, notation] : t.new_columns) out << "  new column " << name << " " << notation << "\n";
         if (!t.note.empty()) out << "  " << t.note << "\n";
@@ -413,8 +418,9 @@ void print_json(std::ostream& out, const std::string& file, const msi::summary_i
     out << "  },\n  \"tables\": [";
     for (std::size_t i = 0; i < tables.size(); ++i) {
         const auto& t = tables[i];
-        out << (i ? "," : "") << "\n    {\"name\": " << json_string(t.name) << ", \"added\": " << (t.added ? "true" : "false")
-            << ", \"dropped\": " << (t.dropped ? "true" : "false") << ",\n     \"new_columns\": [";
+        out << (i ? "," : "") << "\n    {\"name\": " << json_string(t.name)
+            << ", \"added\": " << (t.added ? "true" : "false") << ", \"dropped\": " << (t.dropped ? "true" : "false")
+            << ",\n     \"new_columns\": [";
         for (std::size_t c = 0; c < t.new_columns.size(); ++c)
             out << (c ? ", " : "") << "{\"name\": " << json_string(t.new_columns[c].first)
                 << ", \"type\": " << json_string(t.new_columns[c].second) << "}";
@@ -445,9 +451,12 @@ int show_command(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     bool json = false;
     for (const auto& a : args) {
-        if (a == "--json") json = true;
-        else if (a.rfind("--", 0) == 0) throw usage_error{"unknown option " + a};
-        else files.push_back(a);
+        if (a == "--json")
+            json = true;
+        else if (a.rfind("--", 0) == 0)
+            throw usage_error{"unknown option " + a};
+        else
+            files.push_back(a);
     }
     if (files.empty() || files.size() > 2) throw usage_error{"show needs TRANSFORM.mst and, if wanted, PACKAGE.msi"};
     const msi::transform_reader mst(files[0]);
@@ -468,8 +477,10 @@ int show_command(const std::vector<std::string>& args) {
     transform_view view(mst, package ? &package->engine() : nullptr);
     const auto tables = view.read();
     std::ostringstream out;
-    if (json) print_json(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
-    else print_plain(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
+    if (json)
+        print_json(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
+    else
+        print_plain(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
     std::cout << out.str();
     return 0;
 }

@@ -70,18 +70,18 @@ std::string dump_table(msi::package_database& db, const std::u16string& name) {
             line += '\t';
             const msi::cell_value v = db.cell(t, r, c);
             switch (v.type) {
-                case msi::cell_value::kind::null: break;
-                case msi::cell_value::kind::integer: line += std::to_string(v.integer); break;
-                case msi::cell_value::kind::string: line += text_field(db.cell_text(t, r, c)); break;
-                case msi::cell_value::kind::binary: {
-                    const auto stream = msi::encode_stream_name(db.binary_stream_name(t, r), false);
-                    std::vector<std::uint8_t> data;
-                    if (db.storage().has_stream(stream)) data = db.storage().read_stream(stream);
-                    char digest[64];
-                    std::snprintf(digest, sizeof digest, "[stream size=%zu crc32=%08X]", data.size(), crc32(data));
-                    line += digest;
-                    break;
-                }
+            case msi::cell_value::kind::null: break;
+            case msi::cell_value::kind::integer: line += std::to_string(v.integer); break;
+            case msi::cell_value::kind::string: line += text_field(db.cell_text(t, r, c)); break;
+            case msi::cell_value::kind::binary: {
+                const auto stream = msi::encode_stream_name(db.binary_stream_name(t, r), false);
+                std::vector<std::uint8_t> data;
+                if (db.storage().has_stream(stream)) data = db.storage().read_stream(stream);
+                char digest[64];
+                std::snprintf(digest, sizeof digest, "[stream size=%zu crc32=%08X]", data.size(), crc32(data));
+                line += digest;
+                break;
+            }
             }
         }
         lines.push_back(std::move(line));
@@ -98,18 +98,18 @@ std::string escape_field(const std::string& utf8) {
     out.reserve(utf8.size());
     for (unsigned char c : utf8) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    char hex[8];
-                    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                    out += hex;
-                } else {
-                    out += static_cast<char>(c);
-                }
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                out += hex;
+            } else {
+                out += static_cast<char>(c);
+            }
         }
     }
     return out;

@@ -9,7 +9,7 @@
 namespace msi {
 class package_database;
 struct column;
-}
+}  // namespace msi
 
 namespace msi_transform {
 

@@ -12,8 +12,7 @@ namespace msi::cfb {
 allocation_table::allocation_table(std::uint32_t entries_per_sector)
     : per_sector_(entries_per_sector), shift_(static_cast<unsigned>(std::countr_zero(entries_per_sector))) {}
 
-allocation_table::allocation_table(std::uint32_t entries_per_sector, std::uint32_t sector_count,
-                                   sector_loader load)
+allocation_table::allocation_table(std::uint32_t entries_per_sector, std::uint32_t sector_count, sector_loader load)
     : allocation_table(entries_per_sector) {
     capacity_ = std::size_t(sector_count) * per_sector_;
     entries_ = std::make_unique_for_overwrite<std::uint32_t[]>(capacity_);
@@ -105,15 +104,13 @@ std::vector<std::uint32_t> allocation_table::chain(std::uint32_t start, std::uin
         if (current >= limit) {
             if (current == free_sector) fail_open(what + ": sector chain reaches a free sector");
             if (current > max_regular_sector) fail_open(what + ": sector chain is broken");
-            fail_open(what + " refers to sector " + std::to_string(current) +
-                      ", outside the file");
+            fail_open(what + " refers to sector " + std::to_string(current) + ", outside the file");
         }
         if (sectors.size() >= limit) fail_open(what + ": sector chain loops");
         sectors.push_back(current);
         current = at(current);
     }
-    if (expected && sectors.size() < *expected)
-        fail_open(what + ": sector chain is shorter than its size");
+    if (expected && sectors.size() < *expected) fail_open(what + ": sector chain is shorter than its size");
     return sectors;
 }
 

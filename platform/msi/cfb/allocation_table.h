@@ -66,8 +66,7 @@ public:
     // number of sectors that exist). With `expected`, the chain must have
     // exactly that many sectors; without, it runs to its end. `what` names
     // the chain's owner in messages ("stream 'X'"). Raises ERROR_OPEN_FAILED.
-    std::vector<std::uint32_t> chain(std::uint32_t start, std::uint32_t limit,
-                                     std::optional<std::uint64_t> expected,
+    std::vector<std::uint32_t> chain(std::uint32_t start, std::uint32_t limit, std::optional<std::uint64_t> expected,
                                      const std::string& what) const;
     // How many sectors from `index` (below size()) on follow each other in
     // the file and in the chain, each entry naming the next sector: at least

@@ -274,8 +274,7 @@ void committer::queue_tables() {
             std::size_t index = header_difat_slots + k * per_difat + i;
             put32(&bytes[4 * i], index < img_.fat_sectors_.size() ? img_.fat_sectors_[index] : free_sector);
         }
-        put32(&bytes[4 * per_difat],
-              k + 1 < img_.difat_sectors_.size() ? img_.difat_sectors_[k + 1] : end_of_chain);
+        put32(&bytes[4 * per_difat], k + 1 < img_.difat_sectors_.size() ? img_.difat_sectors_[k + 1] : end_of_chain);
         tables_.add_copy(img_.sector_offset(img_.difat_sectors_[k]), std::move(bytes));
     }
     std::set<std::uint32_t> directory_sectors;
@@ -298,8 +297,10 @@ void committer::update_header() {
     h.fat_count = static_cast<std::uint32_t>(img_.fat_sectors_.size());
     for (std::size_t i = 0; i < header_difat_slots; ++i)
         h.difat[i] = i < img_.fat_sectors_.size() ? img_.fat_sectors_[i] : free_sector;
-    if (!img_.difat_sectors_.empty()) h.first_difat = img_.difat_sectors_.front();
-    else if (h.first_difat != free_sector) h.first_difat = end_of_chain;
+    if (!img_.difat_sectors_.empty())
+        h.first_difat = img_.difat_sectors_.front();
+    else if (h.first_difat != free_sector)
+        h.first_difat = end_of_chain;
     h.difat_count = static_cast<std::uint32_t>(img_.difat_sectors_.size());
     if (!mini_->minifat_chain.empty()) h.first_minifat = mini_->minifat_chain.front();
     h.minifat_count = static_cast<std::uint32_t>(mini_->minifat_chain.size());
@@ -312,8 +313,7 @@ void committer::run(const change_set& changes) {
     img_.check_unchanged();
     check(changes);
     file_handle out = file_handle::open_update(img_.path_);
-    if (!out.same_file_as(img_.file_))
-        fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
+    if (!out.same_file_as(img_.file_)) fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
     // Every table is read, and the file refused if chains share sectors,
     // before anything is written.
     img_.check_no_shared_sectors();
@@ -335,8 +335,7 @@ void committer::run(const change_set& changes) {
     bool names_changed = false;
     for (const auto& name : changes.removals) {
         auto it = img_.root_children_.find(name);
-        if (it == img_.root_children_.end() || img_.entries_[it->second].type != entry_type::stream)
-            continue;
+        if (it == img_.root_children_.end() || img_.entries_[it->second].type != entry_type::stream) continue;
         img_.entries_[it->second] = directory_entry::unused();
         img_.reachable_[it->second] = false;
         changed_entries_.insert(it->second);
@@ -373,8 +372,7 @@ void committer::run(const change_set& changes) {
     for (const old_chain& old : old_chains_)
         for (std::uint32_t s : old.sectors) (old.mini ? mini_->minifat : img_.fat_).release(s);
 
-    for (auto& [host, bytes] : new_mini_hosts_)
-        data_.add(img_.sector_offset(host), bytes.data(), bytes.size());
+    for (auto& [host, bytes] : new_mini_hosts_) data_.add(img_.sector_offset(host), bytes.data(), bytes.size());
     std::uint64_t end = data_.flush(out);
     queue_tables();
     end = std::max(end, tables_.flush(out));

@@ -26,8 +26,7 @@ using cfb::name_less;
 using cfb::printable_name;
 
 [[noreturn]] void no_such_stream(const std::u16string& name) {
-    throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED),
-                           "no stream named '" + printable_name(name) + "'");
+    throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "no stream named '" + printable_name(name) + "'");
 }
 
 // A storage read from a file (when `image_` is set) or built in memory,
@@ -86,8 +85,8 @@ public:
 
     void check_writable(const std::u16string& name) const {
         if (name.empty() || name.size() > cfb::max_name_units)
-            throw automation_error(E_INVALIDARG, "stream name '" + printable_name(name) +
-                                                     "' is empty or longer than 31 characters");
+            throw automation_error(E_INVALIDARG,
+                                   "stream name '" + printable_name(name) + "' is empty or longer than 31 characters");
         for (char16_t c : name) {
             if (c == 0 || c == u'/' || c == u'\\' || c == u':' || c == u'!')
                 throw automation_error(E_INVALIDARG,
@@ -163,9 +162,7 @@ public:
     }
 
 private:
-    bool is_stored_stream(std::uint32_t id) const {
-        return image_->entries()[id].type == cfb::entry_type::stream;
-    }
+    bool is_stored_stream(std::uint32_t id) const { return image_->entries()[id].type == cfb::entry_type::stream; }
 
     std::optional<std::uint32_t> stored_id(const std::u16string& name) const {
         if (!image_ || removed_.count(name)) return std::nullopt;

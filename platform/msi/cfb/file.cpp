@@ -45,8 +45,7 @@ file_handle file_handle::open_read(const std::filesystem::path& path) {
     if (fd < 0) fail_open("cannot open '" + path.string() + "': " + system_message());
     file_handle f(fd);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        fail_open("'" + path.string() + "' is not a regular file");
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) fail_open("'" + path.string() + "' is not a regular file");
     return f;
 }
 
@@ -79,9 +78,9 @@ std::optional<file_identity> file_handle::identity_of(const std::filesystem::pat
 }
 
 bool file_handle::same_file_as(const file_handle& other) const {
-    struct stat a {}, b {};
-    return ::fstat(fd_, &a) == 0 && ::fstat(other.fd_, &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    struct stat a {
+    }, b{};
+    return ::fstat(fd_, &a) == 0 && ::fstat(other.fd_, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 void file_handle::read_exact(std::uint64_t offset, void* buffer, std::size_t size) const {
@@ -129,8 +128,7 @@ void file_handle::write_gather(std::uint64_t offset, std::vector<iovec> pieces) 
 
 void file_handle::grow_to(std::uint64_t size) {
     if (this->size() >= size) return;
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-        fail_write("cannot extend the file: " + system_message());
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) fail_write("cannot extend the file: " + system_message());
 }
 
 }  // namespace msi::cfb

@@ -26,8 +26,8 @@ public:
     file_handle& operator=(const file_handle&) = delete;
     ~file_handle();
 
-    static file_handle open_read(const std::filesystem::path& path);   // O_RDONLY
-    static file_handle open_update(const std::filesystem::path& path); // O_RDWR, never creates
+    static file_handle open_read(const std::filesystem::path& path);    // O_RDONLY
+    static file_handle open_update(const std::filesystem::path& path);  // O_RDWR, never creates
     // A descriptor that someone else opened and will close.
     static file_handle borrow(int fd);
 

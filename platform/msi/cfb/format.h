@@ -24,12 +24,9 @@ inline constexpr std::size_t max_name_units = 31;
 
 enum class entry_type : std::uint8_t { unused = 0, storage = 1, stream = 2, root = 5 };
 
-inline std::uint16_t get16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t get32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
 }
 inline std::uint64_t get64(const std::uint8_t* p) {
     return std::uint64_t(get32(p)) | (std::uint64_t(get32(p + 4)) << 32);

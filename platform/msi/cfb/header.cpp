@@ -21,8 +21,7 @@ header header::parse(const std::uint8_t* p) {
         fail_open("compound file has an unsupported sector size (shift " + std::to_string(shift) + ")");
     if ((h.major_version == 3 && shift != 9) || (h.major_version == 4 && shift != 12) ||
         (h.major_version != 3 && h.major_version != 4))
-        fail_open("compound file version " + std::to_string(h.major_version) +
-                  " does not match its sector size");
+        fail_open("compound file version " + std::to_string(h.major_version) + " does not match its sector size");
     if (get16(p + 0x20) != 6) fail_open("compound file has an unsupported mini sector size");
     h.sector_size = 1u << shift;
     h.directory_count = get32(p + 0x28);

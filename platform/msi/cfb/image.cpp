@@ -42,8 +42,9 @@ void image::read_header_fat_locations() {
         fail_open("compound file lists " + std::to_string(header_.fat_count) +
                   " FAT sectors, more than the file holds");
     const image* self = this;
-    fat_ = allocation_table(sector_size() / 4, header_.fat_count,
-                            [self](std::uint32_t index, std::uint32_t* entries) { self->load_fat_sector(index, entries); });
+    fat_ = allocation_table(sector_size() / 4, header_.fat_count, [self](std::uint32_t index, std::uint32_t* entries) {
+        self->load_fat_sector(index, entries);
+    });
     // The header's slots cost nothing to check; a DIFAT sector is read when
     // a FAT sector it lists is needed.
     fat_sectors_.assign(header_.fat_count, unknown_location);
@@ -59,7 +60,8 @@ void image::add_table_location(std::uint32_t s, std::uint32_t mark, const char* 
     if (s >= sectors_in_file() || sector_offset(s) + sector_size() > file_size_)
         fail_open(std::string(what) + " " + std::to_string(s) + " lies outside the file");
     if (s >= fat_.size())
-        fail_open(mark == fat_sector_mark ? "FAT does not cover its own sectors" : "FAT does not cover the DIFAT sectors");
+        fail_open(mark == fat_sector_mark ? "FAT does not cover its own sectors"
+                                          : "FAT does not cover the DIFAT sectors");
     if (!table_locations_.emplace(s, mark).second) fail_open("FAT sector list names one sector twice");
     // The table must describe its own sectors; writers that forgot to mark
     // them get the marks in memory so that nothing is ever allocated there.
@@ -136,8 +138,8 @@ void image::read_directory() {
         if (sector_offset(s) + ss > file_size_) fail_open("directory runs past the end of the file");
         file_.read_exact(sector_offset(s), buffer.data(), ss);
         for (std::uint32_t k = 0; k < per; ++k)
-            entries_.push_back(directory_entry::parse(&buffer[k * entry_size],
-                                                      static_cast<std::uint32_t>(entries_.size())));
+            entries_.push_back(
+                directory_entry::parse(&buffer[k * entry_size], static_cast<std::uint32_t>(entries_.size())));
     }
     directory_walk walk = walk_directory(entries_);
     reachable_ = std::move(walk.reachable);
@@ -177,9 +179,7 @@ private:
 
 }  // namespace
 
-std::string image::label(std::uint32_t id) const {
-    return "stream '" + printable_name(entries_[id].name) + "'";
-}
+std::string image::label(std::uint32_t id) const { return "stream '" + printable_name(entries_[id].name) + "'"; }
 
 std::uint64_t image::stream_size(std::uint32_t id) const {
     std::uint64_t size = entries_[id].size;
@@ -197,13 +197,14 @@ const mini_structures& image::mini() const {
             if (sector_offset(s) + ss > file_size_) fail_open("MiniFAT runs past the end of the file");
     }
     // The MiniFAT's own sectors are read when a small stream's chain needs them.
-    m.minifat = allocation_table(ss / 4, static_cast<std::uint32_t>(m.minifat_chain.size()),
-                                 [this](std::uint32_t index, std::uint32_t* entries) {
-                                     file_.read_exact(sector_offset(mini_->minifat_chain[index]), entries, sector_size());
-                                     if constexpr (std::endian::native != std::endian::little)
-                                         for (std::uint32_t i = 0; i < sector_size() / 4; ++i)
-                                             entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
-                                 });
+    m.minifat =
+        allocation_table(ss / 4, static_cast<std::uint32_t>(m.minifat_chain.size()),
+                         [this](std::uint32_t index, std::uint32_t* entries) {
+                             file_.read_exact(sector_offset(mini_->minifat_chain[index]), entries, sector_size());
+                             if constexpr (std::endian::native != std::endian::little)
+                                 for (std::uint32_t i = 0; i < sector_size() / 4; ++i)
+                                     entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
+                         });
     std::uint64_t root_size = stream_size(0);
     if (root_size > 0) {
         if (root_size > file_size_) fail_open("mini stream runs past the end of the file");
@@ -223,11 +224,9 @@ std::vector<std::uint32_t> image::stream_sectors(std::uint32_t id) const {
         const mini_structures& m = mini();
         std::uint64_t mini_count = (stream_size(0) + mini_sector_size - 1) / mini_sector_size;
         auto limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(mini_count, m.minifat.size()));
-        return m.minifat.chain(entries_[id].start, limit, (size + mini_sector_size - 1) / mini_sector_size,
-                               label(id));
+        return m.minifat.chain(entries_[id].start, limit, (size + mini_sector_size - 1) / mini_sector_size, label(id));
     }
-    return fat_.chain(entries_[id].start, sectors_in_file(), (size + sector_size() - 1) / sector_size(),
-                      label(id));
+    return fat_.chain(entries_[id].start, sectors_in_file(), (size + sector_size() - 1) / sector_size(), label(id));
 }
 
 std::vector<std::uint8_t> image::read_stream(std::uint32_t id) const {

@@ -24,7 +24,7 @@ namespace msi::cfb {
 struct mini_structures {
     std::vector<std::uint32_t> minifat_chain;  // regular sectors holding the MiniFAT
     allocation_table minifat{128};             // its sectors read when needed
-    std::vector<std::uint32_t> stream_chain;  // regular sectors holding the mini stream
+    std::vector<std::uint32_t> stream_chain;   // regular sectors holding the mini stream
 };
 
 class image {
@@ -39,9 +39,7 @@ public:
     std::uint32_t sector_size() const { return header_.sector_size; }
     std::uint32_t entries_per_sector() const { return sector_size() / entry_size; }
     const std::vector<directory_entry>& entries() const { return entries_; }
-    const std::map<std::u16string, std::uint32_t, name_less>& root_children() const {
-        return root_children_;
-    }
+    const std::map<std::u16string, std::uint32_t, name_less>& root_children() const { return root_children_; }
 
     // A stream's size as this file's version defines it.
     std::uint64_t stream_size(std::uint32_t id) const;
@@ -54,9 +52,7 @@ public:
 
     // Sectors that exist in the file (a last, partial sector counts).
     std::uint32_t sectors_in_file() const;
-    std::uint64_t sector_offset(std::uint32_t sector) const {
-        return (std::uint64_t(sector) + 1) * sector_size();
-    }
+    std::uint64_t sector_offset(std::uint32_t sector) const { return (std::uint64_t(sector) + 1) * sector_size(); }
 
     // Raises file_changed_error when the file at the path, or the open file
     // itself, is no longer what was read at opening or written by the last
@@ -114,7 +110,7 @@ private:
     std::vector<bool> reachable_;
     std::map<std::u16string, std::uint32_t, name_less> root_children_;
     file_identity identity_;  // at opening, then after each commit
-    bool broken_ = false;  // a commit failed half-way; memory and file may disagree
+    bool broken_ = false;     // a commit failed half-way; memory and file may disagree
     mutable bool sharing_checked_ = false;
     mutable std::optional<mini_structures> mini_;
 };

@@ -10,9 +10,7 @@ int compare_names(std::u16string_view a, std::u16string_view b);
 
 struct name_less {
     using is_transparent = void;
-    bool operator()(std::u16string_view a, std::u16string_view b) const {
-        return compare_names(a, b) < 0;
-    }
+    bool operator()(std::u16string_view a, std::u16string_view b) const { return compare_names(a, b) < 0; }
 };
 
 }  // namespace msi::cfb

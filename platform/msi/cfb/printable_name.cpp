@@ -10,8 +10,8 @@ std::string printable_name(const std::u16string& name) {
     std::u16string shown;
     for (std::size_t i = 0; i < name.size(); ++i) {
         const char16_t c = name[i];
-        const bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-                          name[i + 1] < 0xE000;
+        const bool pair =
+            c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] < 0xE000;
         if (pair) {
             shown += c;
             shown += name[++i];

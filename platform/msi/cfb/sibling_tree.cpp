@@ -6,15 +6,13 @@ namespace msi::cfb {
 namespace {
 
 void check_id(std::uint32_t id, std::size_t count) {
-    if (id >= count)
-        fail_open("directory refers to entry " + std::to_string(id) + ", which does not exist");
+    if (id >= count) fail_open("directory refers to entry " + std::to_string(id) + ", which does not exist");
 }
 
 }  // namespace
 
 directory_walk walk_directory(const std::vector<directory_entry>& entries) {
-    if (entries.empty() || entries[0].type != entry_type::root)
-        fail_open("compound file has no root entry");
+    if (entries.empty() || entries[0].type != entry_type::root) fail_open("compound file has no root entry");
     directory_walk walk;
     walk.reachable.assign(entries.size(), false);
     walk.reachable[0] = true;
@@ -43,8 +41,7 @@ directory_walk walk_directory(const std::vector<directory_entry>& entries) {
     return walk;
 }
 
-std::vector<std::uint32_t> children_in_order(const std::vector<directory_entry>& entries,
-                                             std::uint32_t storage) {
+std::vector<std::uint32_t> children_in_order(const std::vector<directory_entry>& entries, std::uint32_t storage) {
     std::vector<std::uint32_t> out;
     std::vector<std::uint32_t> path;
     std::uint32_t current = entries[storage].child;
@@ -83,8 +80,7 @@ struct tree_builder {
 
 }  // namespace
 
-std::uint32_t build_sibling_tree(std::vector<directory_entry>& entries,
-                                 const std::vector<std::uint32_t>& sorted) {
+std::uint32_t build_sibling_tree(std::vector<directory_entry>& entries, const std::vector<std::uint32_t>& sorted) {
     tree_builder builder{entries, sorted, std::vector<unsigned>(sorted.size()), 0};
     // Subtree sizes differ by at most one at every node, so all empty links
     // lie on the last two levels and colouring the deepest level red keeps

@@ -80,9 +80,8 @@ flat_directory flatten(const new_entry& root) {
         if (flat.entries[parent].type == entry_type::stream) continue;
         std::vector<const new_entry*> children;
         for (const new_entry& child : source.children) children.push_back(&child);
-        std::sort(children.begin(), children.end(), [](const new_entry* a, const new_entry* b) {
-            return compare_names(a->name, b->name) < 0;
-        });
+        std::sort(children.begin(), children.end(),
+                  [](const new_entry* a, const new_entry* b) { return compare_names(a->name, b->name) < 0; });
         std::vector<std::uint32_t> ids;
         for (std::size_t i = 0; i < children.size(); ++i) {
             const new_entry& child = *children[i];
@@ -140,8 +139,7 @@ void write_compound_file(file_handle& file, const new_entry& root) {
         fat_sectors = fat;
         difat_sectors = difat;
     }
-    if (data_sectors + fat_sectors + difat_sectors > max_regular_sector)
-        fail_write("compound file would be too large");
+    if (data_sectors + fat_sectors + difat_sectors > max_regular_sector) fail_write("compound file would be too large");
 
     // Layout: FAT, DIFAT, directory, MiniFAT, mini stream, large streams.
     std::vector<std::uint32_t> fat(static_cast<std::size_t>(fat_sectors * per_fat_sector), free_sector);

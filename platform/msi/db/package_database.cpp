@@ -40,7 +40,8 @@ std::uint32_t stored_reference(const std::uint8_t* at, int width) {
 }
 
 std::string describe(const table& t, std::size_t column) {
-    return "column '" + sys::utf16_to_utf8(t.columns()[column].name) + "' of table '" + sys::utf16_to_utf8(t.name()) + "'";
+    return "column '" + sys::utf16_to_utf8(t.columns()[column].name) + "' of table '" + sys::utf16_to_utf8(t.name()) +
+           "'";
 }
 
 }  // namespace
@@ -57,8 +58,7 @@ std::shared_ptr<package_database> package_database::open(const std::filesystem::
     try {
         const std::u16string pool_name = encode_stream_name(u"_StringPool", true);
         const std::u16string data_name = encode_stream_name(u"_StringData", true);
-        if (!db->file_->has_stream(pool_name))
-            invalid_package("The installer database has no string pool.");
+        if (!db->file_->has_stream(pool_name)) invalid_package("The installer database has no string pool.");
         std::vector<std::uint8_t> data;
         if (db->file_->has_stream(data_name)) data = db->file_->read_stream(data_name);
         db->strings_ = string_pool::load(db->file_->read_stream(pool_name), std::move(data));
@@ -168,21 +168,19 @@ cell_value package_database::cell(const table& t, std::size_t row, std::size_t c
     cell_value v;
     if (stored == null_cell) return v;
     switch (t.columns()[column].cell_kind()) {
-        case column::kind::int16:
-            v.type = cell_value::kind::integer;
-            v.integer = decode_int16(stored);
-            break;
-        case column::kind::int32:
-            v.type = cell_value::kind::integer;
-            v.integer = decode_int32(stored);
-            break;
-        case column::kind::string:
-            v.type = cell_value::kind::string;
-            v.string_id = stored;
-            break;
-        case column::kind::binary:
-            v.type = cell_value::kind::binary;
-            break;
+    case column::kind::int16:
+        v.type = cell_value::kind::integer;
+        v.integer = decode_int16(stored);
+        break;
+    case column::kind::int32:
+        v.type = cell_value::kind::integer;
+        v.integer = decode_int32(stored);
+        break;
+    case column::kind::string:
+        v.type = cell_value::kind::string;
+        v.string_id = stored;
+        break;
+    case column::kind::binary: v.type = cell_value::kind::binary; break;
     }
     return v;
 }
@@ -203,8 +201,10 @@ std::u16string package_database::binary_stream_name(const table& t, std::size_t 
         if (!t.columns()[c].is_key()) continue;
         name += u'.';
         cell_value v = cell(t, row, c);
-        if (v.type == cell_value::kind::string) name += strings_.text(v.string_id);
-        else if (v.type == cell_value::kind::integer) name += sys::utf8_to_utf16(std::to_string(v.integer));
+        if (v.type == cell_value::kind::string)
+            name += strings_.text(v.string_id);
+        else if (v.type == cell_value::kind::integer)
+            name += sys::utf8_to_utf16(std::to_string(v.integer));
     }
     return name;
 }
@@ -284,13 +284,15 @@ void package_database::set_integer(table& t, std::size_t row, std::size_t column
                    describe(t, column) + ".");
         stored = encode_int32(value);
     } else {
-        refuse("An integer cannot be stored in the " + std::string(c.cell_kind() == column::kind::string ? "string" : "binary") +
-               " " + describe(t, column) + ".");
+        refuse("An integer cannot be stored in the " +
+               std::string(c.cell_kind() == column::kind::string ? "string" : "binary") + " " + describe(t, column) +
+               ".");
     }
     if (c.is_key()) {
         table::row candidate = t.get_row(row);
         candidate[column] = stored;
-        if (t.has_key(candidate, row)) refuse("Another row of table '" + sys::utf16_to_utf8(t.name()) + "' has the same key.");
+        if (t.has_key(candidate, row))
+            refuse("Another row of table '" + sys::utf16_to_utf8(t.name()) + "' has the same key.");
     }
     t.set_cell(row, column, stored);
 }
@@ -299,7 +301,8 @@ void package_database::set_string(table& t, std::size_t row, std::size_t column,
     const msi::column& c = t.columns().at(column);
     if (c.cell_kind() != column::kind::string)
         refuse("A string cannot be stored in the " +
-               std::string(c.cell_kind() == column::kind::binary ? "binary" : "integer") + " " + describe(t, column) + ".");
+               std::string(c.cell_kind() == column::kind::binary ? "binary" : "integer") + " " + describe(t, column) +
+               ".");
     if (text.empty()) {
         set_null(t, row, column);
         return;
@@ -319,8 +322,10 @@ void package_database::set_string(table& t, std::size_t row, std::size_t column,
     release(old);
 }
 
-void package_database::insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts) {
-    if (&t == tables_catalog_.get() || &t == columns_catalog_.get()) refuse("The catalog tables cannot be changed here.");
+void package_database::insert_row(table& t, const std::vector<cell_value>& values,
+                                  const std::vector<std::u16string>& texts) {
+    if (&t == tables_catalog_.get() || &t == columns_catalog_.get())
+        refuse("The catalog tables cannot be changed here.");
     if (values.size() != t.columns().size())
         refuse("Table '" + sys::utf16_to_utf8(t.name()) + "' has " + std::to_string(t.columns().size()) + " columns.");
     table::row stored(values.size(), null_cell);
@@ -376,15 +381,18 @@ void package_database::replace(replacement changes) {
         if (auto it = loaded_.find(name); it != loaded_.end()) loaded_.erase(it);
     for (auto& [name, t] : changes.tables) loaded_.insert_or_assign(name, std::move(t));
     for (auto& [name, data] : changes.streams) {
-        if (data) file_->write_stream(name, std::move(*data));
-        else if (file_->has_stream(name)) file_->remove_stream(name);
+        if (data)
+            file_->write_stream(name, std::move(*data));
+        else if (file_->has_stream(name))
+            file_->remove_stream(name);
     }
 }
 
 void package_database::commit() {
     if (read_only_)
-        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
-                               "The database '" + path_.string() + "' was opened read-only; its changes cannot be committed.");
+        throw automation_error(
+            hresult_from_win32(ERROR_FUNCTION_FAILED),
+            "The database '" + path_.string() + "' was opened read-only; its changes cannot be committed.");
     // Even a commit with nothing to write tells the caller that the file
     // under the database is no longer the one it read.
     file_->check_unchanged();

@@ -15,9 +15,7 @@ namespace {
                            "The database's string pool is damaged: " + what + ".");
 }
 
-std::uint32_t read_u16(const std::uint8_t* d) {
-    return d[0] | (d[1] << 8);
-}
+std::uint32_t read_u16(const std::uint8_t* d) { return d[0] | (d[1] << 8); }
 std::uint32_t read_u32(const std::uint8_t* d) {
     return d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<std::uint32_t>(d[3]) << 24);
 }
@@ -34,15 +32,11 @@ constexpr std::uint32_t long_string_bytes = 0x10000;
 constexpr std::uint32_t three_byte_flag = 0x80000000u;
 constexpr std::size_t arena_chunk_bytes = 64 * 1024;
 
-std::uint64_t hash_bytes(std::string_view bytes) {
-    return std::hash<std::string_view>{}(bytes);
-}
+std::uint64_t hash_bytes(std::string_view bytes) { return std::hash<std::string_view>{}(bytes); }
 
 // A string's slot: its length and count, or for a long string a zero length
 // with the count and the real length in a second slot. Free ids are all zero.
-std::size_t slot_bytes(bool used, std::uint32_t length) {
-    return used && length >= long_string_bytes ? 8 : 4;
-}
+std::size_t slot_bytes(bool used, std::uint32_t length) { return used && length >= long_string_bytes ? 8 : 4; }
 inline void write_slot(std::uint8_t* at, bool used, std::uint32_t length, std::uint32_t refs) {
     if (!used) {
         write_u32(at, 0);
@@ -191,7 +185,8 @@ string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::u
         }
         entry& e = entries[id];
         if (length != 0) {
-            if (length > stored.size() - offset) bad_pool("string " + std::to_string(id) + " reaches past the string data");
+            if (length > stored.size() - offset)
+                bad_pool("string " + std::to_string(id) + " reaches past the string data");
             e.text = text + offset;
             e.length = length;
             e.refs = refs;
@@ -372,13 +367,9 @@ void string_pool::missing(std::uint32_t id) {
                            "The database refers to string " + std::to_string(id) + ", which its string pool lacks.");
 }
 
-std::u16string string_pool::text(std::uint32_t id) const {
-    return decode_code_page(bytes(id), code_page_);
-}
+std::u16string string_pool::text(std::uint32_t id) const { return decode_code_page(bytes(id), code_page_); }
 
-std::uint32_t string_pool::reference_count(std::uint32_t id) const {
-    return contains(id) ? entries_[id].refs : 0;
-}
+std::uint32_t string_pool::reference_count(std::uint32_t id) const { return contains(id) ? entries_[id].refs : 0; }
 
 void string_pool::ensure_index() const {
     if (index_ready_) return;
@@ -491,7 +482,8 @@ void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts)
         const std::uint32_t count = id < counts.size() ? counts[id] : 0;
         if (count == e.refs && count != 0) continue;
         touch(id);
-        if (count == 0) free_id(id);
+        if (count == 0)
+            free_id(id);
         else
             e.refs = std::min(count, entry::max_refs);
     }
@@ -519,8 +511,7 @@ string_pool string_pool::copy() const {
 }
 
 void string_pool::convert_code_page(int code_page) {
-    if (!is_supported_code_page(code_page))
-        bad_pool("code page " + std::to_string(code_page) + " is not supported");
+    if (!is_supported_code_page(code_page)) bad_pool("code page " + std::to_string(code_page) + " is not supported");
     if (code_page == code_page_) return;
     // Every string is converted before any entry changes.
     std::vector<std::string> converted(entries_.size());

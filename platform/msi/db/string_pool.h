@@ -159,8 +159,8 @@ private:
     // id's slot sits in it.
     struct image {
         bool valid = false;
-        std::uint32_t highest = 0;               // ids 1..highest have a slot
-        std::vector<std::uint32_t> long_ids;     // ascending: their slots take 8 bytes
+        std::uint32_t highest = 0;            // ids 1..highest have a slot
+        std::vector<std::uint32_t> long_ids;  // ascending: their slots take 8 bytes
         std::vector<std::uint8_t> pool;
         std::size_t slot_at(std::uint32_t id) const;
     };
@@ -191,7 +191,7 @@ private:
     int code_page_ = 0;
     int stored_width_ = 2;
     bool dirty_ = false;
-    std::vector<entry> entries_;  // entries_[0] is the null string
+    std::vector<entry> entries_;      // entries_[0] is the null string
     std::vector<std::uint8_t> data_;  // the loaded _StringData, which loaded entries point into
     arena arena_;
     std::vector<std::uint32_t> free_ids_;

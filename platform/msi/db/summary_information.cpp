@@ -50,12 +50,10 @@ void set_u32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
 std::u16string decode_leniently(const std::string& bytes, int code_page) {
     try {
         return decode_code_page(bytes, code_page);
-    } catch (const automation_error&) {
-    }
+    } catch (const automation_error&) {}
     try {
         return decode_code_page(bytes, 0);
-    } catch (const automation_error&) {
-    }
+    } catch (const automation_error&) {}
     std::u16string text;
     for (unsigned char c : bytes) text.push_back(c);
     return text;
@@ -118,8 +116,7 @@ summary_information summary_information::parse(const std::vector<std::uint8_t>& 
             v.type = value::kind::filetime;
             v.time = read_u32(s, at + 4) | static_cast<std::uint64_t>(read_u32(s, at + 8)) << 32;
             break;
-        default:
-            continue;  // a type the installer does not use here
+        default: continue;  // a type the installer does not use here
         }
         result.properties_[id] = std::move(v);
     }

@@ -17,10 +17,10 @@ column::kind column::cell_kind() const {
 
 int column::width(int string_reference_width) const {
     switch (cell_kind()) {
-        case kind::int16: return 2;
-        case kind::int32: return 4;
-        case kind::string: return string_reference_width;
-        case kind::binary: return 2;  // a flag; the data lives in its own stream
+    case kind::int16: return 2;
+    case kind::int32: return 4;
+    case kind::string: return string_reference_width;
+    case kind::binary: return 2;  // a flag; the data lives in its own stream
     }
     return 2;
 }
@@ -112,7 +112,8 @@ void table::set_cell(std::size_t row_index, std::size_t column_index, std::uint3
 
 std::size_t table::insert(row values) {
     if (values.size() != columns_.size())
-        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), "The row does not have one value per column.");
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                               "The row does not have one value per column.");
     if (has_key(values))
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "Table '" + sys::utf16_to_utf8(name_) + "' already has a row with these key values.");
@@ -213,9 +214,9 @@ void table::read_stream(const std::vector<std::uint8_t>& data, int string_refere
         const std::uint8_t* from = data.data() + base;
         std::uint32_t* to = cells_.data() + c;
         switch (w) {
-            case 2: read_column<2>(from, count, to, n); break;
-            case 3: read_column<3>(from, count, to, n); break;
-            default: read_column<4>(from, count, to, n); break;
+        case 2: read_column<2>(from, count, to, n); break;
+        case 3: read_column<3>(from, count, to, n); break;
+        default: read_column<4>(from, count, to, n); break;
         }
         base += count * static_cast<std::size_t>(w);
     }

@@ -23,12 +23,12 @@ bool is_null(const value& v) {
 template <typename T>
 bool holds(comparison op, const T& a, const T& b) {
     switch (op) {
-        case comparison::equal: return a == b;
-        case comparison::not_equal: return a != b;
-        case comparison::less: return a < b;
-        case comparison::greater: return a > b;
-        case comparison::less_equal: return a <= b;
-        case comparison::greater_equal: return a >= b;
+    case comparison::equal: return a == b;
+    case comparison::not_equal: return a != b;
+    case comparison::less: return a < b;
+    case comparison::greater: return a > b;
+    case comparison::less_equal: return a <= b;
+    case comparison::greater_equal: return a >= b;
     }
     return false;
 }
@@ -37,8 +37,7 @@ bool compare(comparison op, const value& a, const value& b) {
     const bool a_int = a.type == value::kind::integer, b_int = b.type == value::kind::integer;
     if (a_int && b_int) return holds(op, a.integer, b.integer);
     if (a_int || b_int) {
-        if (!is_null(a) && !is_null(b))
-            syntax_error("SQL type mismatch: a string compared with an integer");
+        if (!is_null(a) && !is_null(b)) syntax_error("SQL type mismatch: a string compared with an integer");
         return holds(op, is_null(a) ? -1 : 1, 0);  // null sorts below every number
     }
     const std::u16string_view left = is_null(a) ? u"" : std::u16string_view(a.text);
@@ -50,13 +49,12 @@ bool compare(comparison op, const value& a, const value& b) {
 
 value evaluate(const expression& e, const column_reader& row, const std::vector<value>& params) {
     switch (e.type) {
-        case expression::kind::column: return row(e.column);
-        case expression::kind::literal: return e.literal;
-        case expression::kind::parameter:
-            if (e.parameter == 0 || e.parameter > params.size())
-                throw automation_error(E_INVALIDARG, "SQL parameter " + std::to_string(e.parameter) +
-                                                         " has no value");
-            return params[e.parameter - 1];
+    case expression::kind::column: return row(e.column);
+    case expression::kind::literal: return e.literal;
+    case expression::kind::parameter:
+        if (e.parameter == 0 || e.parameter > params.size())
+            throw automation_error(E_INVALIDARG, "SQL parameter " + std::to_string(e.parameter) + " has no value");
+        return params[e.parameter - 1];
     }
     return {};
 }
@@ -64,15 +62,14 @@ value evaluate(const expression& e, const column_reader& row, const std::vector<
 bool matches(const condition* where, const column_reader& row, const std::vector<value>& params) {
     if (!where) return true;
     switch (where->type) {
-        case condition::kind::compare:
-            return compare(where->op, evaluate(*where->left, row, params),
-                           evaluate(*where->right, row, params));
-        case condition::kind::is_null: return is_null(evaluate(*where->left, row, params));
-        case condition::kind::is_not_null: return !is_null(evaluate(*where->left, row, params));
-        case condition::kind::both:
-            return matches(where->first.get(), row, params) && matches(where->second.get(), row, params);
-        case condition::kind::either:
-            return matches(where->first.get(), row, params) || matches(where->second.get(), row, params);
+    case condition::kind::compare:
+        return compare(where->op, evaluate(*where->left, row, params), evaluate(*where->right, row, params));
+    case condition::kind::is_null: return is_null(evaluate(*where->left, row, params));
+    case condition::kind::is_not_null: return !is_null(evaluate(*where->left, row, params));
+    case condition::kind::both:
+        return matches(where->first.get(), row, params) && matches(where->second.get(), row, params);
+    case condition::kind::either:
+        return matches(where->first.get(), row, params) || matches(where->second.get(), row, params);
     }
     return false;
 }

@@ -34,13 +34,13 @@ bool same_word(std::u16string_view a, std::u16string_view b) {
 }
 
 // Words with a meaning of their own: they are names only when back-quoted.
-constexpr std::array<std::u16string_view, 10> keywords = {
-    u"SELECT", u"FROM", u"WHERE", u"UPDATE", u"SET", u"AND", u"OR", u"IS", u"NOT", u"NULL"};
+constexpr std::array<std::u16string_view, 10> keywords = {u"SELECT", u"FROM", u"WHERE", u"UPDATE", u"SET",
+                                                          u"AND",    u"OR",   u"IS",    u"NOT",    u"NULL"};
 
 // Parts of the full installer language that this subset leaves out; met
 // anywhere, they are named in the message rather than reported as noise.
-constexpr std::array<std::u16string_view, 9> unsupported = {
-    u"INSERT", u"DELETE", u"CREATE", u"DROP", u"ALTER", u"DISTINCT", u"ORDER", u"JOIN", u"LIKE"};
+constexpr std::array<std::u16string_view, 9> unsupported = {u"INSERT",   u"DELETE", u"CREATE", u"DROP", u"ALTER",
+                                                            u"DISTINCT", u"ORDER",  u"JOIN",   u"LIKE"};
 
 std::string upper_ascii(std::u16string_view word) {
     std::string out;
@@ -102,8 +102,7 @@ private:
         if (t.type == token::kind::word) {
             for (auto word : unsupported)
                 if (same_word(t.text, word))
-                    syntax_error(upper_ascii(word) + (word == u"ORDER" ? " BY" : "") +
-                                 " is not supported");
+                    syntax_error(upper_ascii(word) + (word == u"ORDER" ? " BY" : "") + " is not supported");
         }
         std::u16string shown = t.text;
         if (t.type == token::kind::string) shown = u"'" + shown + u"'";
@@ -173,8 +172,7 @@ private:
 
     std::unique_ptr<condition> parse_and() {
         auto left = parse_primary();
-        while (accept_word(u"AND"))
-            left = combine(condition::kind::both, std::move(left), parse_primary());
+        while (accept_word(u"AND")) left = combine(condition::kind::both, std::move(left), parse_primary());
         return left;
     }
 
@@ -212,9 +210,8 @@ private:
 
     comparison parse_comparison() {
         static constexpr std::pair<std::u16string_view, comparison> ops[] = {
-            {u"=", comparison::equal},       {u"<>", comparison::not_equal},
-            {u"<", comparison::less},        {u">", comparison::greater},
-            {u"<=", comparison::less_equal}, {u">=", comparison::greater_equal}};
+            {u"=", comparison::equal},   {u"<>", comparison::not_equal},  {u"<", comparison::less},
+            {u">", comparison::greater}, {u"<=", comparison::less_equal}, {u">=", comparison::greater_equal}};
         for (const auto& [symbol, op] : ops)
             if (accept_symbol(symbol)) return op;
         fail();
@@ -260,8 +257,7 @@ private:
         for (char16_t d : digits) {
             n = n * 10 + (d - u'0');
             if (n > limit)
-                syntax_error("SQL integer out of range: " +
-                             quoted_for_message((negative ? u"-" : u"") + digits));
+                syntax_error("SQL integer out of range: " + quoted_for_message((negative ? u"-" : u"") + digits));
         }
         return static_cast<std::int32_t>(negative ? -n : n);
     }

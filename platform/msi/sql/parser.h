@@ -55,7 +55,7 @@ struct assignment {
 struct select_statement {
     std::vector<std::u16string> columns;  // empty means *
     std::u16string table;
-    std::unique_ptr<condition> where;     // null: every row
+    std::unique_ptr<condition> where;  // null: every row
 };
 
 struct update_statement {

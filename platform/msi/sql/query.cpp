@@ -25,9 +25,11 @@ std::string quoted(const std::u16string& name) { return "'" + sys::utf16_to_utf8
 
 }  // namespace
 
-query::query(std::shared_ptr<package_database> db, std::u16string_view sql) : db_(std::move(db)), statement_(sql::parse(sql)) {
+query::query(std::shared_ptr<package_database> db, std::u16string_view sql)
+    : db_(std::move(db)), statement_(sql::parse(sql)) {
     if (!db_) throw automation_error(E_POINTER, "The query has no database.");
-    const std::u16string& table_name = std::visit([](const auto& s) -> const std::u16string& { return s.table; }, statement_);
+    const std::u16string& table_name =
+        std::visit([](const auto& s) -> const std::u16string& { return s.table; }, statement_);
     if (!db_->has_table(table_name)) bad_query("The database has no table " + quoted(table_name) + ".");
     table_ = &db_->get_table(table_name);
 
@@ -92,8 +94,10 @@ void query::execute(const std::vector<sql::value>& values) {
                std::to_string(values.size()) + " value(s) were given.");
     results_.clear();
     next_ = 0;
-    if (std::holds_alternative<sql::select_statement>(statement_)) run_select(values);
-    else run_update(values);
+    if (std::holds_alternative<sql::select_statement>(statement_))
+        run_select(values);
+    else
+        run_update(values);
     executed_ = true;
 }
 
@@ -102,7 +106,9 @@ void query::run_select(const std::vector<sql::value>& params) {
     const row_prefilter prefilter(*db_, *table_, select.where.get(), params);
     for (std::size_t r = 0; r < table_->row_count(); ++r) {
         if (!prefilter.admits(r)) continue;
-        auto reader = [&](const std::u16string& name) { return read_cell(r, static_cast<std::size_t>(table_->column_index(name))); };
+        auto reader = [&](const std::u16string& name) {
+            return read_cell(r, static_cast<std::size_t>(table_->column_index(name)));
+        };
         if (!sql::matches(select.where.get(), reader, params)) continue;
         std::vector<sql::value> row;
         row.reserve(selected_columns_.size());
@@ -123,20 +129,25 @@ void query::run_update(const std::vector<sql::value>& params) {
     const row_prefilter prefilter(*db_, *table_, update.where.get(), params);
     for (std::size_t r = 0; r < table_->row_count(); ++r) {
         if (!prefilter.admits(r)) continue;
-        auto reader = [&](const std::u16string& name) { return read_cell(r, static_cast<std::size_t>(table_->column_index(name))); };
+        auto reader = [&](const std::u16string& name) {
+            return read_cell(r, static_cast<std::size_t>(table_->column_index(name)));
+        };
         if (!sql::matches(update.where.get(), reader, params)) continue;
         for (const sql::assignment& a : update.assignments) {
             auto c = static_cast<std::size_t>(table_->column_index(a.column));
             sql::value v = sql::evaluate(*a.value, reader, params);
             const column& col = table_->columns()[c];
-            const std::string where = "column '" + sys::utf16_to_utf8(col.name) + "' of table '" + sys::utf16_to_utf8(table_->name()) + "'";
+            const std::string where =
+                "column '" + sys::utf16_to_utf8(col.name) + "' of table '" + sys::utf16_to_utf8(table_->name()) + "'";
             if (v.type == sql::value::kind::string) {
                 if (col.cell_kind() != column::kind::string)
-                    failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where + ".");
+                    failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where +
+                           ".");
                 encode_code_page(v.text, db_->code_page());  // raises for text the code page cannot hold
             } else if (v.type == sql::value::kind::integer) {
                 if (col.cell_kind() == column::kind::string)
-                    failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where + ".");
+                    failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where +
+                           ".");
                 bool fits = col.cell_kind() == column::kind::int16 ? (v.integer >= -32767 && v.integer <= 32767)
                                                                    : v.integer != INT_MIN;
                 if (!fits) failed("The value " + std::to_string(v.integer) + " does not fit the " + where + ".");
@@ -145,9 +156,12 @@ void query::run_update(const std::vector<sql::value>& params) {
         }
     }
     for (change& ch : changes) {
-        if (ch.value.type == sql::value::kind::null) db_->set_null(*table_, ch.row, ch.column);
-        else if (ch.value.type == sql::value::kind::integer) db_->set_integer(*table_, ch.row, ch.column, ch.value.integer);
-        else db_->set_string(*table_, ch.row, ch.column, ch.value.text);
+        if (ch.value.type == sql::value::kind::null)
+            db_->set_null(*table_, ch.row, ch.column);
+        else if (ch.value.type == sql::value::kind::integer)
+            db_->set_integer(*table_, ch.row, ch.column, ch.value.integer);
+        else
+            db_->set_string(*table_, ch.row, ch.column, ch.value.text);
     }
 }
 

@@ -60,9 +60,8 @@ std::vector<token> tokenize(std::u16string_view sql) {
             const std::size_t close = sql.find(c, i + 1);
             if (close == std::u16string_view::npos) {
                 invalid(i, sql.substr(i),
-                        std::string("SQL syntax error: unterminated ") +
-                            (c == u'\'' ? "string" : "name") + " starting at " +
-                            quoted_for_message(sql.substr(i)));
+                        std::string("SQL syntax error: unterminated ") + (c == u'\'' ? "string" : "name") +
+                            " starting at " + quoted_for_message(sql.substr(i)));
                 break;
             }
             t.type = c == u'\'' ? token::kind::string : token::kind::quoted_name;

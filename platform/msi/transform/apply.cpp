@@ -15,14 +15,14 @@ namespace msi {
 
 const char* transform_condition_name(int flag) {
     switch (flag) {
-        case transform_error_add_existing_row: return "MSITRANSFORM_ERROR_ADDEXISTINGROW";
-        case transform_error_delete_missing_row: return "MSITRANSFORM_ERROR_DELMISSINGROW";
-        case transform_error_add_existing_table: return "MSITRANSFORM_ERROR_ADDEXISTINGTABLE";
-        case transform_error_delete_missing_table: return "MSITRANSFORM_ERROR_DELMISSINGTABLE";
-        case transform_error_update_missing_row: return "MSITRANSFORM_ERROR_UPDATEMISSINGROW";
-        case transform_error_change_code_page: return "MSITRANSFORM_ERROR_CHANGECODEPAGE";
-        case transform_error_view_transform: return "MSITRANSFORM_ERROR_VIEWTRANSFORM";
-        default: return "";
+    case transform_error_add_existing_row: return "MSITRANSFORM_ERROR_ADDEXISTINGROW";
+    case transform_error_delete_missing_row: return "MSITRANSFORM_ERROR_DELMISSINGROW";
+    case transform_error_add_existing_table: return "MSITRANSFORM_ERROR_ADDEXISTINGTABLE";
+    case transform_error_delete_missing_table: return "MSITRANSFORM_ERROR_DELMISSINGTABLE";
+    case transform_error_update_missing_row: return "MSITRANSFORM_ERROR_UPDATEMISSINGROW";
+    case transform_error_change_code_page: return "MSITRANSFORM_ERROR_CHANGECODEPAGE";
+    case transform_error_view_transform: return "MSITRANSFORM_ERROR_VIEWTRANSFORM";
+    default: return "";
     }
 }
 
@@ -92,8 +92,8 @@ private:
     template <typename Words>
     void condition(int flag, Words&& what) const {
         if (suppressed_ & flag) return;
-        throw transform_condition_error(flag, "Cannot apply the transform '" + mst_.path().string() + "': " +
-                                                  std::string(what()) + "; " + transform_condition_name(flag) +
+        throw transform_condition_error(flag, "Cannot apply the transform '" + mst_.path().string() +
+                                                  "': " + std::string(what()) + "; " + transform_condition_name(flag) +
                                                   " is not suppressed.");
     }
 
@@ -196,8 +196,10 @@ private:
         if (exact_) {
             // Release the strings of its cells: the table as staged, or as stored.
             table* content = nullptr;
-            if (auto it = staged_.find(name); it != staged_.end()) content = it->second.get();
-            else if (!added_.count(name)) content = &db_.get_table(name);
+            if (auto it = staged_.find(name); it != staged_.end())
+                content = it->second.get();
+            else if (!added_.count(name))
+                content = &db_.get_table(name);
             if (content)
                 for (std::size_t c = 0; c < content->columns().size(); ++c)
                     if (content->columns()[c].cell_kind() == column::kind::string)
@@ -246,14 +248,17 @@ private:
                 numbering = name, counter = number;
             }
             if (r.cells[2] == 0 || r.cells[3] == null_cell)
-                transform_damaged(mst_.path(), "a column of table '" + sys::utf16_to_utf8(name) + "' has no name or no type.");
+                transform_damaged(mst_.path(),
+                                  "a column of table '" + sys::utf16_to_utf8(name) + "' has no name or no type.");
             declare_column(name, number, r.cells[2], r.cells[3]);
         }
     }
 
     void declare_column(const std::u16string& name, std::int32_t number, std::uint32_t name_id, std::uint32_t type) {
         const auto id = table_id(name);
-        if (!id) cannot("it declares a column of table " + in_quotes(name) + ", which neither the database nor the transform has.");
+        if (!id)
+            cannot("it declares a column of table " + in_quotes(name) +
+                   ", which neither the database nor the transform has.");
         if (number < 1 || number > 32)
             cannot("it declares column " + std::to_string(number) + " of table " + in_quotes(name) +
                    "; columns are numbered 1 to 32.");
@@ -263,7 +268,8 @@ private:
         if (std::size_t at = columns_->find(key); at != table::npos) {
             if (pool_.text(columns_->cell(at, 2)) == column_name && columns_->cell(at, 3) == type) return;
             cannot("it declares column " + std::to_string(number) + " of table " + in_quotes(name) + " as " +
-                   in_quotes(column_name) + ", which differs from the table's own column " + std::to_string(number) + ".");
+                   in_quotes(column_name) + ", which differs from the table's own column " + std::to_string(number) +
+                   ".");
         }
         std::int32_t count = 0;
         for (std::size_t row = 0; row < columns_->row_count(); ++row) count += columns_->cell(row, 0) == *id;
@@ -333,10 +339,10 @@ private:
             if (!text.empty()) text += ", ";
             const std::uint32_t v = r.present[c] ? r.cells[c] : 0;
             switch (columns[c].cell_kind()) {
-                case column::kind::string: text += v ? in_quotes(mst_.text(v)) : "NULL"; break;
-                case column::kind::int16: text += v ? std::to_string(decode_int16(v)) : "NULL"; break;
-                case column::kind::int32: text += v ? std::to_string(decode_int32(v)) : "NULL"; break;
-                case column::kind::binary: text += v ? "[binary]" : "NULL"; break;
+            case column::kind::string: text += v ? in_quotes(mst_.text(v)) : "NULL"; break;
+            case column::kind::int16: text += v ? std::to_string(decode_int16(v)) : "NULL"; break;
+            case column::kind::int32: text += v ? std::to_string(decode_int32(v)) : "NULL"; break;
+            case column::kind::binary: text += v ? "[binary]" : "NULL"; break;
             }
         }
         return text;
@@ -350,9 +356,12 @@ private:
             name += u'.';
             const std::uint32_t v = values[c];
             if (v == null_cell) continue;
-            if (col.cell_kind() == column::kind::string) name += pool_.text(v);
-            else if (col.cell_kind() == column::kind::int16) name += sys::utf8_to_utf16(std::to_string(decode_int16(v)));
-            else if (col.cell_kind() == column::kind::int32) name += sys::utf8_to_utf16(std::to_string(decode_int32(v)));
+            if (col.cell_kind() == column::kind::string)
+                name += pool_.text(v);
+            else if (col.cell_kind() == column::kind::int16)
+                name += sys::utf8_to_utf16(std::to_string(decode_int16(v)));
+            else if (col.cell_kind() == column::kind::int32)
+                name += sys::utf8_to_utf16(std::to_string(decode_int32(v)));
         }
         return name;
     }
@@ -410,8 +419,10 @@ private:
                 const std::uint32_t v = r.cells[c];
                 if (columns[c].cell_kind() == column::kind::string && v != 0) {
                     auto id = pool_.find_bytes(staged_bytes(v));
-                    if (!id) known = false;
-                    else key[c] = *id;
+                    if (!id)
+                        known = false;
+                    else
+                        key[c] = *id;
                 } else if (columns[c].cell_kind() == column::kind::binary) {
                     key[c] = v ? 1 : 0;
                 } else {
@@ -446,72 +457,74 @@ private:
             // Words for a condition's message, made only when one is met.
             auto where = [&] { return "table " + in_quotes(name) + " (key " + key_text(r, columns) + ")"; };
             switch (r.type) {
-                case transform_record::kind::remove:
-                    if (!exists) {
-                        condition(transform_error_delete_missing_row,
-                                  [&] { return "it removes a row that is not in " + where(); });
-                        break;
-                    }
+            case transform_record::kind::remove:
+                if (!exists) {
+                    condition(transform_error_delete_missing_row,
+                              [&] { return "it removes a row that is not in " + where(); });
+                    break;
+                }
+                remove_it();
+                break;
+            case transform_record::kind::add: {
+                if (exists) {
+                    condition(transform_error_add_existing_row,
+                              [&] { return "it adds a row that is already in " + where(); });
                     remove_it();
-                    break;
-                case transform_record::kind::add: {
-                    if (exists) {
-                        condition(transform_error_add_existing_row,
-                                  [&] { return "it adds a row that is already in " + where(); });
-                        remove_it();
+                }
+                table::row values(n, null_cell);
+                bool binary = false;
+                for (std::size_t c = 0; c < n; ++c) {
+                    if (!r.present[c]) continue;
+                    const std::uint32_t v = r.cells[c];
+                    switch (columns[c].cell_kind()) {
+                    case column::kind::string: values[c] = add_string(v); break;
+                    case column::kind::binary:
+                        values[c] = v ? 1 : 0;
+                        binary = binary || v;
+                        break;
+                    default: values[c] = v; break;
                     }
-                    table::row values(n, null_cell);
-                    bool binary = false;
-                    for (std::size_t c = 0; c < n; ++c) {
-                        if (!r.present[c]) continue;
-                        const std::uint32_t v = r.cells[c];
-                        switch (columns[c].cell_kind()) {
-                            case column::kind::string: values[c] = add_string(v); break;
-                            case column::kind::binary:
-                                values[c] = v ? 1 : 0;
-                                binary = binary || v;
-                                break;
-                            default: values[c] = v; break;
-                        }
-                    }
-                    if (binary) take_binary(t, values);
-                    if (keyed) added_at[key_of(values)] = added.size();
-                    added.push_back(std::move(values));
-                    added_gone.push_back(false);
+                }
+                if (binary) take_binary(t, values);
+                if (keyed) added_at[key_of(values)] = added.size();
+                added.push_back(std::move(values));
+                added_gone.push_back(false);
+                break;
+            }
+            case transform_record::kind::update: {
+                if (!exists) {
+                    condition(transform_error_update_missing_row,
+                              [&] { return "it changes a row that is not in " + where(); });
                     break;
                 }
-                case transform_record::kind::update: {
-                    if (!exists) {
-                        condition(transform_error_update_missing_row,
-                                  [&] { return "it changes a row that is not in " + where(); });
+                const table::row before = at != table::npos ? t.get_row(at) : added[added_index];
+                auto set = [&](std::size_t c, std::uint32_t stored) {
+                    if (at != table::npos)
+                        t.set_cell(at, c, stored);
+                    else
+                        added[added_index][c] = stored;
+                };
+                for (std::size_t c = 0; c < n; ++c) {
+                    if (!r.present[c] || columns[c].is_key()) continue;
+                    const std::uint32_t v = r.cells[c], old = before[c];
+                    switch (columns[c].cell_kind()) {
+                    case column::kind::string: {
+                        set(c, add_string(v));
+                        release(old);
                         break;
                     }
-                    const table::row before = at != table::npos ? t.get_row(at) : added[added_index];
-                    auto set = [&](std::size_t c, std::uint32_t stored) {
-                        if (at != table::npos)
-                            t.set_cell(at, c, stored);
-                        else
-                            added[added_index][c] = stored;
-                    };
-                    for (std::size_t c = 0; c < n; ++c) {
-                        if (!r.present[c] || columns[c].is_key()) continue;
-                        const std::uint32_t v = r.cells[c], old = before[c];
-                        switch (columns[c].cell_kind()) {
-                            case column::kind::string: {
-                                set(c, add_string(v));
-                                release(old);
-                                break;
-                            }
-                            case column::kind::binary:
-                                if (v) take_binary(t, before);
-                                else if (old != null_cell) drop_binary(t, before);
-                                set(c, v ? 1 : 0);
-                                break;
-                            default: set(c, v); break;
-                        }
+                    case column::kind::binary:
+                        if (v)
+                            take_binary(t, before);
+                        else if (old != null_cell)
+                            drop_binary(t, before);
+                        set(c, v ? 1 : 0);
+                        break;
+                    default: set(c, v); break;
                     }
-                    break;
                 }
+                break;
+            }
             }
         }
         t.erase_rows(gone);

@@ -59,16 +59,16 @@ public:
         transform_cell c;
         cell_value v = db_.cell(t, row, col);
         switch (v.type) {
-        case cell_value::kind::null:
-            break;
+        case cell_value::kind::null: break;
         case cell_value::kind::integer:
             c.type = transform_cell::kind::integer;
             c.integer = v.integer;
             break;
         case cell_value::kind::string:
             c.type = transform_cell::kind::string;
-            c.bytes = db_.code_page() == pool_code_page_ ? db_.cell_bytes(t, row, col)
-                                                         : encode_code_page(db_.cell_text(t, row, col), pool_code_page_);
+            c.bytes = db_.code_page() == pool_code_page_
+                          ? db_.cell_bytes(t, row, col)
+                          : encode_code_page(db_.cell_text(t, row, col), pool_code_page_);
             break;
         case cell_value::kind::binary: {
             c.type = transform_cell::kind::binary;
@@ -147,8 +147,7 @@ std::size_t check_schema(const table& target, const table& reference) {
             inexpressible("The type of column " + in_quotes(now[i].name) + where + " changed.");
     }
     for (std::size_t i = before.size(); i < now.size(); ++i)
-        if (now[i].is_key())
-            inexpressible("The key column " + in_quotes(now[i].name) + " was added" + where + ".");
+        if (now[i].is_key()) inexpressible("The key column " + in_quotes(now[i].name) + " was added" + where + ".");
     return now.size() - before.size();
 }
 
@@ -279,7 +278,8 @@ void compare_rows_by_id(side& now, table& t, side& before, table& r, string_id_m
         compare_matched_row(now, t, row, ref_row, r.columns().size(), cells, out);
     }
     for (std::size_t ref_row = 0; ref_row < r.row_count(); ++ref_row)
-        if (!matched[ref_row]) out.operations.push_back(before.whole_row(r, ref_row, transform_operation::kind::remove));
+        if (!matched[ref_row])
+            out.operations.push_back(before.whole_row(r, ref_row, transform_operation::kind::remove));
 }
 
 // Catalog records that declare columns `first`.. of `t`; a new table's
@@ -333,8 +333,10 @@ std::optional<transform_content> compare_databases(package_database& target, pac
             table& r = reference.get_table(name);
             std::size_t appended = check_schema(t, r);
             declare_columns(t, t.columns().size() - appended, false, content.code_page, columns);
-            if (ids) compare_rows_by_id(now, t, before, r, *ids, out);
-            else compare_rows_by_value(now, t, before, r, out);
+            if (ids)
+                compare_rows_by_id(now, t, before, r, *ids, out);
+            else
+                compare_rows_by_value(now, t, before, r, out);
         }
         if (!out.operations.empty()) changed_tables.push_back(std::move(out));
     }

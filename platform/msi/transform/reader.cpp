@@ -57,7 +57,8 @@ std::vector<std::uint8_t> transform_reader::read(const std::u16string& stored_na
     }
 }
 
-transform_reader::cursor transform_reader::records(std::u16string_view table, const std::vector<column>& columns) const {
+transform_reader::cursor transform_reader::records(std::u16string_view table,
+                                                   const std::vector<column>& columns) const {
     std::vector<std::uint8_t> data;
     const auto name = encode_stream_name(table, true);
     if (file_->has_stream(name)) data = read(name);
@@ -90,8 +91,8 @@ transform_reader::cursor::cursor(const transform_reader& reader, std::u16string 
     : reader_(reader), table_(std::move(table)), columns_(std::move(columns)), data_(std::move(data)) {}
 
 void transform_reader::cursor::damaged(const std::string& what) const {
-    transform_damaged(reader_.path_, "the record at byte " + std::to_string(at_) + " of table '" + sys::utf16_to_utf8(table_) +
-                                         "' " + what);
+    transform_damaged(reader_.path_, "the record at byte " + std::to_string(at_) + " of table '" +
+                                         sys::utf16_to_utf8(table_) + "' " + what);
 }
 
 bool transform_reader::cursor::next(transform_record& record) {

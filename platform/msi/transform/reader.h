@@ -23,8 +23,8 @@ namespace msi {
 struct transform_record {
     enum class kind { remove, add, update } type = kind::add;
     std::uint16_t mask = 0;
-    std::vector<bool> present;          // per column: stored in the record
-    std::vector<std::uint32_t> cells;   // per column; 0 where not present
+    std::vector<bool> present;         // per column: stored in the record
+    std::vector<std::uint32_t> cells;  // per column; 0 where not present
 };
 
 class transform_reader {

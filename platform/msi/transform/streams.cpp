@@ -62,19 +62,17 @@ void add_records(const transform_table& t, const transform_operation& op, std::v
     if (op.cells.size() != t.columns.size())
         cannot_store("A change of table " + sys::utf16_to_utf8(t.name) + " does not match its columns.");
     switch (op.type) {
-    case transform_operation::kind::remove:
-        out.push_back(removal(t, op));
-        return;
-    case transform_operation::kind::add:
-        out.push_back(addition(t, op));
-        return;
+    case transform_operation::kind::remove: out.push_back(removal(t, op)); return;
+    case transform_operation::kind::add: out.push_back(addition(t, op)); return;
     case transform_operation::kind::update: {
         std::uint32_t mask = 0;
         bool wide = false;
         for (std::size_t i = 0; i < t.columns.size(); ++i) {
             if (i >= op.changed.size() || !op.changed[i] || t.columns[i].is_key()) continue;
-            if (i >= max_update_columns) wide = true;
-            else mask |= 1u << i;
+            if (i >= max_update_columns)
+                wide = true;
+            else
+                mask |= 1u << i;
         }
         if (wide) {
             // The mask cannot name the column: replace the whole row.
@@ -97,14 +95,10 @@ void add_records(const transform_table& t, const transform_operation& op, std::v
 std::uint32_t stored_value(const column& c, const transform_cell& cell, string_pool& pool) {
     if (cell.type == transform_cell::kind::null) return null_cell;
     switch (c.cell_kind()) {
-    case column::kind::int16:
-        return encode_int16(cell.integer);
-    case column::kind::int32:
-        return encode_int32(cell.integer);
-    case column::kind::string:
-        return pool.add_reference_bytes(cell.bytes);
-    case column::kind::binary:
-        return 1;
+    case column::kind::int16: return encode_int16(cell.integer);
+    case column::kind::int32: return encode_int32(cell.integer);
+    case column::kind::string: return pool.add_reference_bytes(cell.bytes);
+    case column::kind::binary: return 1;
     }
     return null_cell;
 }
@@ -123,9 +117,7 @@ std::u16string stored_stream_name(std::u16string_view logical, bool is_table, co
 
 }  // namespace
 
-std::vector<column> catalog_tables_columns() {
-    return {{u"Name", 0x2D40}};
-}
+std::vector<column> catalog_tables_columns() { return {{u"Name", 0x2D40}}; }
 
 std::vector<column> catalog_columns_columns() {
     return {{u"Table", 0x2D40}, {u"Number", 0x2502}, {u"Name", 0x0D40}, {u"Type", 0x0502}};

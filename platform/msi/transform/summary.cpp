@@ -48,8 +48,8 @@ void set_text(summary_information& s, std::uint32_t id, const std::u16string& te
 
 }  // namespace
 
-summary_information transform_summary(package_database& target, package_database& reference, int error_conditions, int validation,
-                                      std::uint64_t now) {
+summary_information transform_summary(package_database& target, package_database& reference, int error_conditions,
+                                      int validation, std::uint64_t now) {
     const std::u16string base_code = required_property(reference, u"ProductCode", "reference");
     const std::u16string base_version = required_property(reference, u"ProductVersion", "reference");
     const std::u16string new_code = required_property(target, u"ProductCode", "changed");
@@ -80,7 +80,7 @@ summary_information transform_summary(package_database& target, package_database
     }
 
     set_text(s, summary_property::revision_number,
-               base_code + base_version + u";" + new_code + new_version + u";" + upgrade_code);
+             base_code + base_version + u";" + new_code + new_version + u";" + upgrade_code);
     s.set_filetime(summary_property::create_time, now);
     s.set_filetime(summary_property::last_save_time, now);
     auto pages = std::max(base.integer(summary_property::page_count), changed.integer(summary_property::page_count));

@@ -15,7 +15,7 @@ class package_database;
 // Raises automation_error (hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID))
 // when either database lacks ProductCode or ProductVersion in its Property
 // table.
-summary_information transform_summary(package_database& target, package_database& reference, int error_conditions, int validation,
-                                      std::uint64_t now = filetime_now());
+summary_information transform_summary(package_database& target, package_database& reference, int error_conditions,
+                                      int validation, std::uint64_t now = filetime_now());
 
 }  // namespace msi

@@ -73,8 +73,10 @@ std::vector<long> version_fields(const std::string& text, int parts) {
         while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])))
             v = std::min(v * 10 + (text[at++] - '0'), 0x7FFFFFFL);
         fields.push_back(v);
-        if (at < text.size() && text[at] == '.') ++at;
-        else at = text.size();
+        if (at < text.size() && text[at] == '.')
+            ++at;
+        else
+            at = text.size();
     }
     return fields;
 }
@@ -139,8 +141,9 @@ std::vector<std::string> validate_transform(package_database& package, const tra
         if (!language || language->empty()) {
             std::string platform;
             std::string lang;
-            split_template(text_of(summary_information::parse(package.summary_information()), summary_property::template_),
-                           platform, lang);
+            split_template(
+                text_of(summary_information::parse(package.summary_information()), summary_property::template_),
+                platform, lang);
             language = lang;
         }
         // The template may list several languages; 0 is any language.
@@ -179,9 +182,9 @@ std::vector<std::string> validate_transform(package_database& package, const tra
                               (id.upgrade_code.empty() ? std::string("(none given)") : id.upgrade_code) +
                               "; the package's upgrade code is " + or_none(code) + ".");
     }
-    const int relation = validation & (transform_validate_less | transform_validate_less_or_equal |
-                                       transform_validate_equal | transform_validate_greater_or_equal |
-                                       transform_validate_greater);
+    const int relation =
+        validation & (transform_validate_less | transform_validate_less_or_equal | transform_validate_equal |
+                      transform_validate_greater_or_equal | transform_validate_greater);
     const int part = validation & (transform_validate_major_version | transform_validate_minor_version |
                                    transform_validate_update_version);
     if (relation || part) {

@@ -30,8 +30,8 @@ inline constexpr int transform_validate_upgrade_code = 0x0800;
 std::vector<std::string> transform_validation_names(int validation);
 
 struct transform_identity {
-    std::string base_platform;  // from the template: "Intel", "x64", ... ("" when blank)
-    std::string base_language;  // "1033"; "" or "0" for any language
+    std::string base_platform;               // from the template: "Intel", "x64", ... ("" when blank)
+    std::string base_language;               // "1033"; "" or "0" for any language
     std::string new_platform, new_language;  // from Last Saved By
     std::string base_product_code, base_version;
     std::string new_product_code, new_version;
@@ -46,6 +46,7 @@ transform_identity read_transform_identity(const summary_information& summary);
 
 // The checks `validation` asks for, of the transform described by `identity`
 // against the package: one sentence per failed check, empty when it fits.
-std::vector<std::string> validate_transform(package_database& package, const transform_identity& identity, int validation);
+std::vector<std::string> validate_transform(package_database& package, const transform_identity& identity,
+                                            int validation);
 
 }  // namespace msi

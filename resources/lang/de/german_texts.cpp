@@ -8,19 +8,23 @@ const resource_texts& german_texts() {
         .browse = u"Auswählen...",
         .generate = u"MST-Datei erstellen",
         .msi_file_label = u"MSI-Datei:",
-        .load_prompt = u"Laden Sie das Installationsprogramm (MSI) von Quorlin PDF Pro, um Ihre "
-                       u"Transformationsdatei (MST) zu erstellen",
-        .agreement_link = u"Mit der MST-Datei akzeptiere ich die Quorlin "
-                          u"<a id=\"terms-of-service\">Nutzungsbedingungen</a> und "
-                          u"<a id=\"privacy-policy\">Datenschutzerklärung</a>",
-        .agreement_static = u"Mit der MST-Datei akzeptiere ich die Quorlin Nutzungsbedingungen und "
-                            u"Datenschutzerklärung",
+        .load_prompt =
+            u"Laden Sie das Installationsprogramm (MSI) von Quorlin PDF Pro, um Ihre "
+            u"Transformationsdatei (MST) zu erstellen",
+        .agreement_link =
+            u"Mit der MST-Datei akzeptiere ich die Quorlin "
+            u"<a id=\"terms-of-service\">Nutzungsbedingungen</a> und "
+            u"<a id=\"privacy-policy\">Datenschutzerklärung</a>",
+        .agreement_static =
+            u"Mit der MST-Datei akzeptiere ich die Quorlin Nutzungsbedingungen und "
+            u"Datenschutzerklärung",
         .version_placeholder = u"Static",
 
         .installation_options_group = u"Installationsoptionen",
         .create_desktop_shortcut = u"Desktopverknüpfung erstellen",
-        .install_office_addins = u"Quorlin PDF Pro-Add-in für Microsoft Word, Excel, PowerPoint und "
-                                 u"Outlook installieren",
+        .install_office_addins =
+            u"Quorlin PDF Pro-Add-in für Microsoft Word, Excel, PowerPoint und "
+            u"Outlook installieren",
         .install_printer_driver = u"Druckertreiber installieren",
         .enable_sign_integration = u"Integration mit Quorlin Sign aktivieren",
         .enable_crash_reporting = u"Absturzberichte und Erkennung von Hängern aktivieren",
@@ -38,19 +42,22 @@ const resource_texts& german_texts() {
         .print_settings_group = u"Druckeinstellungen",
 
         .imanage_group = u"Konfiguration von iManage Work 10",
-        .imanage_warning = u"Stellen Sie vor dem Aktivieren der Integration von iManage Work 10 "
-                           u"sicher, dass Quorlin PDF Pro auf dem iManage-Server konfiguriert ist.",
+        .imanage_warning =
+            u"Stellen Sie vor dem Aktivieren der Integration von iManage Work 10 "
+            u"sicher, dass Quorlin PDF Pro auf dem iManage-Server konfiguriert ist.",
         .imanage_enabled = u"Integration mit iManage Work 10 aktivieren",
         .imanage_path_label = u"iManage-Pfad:",
-        .imanage_hint = u"Geben Sie den Pfad zum Ordner iManage Work im iManage-"
-                        u"Installationsverzeichnis ein, zum Beispiel "
-                        u"\"C:\\Program Files\\iManage\\Work10\".",
+        .imanage_hint =
+            u"Geben Sie den Pfad zum Ordner iManage Work im iManage-"
+            u"Installationsverzeichnis ein, zum Beispiel "
+            u"\"C:\\Program Files\\iManage\\Work10\".",
 
         .help_group = u"Hilfe-Ressourcen",
         .knowledge_assistant = u"Wissensassistent aktivieren",
 
-        .imanage_path_empty = u"Der iManage-Installationspfad darf nicht leer sein. Geben Sie einen "
-                              u"gültigen Pfad ein, oder deaktivieren Sie die iManage-Integration.",
+        .imanage_path_empty =
+            u"Der iManage-Installationspfad darf nicht leer sein. Geben Sie einen "
+            u"gültigen Pfad ein, oder deaktivieren Sie die iManage-Integration.",
         .version_format = u"v{}",
     };
     return texts;
