@@ -217,6 +217,20 @@ package_kind sectors_4096(const fs::path& dir) {
     return {"4096-byte sectors", v4, change_marker, {"Property"}};
 }
 
+// A package this engine committed before: the change reuses the sectors the
+// earlier state left free, among those the committed state uses.
+package_kind after_an_earlier_commit(const fs::path& dir) {
+    const fs::path file = dir / "package-recommitted.msi";
+    fs::copy_file(build_package(dir, {.long_value = true}), file);
+    {
+        auto db = msi::create_installer()->OpenDatabase(file, msi::msiOpenDatabaseModeTransact);
+        execute(*db, u"UPDATE Property SET Value = 'Changed' WHERE Property = 'ProductName'");
+        insert_rows(*db, u"Property", "Earlier", 20);
+        db->Commit();
+    }
+    return {"reusing sectors an earlier commit freed", file, change_marker, {"Property"}};
+}
+
 // Every stream is small: the change rewrites and extends the mini stream.
 package_kind mini_stream_moves(const fs::path& dir) {
     return {"mini stream moves",
@@ -246,13 +260,13 @@ package_kind fat_grows_past_header(const fs::path& dir) {
             {"Property"}};
 }
 
-// Just under 65,536 strings: the rows the change adds need a third byte in
-// every string reference of every table.
+// About 64,000 strings, ids below 65,536: the rows the change adds need a
+// third byte in every string reference of every table.
 package_kind references_grow_to_three_bytes(const fs::path& dir) {
     test_support::msi_source source;
     source.tables.push_back(test_support::property_table({{"Marker", "OldValue1"}}));
     std::string many = "Key\tValue\ns72\tL72\nMany\tKey\n";
-    for (int i = 0; i < 32700; ++i) many += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
+    for (int i = 0; i < 32000; ++i) many += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
     source.tables.push_back({"Many", many});
     const fs::path file = dir / "package-3byte.msi";
     test_support::build_msi(file, source);
@@ -261,7 +275,7 @@ package_kind references_grow_to_three_bytes(const fs::path& dir) {
             [](msi::Database& db) {
                 EXPECT_EQ(db.engine().strings().stored_reference_width(), 2);
                 change_marker(db);
-                insert_rows(db, u"Many", "n", 200);
+                insert_rows(db, u"Many", "n", 1000);
                 EXPECT_EQ(db.engine().strings().reference_width(), 3);
             },
             {"Property", "Many"}};
@@ -269,11 +283,13 @@ package_kind references_grow_to_three_bytes(const fs::path& dir) {
 
 }  // namespace
 
-// Every call on the two sector sizes, judged by our engine alone.
+// Every call on the two sector sizes and on a package committed before,
+// judged by our engine alone.
 TEST(CommitFaults, SampledSweepReadsAsBeforeOrAfter) {
     test_support::temp_dir dir;
     const sweep_plan plan{.stride = 1, .errors = {EIO}, .power_loss_seeds = {1}, .oracle = false};
-    for (const package_kind& kind : {sectors_512(dir.path()), sectors_4096(dir.path())})
+    for (const package_kind& kind :
+         {sectors_512(dir.path()), sectors_4096(dir.path()), after_an_earlier_commit(dir.path())})
         EXPECT_EQ(sweep(kind, plan).run().neither, 0);
 }
 
@@ -286,7 +302,8 @@ TEST(CommitFaults, SampledSweepJudgedByTheOracle) {
 
 TEST(CommitFaults, FullSweepJudgedByTheOracle) {
     test_support::temp_dir dir;
-    for (const package_kind& kind : {sectors_512(dir.path()), sectors_4096(dir.path()), mini_stream_moves(dir.path()),
-                                     fat_grows_past_header(dir.path()), references_grow_to_three_bytes(dir.path())})
+    for (const package_kind& kind :
+         {sectors_512(dir.path()), sectors_4096(dir.path()), after_an_earlier_commit(dir.path()),
+          mini_stream_moves(dir.path()), fat_grows_past_header(dir.path()), references_grow_to_three_bytes(dir.path())})
         EXPECT_EQ(sweep(kind, {}).run().neither, 0);
 }
