@@ -260,13 +260,14 @@ package_kind fat_grows_past_header(const fs::path& dir) {
             {"Property"}};
 }
 
-// About 64,000 strings, ids below 65,536: the rows the change adds need a
-// third byte in every string reference of every table.
+// 32,000 strings, stored by msibuild with 2-byte references: the 34,000 the
+// change adds take the ids past 65,535, and every string reference of every
+// table gets a third byte.
 package_kind references_grow_to_three_bytes(const fs::path& dir) {
     test_support::msi_source source;
     source.tables.push_back(test_support::property_table({{"Marker", "OldValue1"}}));
-    std::string many = "Key\tValue\ns72\tL72\nMany\tKey\n";
-    for (int i = 0; i < 32000; ++i) many += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
+    std::string many = "Key\tValue\ns72\tS255\nMany\tKey\n";
+    for (int i = 0; i < 32000; ++i) many += "k" + std::to_string(i) + "\t\n";
     source.tables.push_back({"Many", many});
     const fs::path file = dir / "package-3byte.msi";
     test_support::build_msi(file, source);
@@ -275,7 +276,7 @@ package_kind references_grow_to_three_bytes(const fs::path& dir) {
             [](msi::Database& db) {
                 EXPECT_EQ(db.engine().strings().stored_reference_width(), 2);
                 change_marker(db);
-                insert_rows(db, u"Many", "n", 1000);
+                insert_rows(db, u"Many", "n", 17000);
                 EXPECT_EQ(db.engine().strings().reference_width(), 3);
             },
             {"Property", "Many"}};
