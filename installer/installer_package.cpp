@@ -58,6 +58,8 @@ installer_package::installer_package(const std::u16string& path) {
     }
     try {
         if (copied) copy_db = installer->OpenDatabase(copy_path, msi::msiOpenDatabaseModeTransact);
+        // The copy is deleted after a crash: its commits need not wait for the disk.
+        if (copy_db) copy_db->SetDurableCommits(false);
     } catch (...) {
         copy_db = nullptr;
     }

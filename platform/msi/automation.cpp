@@ -168,6 +168,8 @@ void Database::Commit() {
     guarded([&] { db.commit(); });
 }
 
+void Database::SetDurableCommits(bool durable) { engine().set_durable_commits(durable); }
+
 // ---- Installer
 
 std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, int open_mode) {

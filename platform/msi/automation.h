@@ -86,6 +86,11 @@ public:
     explicit Database(std::shared_ptr<package_database> db);
     std::shared_ptr<View> OpenView(const std::u16string& sql);
     void Commit();
+    // Commit waits until the disk holds the new state, unless this is set to
+    // false for a database that is thrown away after a crash (a working
+    // copy): its commits are then written in the same safe order, without
+    // the wait.
+    void SetDurableCommits(bool durable);
     bool GenerateTransform(const std::shared_ptr<Database>& reference, const std::u16string& transform_file);
     void CreateTransformSummaryInfo(const std::shared_ptr<Database>& reference, const std::u16string& transform_file,
                                     int error_conditions, int validation);

@@ -46,18 +46,35 @@ void allocation_table::grow() {
 }
 
 void allocation_table::set(std::uint32_t index, std::uint32_t value) {
-    entries_of(index >> shift_)[index & (per_sector_ - 1)] = value;
-    const std::uint32_t sector = index >> shift_;
-    if (changed_.empty() || *changed_.rbegin() != sector) changed_.insert(sector);
+    store(index, value);
     if (value == free_sector) {
         released_.push_back(index);
         std::push_heap(released_.begin(), released_.end(), std::greater<>());
     }
 }
 
+void allocation_table::store(std::uint32_t index, std::uint32_t value) {
+    entries_of(index >> shift_)[index & (per_sector_ - 1)] = value;
+    const std::uint32_t sector = index >> shift_;
+    if (changed_.empty() || *changed_.rbegin() != sector) changed_.insert(sector);
+}
+
+void allocation_table::hold_free(std::uint32_t index) {
+    store(index, free_sector);
+    held_.insert(index);
+}
+
+void allocation_table::release_held() {
+    for (std::uint32_t index : held_) {
+        released_.push_back(index);
+        std::push_heap(released_.begin(), released_.end(), std::greater<>());
+    }
+    held_.clear();
+}
+
 std::optional<std::uint32_t> allocation_table::find_free() {
     while (!released_.empty()) {
-        if (at(released_.front()) == free_sector) return released_.front();
+        if (at(released_.front()) == free_sector && !held_.count(released_.front())) return released_.front();
         std::pop_heap(released_.begin(), released_.end(), std::greater<>());
         released_.pop_back();
     }
@@ -65,9 +82,11 @@ std::optional<std::uint32_t> allocation_table::find_free() {
         if (!loaded_[k] && k < holds_free_.size() && !holds_free_[k]) continue;
         const std::uint32_t* entries = entries_of(k);
         const std::uint32_t from = k == (scan_from_ >> shift_) ? scan_from_ & (per_sector_ - 1) : 0;
-        const std::uint32_t* hit = std::find(entries + from, entries + per_sector_, free_sector);
-        if (hit != entries + per_sector_) {
-            scan_from_ = (k << shift_) + static_cast<std::uint32_t>(hit - entries);
+        for (const std::uint32_t* hit = entries + from;
+             (hit = std::find(hit, entries + per_sector_, free_sector)) != entries + per_sector_; ++hit) {
+            const std::uint32_t index = (k << shift_) + static_cast<std::uint32_t>(hit - entries);
+            if (held_.count(index)) continue;  // back in released_ once no longer held
+            scan_from_ = index;
             return scan_from_;
         }
     }

@@ -57,6 +57,11 @@ public:
     // of the whole table found: the scan loads no other sector.
     void note_free_entries(std::vector<std::uint8_t> holds_free) const { holds_free_ = std::move(holds_free); }
     void release(std::uint32_t index);
+    // Frees an entry in the table as written, but find_free() does not hand
+    // it out until release_held(): a sector the last committed state uses
+    // must not be overwritten before a new state replaces it.
+    void hold_free(std::uint32_t index);
+    void release_held();
 
     void serialize_sector(std::uint32_t sector, std::uint8_t* out) const;
     const std::set<std::uint32_t>& changed_sectors() const { return changed_; }
@@ -75,6 +80,7 @@ public:
 
 private:
     std::uint32_t* load(std::uint32_t table_sector) const;
+    void store(std::uint32_t index, std::uint32_t value);
     std::uint32_t* entries_of(std::uint32_t table_sector) const {
         std::uint32_t* entries = entries_.get() + std::size_t(table_sector) * per_sector_;
         return loaded_[table_sector] ? entries : load(table_sector);
@@ -96,6 +102,7 @@ private:
     // every allocation.
     std::vector<std::uint32_t> released_;
     std::uint32_t scan_from_ = 0;
+    std::set<std::uint32_t> held_;
     mutable std::vector<std::uint8_t> holds_free_;  // by table sector, when known
 };
 

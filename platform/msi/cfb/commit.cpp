@@ -37,7 +37,7 @@ private:
 
 class committer {
 public:
-    explicit committer(image& img) : img_(img) {}
+    committer(image& img, commit_durability durability) : img_(img), durability_(durability) {}
     void run(const change_set& changes);
 
 private:
@@ -48,6 +48,7 @@ private:
 
     void check(const change_set& changes) const;
     void remember_old_chain(std::uint32_t id);
+    void stage(const change_set& changes);
     std::uint32_t allocate_sector();
     void grow_fat();
     std::uint32_t allocate_mini_sector();
@@ -55,17 +56,25 @@ private:
     void place_stream(std::uint32_t id, const stream_pieces& data);
     void place_big(const stream_pieces& data, directory_entry& entry);
     void place_mini(const stream_pieces& data, directory_entry& entry);
+    std::vector<std::uint8_t>& fresh_mini_host(std::size_t index);
+    std::uint32_t relocate(std::vector<std::uint32_t>& chain, std::size_t index);
+    void relocate_directory_and_minifat();
+    void relocate_fat_and_difat();
     void queue_tables();
     void update_header();
+    void write(file_handle& out);
+    void drop_free_tail(file_handle& out);
 
     image& img_;
+    commit_durability durability_;
     mini_structures* mini_ = nullptr;
     std::vector<old_chain> old_chains_;
     std::set<std::uint32_t> changed_entries_;
-    std::set<std::uint32_t> changed_difat_;
+    bool difat_changed_ = false;
+    // Sectors this commit took: the only ones it may write, besides the header.
+    std::set<std::uint32_t> fresh_;
     std::map<std::uint32_t, std::vector<std::uint8_t>> new_mini_hosts_;  // whole new mini stream sectors
     write_batch data_;
-    write_batch tables_;
 };
 
 void committer::check(const change_set& changes) const {
@@ -96,6 +105,7 @@ std::uint32_t committer::allocate_sector() {
         if (auto free = img_.fat_.find_free()) {
             if (*free > max_regular_sector) fail_write("compound file is full");
             img_.fat_.set(*free, end_of_chain);
+            fresh_.insert(*free);
             return *free;
         }
         grow_fat();
@@ -108,20 +118,20 @@ void committer::grow_fat() {
     if (base > max_regular_sector) fail_write("compound file is full");
     img_.fat_.grow();
     img_.fat_.set(base, fat_sector_mark);
+    fresh_.insert(base);
     img_.fat_sectors_.push_back(base);
     img_.table_locations_.emplace(base, fat_sector_mark);
     std::size_t index = img_.fat_sectors_.size() - 1;
     if (index < header_difat_slots) return;
+    difat_changed_ = true;
     const std::size_t per_difat = img_.sector_size() / 4 - 1;
-    std::size_t difat_index = (index - header_difat_slots) / per_difat;
-    if (difat_index >= img_.difat_sectors_.size()) {
+    if ((index - header_difat_slots) / per_difat >= img_.difat_sectors_.size()) {
         img_.fat_.set(base + 1, difat_sector_mark);
+        fresh_.insert(base + 1);
         img_.difat_sectors_.push_back(base + 1);
         img_.difat_taken_.push_back(true);
         img_.table_locations_.emplace(base + 1, difat_sector_mark);
-        if (difat_index > 0) changed_difat_.insert(static_cast<std::uint32_t>(difat_index - 1));
     }
-    changed_difat_.insert(static_cast<std::uint32_t>(difat_index));
 }
 
 std::uint32_t committer::allocate_mini_sector() {
@@ -235,47 +245,110 @@ void committer::place_mini(const stream_pieces& data, directory_entry& entry) {
 
         const std::uint64_t from = std::uint64_t(i) * mini_sector_size;
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(mini_sector_size, data.size - from));
-        std::uint64_t position = std::uint64_t(m) * mini_sector_size;
-        std::uint32_t host = mini_->stream_chain[position / ss];
-        std::size_t within = position % ss;
-        auto fresh = new_mini_hosts_.find(host);
-        if (fresh != new_mini_hosts_.end()) {
-            std::uint8_t* out = fresh->second.data() + within;
-            reader.read(from, size,
-                        [&](const std::uint8_t* bytes, std::size_t n) { out = std::copy_n(bytes, n, out); });
-        } else {
-            std::uint64_t at = img_.sector_offset(host) + within;
-            reader.read(from, size, [&](const std::uint8_t* bytes, std::size_t n) {
-                data_.add(at, bytes, n);
-                at += n;
-            });
-            if (size < mini_sector_size)
-                data_.add_zeros(img_.sector_offset(host) + within + size, mini_sector_size - size);
+        const std::uint64_t position = std::uint64_t(m) * mini_sector_size;
+        std::uint8_t* out = fresh_mini_host(position / ss).data() + position % ss;
+        reader.read(from, size, [&](const std::uint8_t* bytes, std::size_t n) { out = std::copy_n(bytes, n, out); });
+        std::fill_n(out, mini_sector_size - size, 0);
+    }
+}
+
+// The mini stream's sector `index` as a new sector of this commit: one the
+// committed state uses is copied to a sector of its own first, since its
+// other mini sectors hold streams that stay.
+std::vector<std::uint8_t>& committer::fresh_mini_host(std::size_t index) {
+    std::uint32_t host = mini_->stream_chain[index];
+    if (auto fresh = new_mini_hosts_.find(host); fresh != new_mini_hosts_.end()) return fresh->second;
+    std::vector<std::uint8_t> bytes(img_.sector_size());
+    img_.file_.read_exact(img_.sector_offset(host), bytes.data(), bytes.size());
+    host = relocate(mini_->stream_chain, index);
+    img_.entries_[0].start = mini_->stream_chain.front();
+    changed_entries_.insert(0);
+    return new_mini_hosts_.emplace(host, std::move(bytes)).first->second;
+}
+
+// Moves sector `index` of a chain to a new sector; the old one is free in
+// the new state but not taken again before it is committed.
+std::uint32_t committer::relocate(std::vector<std::uint32_t>& chain, std::size_t index) {
+    const std::uint32_t old = chain[index];
+    const std::uint32_t moved = allocate_sector();
+    img_.fat_.set(moved, index + 1 < chain.size() ? chain[index + 1] : end_of_chain);
+    if (index > 0) img_.fat_.set(chain[index - 1], moved);
+    chain[index] = moved;
+    img_.fat_.hold_free(old);
+    return moved;
+}
+
+void committer::relocate_directory_and_minifat() {
+    std::set<std::uint32_t> directory_sectors;
+    for (std::uint32_t id : changed_entries_) directory_sectors.insert(id / img_.entries_per_sector());
+    for (std::uint32_t k : directory_sectors)
+        if (!fresh_.count(img_.directory_chain_[k])) relocate(img_.directory_chain_, k);
+    for (std::uint32_t k : mini_->minifat.changed_sectors())
+        if (!fresh_.count(mini_->minifat_chain[k])) relocate(mini_->minifat_chain, k);
+}
+
+// Moving a FAT sector changes FAT entries (its new place, its old one) and
+// the DIFAT; moving DIFAT sectors changes FAT entries again: repeated until
+// every changed table sector lies in a sector of this commit. Each table
+// sector moves at most once, so this ends.
+void committer::relocate_fat_and_difat() {
+    for (bool moved = true; moved;) {
+        moved = false;
+        const std::vector<std::uint32_t> changed(img_.fat_.changed_sectors().begin(),
+                                                 img_.fat_.changed_sectors().end());
+        for (std::uint32_t k : changed) {
+            const std::uint32_t old = img_.fat_sectors_[k];
+            if (fresh_.count(old)) continue;
+            const std::uint32_t s = allocate_sector();
+            img_.fat_.set(s, fat_sector_mark);
+            img_.fat_sectors_[k] = s;
+            img_.table_locations_.erase(old);
+            img_.table_locations_.emplace(s, fat_sector_mark);
+            img_.fat_.hold_free(old);
+            if (k >= header_difat_slots) difat_changed_ = true;
+            moved = true;
+        }
+        // The DIFAT is a chain of few sectors, each linking the next: a
+        // change anywhere moves all of them.
+        if (!difat_changed_) continue;
+        for (std::uint32_t& d : img_.difat_sectors_) {
+            if (fresh_.count(d)) continue;
+            const std::uint32_t s = allocate_sector();
+            img_.fat_.set(s, difat_sector_mark);
+            img_.table_locations_.erase(d);
+            img_.table_locations_.emplace(s, difat_sector_mark);
+            img_.fat_.hold_free(d);
+            d = s;
+            moved = true;
         }
     }
 }
 
 void committer::queue_tables() {
     const std::uint32_t ss = img_.sector_size();
+    auto add_sector = [&](std::uint32_t sector, std::vector<std::uint8_t> bytes) {
+        if (!fresh_.count(sector)) fail_write("internal error: a commit would overwrite committed data");
+        data_.add_copy(img_.sector_offset(sector), std::move(bytes));
+    };
     for (std::uint32_t k : img_.fat_.changed_sectors()) {
         std::vector<std::uint8_t> bytes(ss);
         img_.fat_.serialize_sector(k, bytes.data());
-        tables_.add_copy(img_.sector_offset(img_.fat_sectors_[k]), std::move(bytes));
+        add_sector(img_.fat_sectors_[k], std::move(bytes));
     }
     for (std::uint32_t k : mini_->minifat.changed_sectors()) {
         std::vector<std::uint8_t> bytes(ss);
         mini_->minifat.serialize_sector(k, bytes.data());
-        tables_.add_copy(img_.sector_offset(mini_->minifat_chain[k]), std::move(bytes));
+        add_sector(mini_->minifat_chain[k], std::move(bytes));
     }
     const std::size_t per_difat = ss / 4 - 1;
-    for (std::uint32_t k : changed_difat_) {
+    for (std::size_t k = 0; difat_changed_ && k < img_.difat_sectors_.size(); ++k) {
         std::vector<std::uint8_t> bytes(ss);
         for (std::size_t i = 0; i < per_difat; ++i) {
             std::size_t index = header_difat_slots + k * per_difat + i;
             put32(&bytes[4 * i], index < img_.fat_sectors_.size() ? img_.fat_sectors_[index] : free_sector);
         }
         put32(&bytes[4 * per_difat], k + 1 < img_.difat_sectors_.size() ? img_.difat_sectors_[k + 1] : end_of_chain);
-        tables_.add_copy(img_.sector_offset(img_.difat_sectors_[k]), std::move(bytes));
+        add_sector(img_.difat_sectors_[k], std::move(bytes));
     }
     std::set<std::uint32_t> directory_sectors;
     for (std::uint32_t id : changed_entries_) directory_sectors.insert(id / img_.entries_per_sector());
@@ -288,8 +361,9 @@ void committer::queue_tables() {
             if (changed_entries_.count(id)) e.store();
             std::copy(e.raw.begin(), e.raw.end(), bytes.begin() + i * entry_size);
         }
-        tables_.add_copy(img_.sector_offset(img_.directory_chain_[k]), std::move(bytes));
+        add_sector(img_.directory_chain_[k], std::move(bytes));
     }
+    for (auto& [host, bytes] : new_mini_hosts_) add_sector(host, std::move(bytes));
 }
 
 void committer::update_header() {
@@ -309,29 +383,7 @@ void committer::update_header() {
     h.store();
 }
 
-void committer::run(const change_set& changes) {
-    img_.check_unchanged();
-    check(changes);
-    file_handle out = file_handle::open_update(img_.path_);
-    if (!out.same_file_as(img_.file_)) fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
-    // Every table is read, and the file refused if chains share sectors,
-    // before anything is written.
-    img_.check_no_shared_sectors();
-    mini_ = &*img_.mini_;
-
-    for (const auto& name : changes.removals) {
-        auto it = img_.root_children_.find(name);
-        if (it != img_.root_children_.end() && img_.entries_[it->second].type == entry_type::stream)
-            remember_old_chain(it->second);
-    }
-    for (const auto& [name, data] : changes.writes) {
-        auto it = img_.root_children_.find(name);
-        if (it != img_.root_children_.end()) remember_old_chain(it->second);
-    }
-
-    // From here on memory runs ahead of the file until the header is written.
-    img_.broken_ = true;
-    const auto old_header = img_.header_.raw;
+void committer::stage(const change_set& changes) {
     bool names_changed = false;
     for (const auto& name : changes.removals) {
         auto it = img_.root_children_.find(name);
@@ -367,34 +419,91 @@ void committer::run(const change_set& changes) {
         img_.entries_[0].clsid = *changes.root_class;
         changed_entries_.insert(0);
     }
-    // Released only now, so this commit never overwrites data the old
-    // header still refers to.
+    // Released only now, so this commit never takes sectors the old header
+    // still refers to.
     for (const old_chain& old : old_chains_)
-        for (std::uint32_t s : old.sectors) (old.mini ? mini_->minifat : img_.fat_).release(s);
-
-    for (auto& [host, bytes] : new_mini_hosts_) data_.add(img_.sector_offset(host), bytes.data(), bytes.size());
-    std::uint64_t end = data_.flush(out);
+        for (std::uint32_t s : old.sectors) old.mini ? mini_->minifat.release(s) : img_.fat_.hold_free(s);
+    relocate_directory_and_minifat();
+    relocate_fat_and_difat();
     queue_tables();
-    end = std::max(end, tables_.flush(out));
     update_header();
-    if (img_.header_.raw != old_header) out.write_exact(0, img_.header_.raw.data(), header_size);
+}
 
-    // Whole sectors only, even when the file arrived with a partial last one.
+// Everything new goes into sectors the committed state does not use, and
+// is made durable before the header, one write, switches to it.
+void committer::write(file_handle& out) {
     const std::uint64_t ss = img_.sector_size();
-    end = std::max(end, img_.file_size_);
-    out.grow_to((end + ss - 1) / ss * ss);
+    const std::uint64_t end = fresh_.empty() ? 0 : img_.sector_offset(*fresh_.rbegin()) + ss;
+    if (end > img_.file_size_) out.reserve(img_.file_size_, end - img_.file_size_);
+    data_.flush(out);
+    if (durability_ == commit_durability::synced) out.sync();
+    out.write_exact(0, img_.header_.raw.data(), header_size);
+}
+
+// Sectors at the end that the new state leaves free go; the FAT may cover
+// sectors past the end of the file.
+void committer::drop_free_tail(file_handle& out) {
+    std::uint32_t used = img_.fat_.size();
+    while (used > 0 && img_.fat_.at(used - 1) == free_sector) --used;
+    const std::uint64_t keep = img_.sector_offset(used);
+    if (keep < out.size()) out.shrink_to(keep);
+}
+
+void committer::run(const change_set& changes) {
+    img_.check_unchanged();
+    check(changes);
+    file_handle out = file_handle::open_update(img_.path_);
+    if (!out.same_file_as(img_.file_)) fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
+    // Every table is read, and the file refused if chains share sectors,
+    // before anything is written.
+    img_.check_no_shared_sectors();
+    mini_ = &*img_.mini_;
+
+    for (const auto& name : changes.removals) {
+        auto it = img_.root_children_.find(name);
+        if (it != img_.root_children_.end() && img_.entries_[it->second].type == entry_type::stream)
+            remember_old_chain(it->second);
+    }
+    for (const auto& [name, data] : changes.writes) {
+        auto it = img_.root_children_.find(name);
+        if (it != img_.root_children_.end()) remember_old_chain(it->second);
+    }
+
+    // From here on memory runs ahead of the file until the header is written.
+    img_.broken_ = true;
+    stage(changes);
+    const std::string file = "'" + img_.path_.string() + "'";
+    try {
+        write(out);
+    } catch (const automation_error& e) {
+        // The old header is in place: what was written lies in sectors it
+        // does not use, and the file goes back to its old length.
+        try {
+            out.shrink_to(img_.file_size_);
+        } catch (const automation_error&) {}
+        throw automation_error(e.code(), "cannot commit " + file + ": " + e.what() + "; the file was left as it was");
+    }
+    try {
+        if (durability_ == commit_durability::synced) out.sync();
+    } catch (const automation_error& e) {
+        throw automation_error(
+            e.code(), "cannot commit " + file + ": " + e.what() + "; the file holds the change, but the disk may not");
+    }
+    drop_free_tail(out);
+    out.grow_to((out.size() + img_.sector_size() - 1) / img_.sector_size() * img_.sector_size());
     img_.file_size_ = out.size();
     img_.identity_ = out.identity();
     img_.fat_.clear_changed();
+    img_.fat_.release_held();
     mini_->minifat.clear_changed();
     img_.broken_ = false;
 }
 
-void commit_changes(image& img, const change_set& changes) {
+void commit_changes(image& img, const change_set& changes, commit_durability durability) {
     if (changes.writes.empty() && changes.removals.empty() &&
         (!changes.root_class || *changes.root_class == img.entries()[0].clsid))
         return;
-    committer(img).run(changes);
+    committer(img, durability).run(changes);
 }
 
 }  // namespace msi::cfb

@@ -121,11 +121,23 @@ public:
             writes.insert_or_assign(name, data);
             removals.erase(name);
         }
-        cfb::commit_changes(*image_, {class_changed_ ? std::optional(root_class_) : std::nullopt, writes, removals});
+        try {
+            cfb::commit_changes(*image_, {class_changed_ ? std::optional(root_class_) : std::nullopt, writes, removals},
+                                durable_ ? cfb::commit_durability::synced : cfb::commit_durability::ordered);
+        } catch (const automation_error&) {
+            // Memory ran ahead of the file: read the file as it now is, so
+            // that a later commit can try again.
+            try {
+                image_ = cfb::image::open(image_->path());
+            } catch (const automation_error&) {}
+            throw;
+        }
         staged_.clear();
         removed_.clear();
         class_changed_ = false;
     }
+
+    void set_durable_commits(bool durable) override { durable_ = durable; }
 
     void save_as(const std::filesystem::path& path) const override {
         cfb::new_entry root;
@@ -195,6 +207,7 @@ private:
     std::unique_ptr<cfb::image> image_;
     class_id root_class_;
     bool class_changed_ = false;
+    bool durable_ = true;
     std::map<std::u16string, std::vector<std::uint8_t>, name_less> staged_;
     std::set<std::u16string, name_less> removed_;
 };

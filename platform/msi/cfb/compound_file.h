@@ -65,7 +65,13 @@ public:
     // The same, with more streams written as if staged but only borrowed
     // for the call (name and content): a large stream needs no copy.
     using borrowed_stream = std::pair<std::u16string, stream_pieces>;
+    // A failed commit leaves the file as its message says and this object
+    // usable: the staged changes stay staged, and the file is read afresh.
     virtual void commit(const std::vector<borrowed_stream>& also) = 0;
+    // Commits make their data durable (fdatasync) before and after the
+    // header switches to it, unless turned off for a file that is thrown
+    // away after a crash: then only the order of the writes is kept.
+    virtual void set_durable_commits(bool durable) = 0;
     // Writes the whole storage as a new file (used for transforms), replacing
     // `path` in one step once it is complete. Raises ERROR_CREATE_FAILED with
     // the system's reason when the file cannot be written.

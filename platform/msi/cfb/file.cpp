@@ -2,6 +2,7 @@
 
 #include "msi/cfb/format.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -10,9 +11,20 @@
 #include <unistd.h>
 
 namespace msi::cfb {
+
+ssize_t write_calls::pwritev(int fd, const iovec* pieces, int count, off_t offset) {
+    return ::pwritev(fd, pieces, count, offset);
+}
+int write_calls::fdatasync(int fd) { return ::fdatasync(fd); }
+int write_calls::fallocate(int fd, off_t offset, off_t length) { return ::fallocate(fd, 0, offset, length); }
+int write_calls::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
+
 namespace {
 
 std::string system_message() { return std::strerror(errno); }
+
+write_calls system_calls;
+write_calls* current_calls = &system_calls;
 
 file_identity identity_from(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
@@ -20,6 +32,12 @@ file_identity identity_from(const struct stat& st) {
 }
 
 }  // namespace
+
+write_calls* use_write_calls(write_calls* calls) {
+    write_calls* previous = current_calls;
+    current_calls = calls ? calls : &system_calls;
+    return previous == &system_calls ? nullptr : previous;
+}
 
 file_handle::file_handle(file_handle&& other) noexcept : fd_(other.fd_), owned_(other.owned_) { other.fd_ = -1; }
 
@@ -97,22 +115,15 @@ void file_handle::read_exact(std::uint64_t offset, void* buffer, std::size_t siz
 }
 
 void file_handle::write_exact(std::uint64_t offset, const void* buffer, std::size_t size) {
-    const auto* in = static_cast<const std::uint8_t*>(buffer);
-    while (size > 0) {
-        ssize_t n = ::pwrite(fd_, in, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) fail_write("write failed: " + system_message());
-        in += n;
-        offset += static_cast<std::uint64_t>(n);
-        size -= static_cast<std::size_t>(n);
-    }
+    if (size == 0) return;
+    write_gather(offset, {{const_cast<void*>(buffer), size}});
 }
 
 void file_handle::write_gather(std::uint64_t offset, std::vector<iovec> pieces) {
     std::size_t first = 0;
     while (first < pieces.size()) {
         int count = static_cast<int>(std::min<std::size_t>(pieces.size() - first, IOV_MAX));
-        ssize_t n = ::pwritev(fd_, &pieces[first], count, static_cast<off_t>(offset));
+        ssize_t n = current_calls->pwritev(fd_, &pieces[first], count, static_cast<off_t>(offset));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) fail_write("write failed: " + system_message());
         offset += static_cast<std::uint64_t>(n);
@@ -128,7 +139,38 @@ void file_handle::write_gather(std::uint64_t offset, std::vector<iovec> pieces) 
 
 void file_handle::grow_to(std::uint64_t size) {
     if (this->size() >= size) return;
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) fail_write("cannot extend the file: " + system_message());
+    if (current_calls->ftruncate(fd_, static_cast<off_t>(size)) != 0)
+        fail_write("cannot extend the file: " + system_message());
+}
+
+void file_handle::shrink_to(std::uint64_t size) {
+    if (this->size() <= size) return;
+    if (current_calls->ftruncate(fd_, static_cast<off_t>(size)) != 0)
+        fail_write("cannot shorten the file: " + system_message());
+}
+
+void file_handle::sync() {
+    int result;
+    do result = current_calls->fdatasync(fd_);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) fail_write("cannot flush the file to disk: " + system_message());
+}
+
+void file_handle::reserve(std::uint64_t offset, std::uint64_t size) {
+    if (size == 0) return;
+    int result;
+    do result = current_calls->fallocate(fd_, static_cast<off_t>(offset), static_cast<off_t>(size));
+    while (result != 0 && errno == EINTR);
+    if (result == 0) return;
+    if (errno != EOPNOTSUPP && errno != ENOSYS)
+        fail_write("cannot reserve " + std::to_string(size) + " bytes on disk: " + system_message());
+    // Zeros past the end take the blocks as well.
+    const std::vector<std::uint8_t> zeros(std::min<std::uint64_t>(size, 1 << 20), 0);
+    for (std::uint64_t done = 0; done < size;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, zeros.size()));
+        write_exact(offset + done, zeros.data(), n);
+        done += n;
+    }
 }
 
 }  // namespace msi::cfb

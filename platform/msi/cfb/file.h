@@ -4,10 +4,26 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <sys/types.h>
 #include <sys/uio.h>
 #include <vector>
 
 namespace msi::cfb {
+
+// The system calls through which a file_handle changes a file: one seam, so
+// that tests can fail or drop any of them as a full disk, an I/O error or a
+// crash would. Each returns what the system call returns, with errno set.
+class write_calls {
+public:
+    virtual ~write_calls() = default;
+    virtual ssize_t pwritev(int fd, const iovec* pieces, int count, off_t offset);
+    virtual int fdatasync(int fd);
+    virtual int fallocate(int fd, off_t offset, off_t length);
+    virtual int ftruncate(int fd, off_t length);
+};
+// Sends every later write-side call through `calls` (nullptr: the system);
+// returns the one in use before.
+write_calls* use_write_calls(write_calls* calls);
 
 // What tells one state of a file from another: which file it is, its size
 // and when it was last written.
@@ -45,6 +61,13 @@ public:
     void write_exact(std::uint64_t offset, const void* buffer, std::size_t size);
     void write_gather(std::uint64_t offset, std::vector<iovec> pieces);
     void grow_to(std::uint64_t size);
+    void shrink_to(std::uint64_t size);
+    // Makes the file's data durable (fdatasync).
+    void sync();
+    // Allocates the disk blocks of [offset, offset + size) (posix_fallocate
+    // semantics: the file grows, nothing is overwritten); where the file
+    // system cannot allocate ahead, writes zeros past the end instead.
+    void reserve(std::uint64_t offset, std::uint64_t size);
     void close();
 
 private:

@@ -74,6 +74,8 @@ public:
     // Writes the changed tables and the string pool, then commits the
     // compound file. Raises automation_error for a read-only database.
     void commit();
+    // Commits wait for the disk unless this is off (see compound_file).
+    void set_durable_commits(bool durable) { file_->set_durable_commits(durable); }
 
     // What applying a transform replaces at once: copies of the string pool,
     // the catalog and the tables it changes, made and changed elsewhere, the
