@@ -3,6 +3,7 @@
 #include "installer/deployment_settings.h"
 #include "installer/in_memory_package.h"
 #include "installer/settings_text.h"
+#include "system/atomic_file.h"
 #include "system/text_conversion.h"
 
 #include <fstream>
@@ -89,7 +90,14 @@ int generate(const command_line& request, std::ostream& out, std::ostream& err) 
     for (const auto& write : plan.writes) deployment::apply_write(loaded.package->values(), write);
 
     const auto target = request.output.empty() ? default_transform_path(request.package) : request.output;
-    if (loaded.package->write_transform(target) == in_memory_package::transform_result::no_differences) {
+    auto written = in_memory_package::transform_result::no_differences;
+    try {
+        written = loaded.package->write_transform(target);
+    } catch (const std::exception& error) {
+        err << "quorlin-deploy: " << one_line(sys::left_as_it_was(error.what(), target)) << '\n';
+        return headless_error;
+    }
+    if (written == in_memory_package::transform_result::no_differences) {
         err << "quorlin-deploy: no differences from the package; nothing written\n";
         return headless_no_differences;
     }

@@ -2,6 +2,7 @@
 
 #include "installer/earlier_transform.h"
 #include "installer/package_paths.h"
+#include "system/atomic_file.h"
 #include "system/same_file.h"
 #include "system/text_conversion.h"
 
@@ -126,12 +127,16 @@ std::u16string installer_package::transform_path() const { return installer::tra
 
 // The transform is built whole with its summary information and replaces
 // <name>.mst in one step, so a failure leaves any earlier transform exactly as
-// it was.
+// it was, and says so beside its reason.
 installer_package::transform_outcome installer_package::generate_transform() {
+    const std::u16string target = transform_path();
+    const auto failed = [&](const char* reason) {
+        failure_text_ = sys::utf8_to_utf16(sys::left_as_it_was(reason, sys::to_fs_path(target)));
+        return transform_outcome::failed;
+    };
     try {
         if (!copy_db || !package_db) throw automation_error(msi::E_POINTER, "The package is not open.");
         copy_db->Commit();
-        const std::u16string target = transform_path();
         if (sys::same_file(sys::to_fs_path(target), sys::to_fs_path(package_path)) ||
             sys::same_file(sys::to_fs_path(target), sys::to_fs_path(copy_path)))
             throw std::runtime_error("the transform would replace the package");
@@ -140,10 +145,12 @@ installer_package::transform_outcome installer_package::generate_transform() {
             throw std::runtime_error("no differences");
         return transform_outcome::created;
     } catch (const automation_error& e) {
-        if (!is_file_changed(e)) return transform_outcome::failed;
+        if (!is_file_changed(e)) return failed(e.what());
         failure_text_ = sys::utf8_to_utf16(e.what());
         return transform_outcome::file_changed;
+    } catch (const std::exception& e) {
+        return failed(e.what());
     } catch (...) {
-        return transform_outcome::failed;
+        return failed("unexpected failure");
     }
 }

@@ -38,7 +38,8 @@ public:
     bool is_open() const;
     open_outcome opening() const { return opening_; }
     // The engine's own text for the last outcome that has one
-    // (code_page_unsupported, file_changed), naming the file.
+    // (code_page_unsupported, file_changed; for a transform that failed, its
+    // reason and that the earlier file was left as it was), naming the file.
     const std::u16string& failure_text() const { return failure_text_; }
 
     // Single values of the working copy; "" when the row, or the whole table,

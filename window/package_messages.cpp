@@ -19,7 +19,10 @@ void show_transform_outcome(installer_package::transform_outcome outcome, const 
     using enum installer_package::transform_outcome;
     switch (outcome) {
     case created: AfxMessageBox(u"MST file was created successfully in\n" + transform_path, MB_ICONINFORMATION); break;
-    case failed: AfxMessageBox(u"Unable to create the transform file.", MB_ICONERROR); break;
+    case failed:
+        AfxMessageBox(u"Unable to create the transform file." + (engine_text.empty() ? u"" : u"\n" + engine_text),
+                      MB_ICONERROR);
+        break;
     case file_changed: AfxMessageBox(engine_text, MB_ICONERROR); break;
     }
 }

@@ -1,5 +1,7 @@
 #include "system/locked_file.h"
 
+#include "system/file_permissions.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -43,8 +45,12 @@ bool locked_file::copy_from(const std::filesystem::path& source) {
     if (in < 0) return false;
     struct stat from {
     }, to{};
+    // A copy is made to be changed, but never read by more people than the
+    // source: its permissions are set before any of the source's bytes arrive.
     bool ok = ::fstat(in, &from) == 0 && S_ISREG(from.st_mode) && ::fstat(fd_, &to) == 0 && !same_file(from, to) &&
-              ::ftruncate(fd_, 0) == 0;
+              ::ftruncate(fd_, 0) == 0 &&
+              give_owner_and_mode(fd_, static_cast<uid_t>(-1), from.st_gid,
+                                  (from.st_mode & to.st_mode & 0777) | S_IRUSR | S_IWUSR) == 0;
     char buffer[1 << 16];
     off_t offset = 0;
     while (ok) {
@@ -65,8 +71,6 @@ bool locked_file::copy_from(const std::filesystem::path& source) {
         }
     }
     ::close(in);
-    // A copy is made to be changed, whatever the source's permissions.
-    if (ok) ok = ::fchmod(fd_, (to.st_mode & 07777) | S_IRUSR | S_IWUSR) == 0;
     return ok;
 }
 

@@ -17,7 +17,9 @@ public:
     locked_file& operator=(const locked_file&) = delete;
 
     // Replaces the locked file's content with that of `source`, in place, and
-    // leaves it writable by its owner. False when it cannot be read or written.
+    // leaves it writable by its owner, with no permission the source or the
+    // umask withholds (the source's group, where it cannot be given, gets
+    // what everyone gets). False when it cannot be read or written.
     bool copy_from(const std::filesystem::path& source);
     // Removes the file while the lock is still held. False when it cannot.
     bool remove();

@@ -140,6 +140,8 @@ TEST_F(Headless, RefusalsWriteNothingAndKeepAnEarlierTransform) {
          "cannot read the settings file"},
         {{"--generate", (dir / "missing.msi").string(), "--agree-to-terms"}, "missing.msi"},
         {{"--generate", package, "--agree-to-terms", "--output", package}, "would replace the package"},
+        {{"--generate", package, "--agree-to-terms", "--set", "enable_box=on", "--output", (mst / "x.mst").string()},
+         "Not a directory; " + (mst / "x.mst").string() + " was left as it was"},
         {{"--show", package, "--set", "enable_box=on"}, "--show takes only"},
         {{"--generate", "--agree-to-terms"}, "needs a package"},
         {{"--frobnicate", package}, "unknown option '--frobnicate'"},

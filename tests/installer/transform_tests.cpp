@@ -36,6 +36,17 @@ std::vector<std::string> stray_files(const std::filesystem::path& dir) {
 
 const std::u16string success_prefix = u"MST file was created successfully in\n";
 const std::u16string failure_text = u"Unable to create the transform file.";
+
+// The failure message with its reason beside it, saying the transform was
+// left as it was.
+void expect_failure(const recording_ui_services::message_box_shown& box, const std::filesystem::path& transform,
+                    const std::u16string& reason) {
+    const std::u16string kept = u"; " + sys::from_fs_path(transform) + u" was left as it was";
+    EXPECT_EQ(box.text.rfind(failure_text + u"\n", 0), 0u) << sys::utf16_to_utf8(box.text);
+    EXPECT_NE(box.text.find(reason), std::u16string::npos) << sys::utf16_to_utf8(box.text);
+    EXPECT_TRUE(box.text.ends_with(kept)) << sys::utf16_to_utf8(box.text);
+    EXPECT_EQ(box.type, static_cast<UINT>(MB_ICONERROR));
+}
 const std::u16string changed_text =
     u"The MSI file was changed by another program after it was opened. Open it again.\n";
 
@@ -74,6 +85,9 @@ TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
     build_full_package(package);
     file_unchanged_guard guard(package);
     write_file(dir / "Setup.mst", "an earlier transform");
+    // Only its owner may read it: it may hold a password.
+    std::filesystem::permissions(dir / "Setup.mst",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     recorded_messages messages;
     installer_package p(sys::from_fs_path(package));
     ASSERT_TRUE(p.is_open());
@@ -101,6 +115,8 @@ TEST(GenerateTransform, WritesWhatTheOracleAppliesAndReplacesTheEarlierOne) {
     EXPECT_EQ(applied, oracle_dump(dir / "Setup_Tmp.msi", {"Property", "Registry"}));
     EXPECT_NE(applied.find("Property\tDROPBOXDISABLED\t#0\n"), std::string::npos);
     EXPECT_TRUE(p.is_open());
+    EXPECT_EQ(std::filesystem::status(dir / "Setup.mst").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
@@ -116,8 +132,7 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     write_file(dir / "Setup.mst", "an earlier transform");
     generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
-    EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONERROR));
+    expect_failure(messages.recorder.message_boxes[0], dir / "Setup.mst", u"no differences");
     EXPECT_EQ(read_file(dir / "Setup.mst"), "an earlier transform");
     EXPECT_TRUE(stray_files(dir.path()).empty());
 
@@ -128,7 +143,7 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     write_file(dir / "Setup.mst" / "inside", "kept");
     generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
-    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    expect_failure(messages.recorder.message_boxes[1], dir / "Setup.mst", u"Is a directory");
     EXPECT_EQ(read_file(dir / "Setup.mst" / "inside"), "kept");
     EXPECT_TRUE(stray_files(dir.path()).empty());
 
@@ -153,7 +168,7 @@ TEST(GenerateTransform, NeverReplacesAPackageNamedLikeItsTransform) {
     p.set_property(u"DROPBOXDISABLED", u"#1");
     generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
+    expect_failure(messages.recorder.message_boxes[0], package, u"would replace the package");
 }
 
 TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
@@ -164,7 +179,7 @@ TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
     ASSERT_FALSE(p.is_open());
     EXPECT_EQ(generate_and_report(p), installer_package::transform_outcome::failed);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
+    expect_failure(messages.recorder.message_boxes[0], dir / "Broken.mst", u"not open");
     EXPECT_FALSE(std::filesystem::exists(dir / "Broken.mst"));
 }
 
@@ -179,13 +194,13 @@ TEST(GenerateTransform, FullDiskKeepsTheEarlierTransformAndLeavesNothingBehind) 
     generate_and_report(p);
     const auto earlier = file_digest(dir / "Setup.mst");
 
-    p.set_property(u"DROPBOXDISABLED", u"#0");
+    p.set_property(u"IMANAGEINSTALLPATH", u"D:\\Work");
     {
         file_size_limit full_after(1024);  // a transform takes at least three sectors
         generate_and_report(p);
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
-    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    expect_failure(messages.recorder.message_boxes[1], dir / "Setup.mst", u"File too large");
     EXPECT_EQ(file_digest(dir / "Setup.mst"), earlier);
     EXPECT_TRUE(stray_files(dir.path()).empty());
 }

@@ -190,6 +190,8 @@ TEST(MsiTransformGenerate, FileSystemFailuresGiveTheirReasonAndKeepTheEarlierFil
     const auto out = dir / "out.mst";
     ASSERT_EQ(generate(out).exit_code, 0);
     const std::string earlier = read_file(out);
+    // The transform may carry a password: its owner keeps it private.
+    std::filesystem::permissions(out, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
     struct failure {
         std::filesystem::path out;
@@ -205,7 +207,7 @@ TEST(MsiTransformGenerate, FileSystemFailuresGiveTheirReasonAndKeepTheEarlierFil
         SCOPED_TRACE(f.reason);
         const auto r = generate(f.out, f.prefix);
         EXPECT_EQ(r.exit_code, 2);
-        EXPECT_NE(r.err.find(f.reason), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(f.reason + "; " + f.out.string() + " was left as it was\n"), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("--help"), std::string::npos) << r.err;
     }
     std::signal(SIGXFSZ, previous);
@@ -213,6 +215,9 @@ TEST(MsiTransformGenerate, FileSystemFailuresGiveTheirReasonAndKeepTheEarlierFil
     int files = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
     EXPECT_EQ(files, 4);  // new, ref, out and the plain file: nothing half-written
+    ASSERT_EQ(generate(out).exit_code, 0);
+    EXPECT_EQ(std::filesystem::status(out).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 namespace {
@@ -284,6 +289,29 @@ TEST(MsiTransformApply, WritesANewPackageAsTheOracleAppliesAndTouchesNoInput) {
     auto suppressed = tool({"apply", other.string(), f.mst.string(), again.string(), "--error-conditions", "0x10"});
     EXPECT_EQ(suppressed.exit_code, 0) << suppressed.err;
     EXPECT_EQ(oracle_dump(again), oracle_dump(other));
+}
+
+TEST(MsiTransformApply, OutIsWholeOrAsItWasAndNoMoreOpenThanThePackage) {
+    transform_files f;
+    namespace fs = std::filesystem;
+    const auto out = f.dir / "out.msi";
+    // A package only its owner may read gives such a package.
+    fs::permissions(f.base, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(tool({"apply", f.base.string(), f.mst.string(), out.string()}).exit_code, 0);
+    EXPECT_EQ(fs::status(out).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+    // Writes past 4 KiB fail as on a full disk: OUT stays as it was.
+    write_file(out, "an earlier package");
+    const int before = f.file_count();
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    const auto r = run_process(
+        {"prlimit", "--fsize=4096", "--", MSI_TRANSFORM, "apply", f.base.string(), f.mst.string(), out.string()});
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; " + out.string() + " was left as it was\n"), std::string::npos) << r.err;
+    EXPECT_EQ(read_file(out), "an earlier package");
+    EXPECT_EQ(f.file_count(), before);
 }
 
 TEST(MsiTransformCheck, FitsOrGivesOneLinePerReason) {

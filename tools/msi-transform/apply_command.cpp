@@ -5,23 +5,25 @@
 #include "msi/db/code_page.h"
 #include "msi/transform/reader.h"
 #include "msi/transform/validation.h"
+#include "system/atomic_file.h"
+#include "system/file_permissions.h"
 #include "system/same_file.h"
 #include "system/text_conversion.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
+#include <stdexcept>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <system_error>
 
 namespace msi_transform {
 
 namespace fs = std::filesystem;
 
-// OUT is made beside itself under a temporary name: the package is cloned
-// into it, the transform applied and committed there, and only then is it
-// renamed to OUT. PACKAGE and TRANSFORM are only read.
+// OUT is made as a new file beside itself: the package is cloned into it,
+// the transform applied and committed there, and only then does it take
+// OUT's place. PACKAGE and TRANSFORM are only read.
 int apply_command(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     int error_conditions = -1;
@@ -43,39 +45,32 @@ int apply_command(const std::vector<std::string>& args) {
     if (error_conditions < 0)
         error_conditions = msi::read_transform_identity(msi::transform_reader(transform).summary()).error_conditions;
 
-    std::string pattern = (out.has_parent_path() ? out.parent_path() / ("." + out.filename().string())
-                                                 : fs::path("." + out.filename().string()))
-                              .string() +
-                          ".partial-XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) throw std::runtime_error("cannot create a file beside " + out.string() + ": " + std::strerror(errno));
-    const fs::path temporary(pattern);
+    struct stat source {};
+    if (::stat(package.c_str(), &source) != 0)
+        throw std::runtime_error("cannot read " + package.string() + ": " + std::strerror(errno));
+    struct stat earlier {};
+    const bool replacing = ::stat(out.c_str(), &earlier) == 0;
     try {
-        struct stat st {};
-        if (::stat(package.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 0777);
-        try {
+        sys::replace_file(out, [&](int fd) {
+            // An applied package is read by no more people than the package:
+            // a new OUT takes the package's group, one replaced keeps its own.
+            struct stat made {};
+            const int error =
+                ::fstat(fd, &made) != 0
+                    ? errno
+                    : sys::give_owner_and_mode(fd, static_cast<uid_t>(-1), replacing ? made.st_gid : source.st_gid,
+                                               made.st_mode & source.st_mode & 0777);
+            if (error != 0) throw std::system_error(error, std::generic_category(), "cannot set its permissions");
             copy_into(package, fd);
-        } catch (...) {
-            ::close(fd);
-            throw;
-        }
-        ::close(fd);
-        {
+            // The engine opens files by name; this one has none yet.
             msi::Installer installer;
-            auto db = installer.OpenDatabase(temporary, msi::msiOpenDatabaseModeTransact);
+            auto db = installer.OpenDatabase(fs::path("/proc/self/fd/" + std::to_string(fd)),
+                                             msi::msiOpenDatabaseModeTransact);
             db->ApplyTransform(transform, error_conditions);
             db->Commit();
-        }
-        const int sync = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-        if (sync >= 0) {
-            ::fsync(sync);
-            ::close(sync);
-        }
-        fs::rename(temporary, out);
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw;
+        });
+    } catch (const std::exception& e) {
+        throw std::runtime_error(sys::left_as_it_was(e.what(), out));
     }
     return 0;
 }

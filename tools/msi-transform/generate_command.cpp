@@ -2,10 +2,12 @@
 
 #include "msi/automation.h"
 #include "msi/db/code_page.h"
+#include "system/atomic_file.h"
 #include "system/text_conversion.h"
 
 #include <charconv>
 #include <iostream>
+#include <stdexcept>
 
 namespace msi_transform {
 
@@ -46,7 +48,14 @@ int generate_command(const std::vector<std::string>& args) {
     auto target = installer.OpenDatabase(sys::from_fs_path(files[0]), msi::msiOpenDatabaseModeReadOnly);
     auto reference = installer.OpenDatabase(sys::from_fs_path(files[1]), msi::msiOpenDatabaseModeReadOnly);
 
-    if (!target->GenerateTransformWithSummary(reference, sys::from_fs_path(files[2]), error_conditions, validation)) {
+    bool written = false;
+    try {
+        written =
+            target->GenerateTransformWithSummary(reference, sys::from_fs_path(files[2]), error_conditions, validation);
+    } catch (const std::exception& e) {
+        throw std::runtime_error(sys::left_as_it_was(e.what(), files[2]));
+    }
+    if (!written) {
         std::cerr << "msi-transform: no differences\n";
         return 1;
     }
