@@ -8,7 +8,8 @@
  *
  *   CASE   name  PACKAGE.msi         a fresh copy of the package, opened to transact
  *   SQL    statement  [value]...     OpenView, Execute with a record of the
- *                                    values when any are given, Fetch to the end
+ *                                    values when any are given, and for a
+ *                                    SELECT Fetch to the end
  *   MODIFY mode  query  fetch  [N=value]...
  *                                    OpenView and Execute of the query; the record
  *                                    is the first fetched one (fetch 1) or a new
@@ -128,7 +129,12 @@ static UINT run_sql(MSIHANDLE db, const directive *d) {
         for (size_t i = 2; i < d->count; i++) set_value(params, (UINT)(i - 1), d->fields[i]);
     }
     rc = MsiViewExecute(view, params);
-    while (rc == ERROR_SUCCESS) {
+    /* Only a SELECT has rows to fetch; what Fetch gives on other views is
+       no part of the documented interface. */
+    const wchar_t *verb = d->fields[1];
+    while (*verb == L' ' || *verb == L'\t' || *verb == L'\r' || *verb == L'\n') verb++;
+    int select = !_wcsnicmp(verb, L"SELECT", 6);
+    while (select && rc == ERROR_SUCCESS) {
         MSIHANDLE rec = 0;
         UINT f = MsiViewFetch(view, &rec);
         if (f == ERROR_NO_MORE_ITEMS) break;
