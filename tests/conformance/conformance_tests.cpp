@@ -89,7 +89,11 @@ TEST(SqlConformance, EveryStatementAgreesWithMsiDll) {
         std::string mine = ours[name];
         // Tables are dumped only after a commit that worked.
         if (mine.find("COMMIT ok\n") != std::string::npos && committed.count(name)) mine += committed.at(name);
-        const std::string judge = c.documented.empty() ? (oracle.count(name) ? oracle.at(name) : "") : c.documented;
+        const std::string wine = oracle.count(name) ? oracle.at(name) : "";
+        const std::string judge = c.documented.empty() ? wine : c.documented;
+        // A note that Wine differs must stay true, or the case hides nothing.
+        if (!c.documented.empty() && normalized(c, wine) == normalized(c, c.documented))
+            ADD_FAILURE() << name << ": Wine now gives the documented result; drop the note: " << c.wine_differs;
         if (normalized(c, mine) == normalized(c, judge)) {
             ++agreeing_cases;
             agreeing_statements += c.steps.size();
