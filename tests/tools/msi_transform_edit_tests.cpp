@@ -64,9 +64,9 @@ TEST(MsiTransformEdit, NothingChangedOrAFailureWritesNothing) {
     file_unchanged_guard untouched(package);
     const auto out = (dir / "out.mst").string();
 
-    // The value it already has, and a delete that matches nothing.
-    auto same = tool(
-        {package.string(), out, "--property", "DT_SHORTCUT=1", "DELETE FROM `Shortcut` WHERE `Shortcut` = 'Nothing'"});
+    // The value it already has, and an update that matches nothing.
+    auto same = tool({package.string(), out, "--property", "DT_SHORTCUT=1",
+                      "UPDATE `Shortcut` SET `Name` = 'X' WHERE `Shortcut` = 'Nothing'"});
     EXPECT_EQ(same.exit_code, 1) << same.err;
     EXPECT_FALSE(std::filesystem::exists(out));
 
