@@ -207,6 +207,7 @@ std::vector<statement_case> conformance_cases() {
         sql("UPDATE T SET S = 'q' WHERE N = 1 OR N = 5", {"T"}),
         sql("UPDATE T SET S = ? WHERE N = ?", {"T"}, {"s:bound", "i:4"}),
         sql("UPDATE T SET L = ? WHERE S = ?", {"T"}, {"i:42", "s:b"}),
+        sql("UPDATE T SET S = ? WHERE N = 1", {"T"}, {"s:tab\tand\nline\x01"}),
         sql("UPDATE Property SET Value = '0' WHERE Property = 'ALLUSERS'", {"Property"}),
         sql("UPDATE Property SET Value = 'ReallySuppress' WHERE Property = 'REBOOT'", {"Property"}),
         sql("UPDATE Child SET Weight = 5 WHERE Parent_ = 'p1'", {"Child"}),

@@ -11,8 +11,8 @@ namespace conformance {
 
 namespace {
 
-// The oracle's escapes: backslash, tab, newline and return by name, other
-// control characters as \xHH.
+// The oracle's escapes, in its output and in its scripts: backslash, tab,
+// newline and return by name, other control characters as \xHH.
 std::string escaped(const std::string& utf8) {
     std::string out;
     for (unsigned char c : utf8) {
@@ -131,21 +131,6 @@ std::string run_modify(msi::Database& db, const step& s) {
     return row_line(*rec);
 }
 
-std::string script_field(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
-    }
-    return out;
-}
-
 bool has_order_by(const std::string& statement) {
     std::string upper = statement;
     for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -179,9 +164,9 @@ std::string run_ours(const statement_case& c, const std::filesystem::path& packa
 }
 
 std::string script_lines(const std::string& name, const statement_case& c, const std::filesystem::path& package) {
-    std::string out = "CASE\t" + script_field(name) + "\t" + package.string() + "\n";
+    std::string out = "CASE\t" + escaped(name) + "\t" + package.string() + "\n";
     for (const auto& s : c.steps) {
-        for (std::size_t i = 0; i < s.size(); ++i) out += (i ? "\t" : "") + script_field(s[i]);
+        for (std::size_t i = 0; i < s.size(); ++i) out += (i ? "\t" : "") + escaped(s[i]);
         out += "\n";
     }
     out += "END";

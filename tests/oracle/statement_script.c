@@ -4,7 +4,8 @@
  * be compared line by line. Included by msi-api-dump.c (-x SCRIPT).
  *
  * The script is UTF-8 text, one directive a line, fields separated by tabs
- * (a field's own tab, newline or backslash escaped as \t \n \\):
+ * (a field's own backslash, tab, newline, return and other control
+ * characters escaped as in the output: \\ \t \n \r \xHH):
  *
  *   CASE   name  PACKAGE.msi         a fresh copy of the package, opened to transact
  *   SQL    statement  [value]...     OpenView, Execute with a record of the
@@ -57,7 +58,13 @@ static int next_directive(FILE *in, directive *d) {
             char ch = line.data[k];
             if (ch == '\\' && k + 1 < i) {
                 char e = line.data[++k];
-                ch = e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+                if (e == 'x' && k + 2 < i) {
+                    char hex[3] = {line.data[k + 1], line.data[k + 2], 0};
+                    ch = (char)strtol(hex, NULL, 16);
+                    k += 2;
+                } else {
+                    ch = e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+                }
             }
             field[n++] = ch;
         }
