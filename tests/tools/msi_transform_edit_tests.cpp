@@ -75,6 +75,7 @@ TEST(MsiTransformEdit, NothingChangedOrAFailureWritesNothing) {
              {package.string(), out, "UPDATE `Property` SET `Property` = 'X' WHERE `Property` = 'DT_SHORTCUT'"},
              {package.string(), package.string(), "--property", "A=1"},
              {package.string(), out, "--property", "=1"},
+             {package.string(), out, "--property", "REBOOT="},
              {package.string(), out, "-f", (dir / "missing.sql").string()},
              {package.string(), out}}) {
         auto r = tool(args);

@@ -51,8 +51,10 @@ edit_arguments parse(const std::vector<std::string>& args) {
         } else if (a == "--property") {
             const std::string& setting = args[++i];
             const auto eq = setting.find('=');
-            if (eq == std::string::npos || eq == 0)
-                throw usage_error{"--property needs NAME=VALUE, not '" + setting + "'"};
+            // Property values cannot be empty (the Value column takes no
+            // NULL); a property is removed with a DELETE statement instead.
+            if (eq == std::string::npos || eq == 0 || eq + 1 == setting.size())
+                throw usage_error{"--property needs NAME=VALUE with both given, not '" + setting + "'"};
             e.properties.emplace_back(setting.substr(0, eq), setting.substr(eq + 1));
         } else if (a == "--error-conditions" || a == "--validation") {
             (a == "--error-conditions" ? e.error_conditions : e.validation) = parse_number(a, args[++i]);
