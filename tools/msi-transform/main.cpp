@@ -33,7 +33,7 @@ namespace {
 
 const char* const help_text =
     "usage: msi-transform dump PACKAGE.msi [TABLE...]\n"
-    "       msi-transform sql PACKAGE.msi STATEMENT...\n"
+    "       msi-transform sql PACKAGE.msi (STATEMENT | -f FILE)...\n"
     "       msi-transform generate NEW.msi REFERENCE.msi OUT.mst [--error-conditions N] [--validation N]\n"
     "       msi-transform apply PACKAGE.msi TRANSFORM.mst OUT.msi [--error-conditions N]\n"
     "       msi-transform show TRANSFORM.mst [PACKAGE.msi] [--json]\n"
@@ -44,8 +44,10 @@ const char* const help_text =
     "\n"
     "dump      print the named tables, or every table, one line per row, sorted,\n"
     "          tab-separated, with a header line of column names and types\n"
-    "sql       run each statement (SELECT, or UPDATE ... SET ... WHERE) against the\n"
-    "          package, commit the changes, and print SELECT rows tab-separated\n"
+    "sql       run each statement (SELECT, INSERT, UPDATE, DELETE, CREATE TABLE,\n"
+    "          ALTER TABLE, DROP TABLE; -f FILE: one a line, - for standard input)\n"
+    "          against the package, commit all changes or none, and print SELECT\n"
+    "          rows tab-separated\n"
     "generate  write the transform that turns REFERENCE into NEW, with its summary\n"
     "          information; N are the error conditions to suppress and the\n"
     "          validation flags (decimal or 0x hex, default 0)\n"
