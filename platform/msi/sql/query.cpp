@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -43,14 +44,6 @@ void conjuncts(const sql::condition* c, std::vector<const sql::condition*>& out)
     } else {
         out.push_back(c);
     }
-}
-
-// Orders values as ORDER BY does: null first, integers by value, strings by
-// UTF-16 code unit.
-int compare_values(const sql::value& a, const sql::value& b) {
-    if (a.type != b.type) return a.type < b.type ? -1 : 1;
-    if (a.type == sql::value::kind::integer) return a.integer < b.integer ? -1 : a.integer > b.integer;
-    return a.text.compare(b.text);
 }
 
 column to_column(const sql::column_definition& d) {
@@ -351,15 +344,43 @@ void query::run_select(const std::vector<sql::value>& params) {
     std::vector<std::size_t> order(count);
     for (std::size_t i = 0; i < count; ++i) order[i] = i;
     if (!order_.empty()) {
-        std::vector<sql::value> keys;
-        keys.reserve(count * order_.size());
-        for (std::size_t i = 0; i < count; ++i)
-            for (const bound_column& c : order_) keys.push_back(read_cell(c, joined[i * width + c.table]));
+        // Each ORDER BY cell as a number that sorts as its value does: a
+        // string by the rank of its text among the column's strings (each
+        // text read once), so that sorting compares numbers, not text.
         const std::size_t n = order_.size();
+        std::vector<std::int64_t> keys(count * n);
+        for (std::size_t k = 0; k < n; ++k) {
+            const bound_column& c = order_[k];
+            const table& t = *tables_[c.table];
+            const bool is_string = t.columns()[c.column].cell_kind() == column::kind::string;
+            std::unordered_map<std::uint32_t, std::int64_t> rank;
+            if (is_string) {
+                for (std::size_t i = 0; i < count; ++i) rank.emplace(t.cell(joined[i * width + c.table], c.column), 0);
+                std::vector<std::pair<std::u16string, std::uint32_t>> texts;
+                texts.reserve(rank.size());
+                for (const auto& [id, unused] : rank)
+                    texts.emplace_back(id == null_cell ? std::u16string() : db_->strings().text(id), id);
+                std::sort(texts.begin(), texts.end());
+                for (std::size_t i = 0; i < texts.size(); ++i)
+                    rank[texts[i].second] = i > 0 && texts[i].first == texts[i - 1].first
+                                                ? rank[texts[i - 1].second]
+                                                : static_cast<std::int64_t>(i);
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::size_t row = joined[i * width + c.table];
+                if (is_string) {
+                    keys[i * n + k] = rank[t.cell(row, c.column)];
+                } else {
+                    const sql::value v = read_cell(c, row);
+                    keys[i * n + k] = v.type == sql::value::kind::integer ? v.integer : INT64_MIN;  // null first
+                }
+            }
+        }
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            for (std::size_t k = 0; k < n; ++k)
-                if (int d = compare_values(keys[a * n + k], keys[b * n + k])) return d < 0;
-            return false;
+            return std::lexicographical_compare(keys.begin() + static_cast<std::ptrdiff_t>(a * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>((a + 1) * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>(b * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>((b + 1) * n));
         });
     }
     std::unordered_set<std::u16string> seen;
