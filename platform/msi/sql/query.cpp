@@ -384,20 +384,19 @@ void query::run_select(const std::vector<sql::value>& params) {
         });
     }
     std::unordered_set<std::u16string> seen;
+    const std::size_t fields = selected_.size();
+    results_.reserve(count * fields);
     for (std::size_t i : order) {
-        std::vector<sql::value> row;
-        row.reserve(selected_.size());
-        for (const bound_column& c : selected_) row.push_back(read_cell(c, joined[i * width + c.table]));
+        for (const bound_column& c : selected_) results_.push_back(read_cell(c, joined[i * width + c.table]));
         if (select.distinct) {
             std::u16string key;
-            for (const sql::value& v : row) {
-                key += static_cast<char16_t>(u'0' + static_cast<int>(v.type));
-                key += v.type == sql::value::kind::integer ? sys::utf8_to_utf16(std::to_string(v.integer)) : v.text;
+            for (auto v = results_.end() - static_cast<std::ptrdiff_t>(fields); v != results_.end(); ++v) {
+                key += static_cast<char16_t>(u'0' + static_cast<int>(v->type));
+                key += v->type == sql::value::kind::integer ? sys::utf8_to_utf16(std::to_string(v->integer)) : v->text;
                 key += u'\0';
             }
-            if (!seen.insert(std::move(key)).second) continue;
+            if (!seen.insert(std::move(key)).second) results_.resize(results_.size() - fields);
         }
-        results_.push_back(std::move(row));
     }
 }
 
@@ -489,11 +488,15 @@ void query::run_delete(const std::vector<sql::value>& params) {
     if (any) db_->delete_rows(t, gone);
 }
 
-const std::vector<sql::value>* query::fetch() {
+const sql::value* query::fetch() {
     if (!executed_) failed("Fetch was called before Execute.");
-    if (next_ >= results_.size()) return nullptr;
-    return &results_[next_++];
+    if (next_ + selected_.size() > results_.size() || selected_.empty()) return nullptr;
+    const sql::value* row = results_.data() + next_;
+    next_ += selected_.size();
+    return row;
 }
+
+std::size_t query::field_count() const { return selected_.size(); }
 
 void query::close() {
     results_.clear();
