@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -43,14 +44,6 @@ void conjuncts(const sql::condition* c, std::vector<const sql::condition*>& out)
     } else {
         out.push_back(c);
     }
-}
-
-// Orders values as ORDER BY does: null first, integers by value, strings by
-// UTF-16 code unit.
-int compare_values(const sql::value& a, const sql::value& b) {
-    if (a.type != b.type) return a.type < b.type ? -1 : 1;
-    if (a.type == sql::value::kind::integer) return a.integer < b.integer ? -1 : a.integer > b.integer;
-    return a.text.compare(b.text);
 }
 
 column to_column(const sql::column_definition& d) {
@@ -351,32 +344,59 @@ void query::run_select(const std::vector<sql::value>& params) {
     std::vector<std::size_t> order(count);
     for (std::size_t i = 0; i < count; ++i) order[i] = i;
     if (!order_.empty()) {
-        std::vector<sql::value> keys;
-        keys.reserve(count * order_.size());
-        for (std::size_t i = 0; i < count; ++i)
-            for (const bound_column& c : order_) keys.push_back(read_cell(c, joined[i * width + c.table]));
+        // Each ORDER BY cell as a number that sorts as its value does: a
+        // string by the rank of its text among the column's strings (each
+        // text read once), so that sorting compares numbers, not text.
         const std::size_t n = order_.size();
+        std::vector<std::int64_t> keys(count * n);
+        for (std::size_t k = 0; k < n; ++k) {
+            const bound_column& c = order_[k];
+            const table& t = *tables_[c.table];
+            const bool is_string = t.columns()[c.column].cell_kind() == column::kind::string;
+            std::unordered_map<std::uint32_t, std::int64_t> rank;
+            if (is_string) {
+                for (std::size_t i = 0; i < count; ++i) rank.emplace(t.cell(joined[i * width + c.table], c.column), 0);
+                std::vector<std::pair<std::u16string, std::uint32_t>> texts;
+                texts.reserve(rank.size());
+                for (const auto& [id, unused] : rank)
+                    texts.emplace_back(id == null_cell ? std::u16string() : db_->strings().text(id), id);
+                std::sort(texts.begin(), texts.end());
+                for (std::size_t i = 0; i < texts.size(); ++i)
+                    rank[texts[i].second] = i > 0 && texts[i].first == texts[i - 1].first
+                                                ? rank[texts[i - 1].second]
+                                                : static_cast<std::int64_t>(i);
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::size_t row = joined[i * width + c.table];
+                if (is_string) {
+                    keys[i * n + k] = rank[t.cell(row, c.column)];
+                } else {
+                    const sql::value v = read_cell(c, row);
+                    keys[i * n + k] = v.type == sql::value::kind::integer ? v.integer : INT64_MIN;  // null first
+                }
+            }
+        }
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            for (std::size_t k = 0; k < n; ++k)
-                if (int d = compare_values(keys[a * n + k], keys[b * n + k])) return d < 0;
-            return false;
+            return std::lexicographical_compare(keys.begin() + static_cast<std::ptrdiff_t>(a * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>((a + 1) * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>(b * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>((b + 1) * n));
         });
     }
     std::unordered_set<std::u16string> seen;
+    const std::size_t fields = selected_.size();
+    results_.reserve(count * fields);
     for (std::size_t i : order) {
-        std::vector<sql::value> row;
-        row.reserve(selected_.size());
-        for (const bound_column& c : selected_) row.push_back(read_cell(c, joined[i * width + c.table]));
+        for (const bound_column& c : selected_) results_.push_back(read_cell(c, joined[i * width + c.table]));
         if (select.distinct) {
             std::u16string key;
-            for (const sql::value& v : row) {
-                key += static_cast<char16_t>(u'0' + static_cast<int>(v.type));
-                key += v.type == sql::value::kind::integer ? sys::utf8_to_utf16(std::to_string(v.integer)) : v.text;
+            for (auto v = results_.end() - static_cast<std::ptrdiff_t>(fields); v != results_.end(); ++v) {
+                key += static_cast<char16_t>(u'0' + static_cast<int>(v->type));
+                key += v->type == sql::value::kind::integer ? sys::utf8_to_utf16(std::to_string(v->integer)) : v->text;
                 key += u'\0';
             }
-            if (!seen.insert(std::move(key)).second) continue;
+            if (!seen.insert(std::move(key)).second) results_.resize(results_.size() - fields);
         }
-        results_.push_back(std::move(row));
     }
 }
 
@@ -468,11 +488,15 @@ void query::run_delete(const std::vector<sql::value>& params) {
     if (any) db_->delete_rows(t, gone);
 }
 
-const std::vector<sql::value>* query::fetch() {
+const sql::value* query::fetch() {
     if (!executed_) failed("Fetch was called before Execute.");
-    if (next_ >= results_.size()) return nullptr;
-    return &results_[next_++];
+    if (next_ + selected_.size() > results_.size() || selected_.empty()) return nullptr;
+    const sql::value* row = results_.data() + next_;
+    next_ += selected_.size();
+    return row;
 }
+
+std::size_t query::field_count() const { return selected_.size(); }
 
 void query::close() {
     results_.clear();

@@ -31,8 +31,10 @@ public:
     // makes its change, whole or not at all. `params` supplies the ? markers
     // in order.
     void execute(const std::vector<sql::value>& params);
-    // The selected columns of the next selected row, or null after the last one.
-    const std::vector<sql::value>* fetch();
+    // The selected columns of the next selected row (field_count() values),
+    // or null after the last one.
+    const sql::value* fetch();
+    std::size_t field_count() const;
     void close();
 
 private:
@@ -64,8 +66,8 @@ private:
     std::vector<std::pair<std::u16string, bound_column>> named_;
     std::vector<bound_column> selected_;  // SELECT: the column of each record field
     std::vector<bound_column> order_;     // SELECT: ORDER BY columns
-    std::vector<std::vector<sql::value>> results_;
-    std::size_t next_ = 0;
+    std::vector<sql::value> results_;     // SELECT: the selected rows, field_count() values each
+    std::size_t next_ = 0;                // index in results_ of the next row's first value
     bool executed_ = false;
 };
 
