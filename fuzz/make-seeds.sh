@@ -101,6 +101,22 @@ SELECT * FROM Kinds WHERE LongNull IS NOT NULL OR Name = ''
 UPDATE Kinds SET Name = ?, Short = ? WHERE `Key` = ?
 SELECT Key FROM Kinds WHERE Short >= -32767 AND Long <= 2147483647
 SQL
+cat > "$out/sql/changes.sql" <<'SQL'
+INSERT INTO Property (Property, Value) VALUES ('REBOOT', 'ReallySuppress')
+INSERT INTO Kinds (`Key`, Name, Short, Long) VALUES (?, ?, ?, ?)
+DELETE FROM Registry WHERE Name = 'PrintBandSize' OR Value IS NULL
+CREATE TABLE Extra (Id CHAR(72) NOT NULL, N INT, L LONG LOCALIZABLE, T LONGCHAR, B OBJECT PRIMARY KEY Id) HOLD
+ALTER TABLE Extra ADD More SHORT HOLD
+INSERT INTO Extra (Id, N, More) VALUES ('a', 1, 2)
+DROP TABLE Control
+ALTER TABLE Property FREE
+SQL
+cat > "$out/sql/joins.sql" <<'SQL'
+SELECT DISTINCT Registry.Name, Property.Value FROM Registry, Property WHERE Registry.Value = Property.Property
+SELECT `Kinds`.`Key`, Control.Text FROM Kinds, Control, Property WHERE Kinds.Name = Control.Control AND Property = ? ORDER BY Text, `Key`
+SELECT * FROM Property, Kinds WHERE Property.Property = Kinds.Name OR Kinds.Short > 3 ORDER BY Long
+SELECT Value FROM Property, Registry
+SQL
 cat > "$out/sql/errors.sql" <<'SQL'
 SELECT Value FROM Nothing
 UPDATE Property SET Property = 'x' WHERE Value = 1

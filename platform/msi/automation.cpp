@@ -57,9 +57,9 @@ std::vector<sql::value> parameter_values(const Record* params, std::size_t neede
     return values;
 }
 
-std::shared_ptr<Record> make_record(const std::vector<sql::value>& row) {
-    auto record = std::make_shared<Record>(static_cast<int>(row.size()));
-    for (std::size_t f = 0; f < row.size(); ++f) {
+std::shared_ptr<Record> make_record(const sql::value* row, std::size_t fields) {
+    auto record = std::make_shared<Record>(static_cast<int>(fields));
+    for (std::size_t f = 0; f < fields; ++f) {
         if (row[f].type == sql::value::kind::integer)
             record->SetIntegerData(static_cast<int>(f + 1), row[f].integer);
         else if (row[f].type == sql::value::kind::string)
@@ -140,8 +140,8 @@ void View::Execute(const Record* params) {
 std::shared_ptr<Record> View::Fetch() {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
     return guarded([&]() -> std::shared_ptr<Record> {
-        const std::vector<sql::value>* row = query_->fetch();
-        return row ? make_record(*row) : nullptr;
+        const sql::value* row = query_->fetch();
+        return row ? make_record(row, query_->field_count()) : nullptr;
     });
 }
 

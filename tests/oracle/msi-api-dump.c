@@ -6,6 +6,7 @@
  *
  *   msi-api-dump [-t TABLE]... [-s] [-S] [-q] [-e CONDITIONS] [-o OUT.msi]
  *                PACKAGE.msi [TRANSFORM.mst]
+ *   msi-api-dump -x SCRIPT       (statements run on copies; see statement_script.c)
  *
  * The package is copied first and only the copy is opened, so the input is
  * never written. -e passes error conditions to MsiDatabaseApplyTransformW
@@ -423,9 +424,12 @@ static wchar_t *windows_path(const wchar_t *arg) {
     return p;
 }
 
+#include "statement_script.c"
+
 static int usage(void) {
     fputs("usage: msi-api-dump [-t TABLE]... [-s] [-S] [-q] [-e CONDITIONS] [-o OUT.msi] PACKAGE.msi "
-          "[TRANSFORM.mst]\n",
+          "[TRANSFORM.mst]\n"
+          "       msi-api-dump -x SCRIPT\n",
           stderr);
     return EXIT_USAGE;
 }
@@ -433,6 +437,7 @@ static int usage(void) {
 int wmain(int argc, wchar_t **argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     crc32_init();
+    if (argc == 3 && !wcscmp(argv[1], L"-x")) return run_script(argv[2]);
 
     line_list tables = {0}; /* wide names stored as char* */
     int quiet = 0, package_summary = 0, transform_summary = 0;

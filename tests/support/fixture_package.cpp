@@ -68,6 +68,45 @@ void build_msi_from_wxs(const std::filesystem::path& out, const std::string& wxs
     build_msi_from_wxs_file(out, work / "package.wxs", defines);
 }
 
+namespace {
+
+// A product with one file and two shortcuts to it, on the desktop and in
+// the programs menu, in a cabinet inside the package.
+const char* const shortcut_package = R"(<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="{1C2D3E4F-5A6B-4C7D-8E9F-0A1B2C3D4E60}" Name="Quorlin PDF Pro" Language="1033" Version="26.4.4.1"
+           Manufacturer="Quorlin" UpgradeCode="{2D3E4F5A-6B7C-4D8E-9FA0-B1C2D3E4F5A7}">
+    <Package InstallerVersion="200" Compressed="yes"/>
+    <Media Id="1" Cabinet="main.cab" EmbedCab="yes"/>
+    <Property Id="DT_SHORTCUT" Value="1"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="DesktopFolder"/>
+      <Directory Id="ProgramMenuFolder"/>
+      <Directory Id="ProgramFilesFolder">
+        <Directory Id="INSTALLDIR" Name="Quorlin">
+          <Component Id="Main" Guid="{3E4F5A6B-7C8D-4E9F-A0B1-C2D3E4F5A6B8}">
+            <File Id="Readme" Name="readme.txt" Source="readme.txt" KeyPath="yes">
+              <Shortcut Id="DesktopReadme" Directory="DesktopFolder" Name="Quorlin Readme"/>
+              <Shortcut Id="MenuReadme" Directory="ProgramMenuFolder" Name="Quorlin Readme"/>
+            </File>
+          </Component>
+        </Directory>
+      </Directory>
+    </Directory>
+    <Feature Id="Complete" Level="1"><ComponentRef Id="Main"/></Feature>
+  </Product>
+</Wix>)";
+
+}  // namespace
+
+void build_msi_with_shortcuts(const std::filesystem::path& out) {
+    temp_dir work("quorlin-wxs");
+    // wixl finds the file beside the source.
+    write_file(work / "readme.txt", "read me\n");
+    write_file(work / "package.wxs", shortcut_package);
+    build_msi_from_wxs_file(out, work / "package.wxs");
+}
+
 idt_table property_table(const std::vector<std::pair<std::string, std::string>>& rows) {
     std::string text = "Property\tValue\ns72\tl0\nProperty\tProperty\n";
     for (const auto& [name, value] : rows) text += name + "\t" + value + "\n";

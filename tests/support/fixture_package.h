@@ -48,6 +48,11 @@ void build_msi_from_wxs(const std::filesystem::path& out, const std::string& wxs
 void build_msi_from_wxs_file(const std::filesystem::path& out, const std::filesystem::path& wxs,
                              const std::vector<std::string>& defines = {});
 
+// A product built by wixl with one file, readme.txt, and the shortcuts
+// DesktopReadme (DesktopFolder) and MenuReadme (ProgramMenuFolder) to it;
+// the Property table has DT_SHORTCUT = 1.
+void build_msi_with_shortcuts(const std::filesystem::path& out);
+
 // Property and Registry tables in .idt form from (name, value) pairs, for the
 // common case of small test packages. Registry rows get keys reg1, reg2, ...
 // under HKLM\Software\Quorlin and the component "MainComponent".

@@ -109,7 +109,7 @@ TEST(MsiTransformDump, FailuresAreOneLineWithStatusTwo) {
                                                            {"dump", (dir / "missing.msi").string()},
                                                            {"dump", (dir / "p.msi").string(), "NoSuchTable"},
                                                            {"frobnicate"},
-                                                           {"sql", (dir / "p.msi").string(), "DELETE FROM Property"},
+                                                           {"sql", (dir / "p.msi").string(), "DELETE FROM Nowhere"},
                                                            {"generate", "a.msi"}}) {
         auto r = tool(args);
         EXPECT_EQ(r.exit_code, 2) << args[0];
@@ -135,6 +135,32 @@ TEST(MsiTransformSql, UpdatesAreCommittedAndSelectsPrinted) {
     const auto after = oracle_dump(dir / "p.msi", {"Property", "Registry"});
     EXPECT_NE(after.find("Property\tTOS_URL\thttps://example.com/new\n"), std::string::npos);
     EXPECT_NE(after.find("\tPrintBandSize\t#65535\t"), std::string::npos) << after;
+}
+
+TEST(MsiTransformSql, StatementsFromFilesCommitAllOrNone) {
+    temp_dir dir;
+    msi_source small;
+    small.tables = {property_table({{"A", "1"}, {"B", "2"}, {"C", "3"}})};
+    build_msi(dir / "p.msi", small);
+    const std::string original = read_file(dir / "p.msi");
+    const std::string edits =
+        "INSERT INTO Property (Property, Value) VALUES ('REBOOT', 'ReallySuppress')\n"
+        "\n"
+        "DELETE FROM Property WHERE Value > '1' AND Value < '9'\r\n";
+    write_file(dir / "bad.sql", edits + "INSERT INTO Property (Property, Value) VALUES ('A', 'again')\n");
+    auto r = tool({"sql", (dir / "p.msi").string(), "-f", (dir / "bad.sql").string()});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_NE(r.err.find("statement 3"), std::string::npos) << r.err;
+    EXPECT_EQ(read_file(dir / "p.msi"), original) << "a failed run wrote some of its statements";
+
+    write_file(dir / "good.sql", edits);
+    r = run_process({"sh", "-c",
+                     std::string(MSI_TRANSFORM) + " sql \"$0\" -f - \"SELECT Property FROM Property\" < \"$1\"",
+                     (dir / "p.msi").string(), (dir / "good.sql").string()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "A\nREBOOT\n");
+    EXPECT_EQ(oracle_dump(dir / "p.msi", {"Property"}).find("Property\tB"), std::string::npos);
+    EXPECT_NE(oracle_dump(dir / "p.msi", {"Property"}).find("Property\tREBOOT\tReallySuppress"), std::string::npos);
 }
 
 TEST(MsiTransformGenerate, WritesATransformTheOracleApplies) {

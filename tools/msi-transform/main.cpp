@@ -33,17 +33,21 @@ namespace {
 
 const char* const help_text =
     "usage: msi-transform dump PACKAGE.msi [TABLE...]\n"
-    "       msi-transform sql PACKAGE.msi STATEMENT...\n"
+    "       msi-transform sql PACKAGE.msi (STATEMENT | -f FILE)...\n"
     "       msi-transform generate NEW.msi REFERENCE.msi OUT.mst [--error-conditions N] [--validation N]\n"
     "       msi-transform apply PACKAGE.msi TRANSFORM.mst OUT.msi [--error-conditions N]\n"
     "       msi-transform show TRANSFORM.mst [PACKAGE.msi] [--json]\n"
     "       msi-transform check PACKAGE.msi TRANSFORM.mst\n"
+    "       msi-transform edit PACKAGE.msi OUT.mst (STATEMENT... | -f FILE) [--property NAME=VALUE]...\n"
+    "                     [--error-conditions N] [--validation N]\n"
     "       msi-transform --version\n"
     "\n"
     "dump      print the named tables, or every table, one line per row, sorted,\n"
     "          tab-separated, with a header line of column names and types\n"
-    "sql       run each statement (SELECT, or UPDATE ... SET ... WHERE) against the\n"
-    "          package, commit the changes, and print SELECT rows tab-separated\n"
+    "sql       run each statement (SELECT, INSERT, UPDATE, DELETE, CREATE TABLE,\n"
+    "          ALTER TABLE, DROP TABLE; -f FILE: one a line, - for standard input)\n"
+    "          against the package, commit all changes or none, and print SELECT\n"
+    "          rows tab-separated\n"
     "generate  write the transform that turns REFERENCE into NEW, with its summary\n"
     "          information; N are the error conditions to suppress and the\n"
     "          validation flags (decimal or 0x hex, default 0)\n"
@@ -55,8 +59,11 @@ const char* const help_text =
     "          values beside the new; --json for scripts\n"
     "check     say whether TRANSFORM fits PACKAGE (the checks its validation flags\n"
     "          ask for) and applies without an error condition it does not suppress\n"
+    "edit      write the transform that the statements (one a line in FILE, - for\n"
+    "          standard input) and the property settings (a Property row updated or\n"
+    "          added) make to PACKAGE; PACKAGE is not written\n"
     "\n"
-    "Exit status: 0 success; 1 generate found no differences (no file written),\n"
+    "Exit status: 0 success; 1 generate or edit found no differences (no file written),\n"
     "or check found reasons, one a line; 2 any error, with a one-line message on\n"
     "standard error.\n";
 
@@ -101,6 +108,7 @@ int main(int argc, char** argv) {
         if (command == "apply") return msi_transform::apply_command(args);
         if (command == "show") return msi_transform::show_command(args);
         if (command == "check") return msi_transform::check_command(args);
+        if (command == "edit") return msi_transform::edit_command(args);
         return fail("unknown command '" + command + "' (see --help)");
     } catch (const msi_transform::usage_error& e) {
         return fail(e.message + " (see --help)");

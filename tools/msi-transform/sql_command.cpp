@@ -5,6 +5,7 @@
 #include "msi/db/code_page.h"
 #include "system/text_conversion.h"
 
+#include <fstream>
 #include <iostream>
 
 namespace msi_transform {
@@ -19,27 +20,61 @@ bool is_select(const std::string& statement) {
     return word == "SELECT";
 }
 
+// The statements of a file (or of standard input for "-"), one a line;
+// blank lines are skipped.
+void read_statements(const std::string& file, std::vector<std::string>& out) {
+    std::ifstream opened;
+    if (file != "-") {
+        opened.open(file, std::ios::binary);
+        if (!opened) throw usage_error{"cannot read statements from '" + file + "'"};
+    }
+    std::istream& in = file == "-" ? std::cin : opened;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") != std::string::npos) out.push_back(line);
+    }
+}
+
 }  // namespace
 
 int sql_command(const std::vector<std::string>& args) {
     if (args.size() < 2) throw usage_error{"sql needs a package and at least one statement"};
+    std::vector<std::string> statements;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "-f") {
+            if (++i == args.size()) throw usage_error{"-f needs a file of statements, or - for standard input"};
+            read_statements(args[i], statements);
+        } else {
+            statements.push_back(args[i]);
+        }
+    }
+    if (statements.empty()) throw usage_error{"sql found no statement to run"};
     msi::Installer installer;
     auto db = installer.OpenDatabase(sys::from_fs_path(args[0]), msi::msiOpenDatabaseModeTransact);
+    // Every statement runs in memory first: one that fails leaves the
+    // package as it was, with none of the others written either.
     bool changed = false;
     std::string out;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        auto view = db->OpenView(sys::utf8_to_utf16(args[i]));
-        view->Execute(nullptr);
-        if (!is_select(args[i])) {
-            changed = true;
-            continue;
-        }
-        while (auto record = view->Fetch()) {
-            for (int f = 1; f <= record->FieldCount(); ++f) {
-                if (f > 1) out += '\t';
-                out += escape_field(sys::utf16_to_utf8(record->StringData(f)));
+    for (std::size_t i = 0; i < statements.size(); ++i) {
+        try {
+            auto view = db->OpenView(sys::utf8_to_utf16(statements[i]));
+            view->Execute(nullptr);
+            if (!is_select(statements[i])) {
+                changed = true;
+                continue;
             }
-            out += '\n';
+            while (auto record = view->Fetch()) {
+                for (int f = 1; f <= record->FieldCount(); ++f) {
+                    if (f > 1) out += '\t';
+                    out += escape_field(sys::utf16_to_utf8(record->StringData(f)));
+                }
+                out += '\n';
+            }
+        } catch (const msi::automation_error& e) {
+            if (statements.size() == 1) throw;
+            throw msi::automation_error(e.code(), "statement " + std::to_string(i + 1) + ": " + e.what() +
+                                                      " Nothing was written to the package.");
         }
     }
     // Only statements that change something make the package be written.

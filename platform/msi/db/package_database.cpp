@@ -360,6 +360,81 @@ void package_database::insert_row(table& t, const std::vector<cell_value>& value
     }
 }
 
+std::uint32_t package_database::reference(std::u16string_view text) {
+    return strings_.add_reference_bytes(encode_code_page(text, strings_.code_page()));
+}
+
+void package_database::release_row_strings(const table& t, std::size_t row) {
+    for (std::size_t c = 0; c < t.columns().size(); ++c)
+        if (t.columns()[c].cell_kind() == column::kind::string && t.cell(row, c) != null_cell) release(t.cell(row, c));
+}
+
+void package_database::delete_rows(table& t, const std::vector<bool>& gone) {
+    if (&t == tables_catalog_.get() || &t == columns_catalog_.get())
+        refuse("The catalog tables cannot be changed here.");
+    for (std::size_t r = 0; r < t.row_count() && r < gone.size(); ++r)
+        if (gone[r]) release_row_strings(t, r);
+    t.erase_rows(gone);
+}
+
+void package_database::create_table(const std::u16string& name, const std::vector<column>& columns) {
+    if (name.empty() || name == tables_name || name == columns_name || has_table(name))
+        refuse("The database already has a table '" + sys::utf16_to_utf8(name) + "'.");
+    if (name.size() > 31) refuse("The table name '" + sys::utf16_to_utf8(name) + "' is longer than 31 characters.");
+    // Keys come first, as in every table the installer's own tools write.
+    const auto first_other = std::find_if(columns.begin(), columns.end(), [](const column& c) { return !c.is_key(); });
+    if (columns.empty() || first_other == columns.begin() ||
+        std::any_of(first_other, columns.end(), [](const column& c) { return c.is_key(); }))
+        refuse("The primary key columns of table '" + sys::utf16_to_utf8(name) + "' must be its first columns.");
+    // Checked whole before the catalog changes.
+    for (const column& c : columns) encode_code_page(c.name, strings_.code_page());
+    encode_code_page(name, strings_.code_page());
+    tables_catalog_->insert({reference(name)});
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        columns_catalog_->insert({reference(name), encode_int16(static_cast<std::int32_t>(i + 1)),
+                                  reference(columns[i].name), encode_int16(columns[i].type)});
+    auto t = std::make_unique<table>(name, columns);
+    t->set_dirty(true);
+    loaded_.insert_or_assign(name, std::move(t));
+}
+
+void package_database::drop_table(const std::u16string& name) {
+    if (name == tables_name || name == columns_name) refuse("The catalog tables cannot be dropped.");
+    table& t = get_table(name);
+    for (std::size_t r = 0; r < t.row_count(); ++r) release_row_strings(t, r);
+    const std::uint32_t id = *strings_.find(name);
+    std::vector<bool> gone(columns_catalog_->row_count(), false);
+    for (std::size_t r = 0; r < columns_catalog_->row_count(); ++r)
+        if (columns_catalog_->cell(r, 0) == id) {
+            gone[r] = true;
+            release_row_strings(*columns_catalog_, r);
+        }
+    columns_catalog_->erase_rows(gone);
+    const std::size_t at = tables_catalog_->find({id});
+    release_row_strings(*tables_catalog_, at);
+    tables_catalog_->erase(at);
+    loaded_.erase(loaded_.find(name));
+    dropped_streams_.push_back(encode_stream_name(name, true));
+}
+
+void package_database::add_column(const std::u16string& name, const column& added) {
+    table& t = get_table(name);
+    if (&t == tables_catalog_.get() || &t == columns_catalog_.get()) refuse("The catalog tables cannot be altered.");
+    if (t.column_index(added.name) >= 0)
+        refuse("Table '" + sys::utf16_to_utf8(name) + "' already has a column '" + sys::utf16_to_utf8(added.name) +
+               "'.");
+    if (t.columns().size() >= 32) refuse("Table '" + sys::utf16_to_utf8(name) + "' already has 32 columns.");
+    if (!added.is_nullable() && t.row_count() > 0)
+        refuse("A column that cannot be NULL cannot be added to table '" + sys::utf16_to_utf8(name) +
+               "', which has rows.");
+    encode_code_page(added.name, strings_.code_page());
+    column c = added;
+    c.type = static_cast<std::uint16_t>(c.type & ~column_type_key);
+    columns_catalog_->insert({reference(name), encode_int16(static_cast<std::int32_t>(t.columns().size() + 1)),
+                              reference(c.name), encode_int16(c.type)});
+    t.add_column(std::move(c));
+}
+
 std::vector<std::uint8_t> package_database::summary_information() const {
     if (!file_->has_stream(summary_stream)) return {};
     return file_->read_stream(summary_stream);
@@ -406,6 +481,9 @@ void package_database::commit() {
         // with the old width now, and write them all with the new one.
         for (const std::u16string& name : table_names()) get_table(name);
     }
+    for (const std::u16string& stream : dropped_streams_)
+        if (file_->has_stream(stream)) file_->remove_stream(stream);
+    dropped_streams_.clear();
     std::vector<table*> all{tables_catalog_.get(), columns_catalog_.get()};
     for (auto& [name, t] : loaded_) all.push_back(t.get());
     for (table* t : all) {

@@ -62,6 +62,18 @@ public:
     // Adds a row of values (null / integer / string; binary cells stay NULL).
     void insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts);
 
+    // Removes the rows flagged in `gone` (one flag a row), releasing their strings.
+    void delete_rows(table& t, const std::vector<bool>& gone);
+
+    // Adds an empty table with its `_Tables` and `_Columns` rows. Raises
+    // automation_error for a name in use or a table without a key column.
+    void create_table(const std::u16string& name, const std::vector<column>& columns);
+    // Removes a table, its catalog rows and its cells' strings; its stream
+    // goes at commit.
+    void drop_table(const std::u16string& name);
+    // Appends a column that is not a key to a table; every row holds NULL in it.
+    void add_column(const std::u16string& name, const column& added);
+
     string_pool& strings() { return strings_; }
     const string_pool& strings() const { return strings_; }
     compound_file& storage() { return *file_; }
@@ -113,6 +125,9 @@ private:
     // low must not free a string other cells still use: until the counts
     // are known to be exact, one that reaches zero waits for make_counts_exact().
     void release(std::uint32_t id);
+    // A reference to the pool's string for `text`, added when new.
+    std::uint32_t reference(std::u16string_view text);
+    void release_row_strings(const table& t, std::size_t row);
 
     std::filesystem::path path_;
     bool read_only_;
@@ -121,6 +136,8 @@ private:
     std::unique_ptr<table> tables_catalog_;   // `_Tables`
     std::unique_ptr<table> columns_catalog_;  // `_Columns`
     std::map<std::u16string, std::unique_ptr<table>, std::less<>> loaded_;
+    // Streams of tables dropped since the last commit, by stored name.
+    std::vector<std::u16string> dropped_streams_;
     bool counts_exact_ = false;
     // The pool's data generation that the file holds (0: the one loaded).
     std::uint64_t stored_data_generation_ = 0;

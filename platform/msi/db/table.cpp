@@ -86,6 +86,18 @@ void table::sort_rows() {
     cells_.swap(sorted);
 }
 
+void table::add_column(column added) {
+    const std::size_t n = columns_.size();
+    std::vector<std::uint32_t> widened((n + 1) * row_count_, null_cell);
+    for (std::size_t r = 0; r < row_count_; ++r)
+        std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(r * n), n,
+                    widened.begin() + static_cast<std::ptrdiff_t>(r * (n + 1)));
+    cells_.swap(widened);
+    added.type = static_cast<std::uint16_t>(added.type & ~column_type_key);
+    columns_.push_back(std::move(added));
+    dirty_ = true;
+}
+
 bool table::has_key(const row& values, std::size_t except) const {
     if (key_columns_.empty() || values.size() != columns_.size()) return false;
     const std::size_t n = columns_.size();

@@ -80,6 +80,8 @@ public:
     std::size_t find(const row& values) const;
     // Restores the order by stored key values.
     void sort_rows();
+    // Appends a column that is not a key; every row holds NULL in it.
+    void add_column(column added);
 
     // Reads a column-major table stream. Raises automation_error
     // (ERROR_INSTALL_PACKAGE_INVALID) when its size is not a whole number of rows.

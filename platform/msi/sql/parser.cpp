@@ -1,12 +1,22 @@
-// Recursive-descent parser for the installer's SQL subset.
+// Recursive-descent parser for the installer's SQL.
 //
-//   statement  := select | update
-//   select     := SELECT ( '*' | name {',' name} ) FROM name [WHERE or_cond]
-//   update     := UPDATE name SET name '=' value {',' name '=' value} [WHERE or_cond]
+//   statement  := select | update | insert | delete | create | alter | drop
+//   select     := SELECT [DISTINCT] ( '*' | column {',' column} ) FROM name {',' name}
+//                 [WHERE or_cond] [ORDER BY column {',' column}]
+//   update     := UPDATE name SET column '=' value {',' column '=' value} [WHERE or_cond]
+//   insert     := INSERT INTO name '(' column {',' column} ')' VALUES '(' value {',' value} ')' [TEMPORARY]
+//   delete     := DELETE FROM name [WHERE or_cond]
+//   create     := CREATE TABLE name '(' coldef {',' coldef} PRIMARY KEY column {',' column} ')' [HOLD]
+//   alter      := ALTER TABLE name ( ADD coldef [HOLD] | HOLD | FREE )
+//   drop       := DROP TABLE name
+//   coldef     := name type [NOT NULL] [TEMPORARY | LOCALIZABLE]
+//   type       := CHAR ['(' integer ')'] | CHARACTER ['(' integer ')'] | LONGCHAR | SHORT | INT | INTEGER
+//                 | LONG | OBJECT
 //   or_cond    := and_cond {OR and_cond}
 //   and_cond   := primary {AND primary}
 //   primary    := '(' or_cond ')' | operand IS [NOT] NULL | operand compare operand
-//   operand    := name | value
+//   operand    := column | value
+//   column     := name ['.' name]
 //   value      := 'string' | ['-'] integer | NULL | ?
 #include "msi/sql/parser.h"
 
@@ -15,8 +25,8 @@
 
 #include <algorithm>
 #include <array>
-#include <string>
 #include <cstdint>
+#include <string>
 
 namespace msi::sql {
 
@@ -34,13 +44,18 @@ bool same_word(std::u16string_view a, std::u16string_view b) {
 }
 
 // Words with a meaning of their own: they are names only when back-quoted.
-constexpr std::array<std::u16string_view, 10> keywords = {u"SELECT", u"FROM", u"WHERE", u"UPDATE", u"SET",
-                                                          u"AND",    u"OR",   u"IS",    u"NOT",    u"NULL"};
+// Words that matter only at one place (ORDER, PRIMARY, the type names...)
+// stay usable as names elsewhere, so that `SELECT Key FROM Registry` reads.
+constexpr std::array<std::u16string_view, 15> keywords = {u"SELECT", u"FROM",   u"WHERE",  u"UPDATE", u"SET",
+                                                          u"AND",    u"OR",     u"IS",     u"NOT",    u"NULL",
+                                                          u"INSERT", u"DELETE", u"CREATE", u"DROP",   u"DISTINCT"};
 
-// Parts of the full installer language that this subset leaves out; met
+// Parts of other SQL dialects that the installer's leaves out; met
 // anywhere, they are named in the message rather than reported as noise.
-constexpr std::array<std::u16string_view, 9> unsupported = {u"INSERT",   u"DELETE", u"CREATE", u"DROP", u"ALTER",
-                                                            u"DISTINCT", u"ORDER",  u"JOIN",   u"LIKE"};
+constexpr std::array<std::u16string_view, 2> unsupported = {u"JOIN", u"LIKE"};
+
+// Columns a table may have.
+constexpr std::size_t max_columns = 32;
 
 std::string upper_ascii(std::u16string_view word) {
     std::string out;
@@ -55,6 +70,11 @@ public:
     statement parse_statement() {
         if (at_word(u"SELECT")) return parse_select();
         if (at_word(u"UPDATE")) return parse_update();
+        if (at_word(u"INSERT")) return parse_insert();
+        if (at_word(u"DELETE")) return parse_delete();
+        if (at_word(u"CREATE")) return parse_create();
+        if (at_word(u"ALTER")) return parse_alter();
+        if (at_word(u"DROP")) return parse_drop();
         if (current().type == token::kind::end) syntax_error("SQL syntax error: empty statement");
         fail();
     }
@@ -101,8 +121,7 @@ private:
         if (t.type == token::kind::invalid) syntax_error(t.error);
         if (t.type == token::kind::word) {
             for (auto word : unsupported)
-                if (same_word(t.text, word))
-                    syntax_error(upper_ascii(word) + (word == u"ORDER" ? " BY" : "") + " is not supported");
+                if (same_word(t.text, word)) syntax_error(upper_ascii(word) + " is not supported");
         }
         std::u16string shown = t.text;
         if (t.type == token::kind::string) shown = u"'" + shown + u"'";
@@ -111,9 +130,7 @@ private:
     }
 
     void expect_end() {
-        if (current().type == token::kind::end) return;
-        if (at_symbol(u",")) syntax_error("Queries over more than one table are not supported");
-        fail();
+        if (current().type != token::kind::end) fail();
     }
 
     bool at_name() const {
@@ -131,16 +148,32 @@ private:
         return tokens_[pos_++].text;
     }
 
+    // A column, qualified by its table or not.
+    std::u16string column_name() {
+        std::u16string n = name();
+        if (accept_symbol(u".")) (n += u'.') += name();
+        return n;
+    }
+
+    std::vector<std::u16string> column_list() {
+        std::vector<std::u16string> columns{column_name()};
+        while (accept_symbol(u",")) columns.push_back(column_name());
+        return columns;
+    }
+
     statement parse_select() {
         ++pos_;
         select_statement s;
-        if (!accept_symbol(u"*")) {
-            s.columns.push_back(name());
-            while (accept_symbol(u",")) s.columns.push_back(name());
-        }
+        s.distinct = accept_word(u"DISTINCT");
+        if (!accept_symbol(u"*")) s.columns = column_list();
         expect_word(u"FROM");
-        s.table = name();
+        s.tables.push_back(name());
+        while (accept_symbol(u",")) s.tables.push_back(name());
         if (accept_word(u"WHERE")) s.where = parse_or();
+        if (accept_word(u"ORDER")) {
+            expect_word(u"BY");
+            s.order_by = column_list();
+        }
         expect_end();
         return s;
     }
@@ -149,17 +182,153 @@ private:
         ++pos_;
         update_statement s;
         s.table = name();
-        if (at_symbol(u",")) syntax_error("Queries over more than one table are not supported");
         expect_word(u"SET");
         do {
             assignment a;
-            a.column = name();
+            a.column = column_name();
             expect_symbol(u"=");
             a.value = parse_value();
             if (!a.value) fail();
             s.assignments.push_back(std::move(a));
         } while (accept_symbol(u","));
         if (accept_word(u"WHERE")) s.where = parse_or();
+        expect_end();
+        return s;
+    }
+
+    statement parse_insert() {
+        ++pos_;
+        insert_statement s;
+        expect_word(u"INTO");
+        s.table = name();
+        expect_symbol(u"(");
+        s.columns = column_list();
+        expect_symbol(u")");
+        expect_word(u"VALUES");
+        expect_symbol(u"(");
+        do {
+            auto v = parse_value();
+            if (!v) fail();
+            s.values.push_back(std::move(v));
+        } while (accept_symbol(u","));
+        expect_symbol(u")");
+        s.temporary = accept_word(u"TEMPORARY");
+        expect_end();
+        if (s.values.size() != s.columns.size())
+            syntax_error("SQL syntax error: INSERT names " + std::to_string(s.columns.size()) +
+                         " column(s) but gives " + std::to_string(s.values.size()) + " value(s)");
+        return s;
+    }
+
+    statement parse_delete() {
+        ++pos_;
+        delete_statement s;
+        expect_word(u"FROM");
+        s.table = name();
+        if (accept_word(u"WHERE")) s.where = parse_or();
+        expect_end();
+        return s;
+    }
+
+    // The `Type` word of `_Columns` for a declared type: strings carry their
+    // width (0 for LONGCHAR and a bare CHAR), 0x400 marks the column types
+    // other than LONG and OBJECT, and every column is nullable unless NOT NULL.
+    column_definition parse_column_definition() {
+        column_definition c;
+        c.name = name();
+        std::uint16_t type = 0;
+        if (accept_word(u"CHAR") || accept_word(u"CHARACTER")) {
+            type = 0x0800 | 0x0400;
+            if (accept_symbol(u"(")) {
+                if (current().type != token::kind::integer) fail();
+                const std::int32_t width = parse_integer(current().text, false);
+                if (width > 255) syntax_error("SQL syntax error: a string column is at most 255 characters wide");
+                ++pos_;
+                type |= static_cast<std::uint16_t>(width);
+                expect_symbol(u")");
+            }
+        } else if (accept_word(u"LONGCHAR")) {
+            type = 0x0800 | 0x0400;
+        } else if (accept_word(u"SHORT") || accept_word(u"INT") || accept_word(u"INTEGER")) {
+            type = 0x0400 | 2;
+        } else if (accept_word(u"LONG")) {
+            type = 4;
+        } else if (accept_word(u"OBJECT")) {
+            type = 0x0800 | 0x0100;
+        } else {
+            fail();
+        }
+        if (accept_word(u"NOT")) {
+            expect_word(u"NULL");
+        } else {
+            type |= 0x1000;
+        }
+        if (accept_word(u"TEMPORARY")) {
+            type |= 0x4000;
+            c.temporary = true;
+        } else if (accept_word(u"LOCALIZABLE")) {
+            type |= 0x0200;
+        }
+        c.type = type | 0x0100;
+        return c;
+    }
+
+    statement parse_create() {
+        ++pos_;
+        create_statement s;
+        expect_word(u"TABLE");
+        s.table = name();
+        expect_symbol(u"(");
+        do {
+            column_definition c = parse_column_definition();
+            for (const auto& earlier : s.columns)
+                if (earlier.name == c.name)
+                    syntax_error("SQL syntax error: column " + quoted_for_message(c.name) + " is declared twice");
+            s.columns.push_back(std::move(c));
+            if (s.columns.size() > max_columns)
+                syntax_error("SQL syntax error: a table has at most " + std::to_string(max_columns) + " columns");
+        } while (accept_symbol(u","));
+        expect_word(u"PRIMARY");
+        expect_word(u"KEY");
+        for (const std::u16string& key : column_list()) {
+            auto it = std::find_if(s.columns.begin(), s.columns.end(), [&](const auto& c) { return c.name == key; });
+            if (it == s.columns.end())
+                syntax_error("SQL syntax error: the primary key " + quoted_for_message(key) +
+                             " is not a declared column");
+            if (it->type & 0x2000)
+                syntax_error("SQL syntax error: the primary key names " + quoted_for_message(key) + " twice");
+            it->type |= 0x2000;
+        }
+        expect_symbol(u")");
+        s.hold = accept_word(u"HOLD");
+        expect_end();
+        return s;
+    }
+
+    statement parse_alter() {
+        ++pos_;
+        alter_statement s;
+        expect_word(u"TABLE");
+        s.table = name();
+        if (accept_word(u"ADD")) {
+            s.what = alter_statement::action::add;
+            s.added = parse_column_definition();
+            s.hold = accept_word(u"HOLD");
+        } else if (accept_word(u"HOLD")) {
+            s.what = alter_statement::action::hold;
+        } else {
+            expect_word(u"FREE");
+            s.what = alter_statement::action::free;
+        }
+        expect_end();
+        return s;
+    }
+
+    statement parse_drop() {
+        ++pos_;
+        drop_statement s;
+        expect_word(u"TABLE");
+        s.table = name();
         expect_end();
         return s;
     }
@@ -221,7 +390,7 @@ private:
         if (at_name()) {
             auto e = std::make_unique<expression>();
             e->type = expression::kind::column;
-            e->column = name();
+            e->column = column_name();
             return e;
         }
         auto e = parse_value();
@@ -304,10 +473,13 @@ std::size_t parameter_count(const statement& s) {
     std::size_t n = 0;
     if (const auto* select = std::get_if<select_statement>(&s)) {
         count_parameters(select->where.get(), n);
-    } else {
-        const auto& update = std::get<update_statement>(s);
-        for (const auto& a : update.assignments) count_parameters(a.value.get(), n);
-        count_parameters(update.where.get(), n);
+    } else if (const auto* update = std::get_if<update_statement>(&s)) {
+        for (const auto& a : update->assignments) count_parameters(a.value.get(), n);
+        count_parameters(update->where.get(), n);
+    } else if (const auto* insert = std::get_if<insert_statement>(&s)) {
+        for (const auto& v : insert->values) count_parameters(v.get(), n);
+    } else if (const auto* remove = std::get_if<delete_statement>(&s)) {
+        count_parameters(remove->where.get(), n);
     }
     return n;
 }

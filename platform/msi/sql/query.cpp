@@ -3,12 +3,16 @@
 #include "msi/automation_error.h"
 #include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
+#include "msi/db/table.h"
 #include "msi/sql/evaluator.h"
 #include "msi/sql/row_prefilter.h"
-#include "msi/db/table.h"
 #include "system/text_conversion.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace msi {
 namespace {
@@ -21,62 +25,159 @@ namespace {
     throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), message);
 }
 
-std::string quoted(const std::u16string& name) { return "'" + sys::utf16_to_utf8(name) + "'"; }
+std::string in_quotes(std::u16string_view name) { return "'" + sys::utf16_to_utf8(name) + "'"; }
+
+bool is_catalog(std::u16string_view name) { return name == u"_Tables" || name == u"_Columns"; }
+
+// Tables one SELECT may join.
+constexpr std::size_t max_tables = 32;
+
+// Joins whose rows outnumber this are refused rather than filling memory.
+constexpr std::size_t max_joined_rows = std::size_t{1} << 24;
+
+// The comparisons that must all hold: the operands of the top-level ANDs.
+void conjuncts(const sql::condition* c, std::vector<const sql::condition*>& out) {
+    if (!c) return;
+    if (c->type == sql::condition::kind::both) {
+        conjuncts(c->first.get(), out);
+        conjuncts(c->second.get(), out);
+    } else {
+        out.push_back(c);
+    }
+}
+
+column to_column(const sql::column_definition& d) {
+    if (d.temporary)
+        failed("Column " + in_quotes(d.name) + " is TEMPORARY; temporary columns are not supported by this engine.");
+    return {d.name, d.type};
+}
 
 }  // namespace
 
 query::query(std::shared_ptr<package_database> db, std::u16string_view sql)
     : db_(std::move(db)), statement_(sql::parse(sql)) {
     if (!db_) throw automation_error(E_POINTER, "The query has no database.");
-    const std::u16string& table_name =
-        std::visit([](const auto& s) -> const std::u16string& { return s.table; }, statement_);
-    if (!db_->has_table(table_name)) bad_query("The database has no table " + quoted(table_name) + ".");
-    table_ = &db_->get_table(table_name);
-
-    auto check_column = [this](const std::u16string& name) -> std::size_t {
-        int index = table_->column_index(name);
-        if (index < 0) bad_query("Table " + quoted(table_->name()) + " has no column " + quoted(name) + ".");
-        return static_cast<std::size_t>(index);
-    };
-    auto check_where = [&](const sql::condition* where) {
-        if (where)
-            for (const std::u16string& name : sql::referenced_columns(*where)) check_column(name);
-    };
-    auto check_expression = [&](const sql::expression* e) {
-        if (e && e->type == sql::expression::kind::column) check_column(e->column);
-    };
-
-    if (auto* select = std::get_if<sql::select_statement>(&statement_)) {
-        if (select->columns.empty()) {
-            for (std::size_t i = 0; i < table_->columns().size(); ++i) selected_columns_.push_back(i);
-        } else {
-            for (const std::u16string& name : select->columns) selected_columns_.push_back(check_column(name));
-        }
-        check_where(select->where.get());
-    } else {
-        auto& update = std::get<sql::update_statement>(statement_);
-        if (table_name == u"_Tables" || table_name == u"_Columns")
-            bad_query("The catalog table " + quoted(table_name) + " cannot be updated.");
-        for (const sql::assignment& a : update.assignments) {
-            const column& c = table_->columns()[check_column(a.column)];
-            if (c.is_key())
-                bad_query("Column " + quoted(a.column) + " is a key of table " + quoted(table_name) +
-                          "; key columns cannot be updated.");
-            if (c.cell_kind() == column::kind::binary)
-                bad_query("Column " + quoted(a.column) + " of table " + quoted(table_name) +
-                          " holds binary data, which UPDATE cannot set.");
-            check_expression(a.value.get());
-        }
-        check_where(update.where.get());
-    }
+    bind();
 }
 
 query::~query() = default;
 
 std::size_t query::parameter_count() const { return sql::parameter_count(statement_); }
 
-sql::value query::read_cell(std::size_t row, std::size_t column) const {
-    cell_value c = db_->cell(*table_, row, column);
+query::bound_column query::resolve(const std::u16string& name) const {
+    bool found = false;
+    bound_column at;
+    for (std::size_t t = 0; t < tables_.size(); ++t) {
+        const int c = tables_[t]->column_index(name);
+        if (c < 0) continue;
+        if (found)
+            bad_query("Column " + in_quotes(name) +
+                      " is in more than one table of the query; name it as Table.Column.");
+        found = true;
+        at = {t, static_cast<std::size_t>(c)};
+    }
+    if (const std::size_t dot = name.find(u'.'); !found && dot != std::u16string::npos) {
+        const std::u16string_view table_name = std::u16string_view(name).substr(0, dot);
+        const std::u16string_view column_name = std::u16string_view(name).substr(dot + 1);
+        for (std::size_t t = 0; t < tables_.size() && !found; ++t) {
+            if (tables_[t]->name() != table_name) continue;
+            const int c = tables_[t]->column_index(column_name);
+            if (c >= 0) {
+                found = true;
+                at = {t, static_cast<std::size_t>(c)};
+            }
+        }
+    }
+    if (!found) {
+        if (tables_.size() == 1)
+            bad_query("Table " + in_quotes(tables_[0]->name()) + " has no column " + in_quotes(name) + ".");
+        bad_query("No table of the query has a column " + in_quotes(name) + ".");
+    }
+    return at;
+}
+
+const query::bound_column& query::named(const std::u16string& name) const {
+    for (const auto& [n, c] : named_)
+        if (n == name) return c;
+    return named_.front().second;  // every name in a condition was resolved by bind()
+}
+
+void query::bind() {
+    tables_.clear();
+    named_.clear();
+    selected_.clear();
+    order_.clear();
+    auto use_table = [&](const std::u16string& name) {
+        if (tables_.size() == max_tables) bad_query("A query joins at most " + std::to_string(max_tables) + " tables.");
+        if (!db_->has_table(name)) bad_query("The database has no table " + in_quotes(name) + ".");
+        for (const table* t : tables_)
+            if (t->name() == name) bad_query("The query names table " + in_quotes(name) + " twice.");
+        tables_.push_back(&db_->get_table(name));
+    };
+    auto use_where = [&](const sql::condition* where) {
+        if (!where) return;
+        for (const std::u16string& name : sql::referenced_columns(*where)) named_.emplace_back(name, resolve(name));
+    };
+    auto refuse_catalog = [](const std::u16string& name, const char* what) {
+        if (is_catalog(name))
+            bad_query("The catalog table " + in_quotes(name) + " cannot be " + what + " through SQL.");
+    };
+
+    if (auto* select = std::get_if<sql::select_statement>(&statement_)) {
+        for (const std::u16string& name : select->tables) use_table(name);
+        if (select->columns.empty()) {
+            for (std::size_t t = 0; t < tables_.size(); ++t)
+                for (std::size_t c = 0; c < tables_[t]->columns().size(); ++c) selected_.push_back({t, c});
+        } else {
+            for (const std::u16string& name : select->columns) selected_.push_back(resolve(name));
+        }
+        use_where(select->where.get());
+        for (const std::u16string& name : select->order_by) order_.push_back(resolve(name));
+    } else if (auto* update = std::get_if<sql::update_statement>(&statement_)) {
+        refuse_catalog(update->table, "updated");
+        use_table(update->table);
+        for (const sql::assignment& a : update->assignments) {
+            const column& c = tables_[0]->columns()[resolve(a.column).column];
+            if (c.is_key())
+                bad_query("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
+                          "; key columns cannot be updated.");
+            if (c.cell_kind() == column::kind::binary)
+                bad_query("Column " + in_quotes(a.column) + " of table " + in_quotes(update->table) +
+                          " holds binary data, which UPDATE cannot set.");
+        }
+        use_where(update->where.get());
+    } else if (auto* insert = std::get_if<sql::insert_statement>(&statement_)) {
+        refuse_catalog(insert->table, "inserted into");
+        use_table(insert->table);
+        if (insert->temporary)
+            failed("INSERT ... TEMPORARY is not supported by this engine; insert the row without TEMPORARY.");
+        for (const std::u16string& name : insert->columns) {
+            const bound_column c = resolve(name);
+            for (const bound_column& earlier : selected_)
+                if (earlier.column == c.column) bad_query("INSERT names column " + in_quotes(name) + " twice.");
+            selected_.push_back(c);
+        }
+    } else if (auto* remove = std::get_if<sql::delete_statement>(&statement_)) {
+        refuse_catalog(remove->table, "deleted from");
+        use_table(remove->table);
+        use_where(remove->where.get());
+    } else if (auto* create = std::get_if<sql::create_statement>(&statement_)) {
+        if (db_->has_table(create->table))
+            bad_query("The database already has a table " + in_quotes(create->table) + ".");
+    } else if (auto* alter = std::get_if<sql::alter_statement>(&statement_)) {
+        refuse_catalog(alter->table, "altered");
+        use_table(alter->table);
+        if (alter->what == sql::alter_statement::action::add && tables_[0]->column_index(alter->added.name) >= 0)
+            bad_query("Table " + in_quotes(alter->table) + " already has a column " + in_quotes(alter->added.name) +
+                      ".");
+    } else if (auto* drop = std::get_if<sql::drop_statement>(&statement_)) {
+        refuse_catalog(drop->table, "dropped");
+        use_table(drop->table);
+    }
+}
+
+sql::value query::read_cell(const bound_column& at, std::size_t row) const {
+    cell_value c = db_->cell(*tables_[at.table], row, at.column);
     sql::value v;
     if (c.type == cell_value::kind::integer) {
         v.type = sql::value::kind::integer;
@@ -94,31 +195,238 @@ void query::execute(const std::vector<sql::value>& values) {
                std::to_string(values.size()) + " value(s) were given.");
     results_.clear();
     next_ = 0;
-    if (std::holds_alternative<sql::select_statement>(statement_))
+    executed_ = false;
+    bind();
+    if (std::holds_alternative<sql::select_statement>(statement_)) {
         run_select(values);
-    else
+    } else if (std::holds_alternative<sql::update_statement>(statement_)) {
         run_update(values);
+    } else if (std::holds_alternative<sql::insert_statement>(statement_)) {
+        run_insert(values);
+    } else if (std::holds_alternative<sql::delete_statement>(statement_)) {
+        run_delete(values);
+    } else if (const auto* create = std::get_if<sql::create_statement>(&statement_)) {
+        std::vector<column> columns;
+        for (const sql::column_definition& d : create->columns) columns.push_back(to_column(d));
+        db_->create_table(create->table, columns);
+    } else if (const auto* alter = std::get_if<sql::alter_statement>(&statement_)) {
+        // HOLD and FREE only keep a table in memory or let it go; nothing stored changes.
+        if (alter->what == sql::alter_statement::action::add) db_->add_column(alter->table, to_column(alter->added));
+    } else {
+        db_->drop_table(std::get<sql::drop_statement>(statement_).table);
+    }
     executed_ = true;
+}
+
+std::vector<std::size_t> query::matching_rows(const sql::condition* where,
+                                              const std::vector<sql::value>& params) const {
+    const table& t = *tables_[0];
+    const row_prefilter prefilter(*db_, t, where, params);
+    std::vector<std::size_t> rows;
+    for (std::size_t r = 0; r < t.row_count(); ++r) {
+        if (!prefilter.admits(r)) continue;
+        auto reader = [&](const std::u16string& name) { return read_cell(named(name), r); };
+        if (sql::matches(where, reader, params)) rows.push_back(r);
+    }
+    return rows;
 }
 
 void query::run_select(const std::vector<sql::value>& params) {
     const auto& select = std::get<sql::select_statement>(statement_);
-    const row_prefilter prefilter(*db_, *table_, select.where.get(), params);
-    for (std::size_t r = 0; r < table_->row_count(); ++r) {
-        if (!prefilter.admits(r)) continue;
-        auto reader = [&](const std::u16string& name) {
-            return read_cell(r, static_cast<std::size_t>(table_->column_index(name)));
+    const std::size_t width = tables_.size();
+    // The selected rows as one row index per table, `width` indices each.
+    std::vector<std::size_t> joined;
+    if (width == 1) {
+        joined = matching_rows(select.where.get(), params);
+    } else {
+        std::vector<const sql::condition*> parts;
+        conjuncts(select.where.get(), parts);
+        // The tables each part reads, one bit a table.
+        auto tables_of = [&](const sql::condition* c) {
+            std::uint64_t bits = 0;
+            for (const std::u16string& name : sql::referenced_columns(*c))
+                bits |= std::uint64_t{1} << named(name).table;
+            return bits;
         };
-        if (!sql::matches(select.where.get(), reader, params)) continue;
-        std::vector<sql::value> row;
-        row.reserve(selected_columns_.size());
-        for (std::size_t column : selected_columns_) row.push_back(read_cell(r, column));
-        results_.push_back(std::move(row));
+        // Each table's rows are first narrowed by the parts that read it
+        // alone. A part that raises leaves the row to the full condition,
+        // which decides in its own order.
+        std::vector<std::vector<std::size_t>> candidates(width);
+        for (std::size_t t = 0; t < width; ++t) {
+            std::vector<const sql::condition*> own;
+            for (const sql::condition* c : parts)
+                if (tables_of(c) == std::uint64_t{1} << t) own.push_back(c);
+            for (std::size_t r = 0; r < tables_[t]->row_count(); ++r) {
+                auto reader = [&](const std::u16string& name) { return read_cell(named(name), r); };
+                bool keep = true;
+                for (const sql::condition* c : own) {
+                    try {
+                        keep = sql::matches(c, reader, params);
+                    } catch (const automation_error&) {
+                        keep = true;
+                    }
+                    if (!keep) break;
+                }
+                if (keep) candidates[t].push_back(r);
+            }
+        }
+        // Tables are joined in the order the query names them; a part
+        // `A.x = B.y` with B already joined picks A's rows by hash.
+        auto join_key = [&](const bound_column& c, std::size_t row) {
+            const std::uint32_t stored = tables_[c.table]->cell(row, c.column);
+            if (stored == null_cell) return std::string();  // null and '' are the same value
+            const cell_value v = db_->cell(*tables_[c.table], row, c.column);
+            if (v.type == cell_value::kind::string) return "s" + std::string(db_->strings().bytes(v.string_id));
+            return "i" + std::to_string(v.integer);
+        };
+        auto kind_class = [&](const bound_column& c) {
+            const column::kind k = tables_[c.table]->columns()[c.column].cell_kind();
+            return k == column::kind::int32 ? column::kind::int16 : k;
+        };
+        for (std::size_t r : candidates[0]) joined.push_back(r);
+        for (std::size_t t = 1; t < width; ++t) {
+            const std::size_t have = t;  // indices per partial row so far
+            const bound_column* probe = nullptr;
+            const bound_column* build = nullptr;
+            for (const sql::condition* c : parts) {
+                if (c->type != sql::condition::kind::compare || c->op != sql::comparison::equal) continue;
+                if (c->left->type != sql::expression::kind::column || c->right->type != sql::expression::kind::column)
+                    continue;
+                const bound_column& l = named(c->left->column);
+                const bound_column& r = named(c->right->column);
+                const bool fits = kind_class(l) == kind_class(r) && kind_class(l) != column::kind::binary;
+                if (fits && l.table == t && r.table < t) {
+                    build = &l;
+                    probe = &r;
+                } else if (fits && r.table == t && l.table < t) {
+                    build = &r;
+                    probe = &l;
+                }
+                if (build) break;
+            }
+            std::vector<std::size_t> next;
+            auto append = [&](std::size_t partial, std::size_t row) {
+                if (next.size() / (have + 1) >= max_joined_rows)
+                    failed("The query joins more than " + std::to_string(max_joined_rows) + " rows.");
+                next.insert(next.end(), joined.begin() + static_cast<std::ptrdiff_t>(partial * have),
+                            joined.begin() + static_cast<std::ptrdiff_t>((partial + 1) * have));
+                next.push_back(row);
+            };
+            const std::size_t partials = joined.size() / have;
+            if (build) {
+                std::unordered_map<std::string, std::vector<std::size_t>> by_key;
+                for (std::size_t r : candidates[t]) by_key[join_key(*build, r)].push_back(r);
+                for (std::size_t p = 0; p < partials; ++p) {
+                    auto it = by_key.find(join_key(*probe, joined[p * have + probe->table]));
+                    if (it != by_key.end())
+                        for (std::size_t r : it->second) append(p, r);
+                }
+            } else {
+                for (std::size_t p = 0; p < partials; ++p)
+                    for (std::size_t r : candidates[t]) append(p, r);
+            }
+            joined.swap(next);
+        }
+        // The whole condition decides.
+        std::vector<std::size_t> kept;
+        for (std::size_t p = 0; p < joined.size() / width; ++p) {
+            const std::size_t* rows = joined.data() + p * width;
+            auto reader = [&](const std::u16string& name) {
+                const bound_column& c = named(name);
+                return read_cell(c, rows[c.table]);
+            };
+            if (sql::matches(select.where.get(), reader, params)) kept.insert(kept.end(), rows, rows + width);
+        }
+        joined.swap(kept);
+    }
+
+    const std::size_t count = joined.size() / width;
+    std::vector<std::size_t> order(count);
+    for (std::size_t i = 0; i < count; ++i) order[i] = i;
+    if (!order_.empty()) {
+        // Each ORDER BY cell as a number that sorts as its value does: a
+        // string by the rank of its text among the column's strings (each
+        // text read once), so that sorting compares numbers, not text.
+        const std::size_t n = order_.size();
+        std::vector<std::int64_t> keys(count * n);
+        for (std::size_t k = 0; k < n; ++k) {
+            const bound_column& c = order_[k];
+            const table& t = *tables_[c.table];
+            const bool is_string = t.columns()[c.column].cell_kind() == column::kind::string;
+            std::unordered_map<std::uint32_t, std::int64_t> rank;
+            if (is_string) {
+                for (std::size_t i = 0; i < count; ++i) rank.emplace(t.cell(joined[i * width + c.table], c.column), 0);
+                std::vector<std::pair<std::u16string, std::uint32_t>> texts;
+                texts.reserve(rank.size());
+                for (const auto& [id, unused] : rank)
+                    texts.emplace_back(id == null_cell ? std::u16string() : db_->strings().text(id), id);
+                std::sort(texts.begin(), texts.end());
+                for (std::size_t i = 0; i < texts.size(); ++i)
+                    rank[texts[i].second] = i > 0 && texts[i].first == texts[i - 1].first
+                                                ? rank[texts[i - 1].second]
+                                                : static_cast<std::int64_t>(i);
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::size_t row = joined[i * width + c.table];
+                if (is_string) {
+                    keys[i * n + k] = rank[t.cell(row, c.column)];
+                } else {
+                    const sql::value v = read_cell(c, row);
+                    keys[i * n + k] = v.type == sql::value::kind::integer ? v.integer : INT64_MIN;  // null first
+                }
+            }
+        }
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return std::lexicographical_compare(keys.begin() + static_cast<std::ptrdiff_t>(a * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>((a + 1) * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>(b * n),
+                                                keys.begin() + static_cast<std::ptrdiff_t>((b + 1) * n));
+        });
+    }
+    std::unordered_set<std::u16string> seen;
+    const std::size_t fields = selected_.size();
+    results_.reserve(count * fields);
+    for (std::size_t i : order) {
+        for (const bound_column& c : selected_) results_.push_back(read_cell(c, joined[i * width + c.table]));
+        if (select.distinct) {
+            std::u16string key;
+            for (auto v = results_.end() - static_cast<std::ptrdiff_t>(fields); v != results_.end(); ++v) {
+                key += static_cast<char16_t>(u'0' + static_cast<int>(v->type));
+                key += v->type == sql::value::kind::integer ? sys::utf8_to_utf16(std::to_string(v->integer)) : v->text;
+                key += u'\0';
+            }
+            if (!seen.insert(std::move(key)).second) results_.resize(results_.size() - fields);
+        }
+    }
+}
+
+void query::check_storable(const sql::value& v, const bound_column& at) const {
+    const table& t = *tables_[at.table];
+    const column& col = t.columns()[at.column];
+    const std::string where = "column " + in_quotes(col.name) + " of table " + in_quotes(t.name());
+    if (v.type == sql::value::kind::null) {
+        if (!col.is_nullable() || col.is_key())
+            failed("NULL cannot be stored in the " + where + ", which needs a value.");
+        return;
+    }
+    if (col.cell_kind() == column::kind::binary)
+        failed("The " + where + " holds binary data, which SQL values cannot set.");
+    if (v.type == sql::value::kind::string) {
+        if (col.cell_kind() != column::kind::string)
+            failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where + ".");
+        encode_code_page(v.text, db_->code_page());  // raises for text the code page cannot hold
+    } else {
+        if (col.cell_kind() == column::kind::string)
+            failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where + ".");
+        const bool fits =
+            col.cell_kind() == column::kind::int16 ? (v.integer >= -32767 && v.integer <= 32767) : v.integer != INT_MIN;
+        if (!fits) failed("The value " + std::to_string(v.integer) + " does not fit the " + where + ".");
     }
 }
 
 void query::run_update(const std::vector<sql::value>& params) {
     const auto& update = std::get<sql::update_statement>(statement_);
+    table& t = *tables_[0];
     struct change {
         std::size_t row, column;
         sql::value value;
@@ -126,50 +434,69 @@ void query::run_update(const std::vector<sql::value>& params) {
     // Every new value is worked out and checked before the first cell
     // changes, so a statement that fails leaves the table as it was.
     std::vector<change> changes;
-    const row_prefilter prefilter(*db_, *table_, update.where.get(), params);
-    for (std::size_t r = 0; r < table_->row_count(); ++r) {
-        if (!prefilter.admits(r)) continue;
-        auto reader = [&](const std::u16string& name) {
-            return read_cell(r, static_cast<std::size_t>(table_->column_index(name)));
-        };
-        if (!sql::matches(update.where.get(), reader, params)) continue;
+    for (std::size_t r : matching_rows(update.where.get(), params)) {
         for (const sql::assignment& a : update.assignments) {
-            auto c = static_cast<std::size_t>(table_->column_index(a.column));
-            sql::value v = sql::evaluate(*a.value, reader, params);
-            const column& col = table_->columns()[c];
-            const std::string where =
-                "column '" + sys::utf16_to_utf8(col.name) + "' of table '" + sys::utf16_to_utf8(table_->name()) + "'";
-            if (v.type == sql::value::kind::string) {
-                if (col.cell_kind() != column::kind::string)
-                    failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where +
-                           ".");
-                encode_code_page(v.text, db_->code_page());  // raises for text the code page cannot hold
-            } else if (v.type == sql::value::kind::integer) {
-                if (col.cell_kind() == column::kind::string)
-                    failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where +
-                           ".");
-                bool fits = col.cell_kind() == column::kind::int16 ? (v.integer >= -32767 && v.integer <= 32767)
-                                                                   : v.integer != INT_MIN;
-                if (!fits) failed("The value " + std::to_string(v.integer) + " does not fit the " + where + ".");
-            }
-            changes.push_back({r, c, std::move(v)});
+            const bound_column c = resolve(a.column);
+            sql::value v = sql::evaluate(
+                *a.value, [](const std::u16string&) { return sql::value{}; }, params);
+            check_storable(v, c);
+            changes.push_back({r, c.column, std::move(v)});
         }
     }
     for (change& ch : changes) {
         if (ch.value.type == sql::value::kind::null)
-            db_->set_null(*table_, ch.row, ch.column);
+            db_->set_null(t, ch.row, ch.column);
         else if (ch.value.type == sql::value::kind::integer)
-            db_->set_integer(*table_, ch.row, ch.column, ch.value.integer);
+            db_->set_integer(t, ch.row, ch.column, ch.value.integer);
         else
-            db_->set_string(*table_, ch.row, ch.column, ch.value.text);
+            db_->set_string(t, ch.row, ch.column, ch.value.text);
     }
 }
 
-const std::vector<sql::value>* query::fetch() {
-    if (!executed_) failed("Fetch was called before Execute.");
-    if (next_ >= results_.size()) return nullptr;
-    return &results_[next_++];
+void query::run_insert(const std::vector<sql::value>& params) {
+    const auto& insert = std::get<sql::insert_statement>(statement_);
+    table& t = *tables_[0];
+    std::vector<cell_value> values(t.columns().size());
+    std::vector<std::u16string> texts(t.columns().size());
+    std::vector<bool> given(t.columns().size(), false);
+    for (std::size_t i = 0; i < selected_.size(); ++i) {
+        const sql::value v = sql::evaluate(
+            *insert.values[i], [](const std::u16string&) { return sql::value{}; }, params);
+        check_storable(v, selected_[i]);
+        const std::size_t c = selected_[i].column;
+        given[c] = true;
+        if (v.type == sql::value::kind::integer) {
+            values[c].type = cell_value::kind::integer;
+            values[c].integer = v.integer;
+        } else if (v.type == sql::value::kind::string) {
+            values[c].type = cell_value::kind::string;
+            texts[c] = v.text;
+        }
+    }
+    for (std::size_t c = 0; c < t.columns().size(); ++c)
+        if (!given[c]) check_storable({}, {0, c});
+    db_->insert_row(t, values, texts);
 }
+
+void query::run_delete(const std::vector<sql::value>& params) {
+    const auto& remove = std::get<sql::delete_statement>(statement_);
+    table& t = *tables_[0];
+    // Every match is found before the first row goes, so none is skipped.
+    std::vector<bool> gone(t.row_count(), false);
+    bool any = false;
+    for (std::size_t r : matching_rows(remove.where.get(), params)) gone[r] = any = true;
+    if (any) db_->delete_rows(t, gone);
+}
+
+const sql::value* query::fetch() {
+    if (!executed_) failed("Fetch was called before Execute.");
+    if (next_ + selected_.size() > results_.size() || selected_.empty()) return nullptr;
+    const sql::value* row = results_.data() + next_;
+    next_ += selected_.size();
+    return row;
+}
+
+std::size_t query::field_count() const { return selected_.size(); }
 
 void query::close() {
     results_.clear();

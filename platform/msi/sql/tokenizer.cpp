@@ -98,7 +98,7 @@ std::vector<token> tokenize(std::u16string_view sql) {
             t.type = token::kind::symbol;
             t.text = sql.substr(i, pair ? 2 : 1);
             i += t.text.size();
-        } else if (c == u'*' || c == u',' || c == u'(' || c == u')' || c == u'=' || c == u'-') {
+        } else if (c == u'*' || c == u',' || c == u'(' || c == u')' || c == u'=' || c == u'-' || c == u'.') {
             t.type = token::kind::symbol;
             t.text = std::u16string(1, c);
             ++i;

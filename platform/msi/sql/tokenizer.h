@@ -15,7 +15,7 @@ struct token {
         string,       // 'text', without the quotes
         integer,      // digits, unsigned; the parser applies a leading minus
         parameter,    // ?
-        symbol,       // * , ( ) = <> < > <= >= -
+        symbol,       // * , ( ) = <> < > <= >= - .
         invalid,      // text the language cannot read; always the last before end
         end
     } type = kind::end;

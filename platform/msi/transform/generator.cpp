@@ -222,6 +222,14 @@ void compare_matched_row(side& now, table& t, std::size_t row, std::size_t ref_r
     out.operations.push_back(std::move(op));
 }
 
+// The removal of a reference row, with one cell per column of the table as
+// it is now: columns appended since read as NULL (only the keys are stored).
+transform_operation removed_row(side& before, const table& r, std::size_t ref_row, const table& t) {
+    transform_operation op = before.whole_row(r, ref_row, transform_operation::kind::remove);
+    op.cells.resize(t.columns().size());
+    return op;
+}
+
 // Rows matched by the text or bytes of their keys.
 void compare_rows_by_value(side& now, table& t, side& before, table& r, transform_table& out) {
     cell_comparison cells(now, t, before, r, nullptr);
@@ -239,8 +247,7 @@ void compare_rows_by_value(side& now, table& t, side& before, table& r, transfor
         compare_matched_row(now, t, row, found->second, r.columns().size(), cells, out);
         ref_rows.erase(found);
     }
-    for (const auto& [k, ref_row] : ref_rows)
-        out.operations.push_back(before.whole_row(r, ref_row, transform_operation::kind::remove));
+    for (const auto& [k, ref_row] : ref_rows) out.operations.push_back(removed_row(before, r, ref_row, t));
 }
 
 bool same_key(const table& t, std::size_t a, const table& u, std::size_t b) {
@@ -278,8 +285,7 @@ void compare_rows_by_id(side& now, table& t, side& before, table& r, string_id_m
         compare_matched_row(now, t, row, ref_row, r.columns().size(), cells, out);
     }
     for (std::size_t ref_row = 0; ref_row < r.row_count(); ++ref_row)
-        if (!matched[ref_row])
-            out.operations.push_back(before.whole_row(r, ref_row, transform_operation::kind::remove));
+        if (!matched[ref_row]) out.operations.push_back(removed_row(before, r, ref_row, t));
 }
 
 // Catalog records that declare columns `first`.. of `t`; a new table's

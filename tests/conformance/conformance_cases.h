@@ -1,0 +1,18 @@
+#pragma once
+// The conformance table: statements across the whole SQL of the installer,
+// its modify modes and its errors, each case judged against msi.dll.
+#include "conformance/statement_script.h"
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace conformance {
+
+// Builds the fixture packages the cases name (msibuild and wixl) in `dir`.
+std::map<std::string, std::filesystem::path> build_fixtures(const std::filesystem::path& dir);
+
+std::vector<statement_case> conformance_cases();
+
+}  // namespace conformance
