@@ -439,7 +439,9 @@ void query::run_update(const std::vector<sql::value>& params) {
             const bound_column c = resolve(a.column);
             sql::value v = sql::evaluate(
                 *a.value, [](const std::u16string&) { return sql::value{}; }, params);
-            check_storable(v, c);
+            // NULL stays allowed in any non-key column here, as callers have
+            // always cleared values that way; INSERT is held to NOT NULL.
+            if (v.type != sql::value::kind::null) check_storable(v, c);
             changes.push_back({r, c.column, std::move(v)});
         }
     }
