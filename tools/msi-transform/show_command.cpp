@@ -1,25 +1,19 @@
 #include "commands.h"
-#include "table_dump.h"
 #include "change_audit.h"
 #include "transform_changes.h"
 
 #include "msi/automation.h"
-#include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
-#include "msi/db/stream_name.h"
 #include "msi/transform/apply.h"
 #include "msi/transform/deployment_recipe.h"
 #include "msi/transform/reader.h"
-#include "msi/transform/streams.h"
 #include "msi/transform/validation.h"
 #include "system/text_conversion.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <optional>
-#include <set>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
