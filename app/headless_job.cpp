@@ -4,6 +4,8 @@
 #include "installer/in_memory_package.h"
 #include "installer/settings_text.h"
 #include "system/atomic_file.h"
+#include "msi/automation.h"
+#include "msi/transform/deployment_recipe.h"
 #include "system/text_conversion.h"
 
 #include <fstream>
@@ -102,6 +104,11 @@ int generate(const command_line& request, std::ostream& out, std::ostream& err) 
         return headless_no_differences;
     }
     out << "MST file was created successfully in " << target.native() << '\n';
+    // The recipe is read from the transform as written, applied to the
+    // package afresh, so it says what an installation will get.
+    auto package = msi::Installer().OpenDatabase(request.package, msi::msiOpenDatabaseModeReadOnly);
+    out << msi::deployment_recipe_text(
+        msi::make_deployment_recipe(package->engine(), target, request.package.native(), target.native()));
     return headless_written;
 }
 

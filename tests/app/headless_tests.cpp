@@ -155,6 +155,37 @@ TEST_F(Headless, RefusalsWriteNothingAndKeepAnEarlierTransform) {
     }
 }
 
+TEST_F(Headless, GeneratePrintsTheRecipeAndTheSameBytesUnderAnyClock) {
+    fs::create_directory(dir / "tmp-a");
+    fs::create_directory(dir / "tmp-b");
+    // Each run under its own zone, locale, temporary folder and faked clock.
+    const auto run = [&](const std::string& out, const std::vector<std::string>& environment,
+                         const std::string& clock) {
+        std::vector<std::string> argv{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "SOURCE_DATE_EPOCH=1700000000"};
+        argv.insert(argv.end(), environment.begin(), environment.end());
+        for (const auto& a :
+             {std::string("faketime"), std::string("-f"), clock, std::string(QUORLIN_PROGRAM),
+              std::string("--generate"), pro.string(), std::string("--agree-to-terms"), std::string("--set"),
+              std::string("enable_box=on"), std::string("--output"), (dir / out).string()})
+            argv.push_back(a);
+        const auto r = test_support::run_process(argv);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_NE(r.out.find("MST file was created successfully in " + (dir / out).string() +
+                             "\nDeployment recipe\n  Command line:    msiexec /i \"" + pro.string() +
+                             "\" TRANSFORMS=\"" + (dir / out).string() + "\" /qn\n"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_NE(r.out.find("\n    BOXDISABLED = #0\n"), std::string::npos) << r.out;
+        return test_support::run_process({"sha256sum", "-b", (dir / out).string()}).out.substr(0, 64);
+    };
+    const auto a = run("a.mst", {"TZ=UTC", "LANG=C", "TMPDIR=" + (dir / "tmp-a").string()}, "2001-02-03 04:05:06");
+    const auto b =
+        run("b.mst",
+            {"TZ=Pacific/Kiritimati", "LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8", "TMPDIR=" + (dir / "tmp-b").string()},
+            "2031-06-15 12:00:00");
+    EXPECT_EQ(a, b);
+}
+
 TEST_F(Headless, NoDifferencesExitsOneAndKeepsTheEarlierTransform) {
     // A package with none of the names the settings are written to.
     const fs::path bare = dir / "bare.msi";

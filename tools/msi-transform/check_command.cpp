@@ -1,4 +1,6 @@
+#include "change_audit.h"
 #include "commands.h"
+#include "transform_changes.h"
 
 #include "msi/automation.h"
 #include "msi/db/code_page.h"
@@ -8,18 +10,59 @@
 #include "system/text_conversion.h"
 
 #include <iostream>
+#include <set>
 
 namespace msi_transform {
+namespace {
 
-// Status 0 when the transform fits the package and applies with the error
-// conditions it suppresses itself; 1 with one line per reason when not.
+// The classes named in "runs-code,identity".
+std::set<change_class> denied_classes(const std::string& list) {
+    std::set<change_class> out;
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t comma = std::min(list.find(',', at), list.size());
+        const std::string name = list.substr(at, comma - at);
+        auto c = parse_change_class(name);
+        if (!c)
+            throw usage_error{
+                "--deny takes classes from runs-code, identity, system, properties, interface, other, "
+                "not '" +
+                name + "'"};
+        out.insert(*c);
+        at = comma + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+// Status 0 when the transform fits the package, applies with the error
+// conditions it suppresses itself and makes no change of a denied class; 1
+// with one line per reason when not.
 int check_command(const std::vector<std::string>& args) {
-    if (args.size() != 2) throw usage_error{"check needs PACKAGE.msi TRANSFORM.mst"};
-    const std::u16string transform = sys::utf8_to_utf16(args[1]);
-    const auto identity = msi::read_transform_identity(msi::transform_reader(args[1]).summary());
+    std::vector<std::string> files;
+    std::set<change_class> denied;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--deny") {
+            if (i + 1 >= args.size()) throw usage_error{"--deny needs classes, such as runs-code,identity"};
+            denied.merge(denied_classes(args[++i]));
+        } else if (args[i].rfind("--", 0) == 0) {
+            throw usage_error{"unknown option " + args[i]};
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.size() != 2) throw usage_error{"check needs PACKAGE.msi TRANSFORM.mst"};
+    const std::u16string transform = sys::utf8_to_utf16(files[1]);
+    const msi::transform_reader mst(files[1]);
+    const auto identity = msi::read_transform_identity(mst.summary());
     msi::Installer installer;
-    auto db = installer.OpenDatabase(sys::utf8_to_utf16(args[0]), msi::msiOpenDatabaseModeReadOnly);
+    auto db = installer.OpenDatabase(sys::utf8_to_utf16(files[0]), msi::msiOpenDatabaseModeReadOnly);
     std::vector<std::string> reasons = db->ValidateTransform(transform);
+    if (!denied.empty())
+        for (const auto& change : audit_changes(read_transform_changes(mst, &db->engine()), identity))
+            if (denied.count(change.kind))
+                reasons.push_back(std::string("denied ") + change_class_name(change.kind) + ": " +
+                                  audited_change_line(change));
     try {
         // Opened read-only: the trial is never committed.
         db->ApplyTransform(transform, identity.error_conditions);

@@ -1,62 +1,25 @@
 #include "commands.h"
-#include "table_dump.h"
+#include "change_audit.h"
+#include "transform_changes.h"
 
 #include "msi/automation.h"
-#include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
-#include "msi/db/stream_name.h"
 #include "msi/transform/apply.h"
+#include "msi/transform/deployment_recipe.h"
 #include "msi/transform/reader.h"
-#include "msi/transform/streams.h"
 #include "msi/transform/validation.h"
 #include "system/text_conversion.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
-#include <map>
 #include <optional>
-#include <set>
 #include <sstream>
+
+#include <nlohmann/json.hpp>
 
 namespace msi_transform {
 namespace {
-
-using msi::column;
-using msi::transform_record;
-
-struct value {
-    enum class kind { null, integer, text, binary } type = kind::null;
-    std::int64_t integer = 0;
-    std::string text;        // UTF-8
-    std::uint64_t size = 0;  // binary
-};
-
-struct change {
-    std::string column;
-    value now;
-    std::optional<value> before;  // with a package, when the row is there
-};
-
-struct row_change {
-    std::string operation;  // "add", "remove", "update"
-    std::vector<value> key;
-    std::vector<change> cells;
-    bool in_package = false;
-};
-
-struct table_changes {
-    std::string name;
-    bool added = false, dropped = false;
-    std::vector<std::pair<std::string, std::string>> new_columns;  // name, notation
-    std::string note;                                              // why the rows cannot be shown
-    std::vector<row_change> rows;
-};
-
-struct declared_column {
-    std::int32_t number;
-    column definition;
-};
 
 std::string hex4(int v) {
     char text[16];
@@ -64,7 +27,9 @@ std::string hex4(int v) {
     return text;
 }
 
-std::string json_string(const std::string& s) {
+std::string json_string(const std::string& bytes) {
+    // Bytes that are not UTF-8 (a file name) become U+FFFD: JSON is UTF-8.
+    const std::string s = sys::utf16_to_utf8(sys::utf8_to_utf16(bytes));
     std::string out = "\"";
     for (unsigned char c : s) {
         switch (c) {
@@ -96,230 +61,11 @@ std::string json_value(const value& v) {
     return "null";
 }
 
-std::string plain_value(const value& v) {
-    switch (v.type) {
-    case value::kind::null: return "NULL";
-    case value::kind::integer: return std::to_string(v.integer);
-    case value::kind::text: return "\"" + escape_field(v.text) + "\"";
-    case value::kind::binary: return "[binary data, " + std::to_string(v.size) + " bytes]";
-    }
-    return "";
-}
-
 std::string json_list(const std::vector<std::string>& items) {
     std::string out = "[";
     for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + json_string(items[i]);
     return out + "]";
 }
-
-class transform_view {
-public:
-    transform_view(const msi::transform_reader& mst, msi::package_database* package) : mst_(mst), package_(package) {}
-
-    std::vector<table_changes> read() {
-        read_catalog();
-        std::vector<table_changes> out;
-        for (const auto& name : added_) {
-            table_changes t;
-            t.name = sys::utf16_to_utf8(name);
-            t.added = true;
-            for (const auto& c : declared_[name])
-                t.new_columns.emplace_back(sys::utf16_to_utf8(c.definition.name), column_notation(c.definition));
-            out.push_back(std::move(t));
-        }
-        for (const auto& name : dropped_) {
-            table_changes t;
-            t.name = sys::utf16_to_utf8(name);
-            t.dropped = true;
-            out.push_back(std::move(t));
-        }
-        for (const auto& [name, columns] : declared_) {
-            if (std::find(added_.begin(), added_.end(), name) != added_.end()) continue;
-            table_changes* t = find_or_add(out, name);
-            for (const auto& c : columns)
-                t->new_columns.emplace_back(sys::utf16_to_utf8(c.definition.name), column_notation(c.definition));
-        }
-        for (const auto& name : mst_.tables()) {
-            if (name == u"_Tables" || name == u"_Columns") continue;
-            read_rows(*find_or_add(out, name), name);
-        }
-        return out;
-    }
-
-private:
-    table_changes* find_or_add(std::vector<table_changes>& out, const std::u16string& name) {
-        const std::string utf8 = sys::utf16_to_utf8(name);
-        for (auto& t : out)
-            if (t.name == utf8) return &t;
-        out.push_back({});
-        out.back().name = utf8;
-        return &out.back();
-    }
-
-    void read_catalog() {
-        transform_record r;
-        if (mst_.has_records(u"_Tables")) {
-            auto cursor = mst_.records(u"_Tables", msi::catalog_tables_columns());
-            while (cursor.next(r)) {
-                const auto name = mst_.text(r.cells[0]);
-                if (r.type == transform_record::kind::add)
-                    added_.push_back(name);
-                else if (r.type == transform_record::kind::remove)
-                    dropped_.push_back(name);
-            }
-        }
-        if (mst_.has_records(u"_Columns")) {
-            auto cursor = mst_.records(u"_Columns", msi::catalog_columns_columns());
-            std::u16string numbering;
-            std::int32_t counter = 0;
-            while (cursor.next(r)) {
-                if (r.type != transform_record::kind::add) continue;
-                const auto name = mst_.text(r.cells[0]);
-                std::int32_t number;
-                if (r.cells[1] == 0) {
-                    if (name != numbering) numbering = name, counter = 0;
-                    number = ++counter;
-                } else {
-                    number = msi::decode_int16(r.cells[1]);
-                    numbering = name, counter = number;
-                }
-                declared_[name].push_back(
-                    {number, column{mst_.text(r.cells[2]), static_cast<std::uint16_t>(msi::decode_int16(r.cells[3]))}});
-            }
-            for (auto& [name, columns] : declared_)
-                std::stable_sort(columns.begin(), columns.end(),
-                                 [](const auto& a, const auto& b) { return a.number < b.number; });
-        }
-    }
-
-    // The table's columns once the transform's own are appended; nothing
-    // when neither the transform nor the package says what they are.
-    std::optional<std::vector<column>> columns_of(const std::u16string& name) {
-        std::vector<column> columns;
-        const bool added = std::find(added_.begin(), added_.end(), name) != added_.end();
-        if (!added) {
-            if (!package_ || !package_->has_table(name)) return std::nullopt;
-            columns = package_->get_table(name).columns();
-        }
-        for (const auto& c : declared_[name])
-            if (c.number > static_cast<std::int32_t>(columns.size())) columns.push_back(c.definition);
-        return columns;
-    }
-
-    value cell(const column& c, std::uint32_t stored) const {
-        value v;
-        if (stored == 0) return v;
-        switch (c.cell_kind()) {
-        case column::kind::string:
-            v.type = value::kind::text;
-            v.text = sys::utf16_to_utf8(mst_.text(stored));
-            break;
-        case column::kind::int16:
-            v.type = value::kind::integer;
-            v.integer = msi::decode_int16(stored);
-            break;
-        case column::kind::int32:
-            v.type = value::kind::integer;
-            v.integer = msi::decode_int32(stored);
-            break;
-        case column::kind::binary: v.type = value::kind::binary; break;
-        }
-        return v;
-    }
-
-    static std::u16string key_name(const value& v) {
-        if (v.type == value::kind::text) return sys::utf8_to_utf16(v.text);
-        if (v.type == value::kind::integer) return sys::utf8_to_utf16(std::to_string(v.integer));
-        return {};
-    }
-
-    // The package's row with these key values, if any.
-    std::optional<std::size_t> package_row(const msi::table& t, const std::vector<column>& columns,
-                                           const transform_record& r) const {
-        msi::table::row key(t.columns().size(), 0);
-        for (std::size_t c = 0; c < t.columns().size(); ++c) {
-            if (!columns[c].is_key() || !r.present[c] || r.cells[c] == 0) continue;
-            if (columns[c].cell_kind() == column::kind::string) {
-                auto id = package_->strings().find(mst_.text(r.cells[c]));
-                if (!id) return std::nullopt;
-                key[c] = *id;
-            } else {
-                key[c] = r.cells[c];
-            }
-        }
-        const std::size_t at = t.find(key);
-        if (at == msi::table::npos) return std::nullopt;
-        return at;
-    }
-
-    value package_value(const msi::table& t, std::size_t row, std::size_t c) const {
-        value v;
-        const msi::cell_value stored = package_->cell(t, row, c);
-        switch (stored.type) {
-        case msi::cell_value::kind::null: break;
-        case msi::cell_value::kind::integer:
-            v.type = value::kind::integer;
-            v.integer = stored.integer;
-            break;
-        case msi::cell_value::kind::string:
-            v.type = value::kind::text;
-            v.text = sys::utf16_to_utf8(package_->cell_text(t, row, c));
-            break;
-        case msi::cell_value::kind::binary: {
-            v.type = value::kind::binary;
-            const auto name = msi::encode_stream_name(package_->binary_stream_name(t, row), false);
-            v.size = package_->storage().has_stream(name) ? package_->storage().stream_size(name) : 0;
-            break;
-        }
-        }
-        return v;
-    }
-
-    void read_rows(table_changes& out, const std::u16string& name) {
-        const auto columns = columns_of(name);
-        if (!columns) {
-            out.note =
-                std::to_string(mst_.records_size(name)) +
-                " bytes of row changes; the table's columns are defined in the package (give PACKAGE.msi to read them)";
-            return;
-        }
-        const msi::table* before =
-            package_ && package_->has_table(name) && !out.added ? &package_->get_table(name) : nullptr;
-        auto cursor = mst_.records(name, *columns);
-        transform_record r;
-        while (cursor.next(r)) {
-            row_change row;
-            row.operation = r.type == transform_record::kind::add      ? "add"
-                            : r.type == transform_record::kind::remove ? "remove"
-                                                                       : "update";
-            std::u16string stream = name;
-            for (std::size_t c = 0; c < columns->size(); ++c)
-                if ((*columns)[c].is_key()) {
-                    row.key.push_back(cell((*columns)[c], r.present[c] ? r.cells[c] : 0));
-                    stream += u"." + key_name(row.key.back());
-                }
-            std::optional<std::size_t> old;
-            if (before && before->columns().size() <= columns->size()) old = package_row(*before, *columns, r);
-            row.in_package = old.has_value();
-            if (r.type != transform_record::kind::remove)
-                for (std::size_t c = 0; c < columns->size(); ++c) {
-                    const column& col = (*columns)[c];
-                    if (r.type == transform_record::kind::update && (col.is_key() || !r.present[c])) continue;
-                    change ch{sys::utf16_to_utf8(col.name), cell(col, r.present[c] ? r.cells[c] : 0), std::nullopt};
-                    if (ch.now.type == value::kind::binary)
-                        ch.now.size = mst_.binary_data(stream).value_or(std::vector<std::uint8_t>{}).size();
-                    if (old && c < before->columns().size()) ch.before = package_value(*before, *old, c);
-                    row.cells.push_back(std::move(ch));
-                }
-            out.rows.push_back(std::move(row));
-        }
-    }
-
-    const msi::transform_reader& mst_;
-    msi::package_database* package_;
-    std::vector<std::u16string> added_, dropped_;
-    std::map<std::u16string, std::vector<declared_column>> declared_;
-};
 
 // A text property of the summary, empty when it is missing or unreadable:
 // show prints what it can of a damaged summary.
@@ -328,12 +74,6 @@ std::string summary_text(const msi::summary_information& s, std::uint32_t pid) {
         if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
     } catch (const msi::automation_error&) {}
     return {};
-}
-
-std::string key_words(const std::vector<value>& key) {
-    std::string out;
-    for (const auto& k : key) out += (out.empty() ? "" : ", ") + plain_value(k);
-    return out;
 }
 
 void print_plain(std::ostream& out, const std::string& file, const msi::summary_information& s,
@@ -442,23 +182,59 @@ void print_json(std::ostream& out, const std::string& file, const msi::summary_i
         }
         out << (t.rows.empty() ? "" : "\n     ") << "]}";
     }
-    out << (tables.empty() ? "" : "\n  ") << "]\n}\n";
+    out << (tables.empty() ? "" : "\n  ") << "]";
+}
+
+// Keys added since the layout above was fixed, each on one line; text that
+// is not UTF-8 becomes U+FFFD rather than failing.
+void print_json_key(std::ostream& out, const std::string& key, const nlohmann::ordered_json& value) {
+    out << ",\n  " << nlohmann::json(key).dump() << ": "
+        << value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+nlohmann::ordered_json audit_json(const std::vector<audited_change>& audit) {
+    auto out = nlohmann::ordered_json::object();
+    for (change_class c : change_classes()) {
+        auto& list = out[change_class_name(c)] = nlohmann::ordered_json::array();
+        for (const auto& a : audit)
+            if (a.kind == c) list.push_back({{"table", a.table}, {"change", a.what}});
+    }
+    return out;
+}
+
+nlohmann::ordered_json recipe_json(const msi::deployment_recipe& r) {
+    return {{"command_line", r.command_line}, {"product_code", r.product_code},
+            {"upgrade_code", r.upgrade_code}, {"product_version", r.product_version},
+            {"product_name", r.product_name}, {"public_properties", r.public_properties}};
+}
+
+void print_audit(std::ostream& out, const std::vector<audited_change>& audit) {
+    out << "\nAudit\n";
+    for (change_class c : change_classes()) {
+        const auto n = std::count_if(audit.begin(), audit.end(), [&](const auto& a) { return a.kind == c; });
+        out << "  " << change_class_name(c) << ": " << (n ? std::to_string(n) : std::string("none")) << "\n";
+        for (const auto& a : audit)
+            if (a.kind == c) out << "    " << audited_change_line(a) << "\n";
+    }
 }
 
 }  // namespace
 
 int show_command(const std::vector<std::string>& args) {
     std::vector<std::string> files;
-    bool json = false;
+    bool json = false, recipe = false;
     for (const auto& a : args) {
         if (a == "--json")
             json = true;
+        else if (a == "--recipe")
+            recipe = true;
         else if (a.rfind("--", 0) == 0)
             throw usage_error{"unknown option " + a};
         else
             files.push_back(a);
     }
     if (files.empty() || files.size() > 2) throw usage_error{"show needs TRANSFORM.mst and, if wanted, PACKAGE.msi"};
+    if (recipe && files.size() != 2) throw usage_error{"--recipe needs PACKAGE.msi"};
     const msi::transform_reader mst(files[0]);
     std::shared_ptr<msi::Database> package;
     if (files.size() == 2) {
@@ -474,13 +250,23 @@ int show_command(const std::vector<std::string>& args) {
         summary_error = e.what();
     }
     const auto identity = msi::read_transform_identity(summary);
-    transform_view view(mst, package ? &package->engine() : nullptr);
-    const auto tables = view.read();
+    const auto tables = read_transform_changes(mst, package ? &package->engine() : nullptr);
+    const auto audit = audit_changes(tables, identity);
+    // Last: the recipe applies the transform to the package in memory.
+    std::optional<msi::deployment_recipe> made;
+    if (recipe) made = msi::make_deployment_recipe(package->engine(), files[0], files[1], files[0]);
     std::ostringstream out;
-    if (json)
+    if (json) {
         print_json(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
-    else
+        print_json_key(out, "audit", audit_json(audit));
+        if (made) print_json_key(out, "recipe", recipe_json(*made));
+        out << "\n}\n";
+    } else if (made) {
+        out << msi::deployment_recipe_text(*made);
+    } else {
         print_plain(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
+        print_audit(out, audit);
+    }
     std::cout << out.str();
     return 0;
 }

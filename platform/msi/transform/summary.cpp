@@ -6,6 +6,9 @@
 #include "system/text_conversion.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <string_view>
 #include <optional>
 
 namespace msi {
@@ -47,6 +50,21 @@ void set_text(summary_information& s, std::uint32_t id, const std::u16string& te
 }
 
 }  // namespace
+
+std::uint64_t transform_summary_time() {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (!epoch) return filetime_now();
+    const std::string_view text(epoch);
+    std::uint64_t seconds = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    constexpr std::uint64_t seconds_1601_to_1970 = 11644473600ULL;
+    constexpr std::uint64_t ticks_per_second = 10'000'000ULL;
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+        seconds > UINT64_MAX / ticks_per_second - seconds_1601_to_1970)
+        throw automation_error(E_INVALIDARG,
+                               "SOURCE_DATE_EPOCH is not a number of seconds since 1970: '" + std::string(text) + "'");
+    return (seconds + seconds_1601_to_1970) * ticks_per_second;
+}
 
 summary_information transform_summary(package_database& target, package_database& reference, int error_conditions,
                                       int validation, std::uint64_t now) {
