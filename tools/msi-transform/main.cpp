@@ -38,6 +38,7 @@ const char* const help_text =
     "       msi-transform apply PACKAGE.msi TRANSFORM.mst OUT.msi [--error-conditions N]\n"
     "       msi-transform show TRANSFORM.mst [PACKAGE.msi] [--json]\n"
     "       msi-transform check PACKAGE.msi TRANSFORM.mst\n"
+    "       msi-transform rebase OLD.msi T.mst NEW.msi OUT.mst [--json]\n"
     "       msi-transform --version\n"
     "\n"
     "dump      print the named tables, or every table, one line per row, sorted,\n"
@@ -55,10 +56,14 @@ const char* const help_text =
     "          values beside the new; --json for scripts\n"
     "check     say whether TRANSFORM fits PACKAGE (the checks its validation flags\n"
     "          ask for) and applies without an error condition it does not suppress\n"
+    "rebase    carry the changes T makes to OLD onto NEW as OUT, made for NEW, and\n"
+    "          report each: carried, carried over a vendor change, dropped, or a\n"
+    "          conflicting add; --json for scripts\n"
     "\n"
     "Exit status: 0 success; 1 generate found no differences (no file written),\n"
-    "or check found reasons, one a line; 2 any error, with a one-line message on\n"
-    "standard error.\n";
+    "or check found reasons, one a line, or rebase has items to review or\n"
+    "nothing left to carry; 2 any error, with a one-line message on standard\n"
+    "error.\n";
 
 std::string one_line(std::string text) {
     for (auto& c : text)
@@ -101,6 +106,7 @@ int main(int argc, char** argv) {
         if (command == "apply") return msi_transform::apply_command(args);
         if (command == "show") return msi_transform::show_command(args);
         if (command == "check") return msi_transform::check_command(args);
+        if (command == "rebase") return msi_transform::rebase_command(args);
         return fail("unknown command '" + command + "' (see --help)");
     } catch (const msi_transform::usage_error& e) {
         return fail(e.message + " (see --help)");
