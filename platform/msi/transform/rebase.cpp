@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <set>
 #include <unistd.h>
 
 namespace msi {
@@ -131,15 +132,20 @@ public:
 
     rebase_result run() {
         compare_code_page();
-        for (const auto& name : after_->table_names()) {
-            if (!before_->has_table(name))
+        // By table name, so that the report's order does not hang on how
+        // the packages were built.
+        std::set<std::u16string> names;
+        for (const auto& name : after_->table_names()) names.insert(name);
+        for (const auto& name : before_->table_names()) names.insert(name);
+        for (const auto& name : names) {
+            if (!after_->has_table(name))
+                dropped_table(name);
+            else if (!before_->has_table(name))
                 added_table(name);
             else if (mst_.has_records(name) ||
                      after_->get_table(name).columns().size() != before_->get_table(name).columns().size())
                 changed_table(name);
         }
-        for (const auto& name : before_->table_names())
-            if (!after_->has_table(name)) dropped_table(name);
 
         rebase_result result;
         result.items = std::move(items_);
