@@ -25,8 +25,9 @@ enum class release { old_one, administrators, new_one, expected };
 // From the old release to the new, the vendor changed Default, removed Gone,
 // dropped Legacy, added Settings.Scope (and changed a cell beside it), added
 // SHARED, changed the product code, version and platform. The administrator
-// changed Default, Gone, a Legacy row and a Settings cell, appended
-// Settings.Note, added SHARED, ALLUSERS and a table, and removed Keep.
+// changed Default, Gone, a Legacy row, a Settings cell and a binary cell,
+// appended Settings.Note, added SHARED, ALLUSERS, a binary row and a table,
+// and removed Keep.
 msi_source release_package(release r) {
     const bool vendor = r == release::new_one || r == release::expected;
     const bool admin = r == release::administrators || r == release::expected;
@@ -60,6 +61,9 @@ msi_source release_package(release r) {
         s.tables.push_back(
             {"Legacy", "Id\tText\ns32\tS64\nLegacy\tId\none\t" + std::string(admin ? "changed" : "first") + "\n"});
     if (admin) s.tables.push_back({"AdminTable", "Id\tOrder\ns32\tI2\nAdminTable\tId\nx\t1\ny\t2\n"});
+    s.tables.push_back({"Binary", "Name\tData\ns72\tv0\nBinary\tName\nlogo\tlogo.bin\n" +
+                                      std::string(admin ? "extra\textra.bin\n" : "")});
+    s.files = {{"Binary/logo.bin", admin ? "admin logo!" : "old logo"}, {"Binary/extra.bin", "extra data"}};
     s.summary.template_text = vendor ? "x64;1033" : "Intel;1033";
     return s;
 }
@@ -83,6 +87,9 @@ TEST(MsiTransformRebase, CarriesTheAdministratorsChangesToTheNextRelease) {
     EXPECT_EQ(r.exit_code, 1) << r.err;
     EXPECT_EQ(r.out,
               "carried: table AdminTable added (2 rows)\n"
+              "carried: cell Binary [\"logo\"] Data: old [binary, 8 bytes], vendor [binary, 8 bytes], administrator "
+              "[binary, 11 bytes]\n"
+              "carried: row Binary [\"extra\"] added\n"
               "dropped: cell Legacy [\"one\"] Text: old \"first\", administrator \"changed\" (the table is gone from "
               "the new package)\n"
               "carried over a vendor change: cell Property [\"Default\"] Value: old \"old default\", vendor \"vendor "
@@ -95,7 +102,7 @@ TEST(MsiTransformRebase, CarriesTheAdministratorsChangesToTheNextRelease) {
               "carried: column Settings.Note added\n"
               "carried: cell Settings [\"color\"] Value: old \"blue\", vendor \"blue\", administrator \"red\"\n"
               "carried: cell Settings [\"color\"] Note: vendor NULL, administrator \"mine\"\n"
-              "6 carried, 4 to review; written to " +
+              "8 carried, 4 to review; written to " +
                   out + "\n");
     EXPECT_EQ(oracle_dump(dir / "new.msi", {}, out), oracle_dump(dir / "expected.msi"));
     // Made for the new release: its product, version and platform; the
@@ -115,10 +122,10 @@ TEST(MsiTransformRebase, CarriesTheAdministratorsChangesToTheNextRelease) {
     const auto report = nlohmann::json::parse(j.out);
     std::vector<std::string> outcomes;
     for (const auto& i : report["items"]) outcomes.push_back(i["outcome"]);
-    EXPECT_EQ(outcomes,
-              (std::vector<std::string>{"carried", "dropped", "carried-over-vendor-change", "dropped",
-                                        "conflicting-add", "carried", "carried", "carried", "carried", "carried"}));
-    EXPECT_EQ(report["items"][2]["cells"][0],
+    EXPECT_EQ(outcomes, (std::vector<std::string>{"carried", "carried", "carried", "dropped",
+                                                  "carried-over-vendor-change", "dropped", "conflicting-add", "carried",
+                                                  "carried", "carried", "carried", "carried"}));
+    EXPECT_EQ(report["items"][4]["cells"][0],
               nlohmann::json::parse(R"({"column":"Value","old":"old default","vendor":"vendor default",
                                         "administrator":"admin default"})"));
 }
