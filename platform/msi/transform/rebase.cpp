@@ -124,6 +124,11 @@ public:
             const std::filesystem::path& new_package)
         : mst_(transform), identity_(read_transform_identity(mst_.summary())), new_path_(new_package) {
         before_ = package_database::open(old_package, true);
+        // The installer would not apply it to a package its checks refuse.
+        const auto misfits = validate_transform(*before_, identity_, identity_.validation);
+        if (!misfits.empty())
+            throw transform_misfit_error("The transform '" + transform.string() + "' was not made for '" +
+                                         old_package.string() + "': " + misfits.front());
         after_ = package_database::open(old_package, false);
         apply_transform(*after_, transform, identity_.error_conditions);
         target_ = package_database::open(new_package, true);
