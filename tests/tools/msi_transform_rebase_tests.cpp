@@ -96,7 +96,7 @@ TEST(MsiTransformRebase, CarriesTheAdministratorsChangesToTheNextRelease) {
               "default\", administrator \"admin default\"\n"
               "dropped: cell Property [\"Gone\"] Value: old \"old\", administrator \"admin\" (the row is gone from "
               "the new package)\n"
-              "conflicting add: row Property [\"SHARED\"] added Value: vendor \"vendor\", administrator \"admin\"\n"
+              "conflicting add: row Property [\"SHARED\"] added; Value: vendor \"vendor\", administrator \"admin\"\n"
               "carried: row Property [\"ALLUSERS\"] added\n"
               "carried: row Property [\"Keep\"] removed\n"
               "carried: column Settings.Note added\n"

@@ -102,7 +102,9 @@ std::string line(const item& i) {
         break;
     case item::change::drop_table: text += "table " + utf8(i.table) + " dropped"; break;
     case item::change::add_column: text += "column " + utf8(i.table) + "." + utf8(i.column) + " added"; break;
-    case item::change::add_row: text += "row " + row_name(i) + " added" + cells_text(i); break;
+    case item::change::add_row:
+        text += "row " + row_name(i) + " added" + (i.cells.empty() ? "" : ";" + cells_text(i));
+        break;
     case item::change::remove_row: text += "row " + row_name(i) + " removed"; break;
     case item::change::change_cells:
         text += i.cells.empty() ? "rows of table " + utf8(i.table) + " changed" : "cell " + row_name(i) + cells_text(i);
