@@ -336,7 +336,7 @@ private:
                 rows_of(name, shape).operations.push_back(std::move(op));
                 report(std::move(i));
             } else {
-                changed_cell(std::move(i), theirs.find(key), theirs, shape);
+                changed_cell(std::move(i), a, theirs.find(key), theirs, shape);
             }
         }
     }
@@ -422,17 +422,27 @@ private:
         return out.operations[it->second];
     }
 
-    static std::size_t index_in(const std::vector<column>& shape, std::u16string_view name) {
+    // Where a column of the transformed table lands in the new package's
+    // shape: the column of that name holding the same kind of value, or
+    // shape.size() when there is none.
+    static std::size_t place_in(const std::vector<column>& shape, const column& ours) {
         for (std::size_t c = 0; c < shape.size(); ++c)
-            if (shape[c].name == name) return c;
+            if (shape[c].name == ours.name) return shape[c].cell_kind() == ours.cell_kind() ? c : shape.size();
         return shape.size();
     }
+    // The transformed table's column that lands on `theirs`, or -1.
+    static int source_of(const table& a, const column& theirs) {
+        const int at = a.column_index(theirs.name);
+        return at >= 0 && a.columns()[static_cast<std::size_t>(at)].cell_kind() == theirs.cell_kind() ? at : -1;
+    }
+    static constexpr const char* column_gone = "the column is gone from the new package or holds other values there";
 
-    void changed_cell(item i, std::optional<std::size_t> row, keyed_rows& theirs, const std::vector<column>& shape) {
+    void changed_cell(item i, const table& a, std::optional<std::size_t> row, keyed_rows& theirs,
+                      const std::vector<column>& shape) {
         if (!row) return report(dropped(std::move(i), "the row is gone from the new package"));
         rebase_cell& cell = i.cells.front();
-        const std::size_t c = index_in(shape, cell.column);
-        if (c == shape.size()) return report(dropped(std::move(i), "the column is gone from the new package"));
+        const std::size_t c = place_in(shape, a.columns()[static_cast<std::size_t>(a.column_index(cell.column))]);
+        if (c == shape.size()) return report(dropped(std::move(i), column_gone));
         // A column the carried transform appends is NULL in the new package.
         const rebase_value vendor = theirs.value(*row, cell.column);
         cell.new_value = vendor;
@@ -457,19 +467,19 @@ private:
         i.key = ours.key_text(row);
         // Cells of columns the new package lost: one dropped item each.
         for (std::size_t c = 0; c < a.columns().size(); ++c) {
-            if (index_in(shape, a.columns()[c].name) != shape.size()) continue;
+            if (place_in(shape, a.columns()[c]) != shape.size()) continue;
             rebase_value v = read_value(*after_, a, row, c);
             if (v.type == rebase_value::kind::null) continue;
             item lost = i;
             lost.what = item::change::change_cells;
             lost.cells.push_back({a.columns()[c].name, std::nullopt, std::nullopt, std::move(v)});
-            report(dropped(std::move(lost), "the column is gone from the new package"));
+            report(dropped(std::move(lost), column_gone));
         }
         const auto there = theirs.find(ours.key(row));
         if (!there) {
             transform_operation op;
             for (const auto& c : shape) {
-                const int at = a.column_index(c.name);
+                const int at = source_of(a, c);
                 op.cells.push_back(
                     at < 0 ? transform_cell{}
                            : cell_of(read_value(*after_, a, row, static_cast<std::size_t>(at)), name, i.key));
@@ -478,7 +488,7 @@ private:
             return report(std::move(i));
         }
         for (std::size_t c = 0; c < shape.size(); ++c) {
-            const int at = a.column_index(shape[c].name);
+            const int at = source_of(a, shape[c]);
             if (at < 0 || shape[c].is_key()) continue;
             rebase_value mine = read_value(*after_, a, row, static_cast<std::size_t>(at));
             rebase_value vendor = theirs.value(*there, shape[c].name);
