@@ -13,6 +13,7 @@ int apply_command(const std::vector<std::string>& args);     // PACKAGE TRANSFOR
 int show_command(const std::vector<std::string>& args);      // TRANSFORM [PACKAGE] [--json]
 int check_command(const std::vector<std::string>& args);     // PACKAGE TRANSFORM
 int edit_command(const std::vector<std::string>& args);      // PACKAGE OUT (STATEMENT... | -f FILE) [options]
+int rebase_command(const std::vector<std::string>& args);    // OLD TRANSFORM NEW OUT [--json]
 
 // A flag word given to `option`: decimal or 0x hex, 0 to 65535.
 int parse_number(const std::string& option, const std::string& text);

@@ -40,6 +40,7 @@ const char* const help_text =
     "                     [--error-conditions N] [--validation N]\n"
     "       msi-transform show TRANSFORM.mst [PACKAGE.msi] [--json] [--recipe]\n"
     "       msi-transform check PACKAGE.msi TRANSFORM.mst [--deny CLASS,...]\n"
+    "       msi-transform rebase OLD.msi T.mst NEW.msi OUT.mst [--json]\n"
     "       msi-transform --version\n"
     "\n"
     "dump      print the named tables, or every table, one line per row, sorted,\n"
@@ -66,10 +67,14 @@ const char* const help_text =
     "edit      write the transform that the statements (one a line in FILE, - for\n"
     "          standard input) and the property settings (a Property row updated or\n"
     "          added) make to PACKAGE; PACKAGE is not written\n"
+    "rebase    carry the changes T makes to OLD onto NEW as OUT, made for NEW, and\n"
+    "          report each: carried, carried over a vendor change, dropped, or a\n"
+    "          conflicting add; --json for scripts\n"
     "\n"
     "Exit status: 0 success; 1 generate or edit found no differences (no file written),\n"
-    "or check found reasons, one a line; 2 any error, with a one-line message on\n"
-    "standard error.\n";
+    "or check found reasons, one a line, or rebase has items to review or\n"
+    "nothing left to carry; 2 any error, with a one-line message on standard\n"
+    "error.\n";
 
 std::string one_line(std::string text) {
     for (auto& c : text)
@@ -113,6 +118,7 @@ int main(int argc, char** argv) {
         if (command == "show") return msi_transform::show_command(args);
         if (command == "check") return msi_transform::check_command(args);
         if (command == "edit") return msi_transform::edit_command(args);
+        if (command == "rebase") return msi_transform::rebase_command(args);
         return fail("unknown command '" + command + "' (see --help)");
     } catch (const msi_transform::usage_error& e) {
         return fail(e.message + " (see --help)");
