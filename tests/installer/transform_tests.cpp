@@ -36,6 +36,8 @@ std::vector<std::string> stray_files(const std::filesystem::path& dir) {
 
 const std::u16string success_prefix = u"MST file was created successfully in\n";
 const std::u16string failure_text = u"Unable to create the transform file.";
+// The fixed message; the reason follows on later lines.
+std::u16string first_line(const std::u16string& text) { return text.substr(0, text.find(u'\n')); }
 const std::u16string changed_text =
     u"The MSI file was changed by another program after it was opened. Open it again.\n";
 
@@ -116,7 +118,8 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     write_file(dir / "Setup.mst", "an earlier transform");
     generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
+    EXPECT_EQ(first_line(messages.recorder.message_boxes[0].text), failure_text);
+    EXPECT_NE(messages.recorder.message_boxes[0].text.find(u"\n\nno differences"), std::u16string::npos);
     EXPECT_EQ(messages.recorder.message_boxes[0].type, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(read_file(dir / "Setup.mst"), "an earlier transform");
     EXPECT_TRUE(stray_files(dir.path()).empty());
@@ -128,7 +131,7 @@ TEST(GenerateTransform, FailureKeepsTheEarlierTransformAndLeavesNothingBehind) {
     write_file(dir / "Setup.mst" / "inside", "kept");
     generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
-    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    EXPECT_EQ(first_line(messages.recorder.message_boxes[1].text), failure_text);
     EXPECT_EQ(read_file(dir / "Setup.mst" / "inside"), "kept");
     EXPECT_TRUE(stray_files(dir.path()).empty());
 
@@ -153,7 +156,7 @@ TEST(GenerateTransform, NeverReplacesAPackageNamedLikeItsTransform) {
     p.set_property(u"DROPBOXDISABLED", u"#1");
     generate_and_report(p);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
+    EXPECT_EQ(first_line(messages.recorder.message_boxes[0].text), failure_text);
 }
 
 TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
@@ -164,7 +167,7 @@ TEST(GenerateTransform, OnAnObjectThatIsNotOpenShowsTheFailure) {
     ASSERT_FALSE(p.is_open());
     EXPECT_EQ(generate_and_report(p), installer_package::transform_outcome::failed);
     ASSERT_EQ(messages.recorder.message_boxes.size(), 1u);
-    EXPECT_EQ(messages.recorder.message_boxes[0].text, failure_text);
+    EXPECT_EQ(first_line(messages.recorder.message_boxes[0].text), failure_text);
     EXPECT_FALSE(std::filesystem::exists(dir / "Broken.mst"));
 }
 
@@ -185,7 +188,7 @@ TEST(GenerateTransform, FullDiskKeepsTheEarlierTransformAndLeavesNothingBehind) 
         generate_and_report(p);
     }
     ASSERT_EQ(messages.recorder.message_boxes.size(), 2u);
-    EXPECT_EQ(messages.recorder.message_boxes[1].text, failure_text);
+    EXPECT_EQ(first_line(messages.recorder.message_boxes[1].text), failure_text);
     EXPECT_EQ(file_digest(dir / "Setup.mst"), earlier);
     EXPECT_TRUE(stray_files(dir.path()).empty());
 }
