@@ -33,6 +33,12 @@ loaded_package load(const command_line& request) {
     return loaded;
 }
 
+// The same explanation the window gives for another product's package.
+void note_coverage(loaded_package& loaded, std::ostream& err) {
+    const std::string note = deployment::coverage_message(deployment::settings_coverage(loaded.package->values()));
+    if (!note.empty()) err << "quorlin-deploy: " << note << '\n';
+}
+
 std::string address(const std::u16string& url, const std::u16string& markup) {
     auto found = deployment::agreement_address(url, markup);
     return found ? sys::utf16_to_utf8(*found) : std::string();
@@ -53,8 +59,9 @@ std::string one_line(std::string text) {
     return text;
 }
 
-int show(const command_line& request, std::ostream& out) {
-    const loaded_package loaded = load(request);
+int show(const command_line& request, std::ostream& out, std::ostream& err) {
+    loaded_package loaded = load(request);
+    note_coverage(loaded, err);
     for (const auto& [name, value] : deployment::settings_lines(loaded.values)) out << name << " = " << value << '\n';
     out << deployment::terms_address_name << " = " << address(loaded.extras.terms_url, loaded.extras.terms_text)
         << '\n';
@@ -65,6 +72,7 @@ int show(const command_line& request, std::ostream& out) {
 
 int generate(const command_line& request, std::ostream& out, std::ostream& err) {
     loaded_package loaded = load(request);
+    note_coverage(loaded, err);
     if (!request.agree_to_terms) {
         err << "quorlin-deploy: not generated: generating a transform means agreeing to the Quorlin Terms of Service ("
             << address(loaded.extras.terms_url, loaded.extras.terms_text) << ") and Privacy Policy ("
@@ -124,7 +132,7 @@ std::filesystem::path default_transform_path(const std::filesystem::path& packag
 
 int run_headless_job(const command_line& request, std::ostream& out, std::ostream& err) {
     try {
-        return request.what == command_line::mode::show ? show(request, out) : generate(request, out, err);
+        return request.what == command_line::mode::show ? show(request, out, err) : generate(request, out, err);
     } catch (const std::exception& error) {
         err << "quorlin-deploy: " << one_line(error.what()) << '\n';
         return headless_error;

@@ -5,8 +5,8 @@
 
 #include <string>
 
-// The system-wide default locale's language as two upper-case letters
-// ("EN" when none is set). The user's own environment does not count.
+// The interface language as two upper-case letters: LC_ALL, LC_MESSAGES,
+// LANG, then the system-wide default locale ("EN" when none is set).
 std::string system_language_code();
 
 // Loads lang/<CODE>/<application name><CODE>.so for the system's language

@@ -3,6 +3,7 @@
 #include "app/language_module.h"
 #include "dialog/resource_access.h"
 #include "resources/version.h"
+#include "system/system_locale.h"
 #include "system/text_conversion.h"
 
 #include <filesystem>
@@ -23,5 +24,10 @@ std::string version_report(const std::u16string& application_name) {
     } else {
         report += "Interface language: EN (built in; no module for " + code + " found)\n";
     }
+    const sys::chosen_locale locale = sys::interface_locale();
+    if (locale.source.empty())
+        report += "Locale: none set (English)\n";
+    else
+        report += "Locale: " + locale.locale + " (from " + locale.source + ")\n";
     return report;
 }

@@ -98,6 +98,21 @@ std::u16string database_values::read_control_text(const std::u16string& control)
         u"Control", build_statement([&] { return u"SELECT Text FROM Control WHERE Control = '" + control + u"'"; }));
 }
 
+// The key column is never empty, so an empty answer means no row.
+bool database_values::has_property(const std::u16string& name) {
+    return !read_single_value(u"Property", build_statement([&] {
+                                  return u"SELECT Property FROM Property WHERE Property = '" + name + u"'";
+                              }))
+                .empty();
+}
+
+bool database_values::has_registry_value(const std::u16string& name) {
+    return !read_single_value(u"Registry", build_statement([&] {
+                                  return u"SELECT Registry FROM Registry WHERE Name = '" + name + u"'";
+                              }))
+                .empty();
+}
+
 // Values are bound through a "?" marker rather than spliced between quotes,
 // so any text (a path such as C:\Users\O'Brien\Work) is stored exactly. An
 // empty value has nothing to quote and an empty record field would mean NULL,

@@ -19,6 +19,9 @@ public:
     std::u16string read_property(const std::u16string& name);
     std::u16string read_registry_value(const std::u16string& name);
     std::u16string read_control_text(const std::u16string& control);
+    // Whether a row of that name exists (false too when the table is missing).
+    bool has_property(const std::u16string& name);
+    bool has_registry_value(const std::u16string& name);
 
     // Every row with that name is updated; a name (or table) the database
     // lacks changes nothing. A failure raises msi::automation_error.

@@ -63,6 +63,44 @@ bool is_white_space(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r')
 
 }  // namespace
 
+namespace {
+
+bool name_exists(database_values& package, package_table table, std::u16string_view name) {
+    switch (table) {
+    case package_table::property: return package.has_property(std::u16string(name));
+    case package_table::registry: return package.has_registry_value(std::u16string(name));
+    default: return false;
+    }
+}
+
+}  // namespace
+
+package_coverage settings_coverage(database_values& package) {
+    package_coverage coverage;
+    bool any = false;
+    for (const auto& row : deployment_settings_map()) {
+        bool effect = false;
+        for (const auto& write : row.writes)
+            if (write.order != 0 && name_exists(package, write.table, write.name)) effect = true;
+        any = any || effect;
+        if (!any && row.read.table != package_table::none && row.read.table != package_table::control)
+            any = name_exists(package, row.read.table, row.read.name);
+        if (!effect && !row.setting.empty()) coverage.without_effect.emplace_back(row.setting);
+    }
+    coverage.holds_none = !any;
+    return coverage;
+}
+
+std::string coverage_message(const package_coverage& coverage) {
+    if (coverage.holds_none)
+        return "This package does not hold the settings this utility changes; its transform would be empty.";
+    if (coverage.without_effect.empty()) return {};
+    std::string text = "These options have no effect on this package (it does not hold their settings):";
+    for (std::size_t i = 0; i < coverage.without_effect.size(); ++i)
+        text += (i ? ", " : " ") + coverage.without_effect[i];
+    return text + ".";
+}
+
 package_extras read_settings(database_values& package, reading how, settings_values& values) {
     package_extras extras;
     settings_values read = values;  // `values` changes only once every read succeeded

@@ -39,6 +39,18 @@ struct package_extras {
 // raise msi::automation_error; then `values` is unchanged.
 package_extras read_settings(database_values& package, reading how, settings_values& values);
 
+// Which settings can change this package: a setting has an effect when one
+// of the names it is written to exists in the package.
+struct package_coverage {
+    bool holds_none = false;                  // not one name the map reads or writes exists
+    std::vector<std::string> without_effect;  // settings with no name in the package, in map order
+};
+package_coverage settings_coverage(database_values& package);
+
+// The administrator's sentence for a coverage: empty when every setting has
+// an effect.
+std::string coverage_message(const package_coverage& coverage);
+
 enum class write_outcome {
     written,               // all twenty values written
     imanage_path_missing,  // stopped after W15: iManage is on and its path is empty

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class installer_package {
 public:
@@ -41,6 +42,13 @@ public:
     // (code_page_unsupported, file_changed; for a transform that failed, its
     // reason and that the earlier file was left as it was), naming the file.
     const std::u16string& failure_text() const { return failure_text_; }
+    // Why opening failed, where it is known (not a Windows Installer package,
+    // open in another window of this program, a folder that cannot be
+    // written, the engine's own reason); empty otherwise.
+    const std::u16string& open_reason() const { return open_reason_; }
+    // True when the package's folder could not take the working copy, so it
+    // was made in the user's private temporary folder instead.
+    bool copy_elsewhere() const { return copy_elsewhere_; }
 
     // Single values of the working copy; "" when the row, or the whole table,
     // is missing. A failing engine call raises msi::automation_error.
@@ -59,12 +67,18 @@ public:
     // until the next update or transform). Raises std::runtime_error with one
     // line that says why it does not fit, or msi::automation_error when it
     // cannot be read or applied; the copy's tables are then as they were.
-    void apply_transform(const std::u16string& transform);
+    // `checked` false applies a transform that does not fit (the
+    // administrator chose to), still refusing one that does not apply.
+    void apply_transform(const std::u16string& transform, bool checked = true);
+    // Why a transform was made for another product or version; empty when it
+    // fits. Raises msi::automation_error when it cannot be read.
+    std::vector<std::string> transform_misfits(const std::u16string& transform);
 
-    // Writes <package name>.mst beside the package (the difference from the
-    // package to the working copy, with its summary information). Never
-    // raises; the object stays open either way.
-    transform_outcome generate_transform();
+    // Writes <package name>.mst beside the package, or `target` when given
+    // (the difference from the package to the working copy, with its summary
+    // information). Never raises; the object stays open either way. A failure
+    // leaves its reason in failure_text.
+    transform_outcome generate_transform(const std::u16string& target = {});
 
     // The working copy's values, for the settings map. Raises
     // msi::automation_error when the package is not open.
@@ -85,4 +99,9 @@ private:
     std::unique_ptr<sys::locked_file> copy_lock;  // held while the working copy is this object's
     open_outcome opening_ = open_outcome::opened;
     std::u16string failure_text_;
+    std::u16string open_reason_;
+    bool copy_elsewhere_ = false;
+
+    void make_working_copy();
+    void drop_working_copy();
 };

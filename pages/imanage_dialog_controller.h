@@ -2,6 +2,7 @@
 // The "iManage Work 10" page: the integration switch and the path of the
 // iManage Work folder, which must not be empty while the integration is on.
 #include "dialog/afxwin.h"
+#include "pages/escape_closes_window.h"
 #include "resources/resource.h"
 
 #include <string>
@@ -27,7 +28,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     void OnOK() override {}
-    void OnCancel() override {}
+    void OnCancel() override { hand_escape_to(m_pParentWnd); }
 
     DECLARE_MESSAGE_MAP()
 

@@ -2,6 +2,7 @@
 // The "General" page: installation options, remote storage integrations,
 // Azure labeling and the language the installed application starts in.
 #include "dialog/afxwin.h"
+#include "pages/escape_closes_window.h"
 #include "resources/resource.h"
 
 #include <string>
@@ -40,7 +41,7 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
     void OnOK() override {}
-    void OnCancel() override {}
+    void OnCancel() override { hand_escape_to(m_pParentWnd); }
 
     afx_msg void on_azure_labeling_clicked();
 

@@ -2,6 +2,7 @@
 // The "Print Settings" page: the default print behaviour or the one tuned
 // for PCL drivers. The list itself holds the choice.
 #include "dialog/afxwin.h"
+#include "pages/escape_closes_window.h"
 #include "resources/resource.h"
 
 class print_settings_dialog_controller : public CDialogEx {
@@ -24,7 +25,7 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
     void OnOK() override {}
-    void OnCancel() override {}
+    void OnCancel() override { hand_escape_to(m_pParentWnd); }
 
 private:
     CComboBox print_profile_list;

@@ -1,6 +1,7 @@
 #pragma once
 // The "Help Resources" page: the Knowledge Assistant switch.
 #include "dialog/afxwin.h"
+#include "pages/escape_closes_window.h"
 #include "resources/resource.h"
 
 class quorlin_ai_dialog_controller : public CDialogEx {
@@ -14,7 +15,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     void OnOK() override {}
-    void OnCancel() override {}
+    void OnCancel() override { hand_escape_to(m_pParentWnd); }
 
     // The setting follows the check box at every click.
     afx_msg void on_knowledge_assistant_clicked();

@@ -100,6 +100,7 @@ private:
     // Offers the earlier transform beside the package; true when its
     // settings are to be read from the working copy.
     bool continue_from_earlier_transform();
+    void tell_settings_coverage();
     // Writes the pages' values into the working copy and generates the transform.
     void write_package_values();
 

@@ -6,6 +6,7 @@
 #include "window/deployment_dialog.h"
 #include "window/package_messages.h"
 #include "system/text_conversion.h"
+#include "system/user_folders.h"
 
 #include <stdexcept>
 
@@ -52,6 +53,16 @@ void CQuorlin_EnterpriseDeploymentDlg::write_package_values() {
         return;
     }
     imanage_page->validate_install_path();
-    const auto generated = package->generate_transform();
-    show_transform_outcome(generated, package->transform_path(), package->failure_text());
+    std::u16string target = package->transform_path();
+    if (!sys::folder_writable(sys::to_fs_path(target).parent_path())) {
+        // A read-only share: the administrator says where the transform goes,
+        // starting in their documents folder under the usual name.
+        const auto suggested = sys::documents_folder() / sys::to_fs_path(target).filename();
+        CFileDialog dialog(FALSE, u"mst", sys::from_fs_path(suggested).c_str(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                           u"MST Files (*.mst)|*.mst|All Files (*.*)|*.*|", this, 0, TRUE);
+        if (dialog.DoModal() != IDOK) return;
+        target = dialog.GetPathName();
+    }
+    const auto generated = package->generate_transform(target);
+    show_transform_outcome(generated, target, package->failure_text());
 }

@@ -39,10 +39,14 @@ void CQuorlin_EnterpriseDeploymentDlg::open_package(const std::u16string& path) 
     package_chosen_ = true;
     package = std::make_unique<installer_package>(path);
     if (!package->is_open()) {
-        show_opening_outcome(package->opening(), package->failure_text());
+        show_opening_outcome(package->opening(), package->failure_text(), package->open_reason());
         AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
         return;
     }
+    if (package->copy_elsewhere())
+        AfxMessageBox(u"The package's folder cannot be written, so its working copy is kept in\n" +
+                          package->working_copy() + u"\n\n\"Generate MST File\" will ask where to save the transform.",
+                      MB_ICONINFORMATION);
 
     deployment::reading how = deployment::reading::package_defaults;
     if (continue_from_earlier_transform()) how = deployment::reading::as_written;
@@ -55,6 +59,20 @@ void CQuorlin_EnterpriseDeploymentDlg::open_package(const std::u16string& path) 
     for (CWnd* page : pages) static_cast<CDialog*>(page)->UpdateData(FALSE);
     imanage_page->on_imanage_enabled_clicked();
     enable_package_controls(true);
+    tell_settings_coverage();
+}
+
+// Another product's package loads like any other, every option at its
+// default; the administrator learns here, not from an empty transform, which
+// options cannot change it.
+void CQuorlin_EnterpriseDeploymentDlg::tell_settings_coverage() {
+    std::string note;
+    try {
+        note = deployment::coverage_message(deployment::settings_coverage(package->values()));
+    } catch (const std::exception&) {
+        return;  // the reads succeeded a moment ago; a failure now says nothing about coverage
+    }
+    if (!note.empty()) AfxMessageBox(sys::utf8_to_utf16(note), MB_ICONINFORMATION);
 }
 
 // When the transform this window would write is already beside the package,
@@ -65,12 +83,20 @@ bool CQuorlin_EnterpriseDeploymentDlg::continue_from_earlier_transform() {
     const std::u16string transform = package->transform_path();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(sys::to_fs_path(transform), ec)) return false;
-    const int answer = AfxMessageBox(u"A transform for this package already exists:\n" + transform +
-                                         u"\n\nLoad its settings instead of the package's defaults?",
-                                     MB_YESNO | MB_ICONQUESTION);
-    if (answer != IDYES) return false;
+    std::u16string misfit;
     try {
-        package->apply_transform(transform);
+        for (const auto& sentence : package->transform_misfits(transform))
+            misfit += u" " + sys::utf8_to_utf16(sentence);
+    } catch (const std::exception& error) {
+        misfit = u" " + sys::utf8_to_utf16(error.what());
+    }
+    std::u16string question = u"A transform for this package already exists:\n" + transform;
+    if (!misfit.empty()) question += u"\n\nIt was made for another product or version:" + one_line(misfit);
+    question += u"\n\nLoad its settings instead of the package's defaults?";
+    // Only Yes loads it: No, Escape and the close box keep the package's own values.
+    if (AfxMessageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+    try {
+        package->apply_transform(transform, misfit.empty());
         return true;
     } catch (const std::exception& error) {
         const std::u16string path = package->path();
@@ -79,7 +105,7 @@ bool CQuorlin_EnterpriseDeploymentDlg::continue_from_earlier_transform() {
         AfxMessageBox(u"The transform's settings were not loaded: " + one_line(sys::utf8_to_utf16(error.what())),
                       MB_ICONERROR);
         if (!package->is_open()) {
-            show_opening_outcome(package->opening());
+            show_opening_outcome(package->opening(), package->failure_text(), package->open_reason());
             AfxMessageBox(u"Unable to open MSI file\n" + path, MB_ICONERROR);
         }
         return false;

@@ -64,19 +64,23 @@ int wx_ui_services::message_box(const std::u16string& text, UINT type) {
     if (caption.empty() && wxTheApp) caption = wxTheApp->GetAppDisplayName();
     // The generic box draws the error and information icons GTK leaves out,
     // but cannot show none; without an icon the toolkit's own box serves.
+    const bool yes_no = (type & MB_TYPEMASK) == MB_YESNO;
     int answer = wxID_OK;
     if (style & wxICON_NONE) {
         wxMessageDialog box(owner_window(nullptr), to_wx(text), caption, style);
         answer = box.ShowModal();
     } else {
         wxGenericMessageDialog box(owner_window(nullptr), to_wx(text), caption, style);
+        // A question has no Cancel button; its Escape and close box must
+        // give the cautious answer, No, never the default button's Yes.
+        if (yes_no) box.SetEscapeId(wxID_NO);
         answer = box.ShowModal();
     }
     switch (answer) {
     case wxID_YES: return IDYES;
     case wxID_NO: return IDNO;
-    case wxID_CANCEL: return IDCANCEL;
-    default: return IDOK;
+    case wxID_CANCEL: return yes_no ? IDNO : IDCANCEL;
+    default: return yes_no ? IDNO : IDOK;
     }
 }
 
@@ -112,7 +116,12 @@ std::optional<std::u16string> wx_ui_services::choose_file(const file_dialog_requ
         if (request.flags & OFN_OVERWRITEPROMPT) style |= wxFD_OVERWRITE_PROMPT;
     }
     const std::u16string wildcard = file_filter_to_wildcard(request.filter);
-    wxFileDialog dialog(owner_window(request.owner), wxFileSelectorPromptStr, wxString(), to_wx(request.file_name),
+    // A file name with a folder starts the dialog in that folder, as on Windows.
+    const std::filesystem::path initial = sys::to_fs_path(request.file_name);
+    const bool has_folder = initial.has_parent_path();
+    wxFileDialog dialog(owner_window(request.owner), wxFileSelectorPromptStr,
+                        has_folder ? to_wx(sys::from_fs_path(initial.parent_path())) : wxString(),
+                        to_wx(has_folder ? sys::from_fs_path(initial.filename()) : request.file_name),
                         wildcard.empty() ? wxString(wxFileSelectorDefaultWildcardStr) : to_wx(wildcard), style);
     if (dialog.ShowModal() != wxID_OK) return std::nullopt;
     std::filesystem::path path = chosen_file(dialog);

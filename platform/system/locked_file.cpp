@@ -15,14 +15,21 @@ bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == 
 
 }  // namespace
 
-std::unique_ptr<locked_file> locked_file::acquire(const std::filesystem::path& path) {
+std::unique_ptr<locked_file> locked_file::acquire(const std::filesystem::path& path, int* error) {
+    int ignored = 0;
+    int& why = error ? *error : ignored;
+    why = 0;
     // The holder before us may remove the file just after we opened it; a
     // lock on a file no longer at the path would protect nothing.
     for (int attempt = 0; attempt < 10; ++attempt) {
         // A link in the working copy's place could point at any file: never follow one.
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0) return nullptr;
+        if (fd < 0) {
+            why = errno;
+            return nullptr;
+        }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            why = errno == EINTR ? EWOULDBLOCK : errno;
             ::close(fd);
             return nullptr;
         }
@@ -33,8 +40,12 @@ std::unique_ptr<locked_file> locked_file::acquire(const std::filesystem::path& p
             return std::unique_ptr<locked_file>(new locked_file(path, fd));
         const bool regular = S_ISREG(held.st_mode);
         ::close(fd);
-        if (!regular) return nullptr;
+        if (!regular) {
+            why = EINVAL;
+            return nullptr;
+        }
     }
+    why = EWOULDBLOCK;
     return nullptr;
 }
 

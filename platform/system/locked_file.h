@@ -10,8 +10,9 @@ class locked_file {
 public:
     // Opens `path`, creating it when there is none, and locks it. Null when
     // another holder has it locked or it cannot be opened; the file is then
-    // left exactly as it was.
-    static std::unique_ptr<locked_file> acquire(const std::filesystem::path& path);
+    // left exactly as it was, and `error` (when given) says why: EWOULDBLOCK
+    // for another holder's lock, else the system's error number.
+    static std::unique_ptr<locked_file> acquire(const std::filesystem::path& path, int* error = nullptr);
     ~locked_file();  // releases the lock
     locked_file(const locked_file&) = delete;
     locked_file& operator=(const locked_file&) = delete;

@@ -50,19 +50,31 @@ std::vector<std::filesystem::path> default_locale_files() {
 
 void set_locale_files(std::vector<std::filesystem::path> files) { overridden_files() = std::move(files); }
 
-std::string system_language_code() { return system_language_code(default_locale_files()); }
+std::string language_code_of(const std::string& locale) {
+    // language[_territory][.codeset][@modifier]
+    const std::string language = locale.substr(0, locale.find_first_of("_.@"));
+    if (language.size() != 2 || !is_ascii_letter(language[0]) || !is_ascii_letter(language[1])) return "EN";
+    std::string code;
+    for (char c : language) code.push_back(static_cast<char>(c & ~0x20));
+    return code;
+}
+
+chosen_locale interface_locale() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value) return {value, variable};
+    }
+    for (const auto& file : default_locale_files()) {
+        if (const auto lang = lang_in(file)) return {*lang, file.string()};
+    }
+    return {};
+}
+
+std::string system_language_code() { return language_code_of(interface_locale().locale); }
 
 std::string system_language_code(const std::vector<std::filesystem::path>& files) {
     for (const auto& file : files) {
-        const auto lang = lang_in(file);
-        if (!lang) continue;
-        // language[_territory][.codeset][@modifier]
-        const auto end = lang->find_first_of("_.@");
-        const std::string language = lang->substr(0, end);
-        if (language.size() != 2 || !is_ascii_letter(language[0]) || !is_ascii_letter(language[1])) return "EN";
-        std::string code;
-        for (char c : language) code.push_back(static_cast<char>(c & ~0x20));
-        return code;
+        if (const auto lang = lang_in(file)) return language_code_of(*lang);
     }
     return "EN";
 }

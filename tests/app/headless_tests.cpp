@@ -198,6 +198,13 @@ TEST_F(Headless, NoDifferencesExitsOneAndKeepsTheEarlierTransform) {
     const auto r = run_headless({"--generate", bare.string(), "--agree-to-terms", "--set", "enable_box=on"});
     EXPECT_EQ(r.exit_code, 1) << r.err;
     EXPECT_NE(r.err.find("no differences"), std::string::npos) << r.err;
+    // Why, as the window says it, in both modes.
+    const std::string why =
+        "This package does not hold the settings this utility changes; its transform would be empty.";
+    EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+    const auto shown = run_headless({"--show", bare.string()});
+    EXPECT_EQ(shown.exit_code, 0) << shown.err;
+    EXPECT_NE(shown.err.find(why), std::string::npos) << shown.err;
 }
 
 TEST(HeadlessHelp, NamesEverySettingWithItsValues) {

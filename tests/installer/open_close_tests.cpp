@@ -88,7 +88,7 @@ TEST(OpenClose, PackageThatDoesNotOpenLeavesNoCopyBehind) {
         installer_package p(sys::from_fs_path(dir / "Broken.msi"));
         EXPECT_FALSE(p.is_open());
         show_opening_outcome(p.opening());
-        EXPECT_TRUE(std::filesystem::exists(dir / "Broken_Tmp.msi"));  // made before the open failed
+        EXPECT_FALSE(std::filesystem::exists(dir / "Broken_Tmp.msi"));  // removed as soon as the open failed
         EXPECT_THROW(p.read_property(u"ProductName"), msi::automation_error);
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "Broken_Tmp.msi"));

@@ -21,6 +21,11 @@ info=$(dpkg-deb -I "$deb")
 echo "$info" | grep -q '^ Depends:.*libwxgtk3' || fail "Depends lacks the wxWidgets library: $info"
 echo "$info" | grep -q "^ Version: $version\$" || fail "package version is not $version"
 
+# Debian's own checks of the package: no errors and no warnings.
+if ! lintian_report=$(lintian --fail-on error,warning "$deb" 2>&1); then
+    fail "lintian: $lintian_report"
+fi
+
 root=$work/root
 dpkg -x "$deb" "$root"
 usr=$root/usr
@@ -61,11 +66,17 @@ applied=$("$oracle" -t Property base.msi change.mst) || fail "the oracle could n
 # build folder.
 echo 'LANG=de_DE.UTF-8' >de-locale
 echo 'LANG=fr_FR.UTF-8' >fr-locale
-report=$(QUORLIN_SYSTEM_LOCALE_FILE=$work/de-locale "$usr/bin/quorlin-deploy" --version)
+nolocale='env -u LC_ALL -u LC_MESSAGES -u LANG'
+report=$($nolocale QUORLIN_SYSTEM_LOCALE_FILE=$work/de-locale "$usr/bin/quorlin-deploy" --version)
 module=$(readlink -f "$usr/lib/quorlin-deploy/lang/DE/quorlin-deployDE.so")
 echo "$report" | grep -qxF "Interface language: DE ($module)" || fail "the installed module was not loaded: $report"
-report=$(QUORLIN_SYSTEM_LOCALE_FILE=$work/fr-locale "$usr/bin/quorlin-deploy" --version)
+echo "$report" | grep -qxF "Locale: de_DE.UTF-8 (from $work/de-locale)" || fail "the deciding file: $report"
+report=$($nolocale QUORLIN_SYSTEM_LOCALE_FILE=$work/fr-locale "$usr/bin/quorlin-deploy" --version)
 echo "$report" | grep -qxF "Interface language: EN (built in; no module for FR found)" || fail "French: $report"
+# The user's own variables come before the system default, as in every Linux program.
+report=$($nolocale LANG=de_DE.UTF-8 QUORLIN_SYSTEM_LOCALE_FILE=$work/fr-locale "$usr/bin/quorlin-deploy" --version)
+echo "$report" | grep -qxF "Interface language: DE ($module)" || fail "LANG: $report"
+echo "$report" | grep -qxF "Locale: de_DE.UTF-8 (from LANG)" || fail "LANG named: $report"
 
 desktop=$usr/share/applications/quorlin-deploy.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate"

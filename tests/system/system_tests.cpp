@@ -99,12 +99,36 @@ TEST(SystemLocale, TakesTheLanguageOfTheSystemDefault) {
     EXPECT_EQ(code(""), "EN");
     EXPECT_EQ(system_language_code({dir / "none", dir / "locale"}), "EN");
 
-    // The first file that sets LANG decides; the user's environment does not.
+    // The first file that sets LANG decides.
     write_file(dir / "second", "LANG=it_IT.UTF-8\n");
-    ::setenv("LANG", "sk_SK.UTF-8", 1);
     EXPECT_EQ(system_language_code({dir / "none", dir / "second"}), "IT");
-    set_locale_files({dir / "second"});
-    EXPECT_EQ(system_language_code(), "IT");
+}
+
+TEST(SystemLocale, TheUsersVariablesComeBeforeTheSystemDefault) {
+    temp_dir dir;
+    write_file(dir / "locale", "LANG=it_IT.UTF-8\n");
+    set_locale_files({dir / "locale"});
+    const char* outer = std::getenv("LANG");
+    const std::string outer_lang = outer ? outer : "";
+    const auto chosen = [](const char* all, const char* messages, const char* lang) {
+        const auto set = [](const char* name, const char* value) {
+            value ? ::setenv(name, value, 1) : ::unsetenv(name);
+        };
+        set("LC_ALL", all);
+        set("LC_MESSAGES", messages);
+        set("LANG", lang);
+        const chosen_locale c = interface_locale();
+        return system_language_code() + " " + c.source;
+    };
+    EXPECT_EQ(chosen("fr_FR.UTF-8", "de_DE.UTF-8", "sk_SK.UTF-8"), "FR LC_ALL");
+    EXPECT_EQ(chosen("", "de_DE.UTF-8", "sk_SK.UTF-8"), "DE LC_MESSAGES") << "an empty variable is skipped";
+    EXPECT_EQ(chosen(nullptr, nullptr, "sk_SK.UTF-8"), "SK LANG");
+    EXPECT_EQ(chosen(nullptr, "C", "de_DE.UTF-8"), "EN LC_MESSAGES") << "C means English and decides";
+    EXPECT_EQ(chosen(nullptr, nullptr, "POSIX"), "EN LANG");
+    EXPECT_EQ(chosen("", "", ""), "IT " + (dir / "locale").string());
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    outer ? ::setenv("LANG", outer_lang.c_str(), 1) : ::unsetenv("LANG");
     set_locale_files({});
 }
 

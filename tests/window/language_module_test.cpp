@@ -1,6 +1,6 @@
-// Which interface-language module the program loads: decided by the
-// system-wide default locale (a test file stands in for /etc/default/locale)
-// and looked up by the application's name.
+// Which interface-language module the program loads: decided by the user's
+// locale variables, then the system-wide default locale (a test file stands in
+// for /etc/default/locale), and looked up by the application's name.
 #include "window_driver.h"
 
 #include "app/language_module.h"
@@ -10,6 +10,10 @@
 #include "system/system_locale.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <vector>
 
 using namespace window_test;
 
@@ -21,10 +25,19 @@ protected:
         AfxSetResourceHandle(nullptr);
         if (module) sys::FreeLibrary(module);
         sys::set_locale_files({});
+        for (const auto& [variable, value] : outer_locale)
+            value ? ::setenv(variable, value->c_str(), 1) : ::unsetenv(variable);
     }
+    static std::optional<std::string> variable(const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    const std::vector<std::pair<const char*, std::optional<std::string>>> outer_locale{
+        {"LC_ALL", variable("LC_ALL")}, {"LC_MESSAGES", variable("LC_MESSAGES")}, {"LANG", variable("LANG")}};
     void set_system_locale(const std::string& lang) {
         test_support::write_file(locale_file, "# system default\nLANG=" + lang + "\n");
         sys::set_locale_files({locale_file});
+        for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) ::unsetenv(variable);
     }
     bool program_resources_in_use() { return &AfxGetResourceHandle() == &program_resource_source(); }
 
@@ -58,6 +71,13 @@ TEST_F(LanguageModule, EnglishOtherLanguagesAndMissingModulesLoadNothing) {
     EXPECT_EQ(load_language_module(u"renamed-deploy"), nullptr);
     EXPECT_TRUE(program_resources_in_use());
     EXPECT_EQ(language_module_path("DE", u"deploy"), u"lang/DE/deployDE.so");
+
+    // The user's LANG on an English system brings the German interface.
+    set_system_locale("en_US.UTF-8");
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    module = load_language_module(u"quorlin-deploy");
+    EXPECT_NE(module, nullptr);
+    EXPECT_FALSE(program_resources_in_use());
 }
 
 }  // namespace

@@ -12,7 +12,16 @@
 #include "deployment_fixtures.h"
 #include "window_driver.h"
 
+#include "resources/resource.h"
+#include "support/fixture_package.h"
+
+#include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/uiaction.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
 #include <filesystem>
 #include <string>
 
@@ -59,8 +68,9 @@ void main_window(const fs::path& package) {
 
 void german_main_window(const fs::path& work) {
     build_pro_package(work / "Quorlin PDF Pro.msi");
-    test_support::write_file(work / "locale", "LANG=de_DE.UTF-8\n");
-    sys::set_locale_files({work / "locale"});
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LC_MESSAGES");
+    ::setenv("LANG", "de_DE.UTF-8", 1);
     sys::module_handle module = load_language_module(u"quorlin-deploy");
     if (!module) {
         std::fprintf(stderr, "window_screenshots: the German module did not load (run in bin/)\n");
@@ -74,7 +84,107 @@ void german_main_window(const fs::path& work) {
     }
     AfxSetResourceHandle(nullptr);
     if (module) sys::FreeLibrary(module);
-    sys::set_locale_files({});
+    ::unsetenv("LANG");
+}
+
+// Real message boxes, each photographed over the main window and then
+// answered (No to a question, OK otherwise).
+struct photographed_boxes : recording_ui_services {
+    int message_box(const std::u16string& text, UINT type) override {
+        recording_ui_services::message_box(text, type);
+        const fs::path png = folder / (name + "-" + std::to_string(++count) + ".png");
+        const bool question = (type & MB_TYPEMASK) == MB_YESNO;
+        wxTheApp->CallAfter([png, question, this] {
+            for (wxWindow* top : wxTopLevelWindows) {
+                auto* box = dynamic_cast<wxDialog*>(top);
+                if (!box || !box->IsModal()) continue;
+                for (int i = 0; i < 20; ++i) {
+                    wxMilliSleep(20);
+                    wxTheApp->Yield(true);
+                }
+                wxRect rect = box->GetScreenRect().Inflate(20);
+                if (window) rect.Union(window->GetScreenRect().Inflate(8));
+                const std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
+                                            std::to_string(rect.height) + "+" + std::to_string(std::max(0, rect.x)) +
+                                            "+" + std::to_string(std::max(0, rect.y)) + " +repage '" + png.string() +
+                                            "'";
+                if (std::system(command.c_str()) == 0)
+                    std::printf("%s\n", png.c_str());
+                else
+                    ++failures;
+                box->EndModal(question ? wxID_NO : wxID_OK);
+                return;
+            }
+        });
+        return real.message_box(text, type);
+    }
+    wx_ui_services real;
+    std::string name;
+    int count = 0;
+    wxWindow* window = nullptr;
+};
+
+// What an administrator meets off the everyday path: a read-only folder,
+// another product's package, a file that is no package, and the keyboard's
+// focus on the tree and on the agreement links.
+void administrator_windows(const fs::path& work, const fs::path& package) {
+    shown_window w;
+    photographed_boxes boxes;
+    boxes.window = w.dialog.native();
+    scoped_ui_services shown(boxes);
+    const auto open = [&](const std::string& name, const fs::path& file) {
+        boxes.name = name;
+        boxes.count = 0;
+        // Called as "Browse..." would call it: a real click needs a new
+        // connection to the display, which nobody may not open.
+        w.dialog.open_package(sys::from_fs_path(file));
+    };
+
+    test_support::write_file(work / "notes.msi", "not a package, only text\n");
+    open("not-a-package", work / "notes.msi");
+
+    const fs::path share = work / "share";
+    fs::create_directories(share);
+    fs::copy_file(package, share / "Quorlin PDF Pro.msi");
+    fs::permissions(share, fs::perms(0755));
+    const bool as_nobody = ::geteuid() == 0;
+    if (as_nobody) {
+        if (::setresgid(65534, 65534, 0) != 0 || ::setresuid(65534, 65534, 0) != 0) return;
+    } else {
+        fs::permissions(share, fs::perms(0555));
+    }
+    open("read-only-folder", share / "Quorlin PDF Pro.msi");
+    if (as_nobody) {
+        if (::setresuid(0, 0, 0) != 0 || ::setresgid(0, 0, 0) != 0) std::abort();
+    } else {
+        fs::permissions(share, fs::perms(0755));
+    }
+
+    test_support::build_msi_from_wxs(work / "viewer.msi", R"(<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="*" Name="Other Viewer" Language="1033" Version="3.1.0" Manufacturer="Someone Else"
+           UpgradeCode="{7C1B3E22-5A0D-4F7B-9E61-2B8C4D5E6F70}">
+    <Package InstallerVersion="200" Compressed="yes"/>
+    <Directory Id="TARGETDIR" Name="SourceDir"/>
+  </Product>
+</Wix>)");
+    open("other-product", work / "viewer.msi");
+    w.tick_consent();
+    boxes.name = "other-product-generate";
+    boxes.count = 0;
+    click(w.dialog, IDC_GENERATE);
+
+    // The keyboard's focus, as Tab leaves it.
+    open("focus", package);
+    native_item(w.dialog, IDC_GENERATE)->SetFocus();
+    pump(50);
+    wxUIActionSimulator().Char(WXK_TAB);
+    take_screenshot(w.dialog, "focus-tree");
+    wxUIActionSimulator().Char(WXK_TAB);
+    take_screenshot(w.dialog, "focus-link");
+    wxUIActionSimulator().Char(WXK_TAB);
+    wxUIActionSimulator().Char(WXK_TAB);
+    take_screenshot(w.dialog, "focus-page-check-box");
 }
 
 }  // namespace
@@ -97,6 +207,9 @@ int main(int argc, char** argv) {
     else
         build_pro_package(package);
     main_window(package);
+
+    test_support::temp_dir off_the_path("quorlin-shots");
+    administrator_windows(off_the_path.path(), package);
 
     test_support::temp_dir german("quorlin-shots");
     german_main_window(german.path());

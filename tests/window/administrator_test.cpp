@@ -1,0 +1,200 @@
+// What an administrator meets off the everyday path: a package on a folder
+// they cannot write, packages that do not open and why, another product's
+// package, a transform made for another product, and the keyboard.
+#include "deployment_fixtures.h"
+#include "window_driver.h"
+
+#include "installer/installer_package.h"
+#include "resources/resource.h"
+#include "support/fixture_package.h"
+#include "support/temp_dir.h"
+#include "system/user_folders.h"
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/uiaction.h>
+
+#include <cstdlib>
+#include <functional>
+#include <unistd.h>
+
+using namespace window_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool contains(const std::u16string& text, const std::u16string& part) { return text.find(part) != text.npos; }
+
+std::string utf8(const std::u16string& text) { return sys::utf16_to_utf8(text); }
+
+// Makes a folder unwritable to this process while the object lives: as root
+// (CI) by running as nobody, since root writes through any permission;
+// otherwise by the folder's permissions.
+class unwritable_folder {
+public:
+    explicit unwritable_folder(const fs::path& folder) : folder_(folder) {
+        if (::geteuid() == 0) {
+            fs::permissions(folder, fs::perms(0755));
+            as_nobody_ = ::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0;
+        } else {
+            fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                            fs::perm_options::remove);
+        }
+    }
+    ~unwritable_folder() {
+        if (as_nobody_) {
+            // Root again (the saved user id), the user first so the group may change.
+            if (::setresuid(0, 0, 0) != 0 || ::setresgid(0, 0, 0) != 0) std::abort();
+        } else {
+            fs::permissions(folder_, fs::perms::owner_write, fs::perm_options::add);
+        }
+    }
+    unwritable_folder(const unwritable_folder&) = delete;
+    unwritable_folder& operator=(const unwritable_folder&) = delete;
+    bool holds() const { return !sys::folder_writable(folder_); }
+
+private:
+    fs::path folder_;
+    bool as_nobody_ = false;
+};
+
+TEST(Administrator, ReadOnlyFolderKeepsTheCopyElsewhereAndAsksWhereTheTransformGoes) {
+    test_support::temp_dir share("quorlin-share");
+    test_support::temp_dir saved("quorlin-saved");
+    const fs::path package = share / "pro.msi";
+    build_pro_package(package);
+    const std::string before = test_support::read_file(package);
+    fs::permissions(saved.path(), fs::perms::all);
+    const fs::path transform = saved / "chosen.mst";
+    fs::path copy;
+    {
+        shown_window w;
+        unwritable_folder read_only(share.path());
+        if (!read_only.holds()) GTEST_SKIP() << "cannot make a folder unwritable for this process here";
+        // Real clicks need a new connection to the display, which nobody may not
+        // open: the commands are called as the clicks would call them.
+        w.dialog.open_package(sys::from_fs_path(package));
+        ASSERT_TRUE(w.dialog.package && w.dialog.package->is_open())
+            << (w.ui.message_boxes.empty() ? "" : utf8(w.ui.message_boxes.front().text));
+        copy = sys::to_fs_path(w.dialog.package->working_copy());
+        EXPECT_TRUE(fs::exists(copy));
+        EXPECT_NE(copy.parent_path(), share.path());
+        ASSERT_EQ(w.ui.message_boxes.size(), 1u) << "said once";
+        EXPECT_TRUE(contains(w.last_message(), u"cannot be written")) << utf8(w.last_message());
+        EXPECT_TRUE(contains(w.last_message(), sys::from_fs_path(copy)));
+
+        w.dialog.general_page->create_desktop_shortcut = 1;  // "0" in the package: now checked
+        w.dialog.general_page->UpdateData(FALSE);
+        w.ui.file_dialog_answers.push_back(sys::from_fs_path(transform));
+        w.dialog.OnGenerate();
+        ASSERT_EQ(w.ui.file_dialogs.size(), 1u) << "where to save";
+        const file_dialog_request& save = w.ui.file_dialogs.back();
+        EXPECT_FALSE(save.open);
+        EXPECT_EQ(sys::to_fs_path(save.file_name), sys::documents_folder() / "pro.mst");
+        EXPECT_EQ(w.last_message(), u"MST file was created successfully in\n" + sys::from_fs_path(transform));
+        EXPECT_FALSE(fs::exists(share / "pro.mst"));
+        w.dialog.OnCancel();
+        EXPECT_FALSE(fs::exists(copy)) << "closing removes the copy kept elsewhere";
+    }
+    ASSERT_TRUE(fs::exists(transform));
+    EXPECT_EQ(test_support::read_file(package), before);
+    auto expected = oracle_view(package);
+    const auto applied = oracle_view(package, transform);
+    EXPECT_EQ(applied.properties.at("DT_SHORTCUT"), "1");
+    EXPECT_EQ(applied.properties.at("WINSPARKLE_ENABLED"), "/b 0");
+    EXPECT_EQ(applied.other_tables, expected.other_tables);
+}
+
+TEST(Administrator, FailedOpensSayWhyAndLeaveNoWorkingCopy) {
+    test_support::temp_dir folder("quorlin-window");
+    const fs::path text = folder / "notes.msi";
+    test_support::write_file(text, "not a package, only text\n");
+    const fs::path package = folder / "pro.msi";
+    build_pro_package(package);
+
+    shown_window first;
+    first.browse(text);
+    ASSERT_EQ(first.ui.message_boxes.size(), 2u);
+    EXPECT_EQ(first.ui.message_boxes[0].text,
+              u"MSI file may be opened in another application.\n\n"
+              u"It is not a Windows Installer package: the file is not a compound "
+              u"file.");
+    EXPECT_FALSE(fs::exists(folder / "notes_Tmp.msi")) << "removed at once, not when the window closes";
+
+    first.browse(package);
+    ASSERT_TRUE(first.dialog.package && first.dialog.package->is_open());
+    shown_window second;
+    second.browse(package);
+    ASSERT_EQ(second.ui.message_boxes.size(), 2u);
+    EXPECT_EQ(second.ui.message_boxes[0].text, u"Opening temporary database failed.\n\n" + sys::from_fs_path(package) +
+                                                   u" is open in another window of this program.");
+    EXPECT_TRUE(fs::exists(folder / "pro_Tmp.msi")) << "the first window's copy stays";
+}
+
+TEST(Administrator, AnotherProductsPackageIsNamedAsSuchAndGenerateSaysWhy) {
+    test_support::temp_dir folder("quorlin-window");
+    const fs::path package = folder / "viewer.msi";
+    test_support::build_msi_from_wxs(package, R"(<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="*" Name="Other Viewer" Language="1033" Version="3.1.0" Manufacturer="Someone Else"
+           UpgradeCode="{7C1B3E22-5A0D-4F7B-9E61-2B8C4D5E6F70}">
+    <Package InstallerVersion="200" Compressed="yes"/>
+    <Property Id="VIEWER_MODE" Value="full"/>
+    <Directory Id="TARGETDIR" Name="SourceDir"/>
+  </Product>
+</Wix>)");
+    shown_window w;
+    w.browse(package);
+    ASSERT_EQ(w.ui.message_boxes.size(), 1u);
+    EXPECT_EQ(w.last_message(),
+              u"This package does not hold the settings this utility changes; its transform would be empty.");
+    click(*w.dialog.general_page, IDC_ENABLE_DROPBOX);
+    w.tick_consent();
+    w.generate();
+    EXPECT_TRUE(contains(w.last_message(), u"Unable to create the transform file.\n\nno differences"))
+        << utf8(w.last_message());
+    EXPECT_FALSE(fs::exists(folder / "viewer.mst"));
+}
+
+TEST(Administrator, TransformOfAnotherProductIsNamedInTheQuestion) {
+    test_support::temp_dir folder("quorlin-window");
+    const fs::path other = folder / "plain.msi";
+    const fs::path package = folder / "pro.msi";
+    build_plain_package(other);
+    build_pro_package(package);
+    {
+        shown_window w;
+        w.browse(other);
+        w.tick_consent();
+        w.generate();
+    }
+    ASSERT_TRUE(fs::exists(folder / "plain.mst"));
+    fs::rename(folder / "plain.mst", folder / "pro.mst");
+    shown_window w;
+    w.ui.message_box_answers.push_back(IDNO);
+    w.browse(package);
+    ASSERT_FALSE(w.ui.message_boxes.empty());
+    const std::u16string& question = w.ui.message_boxes.front().text;
+    EXPECT_TRUE(contains(question, u"It was made for another product or version:")) << utf8(question);
+    EXPECT_TRUE(contains(question, u"{0E5C8E53-3C2B-4E3F-9B1F-3A3C2D1E0F02}")) << "the transform's product";
+    EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_CREATE_DESKTOP_SHORTCUT)) << "No: the package's own \"0\"";
+}
+
+// Escape from a page's text field closes the window through its own cancel
+// path, which removes the working copy.
+TEST(Administrator, EscapeFromATextFieldClosesTheWindow) {
+    test_support::temp_dir folder("quorlin-window");
+    const fs::path package = folder / "pro.msi";
+    build_pro_package(package);
+    shown_window w;
+    w.browse(package);
+    const fs::path copy = folder / "pro_Tmp.msi";
+    ASSERT_TRUE(fs::exists(copy));
+    w.select_page(w.dialog.imanage_page);
+    press_key_in(*w.dialog.imanage_page, IDC_IMANAGE_PATH, WXK_ESCAPE);
+    EXPECT_FALSE(w.dialog.IsWindowVisible());
+    EXPECT_FALSE(fs::exists(copy));
+}
+
+}  // namespace
