@@ -365,4 +365,34 @@ std::vector<statement_case> conformance_cases() {
     return cases;
 }
 
+std::string known_difference(const statement_case& c) {
+    // Statements whose answer is still open, with the reason.
+    static const std::pair<const char*, const char*> open_choices[] = {
+        {"SELECT * FROM Pair ORDER BY V",
+         "ORDER BY on strings: ours sorts by text, msi.dll by string-pool order (undocumented)"},
+        {"SELECT * FROM T WHERE N = 'x'", "a column compared with a literal of the other kind: ours refuses"},
+        {"SELECT * FROM T WHERE S = 1", "a column compared with a literal of the other kind: ours refuses"},
+        {"INSERT INTO T (N, S) VALUES (?, ?)", "a marker without a bound value: ours refuses, msi.dll stores NULL"},
+        {"UPDATE T SET N = 9 WHERE N = 1",
+         "refused by both: ours ERROR_BAD_QUERY_SYNTAX, msi.dll ERROR_FUNCTION_FAILED"},
+        {"UPDATE Pair SET B = 5 WHERE A = 'y'",
+         "refused by both: ours ERROR_BAD_QUERY_SYNTAX, msi.dll ERROR_FUNCTION_FAILED"},
+        {"DROP TABLE _Tables", "refused by both: ours ERROR_BAD_QUERY_SYNTAX, msi.dll ERROR_FUNCTION_FAILED"},
+        {"UPDATE T SET L = 'x' WHERE N = 1", "a value of the wrong kind: ours refuses, Wine stores NULL"},
+        {"UPDATE T SET S = 5 WHERE N = 1", "a value of the wrong kind: ours refuses, Wine stores NULL"},
+    };
+    for (const auto& s : c.steps) {
+        if (s.empty()) continue;
+        if (s[0] == "MODIFY") return "View.Modify is not built yet";
+        if (s.size() < 2) continue;
+        const std::string& text = s[1];
+        if (text.find("_Streams") != std::string::npos || text.find("_Storages") != std::string::npos)
+            return "the _Streams and _Storages tables are not built yet";
+        if (text.find("TEMPORARY") != std::string::npos) return "temporary rows are not built yet";
+        for (const auto& [statement, why] : open_choices)
+            if (text == statement) return why;
+    }
+    return "";
+}
+
 }  // namespace conformance

@@ -60,7 +60,7 @@ std::string statements_of(const statement_case& c) {
 
 }  // namespace
 
-TEST(SqlConformance, EveryStatementAgreesWithMsiDll) {
+TEST(SqlConformance, EachStatementAgreesWithMsiDllUnlessKnownToDiffer) {
     test_support::temp_dir dir("sql-conformance");
     const auto fixtures = build_fixtures(dir.path());
     const auto cases = conformance_cases();
@@ -81,7 +81,7 @@ TEST(SqlConformance, EveryStatementAgreesWithMsiDll) {
     const auto oracle = oracle_run(dir / "cases.txt", script);
     const auto committed = oracle_run(dir / "dumps.txt", dumps_of_ours);
 
-    std::size_t statements = 0, agreeing_cases = 0, agreeing_statements = 0;
+    std::size_t statements = 0, agreeing_cases = 0, agreeing_statements = 0, known_cases = 0;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string name = case_name(i);
         const auto& c = cases[i];
@@ -94,9 +94,17 @@ TEST(SqlConformance, EveryStatementAgreesWithMsiDll) {
         // A note that Wine differs must stay true, or the case hides nothing.
         if (!c.documented.empty() && normalized(c, wine) == normalized(c, c.documented))
             ADD_FAILURE() << name << ": Wine now gives the documented result; drop the note: " << c.wine_differs;
+        const std::string known = known_difference(c);
         if (normalized(c, mine) == normalized(c, judge)) {
             ++agreeing_cases;
             agreeing_statements += c.steps.size();
+            // A known difference must stay true, or the list hides a regression.
+            if (!known.empty()) ADD_FAILURE() << name << ": now agrees with msi.dll; drop the note: " << known;
+            continue;
+        }
+        if (!known.empty()) {
+            ++known_cases;
+            std::printf("known difference %s: %s (%s)\n", name.c_str(), statements_of(c).c_str(), known.c_str());
             continue;
         }
         ADD_FAILURE() << name << ": " << statements_of(c)
@@ -105,7 +113,9 @@ TEST(SqlConformance, EveryStatementAgreesWithMsiDll) {
                       << normalized(c, mine) << "  msi.dll:\n"
                       << normalized(c, judge);
     }
-    std::printf("SQL conformance: %zu statements in %zu cases; %zu statements (%zu cases) agree with msi.dll\n",
-                statements, cases.size(), agreeing_statements, agreeing_cases);
+    std::printf(
+        "SQL conformance: %zu statements in %zu cases; %zu statements (%zu cases) agree with msi.dll; "
+        "%zu cases differ as known\n",
+        statements, cases.size(), agreeing_statements, agreeing_cases, known_cases);
     EXPECT_GE(statements, 150u);
 }
