@@ -62,6 +62,15 @@ decltype(window_record::make_wrapper) wrapper_maker(const std::u16string& class_
     return nullptr;  // coloured blocks are plain windows
 }
 
+// A coloured block (a frame others are laid over) is drawn, never focused,
+// whatever its template's tab stop says.
+class colour_block : public wxWindow {
+public:
+    using wxWindow::wxWindow;
+    bool AcceptsFocus() const override { return false; }
+    bool AcceptsFocusFromKeyboard() const override { return false; }
+};
+
 void copy_text(char16_t* target, std::size_t capacity, const std::u16string& text) {
     const std::size_t n = std::min(text.size(), capacity - 1);
     std::copy_n(text.data(), n, target);
@@ -97,7 +106,7 @@ wxWindow* create_static(wxWindow* parent, const control_template& c, const wxRec
                                   rect.GetPosition(), size);
     }
     if (kind == SS_BLACKRECT || kind == SS_GRAYRECT || kind == SS_WHITERECT) {
-        auto* block = new wxWindow(parent, c.id, rect.GetPosition(), rect.GetSize(), wxBORDER_NONE);
+        auto* block = new colour_block(parent, c.id, rect.GetPosition(), rect.GetSize(), wxBORDER_NONE);
         block->SetBackgroundColour(kind == SS_BLACKRECT ? *wxBLACK : kind == SS_WHITERECT ? *wxWHITE : *wxLIGHT_GREY);
         return block;
     }

@@ -2,6 +2,7 @@
 
 #include "control_factory.h"
 #include "data_exchange.h"
+#include "focused_window.h"
 #include "parent_notification.h"
 #include "resource_source.h"
 #include "rich_label.h"
@@ -145,7 +146,7 @@ BOOL CDialog::build(wxWindow* native_parent, bool modal) {
 void CDialog::on_key(wxKeyEvent& event) {
     wxWindow* window = native();
     auto* focus = dynamic_cast<wxWindow*>(event.GetEventObject());
-    if (!focus) focus = wxWindow::FindFocus();
+    if (!focus) focus = focused_window();
     // Only the innermost dialog of the focus sees Enter and Escape; an
     // enclosing dialog (the main window around a page) never does.
     if (innermost_dialog(focus ? focus : window) != this || event.HasAnyModifiers()) {

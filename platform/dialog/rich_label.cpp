@@ -59,6 +59,7 @@ rich_label::rich_label(wxWindow* parent, wxWindowID id, const std::u16string& te
     Create(parent, id, pos, size, wxBORDER_NONE);
     SetInitialSize(size);
     parse(text);
+    SetCanFocus(AcceptsFocus());
     Bind(wxEVT_PAINT, &rich_label::on_paint, this);
     Bind(wxEVT_SIZE, &rich_label::on_size, this);
     Bind(wxEVT_MOTION, &rich_label::on_motion, this);
@@ -76,6 +77,7 @@ rich_label::rich_label(wxWindow* parent, wxWindowID id, const std::u16string& te
 
 void rich_label::set_text(const std::u16string& text) {
     parse(text);
+    SetCanFocus(AcceptsFocus());
     relayout();
     Refresh();
 }
@@ -211,7 +213,7 @@ wxPoint rich_label::link_position(int index) const {
     return wxDefaultPosition;
 }
 
-bool rich_label::AcceptsFocus() const { return with_links_ && !links_.empty() && IsEnabled() && IsShown(); }
+bool rich_label::AcceptsFocus() const { return with_links_ && !links_.empty(); }
 
 void rich_label::fire(int index) {
     if (index < 0 || index >= link_count()) return;
@@ -243,7 +245,7 @@ void rich_label::on_paint(wxPaintEvent&) {
             if (p.link == focused_link_) focus = focus.IsEmpty() ? p.rect : focus.Union(p.rect);
         if (!focus.IsEmpty()) {
             dc.SetBrush(*wxTRANSPARENT_BRUSH);
-            dc.SetPen(wxPen(text_colour, 1, wxPENSTYLE_DOT));
+            dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT), 1));
             dc.DrawRectangle(focus.Inflate(1, 0));
         }
     }

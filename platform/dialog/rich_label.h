@@ -32,8 +32,12 @@ public:
     wxPoint link_position(int index) const;
     void activate_focused_link();
 
+    // A label with links is a Tab stop while shown and enabled. The toolkit
+    // fixes its Tab chain once, from what the controls say then, and skips
+    // hidden and disabled ones itself: the answer must not depend on them,
+    // or a link shown later is never reached by Tab.
     bool AcceptsFocus() const override;
-    bool AcceptsFocusFromKeyboard() const override { return AcceptsFocus(); }
+    bool AcceptsFocusFromKeyboard() const override { return with_links_; }
     wxSize DoGetBestSize() const override;
 
 private:

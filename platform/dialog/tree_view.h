@@ -1,7 +1,8 @@
 #pragma once
 // The toolkit's tree as the tree control needs it: each item's parameter
-// kept as item data, and the items greyed while the tree is disabled (the
-// toolkit draws them alike either way).
+// kept as item data, the items greyed while the tree is disabled, and a ring
+// round the tree while it has the keyboard's focus (the toolkit draws all of
+// these alike either way).
 #include "windows_types.h"
 
 #include <wx/treectrl.h>
@@ -18,4 +19,5 @@ public:
 
 private:
     void show_enabled_state();
+    void on_paint(wxPaintEvent& event);
 };

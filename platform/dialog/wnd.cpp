@@ -1,5 +1,6 @@
 #include "wnd.h"
 
+#include "focused_window.h"
 #include "icon_handle.h"
 #include "window_record.h"
 #include "wx_text.h"
@@ -146,12 +147,12 @@ void CWnd::InvalidateRect(const CRect* rect, BOOL erase) {
 }
 
 CWnd* CWnd::SetFocus() {
-    wxWindow* previous = wxWindow::FindFocus();
+    wxWindow* previous = focused_window();
     if (native()) native()->SetFocus();
     return FromHandle(previous);
 }
 
-CWnd* CWnd::GetFocus() { return FromHandle(wxWindow::FindFocus()); }
+CWnd* CWnd::GetFocus() { return FromHandle(focused_window()); }
 
 void CWnd::SetWindowText(const std::u16string& text) {
     if (!native()) return;

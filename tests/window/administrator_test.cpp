@@ -197,4 +197,41 @@ TEST(Administrator, EscapeFromATextFieldClosesTheWindow) {
     EXPECT_FALSE(fs::exists(copy));
 }
 
+// The id of the control holding the keyboard's focus, -1 for none.
+int focused_id() {
+    CWnd* focus = CWnd::GetFocus();
+    return focus ? focus->GetDlgCtrlID() : -1;
+}
+
+// Tab walks the window in its templates' order, which is the reading order
+// but for the network disk box after the Azure group: the main window's
+// controls, then the page in front. The path field is never enabled; the
+// frame behind the pages and the labels take no stop; the link is reached
+// although it was hidden when the window was built; the language list
+// reports its own id.
+TEST(Administrator, TabWalksTheWindowInTemplateOrder) {
+    test_support::temp_dir folder("quorlin-window");
+    const fs::path package = folder / "pro.msi";
+    build_pro_package(package);
+    shown_window w;
+    w.browse(package);
+    w.tick_consent();
+    native_item(w.dialog, IDC_BROWSE)->SetFocus();
+    pump(50);
+    if (focused_id() != IDC_BROWSE) GTEST_SKIP() << "no keyboard focus on this display";
+    std::vector<int> walk;
+    wxUIActionSimulator keyboard;
+    while (walk.size() < 30 && (walk.empty() || walk.back() != IDC_BROWSE)) {
+        keyboard.Char(WXK_TAB);
+        pump(50);
+        walk.push_back(focused_id());
+    }
+    EXPECT_EQ(walk, (std::vector<int>{IDC_GENERATE, IDC_PAGE_TREE, IDC_AGREEMENT_LINK, IDC_CONSENT_CHECK,
+                                      IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS,
+                                      IDC_INSTALL_PRINTER_DRIVER, IDC_ENABLE_SIGN_INTEGRATION,
+                                      IDC_ENABLE_CRASH_REPORTING, IDC_LANGUAGE_LIST, IDC_ENABLE_DROPBOX, IDC_ENABLE_BOX,
+                                      IDC_ENABLE_ONEDRIVE, IDC_ENABLE_SHAREPOINT, IDC_ENABLE_AZURE_LABELING,
+                                      IDC_AZURE_FORCE_LOGIN, IDC_ENABLE_NETWORK_DISK, IDC_BROWSE}));
+}
+
 }  // namespace
