@@ -2,6 +2,7 @@
 // check --deny), the deployment recipe, and transforms that are the same
 // bytes from run to run. Packages are built by msibuild, transforms by
 // msi-transform generate.
+#include "msi_transform_run.h"
 #include "support/fixture_package.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
@@ -15,12 +16,6 @@
 using namespace test_support;
 
 namespace {
-
-process_result tool(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{MSI_TRANSFORM};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return run_process(argv);
-}
 
 // A package with one table of each class; `extra` lines are appended to the
 // named tables' rows and `properties` replace or add Property rows.

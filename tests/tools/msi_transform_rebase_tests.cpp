@@ -2,6 +2,7 @@
 // administrator's transform, built by msibuild and generate; the oracle must
 // make of the new release with the rebased transform exactly the new release
 // with the carried changes, itself built by msibuild.
+#include "msi_transform_run.h"
 #include "support/fixture_package.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
@@ -13,12 +14,6 @@
 using namespace test_support;
 
 namespace {
-
-process_result tool(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{MSI_TRANSFORM};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return run_process(argv);
-}
 
 enum class release { old_one, administrators, new_one, expected };
 

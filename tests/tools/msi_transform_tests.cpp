@@ -1,6 +1,7 @@
 // msi-transform judged from outside: its dump against the oracle's on
 // packages built by msibuild and wixl, its sql and generate commands by what
 // the oracle then reads.
+#include "msi_transform_run.h"
 #include "support/fixture_package.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
@@ -13,12 +14,6 @@
 using namespace test_support;
 
 namespace {
-
-process_result tool(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{MSI_TRANSFORM};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return run_process(argv);
-}
 
 std::string dump(const std::filesystem::path& package, const std::vector<std::string>& tables = {}) {
     std::vector<std::string> args{"dump", package.string()};
