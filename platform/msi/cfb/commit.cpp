@@ -44,17 +44,20 @@ private:
     struct old_chain {
         bool mini = false;
         std::vector<std::uint32_t> sectors;
+        std::uint64_t size = 0;
+        std::vector<bool> kept;  // sectors the stream's new state uses again
     };
 
     void check(const change_set& changes) const;
-    void remember_old_chain(std::uint32_t id);
+    void remember_old_chain(std::uint32_t id, bool rewritten);
     void stage(const change_set& changes);
     std::uint32_t allocate_sector();
     void grow_fat();
     std::uint32_t allocate_mini_sector();
     std::uint32_t allocate_entry();
     void place_stream(std::uint32_t id, const stream_pieces& data);
-    void place_big(const stream_pieces& data, directory_entry& entry);
+    void place_big(const stream_pieces& data, directory_entry& entry, old_chain* old);
+    std::vector<bool> unchanged_sectors(const stream_pieces& data, const old_chain& old) const;
     void place_mini(const stream_pieces& data, directory_entry& entry);
     std::vector<std::uint8_t>& fresh_mini_host(std::size_t index);
     std::uint32_t relocate(std::vector<std::uint32_t>& chain, std::size_t index);
@@ -69,6 +72,7 @@ private:
     commit_durability durability_;
     mini_structures* mini_ = nullptr;
     std::vector<old_chain> old_chains_;
+    std::map<std::uint32_t, std::size_t> rewritten_;  // entry id -> its old chain in old_chains_
     std::set<std::uint32_t> changed_entries_;
     bool difat_changed_ = false;
     // Sectors this commit took: the only ones it may write, besides the header.
@@ -88,15 +92,18 @@ void committer::check(const change_set& changes) const {
     }
 }
 
-void committer::remember_old_chain(std::uint32_t id) {
+void committer::remember_old_chain(std::uint32_t id, bool rewritten) {
     old_chain old;
-    old.mini = img_.in_mini_stream(img_.stream_size(id));
+    old.size = img_.stream_size(id);
+    old.mini = img_.in_mini_stream(old.size);
     try {
         old.sectors = img_.stream_sectors(id);
     } catch (const automation_error&) {
         // A broken chain may run into other streams' sectors: leave it allocated.
         return;
     }
+    old.kept.assign(old.sectors.size(), false);
+    if (rewritten) rewritten_[id] = old_chains_.size();
     old_chains_.push_back(std::move(old));
 }
 
@@ -198,25 +205,69 @@ void committer::place_stream(std::uint32_t id, const stream_pieces& data) {
         entry.start = end_of_chain;
     else if (img_.in_mini_stream(data.size))
         place_mini(data, entry);
-    else
-        place_big(data, entry);
+    else {
+        auto old = rewritten_.find(id);
+        place_big(data, entry, old == rewritten_.end() ? nullptr : &old_chains_[old->second]);
+    }
 }
 
-void committer::place_big(const stream_pieces& data, directory_entry& entry) {
+// Which of the stream's new sectors hold exactly the bytes the same sector
+// of its committed chain holds: those stay where they are, unwritten. A
+// large stream that changes in one place (the string pool after an edit)
+// then costs a few sectors, not the whole stream.
+std::vector<bool> committer::unchanged_sectors(const stream_pieces& data, const old_chain& old) const {
+    const std::uint32_t ss = img_.sector_size();
+    const std::uint64_t common = std::min(data.size, old.size);
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(common / ss, old.sectors.size()));
+    std::vector<bool> same(count, false);
+    std::vector<std::uint8_t> committed;
+    piece_reader reader(data);
+    for (std::size_t i = 0; i < count;) {
+        std::size_t run = 1;
+        while (i + run < count && run < 64 && old.sectors[i + run] == old.sectors[i] + run) ++run;
+        committed.resize(std::size_t(run) * ss);
+        img_.file_.read_exact(img_.sector_offset(old.sectors[i]), committed.data(), committed.size());
+        for (std::size_t k = 0; k < run; ++k) {
+            const std::uint8_t* was = committed.data() + k * ss;
+            bool equal = true;
+            reader.read(std::uint64_t(i + k) * ss, ss, [&](const std::uint8_t* bytes, std::size_t n) {
+                equal = equal && std::equal(bytes, bytes + n, was);
+                was += n;
+            });
+            same[i + k] = equal;
+        }
+        i += run;
+    }
+    return same;
+}
+
+void committer::place_big(const stream_pieces& data, directory_entry& entry, old_chain* old) {
     const std::uint32_t ss = img_.sector_size();
     const auto count = static_cast<std::size_t>((data.size + ss - 1) / ss);
+    const std::vector<bool> same = old && !old->mini ? unchanged_sectors(data, *old) : std::vector<bool>{};
     std::vector<std::uint32_t> chain;
     chain.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        std::uint32_t s = allocate_sector();
-        if (!chain.empty()) img_.fat_.set(chain.back(), s);
-        chain.push_back(s);
+        if (i < same.size() && same[i]) {
+            old->kept[i] = true;
+            chain.push_back(old->sectors[i]);
+        } else {
+            chain.push_back(allocate_sector());
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t next = i + 1 < count ? chain[i + 1] : end_of_chain;
+        if (img_.fat_.at(chain[i]) != next) img_.fat_.set(chain[i], next);
     }
     entry.start = chain.front();
     piece_reader reader(data);
     for (std::size_t i = 0; i < count;) {
+        if (i < same.size() && same[i]) {
+            ++i;
+            continue;
+        }
         std::size_t run = 1;
-        while (i + run < count && chain[i + run] == chain[i] + run) ++run;
+        while (i + run < count && chain[i + run] == chain[i] + run && !(i + run < same.size() && same[i + run])) ++run;
         const std::uint64_t from = std::uint64_t(i) * ss;
         const std::uint64_t size = std::min<std::uint64_t>(std::uint64_t(run) * ss, data.size - from);
         std::uint64_t at = img_.sector_offset(chain[i]);
@@ -422,7 +473,8 @@ void committer::stage(const change_set& changes) {
     // Released only now, so this commit never takes sectors the old header
     // still refers to.
     for (const old_chain& old : old_chains_)
-        for (std::uint32_t s : old.sectors) old.mini ? mini_->minifat.release(s) : img_.fat_.hold_free(s);
+        for (std::size_t i = 0; i < old.sectors.size(); ++i)
+            if (!old.kept[i]) old.mini ? mini_->minifat.release(old.sectors[i]) : img_.fat_.hold_free(old.sectors[i]);
     relocate_directory_and_minifat();
     relocate_fat_and_difat();
     queue_tables();
@@ -462,11 +514,11 @@ void committer::run(const change_set& changes) {
     for (const auto& name : changes.removals) {
         auto it = img_.root_children_.find(name);
         if (it != img_.root_children_.end() && img_.entries_[it->second].type == entry_type::stream)
-            remember_old_chain(it->second);
+            remember_old_chain(it->second, false);
     }
     for (const auto& [name, data] : changes.writes) {
         auto it = img_.root_children_.find(name);
-        if (it != img_.root_children_.end()) remember_old_chain(it->second);
+        if (it != img_.root_children_.end()) remember_old_chain(it->second, true);
     }
 
     // From here on memory runs ahead of the file until the header is written.
