@@ -141,6 +141,38 @@ TEST(CompoundFileCommit, RepeatedCommitsReuseTheSectorsTheyFreed) {
     EXPECT_EQ(msitools({"msiinfo", "extract", file.string(), "small.bin"}), pseudo_random(300, 105));
 }
 
+// A few changed bytes inside a large stream cost the sectors that hold them,
+// not a new copy of the whole stream: the rest stays where it was.
+TEST(CompoundFileCommit, SmallChangeInALargeStreamRewritesOnlyTheSectorsItTouches) {
+    test_support::temp_dir dir;
+    auto file = build_package(dir.path(), {.long_value = true});
+    std::string data = pseudo_random(600'000, 3);
+    {
+        auto cf = msi::compound_file::open(file);
+        cf->write_stream(plain_stream("large.bin"), to_bytes(data));
+        cf->commit();
+    }
+    const std::string before = test_support::read_file(file);
+    data[300'000] ^= 0x5A;
+    {
+        auto cf = msi::compound_file::open(file);
+        cf->write_stream(plain_stream("large.bin"), to_bytes(data));
+        cf->commit();
+    }
+    const std::string after = test_support::read_file(file);
+    auto sector = [](const std::string& file, std::size_t at) {
+        return at < file.size() ? file.substr(at, 512) : std::string();
+    };
+    std::size_t changed = 0;
+    for (std::size_t at = 0; at < std::max(before.size(), after.size()); at += 512)
+        changed += sector(before, at) != sector(after, at);
+    // The changed sector, the FAT sectors that chain it, the directory and
+    // the header: a handful of the stream's 1,172.
+    EXPECT_LE(changed, 10u);
+    EXPECT_TRUE(all_streams(file)[plain_stream("large.bin")] == data);
+    EXPECT_TRUE(msitools({"msiinfo", "extract", file.string(), "large.bin"}) == data);
+}
+
 TEST(CompoundFileCommit, LargeNewStreamGrowsTheFatIntoDifatSectors) {
     test_support::temp_dir dir;
     auto file = build_package(dir.path(), {.long_value = false});
