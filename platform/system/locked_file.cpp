@@ -58,8 +58,11 @@ bool locked_file::copy_from(const std::filesystem::path& source) {
     }, to{};
     // A copy is made to be changed, but never read by more people than the
     // source: its permissions are set before any of the source's bytes arrive.
+    // An empty file is not truncated: on ext4 a truncation to zero marks the
+    // file as replaced, and its next close then allocates and flushes the
+    // whole copy, which the next fsync of any file waits for.
     bool ok = ::fstat(in, &from) == 0 && S_ISREG(from.st_mode) && ::fstat(fd_, &to) == 0 && !same_file(from, to) &&
-              ::ftruncate(fd_, 0) == 0 &&
+              (to.st_size == 0 || ::ftruncate(fd_, 0) == 0) &&
               give_owner_and_mode(fd_, static_cast<uid_t>(-1), from.st_gid,
                                   (from.st_mode & to.st_mode & 0777) | S_IRUSR | S_IWUSR) == 0;
     char buffer[1 << 16];
