@@ -106,102 +106,129 @@ flat_directory flatten(const new_entry& root) {
     return flat;
 }
 
-}  // namespace
-
-void write_compound_file(file_handle& file, const new_entry& root) {
-    flat_directory flat = flatten(root);
-    std::vector<directory_entry>& entries = flat.entries;
-
-    // Small streams go to the mini stream, the rest to regular sectors.
+// Where everything goes: FAT, DIFAT, directory, MiniFAT, mini stream,
+// large streams, in that order.
+struct layout {
     std::vector<std::uint32_t> mini_streams, big_streams;
     std::uint64_t mini_sectors = 0, big_sectors = 0;
+    std::uint64_t directory_sectors = 0, minifat_sectors = 0, mini_stream_sectors = 0;
+    std::uint64_t fat_sectors = 0, difat_sectors = 0;
+    std::uint32_t first_difat = end_of_chain, first_directory = end_of_chain, first_minifat = end_of_chain;
+    std::vector<std::uint32_t> fat;
+};
+
+// Small streams go to the mini stream, the rest to regular sectors; the FAT
+// and DIFAT grow until they cover themselves.
+layout size_everything(std::vector<directory_entry>& entries) {
+    layout l;
     for (std::uint32_t id = 1; id < entries.size(); ++id) {
         directory_entry& e = entries[id];
         if (e.type != entry_type::stream || e.size == 0) continue;
         if (e.size < standard_mini_cutoff) {
-            e.start = static_cast<std::uint32_t>(mini_sectors);
-            mini_sectors += round_up(e.size, mini_sector_size);
-            mini_streams.push_back(id);
+            e.start = static_cast<std::uint32_t>(l.mini_sectors);
+            l.mini_sectors += round_up(e.size, mini_sector_size);
+            l.mini_streams.push_back(id);
         } else {
-            big_streams.push_back(id);
-            big_sectors += round_up(e.size, sector);
+            l.big_streams.push_back(id);
+            l.big_sectors += round_up(e.size, sector);
         }
     }
-    const std::uint64_t directory_sectors = round_up(entries.size(), per_directory_sector);
-    const std::uint64_t minifat_sectors = round_up(mini_sectors, per_fat_sector);
-    const std::uint64_t mini_stream_sectors = round_up(mini_sectors * mini_sector_size, sector);
-    const std::uint64_t data_sectors = directory_sectors + minifat_sectors + mini_stream_sectors + big_sectors;
-    std::uint64_t fat_sectors = 0, difat_sectors = 0;
+    l.directory_sectors = round_up(entries.size(), per_directory_sector);
+    l.minifat_sectors = round_up(l.mini_sectors, per_fat_sector);
+    l.mini_stream_sectors = round_up(l.mini_sectors * mini_sector_size, sector);
+    const std::uint64_t data_sectors = l.directory_sectors + l.minifat_sectors + l.mini_stream_sectors + l.big_sectors;
     for (;;) {
-        std::uint64_t fat = round_up(data_sectors + fat_sectors + difat_sectors, per_fat_sector);
+        std::uint64_t fat = round_up(data_sectors + l.fat_sectors + l.difat_sectors, per_fat_sector);
         std::uint64_t difat = fat > header_difat_slots ? round_up(fat - header_difat_slots, per_difat_sector) : 0;
-        if (fat == fat_sectors && difat == difat_sectors) break;
-        fat_sectors = fat;
-        difat_sectors = difat;
+        if (fat == l.fat_sectors && difat == l.difat_sectors) break;
+        l.fat_sectors = fat;
+        l.difat_sectors = difat;
     }
-    if (data_sectors + fat_sectors + difat_sectors > max_regular_sector) fail_write("compound file would be too large");
+    if (data_sectors + l.fat_sectors + l.difat_sectors > max_regular_sector)
+        fail_write("compound file would be too large");
+    return l;
+}
 
-    // Layout: FAT, DIFAT, directory, MiniFAT, mini stream, large streams.
-    std::vector<std::uint32_t> fat(static_cast<std::size_t>(fat_sectors * per_fat_sector), free_sector);
+// Fills the FAT with every chain, in layout order.
+void place_chains(layout& l, std::vector<directory_entry>& entries) {
+    l.fat.assign(static_cast<std::size_t>(l.fat_sectors * per_fat_sector), free_sector);
     std::uint32_t next = 0;
     auto place_chain = [&](std::uint64_t count) {
         std::uint32_t first = count ? next : end_of_chain;
-        for (std::uint64_t i = 0; i < count; ++i, ++next) fat[next] = i + 1 < count ? next + 1 : end_of_chain;
+        for (std::uint64_t i = 0; i < count; ++i, ++next) l.fat[next] = i + 1 < count ? next + 1 : end_of_chain;
         return first;
     };
-    for (std::uint64_t i = 0; i < fat_sectors; ++i) fat[next++] = fat_sector_mark;
-    const std::uint32_t first_difat = difat_sectors ? next : end_of_chain;
-    for (std::uint64_t i = 0; i < difat_sectors; ++i) fat[next++] = difat_sector_mark;
-    const std::uint32_t first_directory = place_chain(directory_sectors);
-    const std::uint32_t first_minifat = place_chain(minifat_sectors);
-    entries[0].start = place_chain(mini_stream_sectors);
-    entries[0].size = mini_sectors * mini_sector_size;
-    for (std::uint32_t id : big_streams) entries[id].start = place_chain(round_up(entries[id].size, sector));
+    for (std::uint64_t i = 0; i < l.fat_sectors; ++i) l.fat[next++] = fat_sector_mark;
+    l.first_difat = l.difat_sectors ? next : end_of_chain;
+    for (std::uint64_t i = 0; i < l.difat_sectors; ++i) l.fat[next++] = difat_sector_mark;
+    l.first_directory = place_chain(l.directory_sectors);
+    l.first_minifat = place_chain(l.minifat_sectors);
+    entries[0].start = place_chain(l.mini_stream_sectors);
+    entries[0].size = l.mini_sectors * mini_sector_size;
+    for (std::uint32_t id : l.big_streams) entries[id].start = place_chain(round_up(entries[id].size, sector));
+}
 
+header header_for(const layout& l) {
     header h = header::fresh();
-    h.fat_count = static_cast<std::uint32_t>(fat_sectors);
-    for (std::size_t i = 0; i < header_difat_slots && i < fat_sectors; ++i) h.difat[i] = static_cast<std::uint32_t>(i);
-    h.first_difat = first_difat;
-    h.difat_count = static_cast<std::uint32_t>(difat_sectors);
-    h.first_directory = first_directory;
-    h.first_minifat = first_minifat;
-    h.minifat_count = static_cast<std::uint32_t>(minifat_sectors);
+    h.fat_count = static_cast<std::uint32_t>(l.fat_sectors);
+    for (std::size_t i = 0; i < header_difat_slots && i < l.fat_sectors; ++i)
+        h.difat[i] = static_cast<std::uint32_t>(i);
+    h.first_difat = l.first_difat;
+    h.difat_count = static_cast<std::uint32_t>(l.difat_sectors);
+    h.first_directory = l.first_directory;
+    h.first_minifat = l.first_minifat;
+    h.minifat_count = static_cast<std::uint32_t>(l.minifat_sectors);
     h.store();
+    return h;
+}
 
-    {
-        sequential_writer out(file);
-        out.write(h.raw.data(), h.raw.size());
-        for (std::uint32_t v : fat) out.write32(v);
-        for (std::uint64_t d = 0; d < difat_sectors; ++d) {
-            for (std::uint64_t i = 0; i < per_difat_sector; ++i) {
-                std::uint64_t index = header_difat_slots + d * per_difat_sector + i;
-                out.write32(index < fat_sectors ? static_cast<std::uint32_t>(index) : free_sector);
-            }
-            out.write32(d + 1 < difat_sectors ? static_cast<std::uint32_t>(first_difat + d + 1) : end_of_chain);
+void write_tables(sequential_writer& out, const layout& l, std::vector<directory_entry>& entries) {
+    for (std::uint32_t v : l.fat) out.write32(v);
+    for (std::uint64_t d = 0; d < l.difat_sectors; ++d) {
+        for (std::uint64_t i = 0; i < per_difat_sector; ++i) {
+            std::uint64_t index = header_difat_slots + d * per_difat_sector + i;
+            out.write32(index < l.fat_sectors ? static_cast<std::uint32_t>(index) : free_sector);
         }
-        entries.resize(directory_sectors * per_directory_sector, directory_entry::unused());
-        for (directory_entry& e : entries) {
-            e.store();
-            out.write(e.raw.data(), e.raw.size());
-        }
-        for (std::uint32_t id : mini_streams) {
-            std::uint64_t count = round_up(entries[id].size, mini_sector_size);
-            for (std::uint64_t i = 0; i < count; ++i)
-                out.write32(i + 1 < count ? static_cast<std::uint32_t>(entries[id].start + i + 1) : end_of_chain);
-        }
-        for (std::uint64_t i = mini_sectors; i < minifat_sectors * per_fat_sector; ++i) out.write32(free_sector);
-        auto write_content = [&](std::uint32_t id, std::uint64_t unit) {
-            std::vector<std::uint8_t> data = flat.sources[id]->content();
-            if (data.size() != entries[id].size)
-                fail_write("stream '" + printable_name(entries[id].name) + "' changed size while saving");
-            out.write(data.data(), data.size());
-            out.pad_to(unit);
-        };
-        for (std::uint32_t id : mini_streams) write_content(id, mini_sector_size);
-        out.pad_to(sector);
-        for (std::uint32_t id : big_streams) write_content(id, sector);
-        out.flush();
+        out.write32(d + 1 < l.difat_sectors ? static_cast<std::uint32_t>(l.first_difat + d + 1) : end_of_chain);
     }
+    entries.resize(l.directory_sectors * per_directory_sector, directory_entry::unused());
+    for (directory_entry& e : entries) {
+        e.store();
+        out.write(e.raw.data(), e.raw.size());
+    }
+    for (std::uint32_t id : l.mini_streams) {
+        std::uint64_t count = round_up(entries[id].size, mini_sector_size);
+        for (std::uint64_t i = 0; i < count; ++i)
+            out.write32(i + 1 < count ? static_cast<std::uint32_t>(entries[id].start + i + 1) : end_of_chain);
+    }
+    for (std::uint64_t i = l.mini_sectors; i < l.minifat_sectors * per_fat_sector; ++i) out.write32(free_sector);
+}
+
+void write_streams(sequential_writer& out, const layout& l, const flat_directory& flat) {
+    auto write_content = [&](std::uint32_t id, std::uint64_t unit) {
+        std::vector<std::uint8_t> data = flat.sources[id]->content();
+        if (data.size() != flat.entries[id].size)
+            fail_write("stream '" + printable_name(flat.entries[id].name) + "' changed size while saving");
+        out.write(data.data(), data.size());
+        out.pad_to(unit);
+    };
+    for (std::uint32_t id : l.mini_streams) write_content(id, mini_sector_size);
+    out.pad_to(sector);
+    for (std::uint32_t id : l.big_streams) write_content(id, sector);
+}
+
+}  // namespace
+
+void write_compound_file(file_handle& file, const new_entry& root) {
+    flat_directory flat = flatten(root);
+    layout l = size_everything(flat.entries);
+    place_chains(l, flat.entries);
+    const header h = header_for(l);
+    sequential_writer out(file);
+    out.write(h.raw.data(), h.raw.size());
+    write_tables(out, l, flat.entries);
+    write_streams(out, l, flat);
+    out.flush();
 }
 
 }  // namespace msi::cfb
