@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +29,13 @@ TEST(SettingsMap, WritesRunW1ToW20AndMissingValuesFollowTheRules) {
     ASSERT_EQ(orders.size(), 20u);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(orders[i], i + 1);
 
+    std::set<std::pair<settings_page, int>> shown_at;
     for (const auto& row : deployment_settings_map()) {
+        // Every setting has a control of its own on its page.
+        if (!row.setting.empty()) {
+            EXPECT_NE(row.page, settings_page::none) << row.setting;
+            EXPECT_TRUE(shown_at.insert({row.page, row.control}).second) << row.setting;
+        }
         if (!row.gate.empty()) {
             EXPECT_NE(find_setting(row.gate), nullptr) << row.setting;
         }
