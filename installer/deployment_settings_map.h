@@ -1,12 +1,18 @@
 #pragma once
 // Which package value feeds which page setting, and in which form each
-// setting goes back into the package. The load and generate commands walk
-// this table instead of spelling out each value themselves.
+// setting goes back into the package; where the setting sits on the pages
+// and by which name the command line knows it. The load and generate
+// commands, the pages' exchange and enabling, and the job without a window
+// walk this table instead of spelling out each setting themselves.
 //
 // One row per setting. A row has at most one read side (rows are listed in
 // reading order) and up to two write sides, each with its place W1..W20 in
 // the order of writing. The two sides differ for several settings on
 // purpose: names, forms and conditions are the package's own conventions.
+//
+// A new check box takes a row here, a field in its page's settings
+// (settings_values.h), a control in the page's template and its texts;
+// nothing else names it.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -19,6 +25,19 @@
 namespace deployment {
 
 enum class package_table { none, property, registry, control };
+
+// The page that shows a setting.
+enum class settings_page { none, general, print, imanage, help };
+
+// The page whose settings a struct of settings_values.h holds.
+template <class PageSettings>
+inline constexpr settings_page page_of = settings_page::none;
+template <>
+inline constexpr settings_page page_of<general_page_settings> = settings_page::general;
+template <>
+inline constexpr settings_page page_of<imanage_page_settings> = settings_page::imanage;
+template <>
+inline constexpr settings_page page_of<help_page_settings> = settings_page::help;
 
 enum class read_rule {
     none,                       // no read side: the setting keeps what it holds
@@ -72,10 +91,14 @@ using check_field = int settings_values::*;
 using text_field = std::u16string settings_values::*;
 
 struct setting_row {
-    std::string_view setting;     // the page setting's name
+    std::string_view setting;  // the page setting's name, also on the command line
+    settings_page page = settings_page::none;
+    int control = 0;              // the control that shows the setting on its page
     check_field check = nullptr;  // the 0/1 value, when the setting is one
     text_field text = nullptr;    // the text value, when the setting is one
-    std::string_view gate;        // the setting this one depends on, if any
+    // The check box setting this one depends on, if any: a text is read and
+    // written only while it is checked, a check box enabled only then.
+    std::string_view gate;
     read_side read;
     std::array<write_side, 2> writes;
 };
@@ -90,6 +113,13 @@ struct planned_write {
 
 // Every write side of the map, in the order of writing (W1 first).
 std::span<const planned_write> writes_in_order();
+
+// The 0/1 field of a check box row, in the settings of the row's page (the
+// page derives from them). `row.page` must be page_of<PageSettings>.
+template <class PageSettings>
+int& page_check(PageSettings& settings, const setting_row& row) {
+    return settings.*static_cast<int PageSettings::*>(row.check);
+}
 
 // The row of a setting, or null.
 const setting_row* find_setting(std::string_view setting);

@@ -1,12 +1,13 @@
 #include "pages/imanage_dialog_controller.h"
 
 #include "installer/deployment_settings.h"
+#include "pages/page_check_boxes.h"
 
 imanage_dialog_controller::imanage_dialog_controller(CWnd* parent) : CDialogEx(IDD, parent) {}
 
 void imanage_dialog_controller::DoDataExchange(CDataExchange* dx) {
     CDialogEx::DoDataExchange(dx);
-    DDX_Check(dx, IDC_IMANAGE_ENABLED, imanage_enabled);
+    exchange_check_boxes<deployment::imanage_page_settings>(dx, *this);
     DDX_Text(dx, IDC_IMANAGE_PATH, imanage_install_path);
     DDV_MaxChars(dx, imanage_install_path, max_install_path_length);
     DDX_Control(dx, IDC_IMANAGE_PATH, install_path_edit);

@@ -2,21 +2,20 @@
 // The "iManage Work 10" page: the integration switch and the path of the
 // iManage Work folder, which must not be empty while the integration is on.
 #include "dialog/afxwin.h"
+#include "installer/settings_values.h"
 #include "pages/escape_closes_window.h"
 #include "resources/resource.h"
 
 #include <string>
 
-class imanage_dialog_controller : public CDialogEx {
+// Its settings are the fields of imanage_page_settings.
+class imanage_dialog_controller : public CDialogEx, public deployment::imanage_page_settings {
 public:
     enum { IDD = IDD_IMANAGE };
 
     static constexpr int max_install_path_length = 2048;
 
     explicit imanage_dialog_controller(CWnd* parent = nullptr);
-
-    int imanage_enabled = 0;  // 0 = off, 1 = on
-    std::u16string imanage_install_path;
 
     // Pulls the controls and lets the path controls follow the check box.
     afx_msg void on_imanage_enabled_clicked();

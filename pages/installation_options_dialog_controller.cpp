@@ -1,6 +1,7 @@
 #include "pages/installation_options_dialog_controller.h"
 
 #include "installer/application_languages.h"
+#include "pages/page_check_boxes.h"
 #include "pages/utf8_to_utf16.h"
 
 #include <cstring>
@@ -15,31 +16,10 @@ installation_options_dialog_controller::installation_options_dialog_controller(C
 
 void installation_options_dialog_controller::DoDataExchange(CDataExchange* dx) {
     CDialogEx::DoDataExchange(dx);
-    DDX_Check(dx, IDC_CREATE_DESKTOP_SHORTCUT, create_desktop_shortcut);
-    DDX_Check(dx, IDC_INSTALL_OFFICE_ADDINS, install_office_addins);
-    DDX_Check(dx, IDC_INSTALL_PRINTER_DRIVER, install_printer_driver);
-    DDX_Check(dx, IDC_ENABLE_SIGN_INTEGRATION, enable_sign_integration);
-    DDX_Check(dx, IDC_ENABLE_DROPBOX, enable_dropbox);
-    DDX_Check(dx, IDC_ENABLE_BOX, enable_box);
-    DDX_Check(dx, IDC_ENABLE_ONEDRIVE, enable_onedrive);
-    DDX_Check(dx, IDC_ENABLE_SHAREPOINT, enable_sharepoint);
-    DDX_Check(dx, IDC_ENABLE_NETWORK_DISK, enable_network_disk);
-    DDX_Check(dx, IDC_ENABLE_CRASH_REPORTING, enable_crash_reporting);
-    DDX_Check(dx, IDC_ENABLE_AZURE_LABELING, enable_azure_labeling);
-    DDX_Check(dx, IDC_AZURE_FORCE_LOGIN, azure_force_login);
-
-    DDX_Control(dx, IDC_CREATE_DESKTOP_SHORTCUT, create_desktop_shortcut_check);
-    DDX_Control(dx, IDC_INSTALL_OFFICE_ADDINS, install_office_addins_check);
-    DDX_Control(dx, IDC_INSTALL_PRINTER_DRIVER, install_printer_driver_check);
-    DDX_Control(dx, IDC_ENABLE_SIGN_INTEGRATION, enable_sign_integration_check);
-    DDX_Control(dx, IDC_ENABLE_DROPBOX, enable_dropbox_check);
-    DDX_Control(dx, IDC_ENABLE_BOX, enable_box_check);
-    DDX_Control(dx, IDC_ENABLE_ONEDRIVE, enable_onedrive_check);
-    DDX_Control(dx, IDC_ENABLE_SHAREPOINT, enable_sharepoint_check);
-    DDX_Control(dx, IDC_ENABLE_NETWORK_DISK, enable_network_disk_check);
-    DDX_Control(dx, IDC_ENABLE_CRASH_REPORTING, enable_crash_reporting_check);
-    DDX_Control(dx, IDC_ENABLE_AZURE_LABELING, enable_azure_labeling_check);
-    DDX_Control(dx, IDC_AZURE_FORCE_LOGIN, azure_force_login_check);
+    exchange_check_boxes<deployment::general_page_settings>(dx, *this);
+    for (const auto& row : deployment::deployment_settings_map())
+        if (row.check && row.page == deployment::settings_page::general)
+            DDX_Control(dx, row.control, check_box(row.control));
     // The language list takes no part in the value exchange: only bound.
     DDX_Control(dx, IDC_LANGUAGE_LIST, language_list);
     DDX_Control(dx, IDC_PAGE_GROUP, installation_options_group);
@@ -88,24 +68,26 @@ void installation_options_dialog_controller::on_azure_labeling_clicked() {
     // Force Login means nothing without labeling: switching labeling off clears it.
     if (enable_azure_labeling == 0) {
         azure_force_login = 0;
-        azure_force_login_check.SetCheck(BST_UNCHECKED);
+        check_box(IDC_AZURE_FORCE_LOGIN).SetCheck(BST_UNCHECKED);
     }
-    azure_force_login_check.EnableWindow(enable_azure_labeling != 0);
+    check_box(IDC_AZURE_FORCE_LOGIN).EnableWindow(enable_azure_labeling != 0);
 }
 
+// A check box that depends on another is enabled only while that one is
+// checked; the e-signature box, written only for some products, is left to
+// enable_sign_integration_control.
 void installation_options_dialog_controller::enable_controls(bool enable) {
     EnableWindow(enable);
-    for (CWnd* control :
-         {static_cast<CWnd*>(&create_desktop_shortcut_check), static_cast<CWnd*>(&install_office_addins_check),
-          static_cast<CWnd*>(&install_printer_driver_check), static_cast<CWnd*>(&installation_options_group),
-          static_cast<CWnd*>(&enable_crash_reporting_check), static_cast<CWnd*>(&enable_box_check),
-          static_cast<CWnd*>(&enable_dropbox_check), static_cast<CWnd*>(&enable_onedrive_check),
-          static_cast<CWnd*>(&enable_sharepoint_check), static_cast<CWnd*>(&enable_network_disk_check),
-          static_cast<CWnd*>(&enable_azure_labeling_check)})
-        control->EnableWindow(enable);
-    azure_force_login_check.EnableWindow(enable && enable_azure_labeling != 0);
+    installation_options_group.EnableWindow(enable);
+    for (const auto& row : deployment::deployment_settings_map()) {
+        if (!row.check || row.page != deployment::settings_page::general) continue;
+        if (row.writes[0].condition == deployment::write_condition::product_is_pro) continue;
+        const auto* gate = deployment::find_setting(row.gate);
+        const bool gate_checked = !gate || deployment::page_check<deployment::general_page_settings>(*this, *gate) != 0;
+        check_box(row.control).EnableWindow(enable && gate_checked);
+    }
 }
 
 void installation_options_dialog_controller::enable_sign_integration_control(bool enable) {
-    enable_sign_integration_check.EnableWindow(enable);
+    check_box(IDC_ENABLE_SIGN_INTEGRATION).EnableWindow(enable);
 }

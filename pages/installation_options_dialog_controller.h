@@ -2,30 +2,20 @@
 // The "General" page: installation options, remote storage integrations,
 // Azure labeling and the language the installed application starts in.
 #include "dialog/afxwin.h"
+#include "installer/settings_values.h"
 #include "pages/escape_closes_window.h"
 #include "resources/resource.h"
 
+#include <map>
 #include <string>
 
-class installation_options_dialog_controller : public CDialogEx {
+// The settings (0 = unchecked, 1 = checked) are the fields of
+// general_page_settings; the settings map says which check box shows each.
+class installation_options_dialog_controller : public CDialogEx, public deployment::general_page_settings {
 public:
     enum { IDD = IDD_INSTALLATION_OPTIONS };
 
     explicit installation_options_dialog_controller(CWnd* parent = nullptr);
-
-    // Settings: 0 = unchecked, 1 = checked.
-    int create_desktop_shortcut = 0;
-    int install_office_addins = 0;
-    int install_printer_driver = 0;
-    int enable_sign_integration = 0;
-    int enable_dropbox = 0;
-    int enable_box = 0;
-    int enable_onedrive = 0;
-    int enable_sharepoint = 0;
-    int enable_network_disk = 0;
-    int enable_crash_reporting = 0;
-    int enable_azure_labeling = 0;
-    int azure_force_login = 0;
 
     // Switches the page and its options; Force Login only while labeling is on.
     void enable_controls(bool enable);
@@ -48,18 +38,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    CButton create_desktop_shortcut_check;
-    CButton install_office_addins_check;
-    CButton install_printer_driver_check;
-    CButton enable_sign_integration_check;
-    CButton enable_dropbox_check;
-    CButton enable_box_check;
-    CButton enable_onedrive_check;
-    CButton enable_sharepoint_check;
-    CButton enable_network_disk_check;
-    CButton enable_crash_reporting_check;
-    CButton enable_azure_labeling_check;
-    CButton azure_force_login_check;
+    CButton& check_box(int control) { return check_boxes_[control]; }
+
+    // Bound wrappers of the check boxes, by control identifier.
+    std::map<int, CButton> check_boxes_;
     CComboBox language_list;
     CButton installation_options_group;
 };

@@ -1,10 +1,12 @@
 #include "pages/quorlin_ai_dialog_controller.h"
 
+#include "pages/page_check_boxes.h"
+
 quorlin_ai_dialog_controller::quorlin_ai_dialog_controller(CWnd* parent) : CDialogEx(IDD, parent) {}
 
 void quorlin_ai_dialog_controller::DoDataExchange(CDataExchange* dx) {
     CDialogEx::DoDataExchange(dx);
-    DDX_Check(dx, IDC_KNOWLEDGE_ASSISTANT, knowledge_assistant_enabled);
+    exchange_check_boxes<deployment::help_page_settings>(dx, *this);
 }
 
 BEGIN_MESSAGE_MAP(quorlin_ai_dialog_controller, CDialogEx)

@@ -1,16 +1,16 @@
 #pragma once
 // The "Help Resources" page: the Knowledge Assistant switch.
 #include "dialog/afxwin.h"
+#include "installer/settings_values.h"
 #include "pages/escape_closes_window.h"
 #include "resources/resource.h"
 
-class quorlin_ai_dialog_controller : public CDialogEx {
+// Its setting is the field of help_page_settings.
+class quorlin_ai_dialog_controller : public CDialogEx, public deployment::help_page_settings {
 public:
     enum { IDD = IDD_QUORLIN_AI };
 
     explicit quorlin_ai_dialog_controller(CWnd* parent = nullptr);
-
-    int knowledge_assistant_enabled = 0;  // 0 = off, 1 = on
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;

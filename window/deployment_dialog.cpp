@@ -121,51 +121,28 @@ void CQuorlin_EnterpriseDeploymentDlg::enable_package_controls(bool enable) {
     agreement_link.ShowWindow(enable ? SW_SHOW : SW_HIDE);
 }
 
+// Each page derives from its part of settings_values, so a whole page's
+// settings move at once; the two lists are read through their pages.
 deployment::settings_values CQuorlin_EnterpriseDeploymentDlg::page_values() const {
     deployment::settings_values values;
-    const auto& g = *general_page;
-    values.create_desktop_shortcut = g.create_desktop_shortcut;
-    values.install_office_addins = g.install_office_addins;
-    values.install_printer_driver = g.install_printer_driver;
-    values.enable_sign_integration = g.enable_sign_integration;
-    values.enable_dropbox = g.enable_dropbox;
-    values.enable_onedrive = g.enable_onedrive;
-    values.enable_box = g.enable_box;
-    values.enable_sharepoint = g.enable_sharepoint;
-    values.enable_network_disk = g.enable_network_disk;
-    values.enable_crash_reporting = g.enable_crash_reporting;
-    values.enable_azure_labeling = g.enable_azure_labeling;
-    values.azure_force_login = g.azure_force_login;
-    values.application_language = g.selected_language_code();
+    static_cast<deployment::general_page_settings&>(values) = *general_page;
+    static_cast<deployment::imanage_page_settings&>(values) = *imanage_page;
+    static_cast<deployment::help_page_settings&>(values) = *help_page;
+    values.application_language = general_page->selected_language_code();
     values.print_profile = print_page->selected_print_profile();
-    values.imanage_enabled = imanage_page->imanage_enabled;
-    values.imanage_install_path = imanage_page->imanage_install_path;
-    values.knowledge_assistant_enabled = help_page->knowledge_assistant_enabled;
     return values;
 }
 
 void CQuorlin_EnterpriseDeploymentDlg::set_page_values(const deployment::settings_values& values) {
-    auto& g = *general_page;
-    g.create_desktop_shortcut = values.create_desktop_shortcut;
-    g.install_office_addins = values.install_office_addins;
-    g.install_printer_driver = values.install_printer_driver;
-    g.enable_sign_integration = values.enable_sign_integration;
-    g.enable_dropbox = values.enable_dropbox;
-    g.enable_onedrive = values.enable_onedrive;
-    g.enable_box = values.enable_box;
-    g.enable_sharepoint = values.enable_sharepoint;
-    g.enable_network_disk = values.enable_network_disk;
-    g.enable_crash_reporting = values.enable_crash_reporting;
-    g.enable_azure_labeling = values.enable_azure_labeling;
-    g.azure_force_login = values.azure_force_login;
+    static_cast<deployment::general_page_settings&>(*general_page) = values;
+    static_cast<deployment::imanage_page_settings&>(*imanage_page) = values;
+    static_cast<deployment::help_page_settings&>(*help_page) = values;
     // The lists are touched only for a different choice, so that a list
     // with nothing selected stays so when the values did not change.
-    if (values.application_language != g.selected_language_code()) g.select_language_code(values.application_language);
+    if (values.application_language != general_page->selected_language_code())
+        general_page->select_language_code(values.application_language);
     if (values.print_profile != print_page->selected_print_profile())
         print_page->select_print_profile(values.print_profile);
-    imanage_page->imanage_enabled = values.imanage_enabled;
-    imanage_page->imanage_install_path = values.imanage_install_path;
-    help_page->knowledge_assistant_enabled = values.knowledge_assistant_enabled;
 }
 
 void CQuorlin_EnterpriseDeploymentDlg::OnPaint() {

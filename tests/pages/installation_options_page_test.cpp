@@ -2,6 +2,7 @@
 // the enabling operations and the exchange of its twelve settings.
 #include "page_host.h"
 #include "installer/application_languages.h"
+#include "installer/deployment_settings_map.h"
 #include "pages/installation_options_dialog_controller.h"
 #include "system/text_conversion.h"
 
@@ -9,22 +10,22 @@
 #include <wx/choice.h>
 
 #include <array>
+#include <vector>
 
 namespace {
 
-constexpr std::array<int, 12> check_boxes{
-    IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
-    IDC_ENABLE_SIGN_INTEGRATION, IDC_ENABLE_DROPBOX,        IDC_ENABLE_BOX,
-    IDC_ENABLE_ONEDRIVE,         IDC_ENABLE_SHAREPOINT,     IDC_ENABLE_NETWORK_DISK,
-    IDC_ENABLE_CRASH_REPORTING,  IDC_ENABLE_AZURE_LABELING, IDC_AZURE_FORCE_LOGIN};
-
-// The settings in the same order as `check_boxes`.
-std::array<int*, 12> settings(installation_options_dialog_controller& page) {
-    return {&page.create_desktop_shortcut, &page.install_office_addins, &page.install_printer_driver,
-            &page.enable_sign_integration, &page.enable_dropbox,        &page.enable_box,
-            &page.enable_onedrive,         &page.enable_sharepoint,     &page.enable_network_disk,
-            &page.enable_crash_reporting,  &page.enable_azure_labeling, &page.azure_force_login};
-}
+// The page's check boxes and their settings, as the settings map lists them.
+struct check_box_setting {
+    int control;
+    int deployment::general_page_settings::*field;
+};
+const std::vector<check_box_setting> check_boxes = [] {
+    std::vector<check_box_setting> boxes;
+    for (const auto& row : deployment::deployment_settings_map())
+        if (row.check && row.page == deployment::settings_page::general)
+            boxes.push_back({row.control, static_cast<int deployment::general_page_settings::*>(row.check)});
+    return boxes;
+}();
 
 class GeneralPage : public testing::Test {
 protected:
@@ -37,8 +38,11 @@ protected:
 };
 
 TEST_F(GeneralPage, FreshPageShowsSevenLanguagesInTableOrderWithEnglishSelected) {
-    for (int id : check_boxes) EXPECT_FALSE(is_checked(page, id)) << id;
-    for (int* setting : settings(page)) EXPECT_EQ(*setting, 0);
+    ASSERT_EQ(check_boxes.size(), 12u);
+    for (const auto& box : check_boxes) {
+        EXPECT_FALSE(is_checked(page, box.control)) << box.control;
+        EXPECT_EQ(page.*box.field, 0) << box.control;
+    }
 
     const std::array<std::u16string, 7> shown{
         u"Select on application startup", u"Deutsch", u"English", u"Español", u"Français", u"Italiano", u"Nederlands"};
@@ -81,16 +85,15 @@ TEST_F(GeneralPage, LanguageCodeWithoutAWindowIsTheDefault) {
 
 TEST_F(GeneralPage, ExchangeMovesEveryCheckBoxBothWays) {
     // Alternating values catch two settings wired to one box.
-    auto fields = settings(page);
-    for (std::size_t i = 0; i < fields.size(); ++i) *fields[i] = int(i % 2);
+    for (std::size_t i = 0; i < check_boxes.size(); ++i) page.*check_boxes[i].field = int(i % 2);
     ASSERT_TRUE(page.UpdateData(FALSE));
     for (std::size_t i = 0; i < check_boxes.size(); ++i)
-        EXPECT_EQ(is_checked(page, check_boxes[i]), i % 2 == 1) << check_boxes[i];
+        EXPECT_EQ(is_checked(page, check_boxes[i].control), i % 2 == 1) << check_boxes[i].control;
 
     for (std::size_t i = 0; i < check_boxes.size(); ++i)
-        page.CheckDlgButton(check_boxes[i], i % 2 ? BST_UNCHECKED : BST_CHECKED);
+        page.CheckDlgButton(check_boxes[i].control, i % 2 ? BST_UNCHECKED : BST_CHECKED);
     ASSERT_TRUE(page.UpdateData(TRUE));
-    for (std::size_t i = 0; i < fields.size(); ++i) EXPECT_EQ(*fields[i], int(i % 2 == 0)) << i;
+    for (std::size_t i = 0; i < check_boxes.size(); ++i) EXPECT_EQ(page.*check_boxes[i].field, int(i % 2 == 0)) << i;
 }
 
 TEST_F(GeneralPage, LabelingClicksGovernForceLogin) {
@@ -129,17 +132,17 @@ TEST_F(GeneralPage, EnableControlsLeavesSignIntegrationToItsOwnSwitch) {
 
     page.enable_controls(false);
     EXPECT_FALSE(page.IsWindowEnabled());
-    for (int id : check_boxes) {
-        if (id == IDC_ENABLE_SIGN_INTEGRATION) continue;
-        EXPECT_FALSE(is_this_enabled(page, id)) << id;
+    for (const auto& box : check_boxes) {
+        if (box.control == IDC_ENABLE_SIGN_INTEGRATION) continue;
+        EXPECT_FALSE(is_this_enabled(page, box.control)) << box.control;
     }
 
     page.enable_sign_integration_control(false);
     page.enable_controls(true);
     EXPECT_TRUE(page.IsWindowEnabled());
-    for (int id : check_boxes) {
-        if (id == IDC_ENABLE_SIGN_INTEGRATION) continue;
-        EXPECT_TRUE(is_this_enabled(page, id)) << id;
+    for (const auto& box : check_boxes) {
+        if (box.control == IDC_ENABLE_SIGN_INTEGRATION) continue;
+        EXPECT_TRUE(is_this_enabled(page, box.control)) << box.control;
     }
     EXPECT_FALSE(is_this_enabled(page, IDC_ENABLE_SIGN_INTEGRATION));
 

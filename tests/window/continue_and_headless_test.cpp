@@ -41,13 +41,8 @@ CComboBox& list(CWnd* page, int id) { return *static_cast<CComboBox*>(page->GetD
 
 pages_shown shown_on(CQuorlin_EnterpriseDeploymentDlg& d) {
     pages_shown p;
-    for (int id :
-         {IDC_CREATE_DESKTOP_SHORTCUT, IDC_INSTALL_OFFICE_ADDINS, IDC_INSTALL_PRINTER_DRIVER,
-          IDC_ENABLE_SIGN_INTEGRATION, IDC_ENABLE_DROPBOX, IDC_ENABLE_ONEDRIVE, IDC_ENABLE_BOX, IDC_ENABLE_SHAREPOINT,
-          IDC_ENABLE_NETWORK_DISK, IDC_ENABLE_CRASH_REPORTING, IDC_ENABLE_AZURE_LABELING, IDC_AZURE_FORCE_LOGIN})
-        p.checks[id] = is_checked(*d.general_page, id);
-    p.checks[IDC_IMANAGE_ENABLED] = is_checked(*d.imanage_page, IDC_IMANAGE_ENABLED);
-    p.checks[IDC_KNOWLEDGE_ASSISTANT] = is_checked(*d.help_page, IDC_KNOWLEDGE_ASSISTANT);
+    for (const auto& row : deployment::deployment_settings_map())
+        if (row.check) p.checks[row.control] = is_checked(*page_window(d, row.page), row.control);
     auto text_of = [](CComboBox& box) {
         std::u16string text;
         if (box.GetCurSel() >= 0) box.GetLBText(box.GetCurSel(), text);

@@ -1,7 +1,9 @@
 #include "deployment_fixtures.h"
 
+#include "installer/deployment_settings.h"
 #include "support/fixture_package.h"
 #include "support/msi_oracle.h"
+#include "system/text_conversion.h"
 
 #include <sstream>
 #include <vector>
@@ -225,6 +227,20 @@ package_view oracle_view(const std::filesystem::path& package, const std::filesy
         } else if (fields[0] != "#Property" && fields[0] != "#Registry") {
             view.other_tables += line + "\n";
         }
+    }
+    return view;
+}
+
+package_view expected_after_writing(const std::filesystem::path& package, deployment::settings_values values,
+                                    std::u16string_view product_name) {
+    package_view view = oracle_view(package);
+    for (const auto& write : deployment::plan_writes(values, product_name).writes) {
+        using kind = deployment::value_write::kind;
+        auto& table = write.type == kind::property ? view.properties : view.registry;
+        const std::string name = sys::utf16_to_utf8(write.name);
+        if (!table.contains(name)) continue;
+        table[name] =
+            write.type == kind::registry_number ? "#" + std::to_string(write.number) : sys::utf16_to_utf8(write.text);
     }
     return view;
 }

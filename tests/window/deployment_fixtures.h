@@ -3,9 +3,12 @@
 // every value the window reads (with opposite outcomes for each setting),
 // one without Registry and Control tables, one whose Control table cannot
 // be queried, and plain values for the oracle's view of them.
+#include "installer/settings_values.h"
+
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace window_test {
 
@@ -41,5 +44,12 @@ struct package_view {
     std::string other_tables;  // the dump of every other table, for "unchanged" checks
 };
 package_view oracle_view(const std::filesystem::path& package, const std::filesystem::path& transform = {});
+
+// The oracle's view of `package` once the writes planned for `values` and
+// `product_name` are made: each planned value laid over the name the package
+// holds (a name it lacks stays absent). The planned writes themselves are
+// checked against their table once, in the settings map's tests.
+package_view expected_after_writing(const std::filesystem::path& package, deployment::settings_values values,
+                                    std::u16string_view product_name);
 
 }  // namespace window_test

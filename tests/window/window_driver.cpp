@@ -53,4 +53,25 @@ std::u16string shown_window::last_message() const {
     return ui.message_boxes.empty() ? std::u16string() : ui.message_boxes.back().text;
 }
 
+CWnd* page_window(const CQuorlin_EnterpriseDeploymentDlg& dialog, deployment::settings_page page) {
+    switch (page) {
+    case deployment::settings_page::general: return dialog.general_page;
+    case deployment::settings_page::print: return dialog.print_page;
+    case deployment::settings_page::imanage: return dialog.imanage_page;
+    case deployment::settings_page::help: return dialog.help_page;
+    case deployment::settings_page::none: break;
+    }
+    return nullptr;
+}
+
+deployment::settings_values shown_window::settings_shown() const {
+    deployment::settings_values shown;
+    for (const auto& row : deployment::deployment_settings_map())
+        if (row.check) shown.*row.check = is_checked(*page_window(dialog, row.page), row.control) ? 1 : 0;
+    shown.application_language = dialog.general_page->selected_language_code();
+    shown.print_profile = dialog.print_page->selected_print_profile();
+    shown.imanage_install_path = dialog.imanage_page->GetDlgItem(IDC_IMANAGE_PATH)->GetWindowText();
+    return shown;
+}
+
 }  // namespace window_test

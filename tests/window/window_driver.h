@@ -4,6 +4,7 @@
 // answered by a recording ui_services.
 #include "dialog/afxwin.h"
 #include "dialog/recording_ui_services.h"
+#include "installer/deployment_settings_map.h"
 #include "pages/imanage_dialog_controller.h"
 #include "pages/installation_options_dialog_controller.h"
 #include "pages/print_settings_dialog_controller.h"
@@ -29,6 +30,9 @@ struct window_ui_services : recording_ui_services {
     std::vector<CWnd*> visible_page_at_tip;
 };
 
+// The window's page that shows the settings of `page`.
+CWnd* page_window(const CQuorlin_EnterpriseDeploymentDlg& dialog, deployment::settings_page page);
+
 // The main window, created from its template and shown, with the services
 // recorded for its whole life.
 struct shown_window {
@@ -43,6 +47,9 @@ struct shown_window {
     void select_page(CWnd* page);
     CWnd* visible_page() const;
     std::u16string last_message() const;
+    // What the pages show, as settings: each check box the settings map
+    // lists, the two lists' choices and the iManage path's text.
+    deployment::settings_values settings_shown() const;
 
     window_ui_services ui;
     scoped_ui_services installed{ui};
