@@ -4,6 +4,7 @@
 #include "deployment_fixtures.h"
 #include "window_driver.h"
 
+#include "dialog/focused_window.h"
 #include "dialog/wx_ui_services.h"
 #include "installer/installer_package.h"
 #include "resources/resource.h"
@@ -292,7 +293,7 @@ TEST(Administrator, EscapeFromATextFieldClosesTheWindow) {
 
 // The id of the control holding the keyboard's focus, -1 for none.
 int focused_id() {
-    CWnd* focus = CWnd::GetFocus();
+    CWnd* focus = CWnd::FromHandle(focused_window());
     return focus ? focus->GetDlgCtrlID() : -1;
 }
 

@@ -39,7 +39,7 @@ protected:
         sys::set_locale_files({locale_file});
         for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) ::unsetenv(variable);
     }
-    bool program_resources_in_use() { return &AfxGetResourceHandle() == &program_resource_source(); }
+    bool program_resources_in_use() { return &current_resource_source() == &program_resource_source(); }
 
     test_support::temp_dir folder{"quorlin-locale"};
     std::filesystem::path locale_file = folder / "locale";

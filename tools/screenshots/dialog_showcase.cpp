@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
             std::u16string text =
                 u"The iManage Installation Path should not be empty. Please, enter a valid path or disable iManage "
                 u"integration.";
-            page.path_edit.ShowBalloonTip(u"", text.c_str(), TTI_NONE);
+            const EDITBALLOONTIP tip{sizeof(EDITBALLOONTIP), u"", text.c_str(), TTI_NONE};
+            page.path_edit.ShowBalloonTip(&tip);
         } else if (mode == "box0") {
             AfxMessageBox(u"A plain message.", MB_OK);
         } else if (mode == "box16") {
