@@ -63,9 +63,6 @@ public:
     std::u16string GetItemText(HTREEITEM item) const;
     // TVGN_ROOT, TVGN_NEXT, TVGN_PARENT, TVGN_FIRSTVISIBLE or TVGN_CARET; null when none.
     HTREEITEM GetNextItem(HTREEITEM item, UINT code) const;
-    HTREEITEM GetRootItem() const;  // first top-level item
-    HTREEITEM GetNextSiblingItem(HTREEITEM item) const;
-    HTREEITEM GetSelectedItem() const;
     BOOL SelectItem(HTREEITEM item);
     BOOL Select(HTREEITEM item, UINT code);  // TVGN_CARET or TVGN_FIRSTVISIBLE
 

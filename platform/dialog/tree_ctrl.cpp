@@ -92,10 +92,6 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM item, UINT code) const {
     }
 }
 
-HTREEITEM CTreeCtrl::GetRootItem() const { return GetNextItem(nullptr, TVGN_ROOT); }
-HTREEITEM CTreeCtrl::GetNextSiblingItem(HTREEITEM item) const { return GetNextItem(item, TVGN_NEXT); }
-HTREEITEM CTreeCtrl::GetSelectedItem() const { return GetNextItem(nullptr, TVGN_CARET); }
-
 BOOL CTreeCtrl::SelectItem(HTREEITEM item) { return Select(item, TVGN_CARET); }
 
 BOOL CTreeCtrl::Select(HTREEITEM item, UINT code) {

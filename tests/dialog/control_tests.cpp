@@ -51,7 +51,7 @@ TEST_F(window_test, tree_selection_notifies_before_the_selecting_call_returns) {
     const tree_items items = fill(tree);
 
     pump_events();
-    EXPECT_EQ(tree.GetSelectedItem(), nullptr);
+    EXPECT_EQ(tree.GetNextItem(nullptr, TVGN_CARET), nullptr);
     EXPECT_TRUE(tree.SelectItem(items.imanage));
     ASSERT_EQ(window->selected_at_notification.size(), 1u);
     EXPECT_EQ(window->selected_at_notification[0], items.imanage);
@@ -67,17 +67,17 @@ TEST_F(window_test, tree_selection_notifies_before_the_selecting_call_returns) {
 
     // Walking from the first visible item through the siblings finds every item in order.
     std::vector<DWORD_PTR> walked;
-    for (HTREEITEM item = tree.GetNextItem(nullptr, TVGN_FIRSTVISIBLE); item; item = tree.GetNextSiblingItem(item))
+    for (HTREEITEM item = tree.GetNextItem(nullptr, TVGN_FIRSTVISIBLE); item; item = tree.GetNextItem(item, TVGN_NEXT))
         walked.push_back(tree.GetItemData(item));
     EXPECT_EQ(walked, (std::vector<DWORD_PTR>{11, 22, 33, 44}));
     EXPECT_EQ(tree.GetNextItem(items.help, TVGN_NEXT), nullptr);
-    EXPECT_EQ(tree.GetRootItem(), items.general);
+    EXPECT_EQ(tree.GetNextItem(nullptr, TVGN_ROOT), items.general);
     EXPECT_EQ(tree.GetItemText(items.print), u"Print Settings");
 
     // A disabled tree ignores the mouse but still selects for the program.
     tree.EnableWindow(FALSE);
     tree.SelectItem(items.help);
-    EXPECT_EQ(tree.GetSelectedItem(), items.help);
+    EXPECT_EQ(tree.GetNextItem(nullptr, TVGN_CARET), items.help);
 }
 
 TEST_F(window_test, drop_down_lists_keep_order_data_and_selection_as_windows_does) {
