@@ -129,10 +129,10 @@ struct photographed_boxes : recording_ui_services {
                                             std::to_string(rect.height) + "+" + std::to_string(std::max(0, rect.x)) +
                                             "+" + std::to_string(std::max(0, rect.y)) + " +repage '" + png.string() +
                                             "'";
-                if (std::system(command.c_str()) == 0)
-                    std::printf("%s\n", png.c_str());
-                else
+                if (std::system(command.c_str()) != 0)
                     ++failures;
+                else if (staging.empty())
+                    std::printf("%s\n", png.c_str());
                 answer(*box);
             }
         });
@@ -226,8 +226,10 @@ void read_only_share(shown_window& w, photographed_boxes& boxes, const fs::path&
         click(w.dialog, IDC_GENERATE);
         boxes.accept_saving = false;
     }
-    for (const auto& picture : fs::directory_iterator(boxes.staging))
+    for (const auto& picture : fs::directory_iterator(boxes.staging)) {
         fs::copy_file(picture.path(), folder / picture.path().filename(), fs::copy_options::overwrite_existing);
+        std::printf("%s\n", (folder / picture.path().filename()).c_str());
+    }
     boxes.staging.clear();
     fs::permissions(share, fs::perms(0755));
     const fs::path kept = folder / "read-only-share";
