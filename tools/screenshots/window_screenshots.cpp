@@ -1,6 +1,7 @@
 // Screenshots of the main window for a person to look at: empty, loaded,
-// each page, the stop path's balloon, and the German window. Needs a display
-// (xvfb-run) and ImageMagick's import.
+// each page, the stop path's balloon, the boxes off the everyday path (a
+// read-only share as a user who is not root among them), and the German
+// window. Needs a display (xvfb-run) and ImageMagick's import.
 //   window_screenshots FOLDER [PACKAGE]
 // PACKAGE (for instance the sample) is copied first, since the stop path
 // leaves a working copy beside it; without it a test package is built.
