@@ -87,11 +87,6 @@ BOOL CEdit::ShowBalloonTip(const EDITBALLOONTIP* tip) {
     return TRUE;
 }
 
-BOOL CEdit::ShowBalloonTip(LPCWSTR title, LPCWSTR text, INT icon) {
-    EDITBALLOONTIP tip{sizeof(EDITBALLOONTIP), title, text, icon};
-    return ShowBalloonTip(&tip);
-}
-
 void CEdit::show_text(const std::u16string& text) {
     if (auto* edit = dynamic_cast<wxTextCtrl*>(native())) {
         record_of(edit).accepted_text = text;
@@ -122,7 +117,7 @@ bool valid_index(const wxChoice* list, int index) {
 // Windows searches list items without regard to case.
 bool begins_with(const wxString& item, const wxString& prefix) { return item.Lower().StartsWith(prefix.Lower()); }
 
-int search(const wxChoice* list, int start_after, const std::u16string& text, bool exact) {
+int search(const wxChoice* list, int start_after, const std::u16string& text) {
     if (!list || list->GetCount() == 0) return CB_ERR;
     const int count = static_cast<int>(list->GetCount());
     const wxString wanted = to_wx(text);
@@ -130,7 +125,7 @@ int search(const wxChoice* list, int start_after, const std::u16string& text, bo
     for (int i = 0; i < count; ++i) {
         const int index = (first + i) % count;
         const wxString item = list->GetString(static_cast<unsigned>(index));
-        if (exact ? item.CmpNoCase(wanted) == 0 : begins_with(item, wanted)) return index;
+        if (begins_with(item, wanted)) return index;
     }
     return CB_ERR;
 }
@@ -186,13 +181,9 @@ DWORD_PTR CComboBox::GetItemData(int index) const {
 
 int CComboBox::SelectString(int start_after, const std::u16string& text) {
     wxChoice* list = list_of(this);
-    const int index = search(list, start_after, text, false);
+    const int index = search(list, start_after, text);
     if (index != CB_ERR) list->SetSelection(index);
     return index;
-}
-
-int CComboBox::FindStringExact(int start_after, const std::u16string& text) const {
-    return search(list_of(this), start_after, text, true);
 }
 
 void CComboBox::GetLBText(int index, std::u16string& text) const {

@@ -30,7 +30,6 @@ public:
     UINT GetLimitText() const;
     void SetSel(int start, int end);
     BOOL ShowBalloonTip(const EDITBALLOONTIP* tip);
-    BOOL ShowBalloonTip(LPCWSTR title, LPCWSTR text, INT icon = TTI_NONE);
 
 protected:
     void show_text(const std::u16string& text) override;
@@ -49,7 +48,6 @@ public:
     // First item after `start_after` (wrapping; -1 = from the top) whose text
     // begins with `text`, ignoring case; selects it. CB_ERR leaves the selection.
     int SelectString(int start_after, const std::u16string& text);
-    int FindStringExact(int start_after, const std::u16string& text) const;
     void GetLBText(int index, std::u16string& text) const;
 };
 
@@ -60,17 +58,11 @@ public:
     HTREEITEM InsertItem(const std::u16string& text, HTREEITEM parent = TVI_ROOT, HTREEITEM after = TVI_LAST);
     HTREEITEM InsertItem(UINT mask, const std::u16string& text, int image, int selected_image, UINT state,
                          UINT state_mask, LPARAM param, HTREEITEM parent, HTREEITEM after);
-    UINT GetCount() const;
     BOOL SetItemData(HTREEITEM item, DWORD_PTR data);
     DWORD_PTR GetItemData(HTREEITEM item) const;
     std::u16string GetItemText(HTREEITEM item) const;
     // TVGN_ROOT, TVGN_NEXT, TVGN_PARENT, TVGN_FIRSTVISIBLE or TVGN_CARET; null when none.
     HTREEITEM GetNextItem(HTREEITEM item, UINT code) const;
-    HTREEITEM GetRootItem() const;  // first top-level item
-    HTREEITEM GetNextSiblingItem(HTREEITEM item) const;
-    HTREEITEM GetParentItem(HTREEITEM item) const;
-    HTREEITEM GetSelectedItem() const;
-    HTREEITEM GetFirstVisibleItem() const;
     BOOL SelectItem(HTREEITEM item);
     BOOL Select(HTREEITEM item, UINT code);  // TVGN_CARET or TVGN_FIRSTVISIBLE
 
@@ -82,12 +74,10 @@ protected:
 // in text order. A click on a link sends NM_CLICK (an NMLINK) to the parent.
 class CLinkCtrl : public CWnd {
 public:
-    int GetLinkCount() const;
     // FALSE, and nothing changes, for a bad index or a URL of L_MAX_URL_LENGTH
     // (2084) characters or more.
     BOOL SetItemUrl(int link, const std::u16string& url);
     BOOL GetItemUrl(int link, std::u16string& url) const;
-    BOOL GetItemID(int link, std::u16string& id) const;
     BOOL SetItem(const LITEM* item);  // LIF_ITEMINDEX with LIF_URL / LIF_ITEMID
 
 protected:

@@ -27,20 +27,3 @@ INT_PTR CFileDialog::DoModal() {
 }
 
 std::u16string CFileDialog::GetPathName() const { return path_; }
-
-std::u16string CFileDialog::GetFileName() const {
-    const std::size_t slash = path_.find_last_of(u"/\\");
-    return slash == std::u16string::npos ? path_ : path_.substr(slash + 1);
-}
-
-std::u16string CFileDialog::GetFileExt() const {
-    const std::u16string name = GetFileName();
-    const std::size_t dot = name.rfind(u'.');
-    return dot == std::u16string::npos ? std::u16string() : name.substr(dot + 1);
-}
-
-std::u16string CFileDialog::GetFileTitle() const {
-    const std::u16string name = GetFileName();
-    const std::size_t dot = name.rfind(u'.');
-    return dot == std::u16string::npos ? name : name.substr(0, dot);
-}

@@ -13,11 +13,8 @@ public:
                 CWnd* parent = nullptr, DWORD size = 0, BOOL vista_style = TRUE);
     virtual ~CFileDialog() = default;
 
-    virtual INT_PTR DoModal();            // IDOK with a path, IDCANCEL otherwise
-    std::u16string GetPathName() const;   // full path
-    std::u16string GetFileName() const;   // name with extension
-    std::u16string GetFileExt() const;    // extension without the dot
-    std::u16string GetFileTitle() const;  // name without extension
+    virtual INT_PTR DoModal();           // IDOK with a path, IDCANCEL otherwise
+    std::u16string GetPathName() const;  // full path
 
 private:
     bool open_;

@@ -23,11 +23,6 @@ BOOL give(const std::u16string* found, std::u16string& out) {
 
 }  // namespace
 
-int CLinkCtrl::GetLinkCount() const {
-    rich_label* label = label_of(this);
-    return label ? label->link_count() : 0;
-}
-
 BOOL CLinkCtrl::SetItemUrl(int link, const std::u16string& url) {
     rich_label* label = label_of(this);
     if (!label || url.size() >= static_cast<std::size_t>(L_MAX_URL_LENGTH)) return FALSE;
@@ -37,11 +32,6 @@ BOOL CLinkCtrl::SetItemUrl(int link, const std::u16string& url) {
 BOOL CLinkCtrl::GetItemUrl(int link, std::u16string& url) const {
     rich_label* label = label_of(this);
     return give(label ? label->link_url(link) : nullptr, url);
-}
-
-BOOL CLinkCtrl::GetItemID(int link, std::u16string& id) const {
-    rich_label* label = label_of(this);
-    return give(label ? label->link_id(link) : nullptr, id);
 }
 
 BOOL CLinkCtrl::SetItem(const LITEM* item) {

@@ -29,8 +29,6 @@ void set_resource_source(const resource_source* source) { replacing_source = sou
 void set_program_resource_source(const resource_source* source) { program_source = source; }
 
 void AfxSetResourceHandle(const resource_source* source) { set_resource_source(source); }
-const resource_source& AfxGetResourceHandle() { return current_resource_source(); }
-
 BOOL LoadString(UINT id, std::u16string& text) {
     auto found = current_resource_source().find_string(static_cast<int>(id));
     if (!found) {

@@ -12,4 +12,3 @@ BOOL LoadString(UINT id, std::u16string& text);
 // Makes `source` the source of every resource loaded by identifier; null
 // restores the program's own. This is how a language module takes over.
 void AfxSetResourceHandle(const resource_source* source);
-const resource_source& AfxGetResourceHandle();

@@ -207,12 +207,6 @@ int rich_label::link_at(const wxPoint& point) const {
     return -1;
 }
 
-wxPoint rich_label::link_position(int index) const {
-    for (const placed& p : layout_)
-        if (p.link == index) return wxPoint(p.rect.x + p.rect.width / 2, p.rect.y + p.rect.height / 2);
-    return wxDefaultPosition;
-}
-
 bool rich_label::AcceptsFocus() const { return with_links_ && !links_.empty(); }
 
 void rich_label::fire(int index) {

@@ -28,8 +28,6 @@ public:
     std::u16string visible_text() const;
     // Screen-independent hit test in client coordinates: the link index or -1.
     int link_at(const wxPoint& point) const;
-    // Centre of the first piece of link `index`, in client coordinates.
-    wxPoint link_position(int index) const;
     void activate_focused_link();
 
     // A label with links is a Tab stop while shown and enabled. The toolkit

@@ -50,11 +50,6 @@ HTREEITEM CTreeCtrl::InsertItem(UINT mask, const std::u16string& text, int, int,
     return item;
 }
 
-UINT CTreeCtrl::GetCount() const {
-    wxTreeCtrl* tree = tree_of(this);
-    return tree ? static_cast<UINT>(tree->GetCount()) : 0;
-}
-
 BOOL CTreeCtrl::SetItemData(HTREEITEM item, DWORD_PTR data) {
     wxTreeCtrl* tree = tree_of(this);
     if (!tree || !item || item == TVI_ROOT) return FALSE;
@@ -96,12 +91,6 @@ HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM item, UINT code) const {
     default: return nullptr;
     }
 }
-
-HTREEITEM CTreeCtrl::GetRootItem() const { return GetNextItem(nullptr, TVGN_ROOT); }
-HTREEITEM CTreeCtrl::GetNextSiblingItem(HTREEITEM item) const { return GetNextItem(item, TVGN_NEXT); }
-HTREEITEM CTreeCtrl::GetParentItem(HTREEITEM item) const { return GetNextItem(item, TVGN_PARENT); }
-HTREEITEM CTreeCtrl::GetSelectedItem() const { return GetNextItem(nullptr, TVGN_CARET); }
-HTREEITEM CTreeCtrl::GetFirstVisibleItem() const { return GetNextItem(nullptr, TVGN_FIRSTVISIBLE); }
 
 BOOL CTreeCtrl::SelectItem(HTREEITEM item) { return Select(item, TVGN_CARET); }
 

@@ -152,8 +152,6 @@ CWnd* CWnd::SetFocus() {
     return FromHandle(previous);
 }
 
-CWnd* CWnd::GetFocus() { return FromHandle(focused_window()); }
-
 void CWnd::SetWindowText(const std::u16string& text) {
     if (!native()) return;
     record_of(native()).text = text;
@@ -198,28 +196,12 @@ HICON CWnd::SetIcon(HICON icon, BOOL big) {
     return previous;
 }
 
-HICON CWnd::GetIcon(BOOL big) const {
-    if (!native()) return nullptr;
-    const window_record* record = find_record(native());
-    if (!record) return nullptr;
-    return big ? record->big_icon : record->small_icon;
-}
-
 BOOL CWnd::DestroyWindow() {
     wxWindow* window = native();
     if (!window) return FALSE;
     detach();
     window->Destroy();
     return TRUE;
-}
-
-void CWnd::CheckDlgButton(int id, UINT check) {
-    if (CWnd* button = GetDlgItem(id)) button->SendMessage(BM_SETCHECK, check);
-}
-
-UINT CWnd::IsDlgButtonChecked(int id) const {
-    CWnd* button = GetDlgItem(id);
-    return button ? static_cast<UINT>(button->SendMessage(BM_GETCHECK)) : 0;
 }
 
 void CWnd::OnPaint() {

@@ -36,19 +36,12 @@ public:
     void GetClientRect(CRect* rect) const;
     void ScreenToClient(CRect* rect) const;
     void InvalidateRect(const CRect* rect, BOOL erase = TRUE);
-    void Invalidate(BOOL erase = TRUE) { InvalidateRect(nullptr, erase); }
     CWnd* SetFocus();  // returns the window that had the focus
-    static CWnd* GetFocus();
     void SetWindowText(const std::u16string& text);
     std::u16string GetWindowText() const;
     BOOL IsIconic() const;
     HICON SetIcon(HICON icon, BOOL big);
-    HICON GetIcon(BOOL big) const;
     BOOL DestroyWindow();
-
-    // Check state of the direct child button `id` (BM_SETCHECK, BM_GETCHECK).
-    void CheckDlgButton(int id, UINT check);
-    UINT IsDlgButtonChecked(int id) const;
 
     // The messages sent to windows: WM_COMMAND, WM_SETICON, WM_ICONERASEBKGND
     // and WM_QUERYDRAGICON here, the controls' own in their classes.

@@ -10,11 +10,11 @@ TEST_F(window_test, exchange_moves_fields_into_controls_and_back) {
     page->path = u"C:\\Work";
     ASSERT_TRUE(page->UpdateData(FALSE));
     EXPECT_EQ(page->shortcut_box.GetCheck(), BST_CHECKED);
-    EXPECT_EQ(page->IsDlgButtonChecked(1006), 0u);
+    EXPECT_FALSE(is_checked(*page, 1006));
     EXPECT_EQ(page->path_edit.GetWindowText(), u"C:\\Work");
 
-    page->CheckDlgButton(1005, BST_UNCHECKED);
-    page->CheckDlgButton(1006, BST_CHECKED);
+    page->GetDlgItem(1005)->SendMessage(BM_SETCHECK, BST_UNCHECKED);
+    page->GetDlgItem(1006)->SendMessage(BM_SETCHECK, BST_CHECKED);
     page->path_edit.SetWindowText(u"D:\\Ä");
     ASSERT_TRUE(page->UpdateData(TRUE));
     EXPECT_EQ(page->shortcut, 0);

@@ -50,7 +50,7 @@ void sample_window::on_consent() {
 }
 
 void sample_window::on_selection(NMHDR* notify, LRESULT* result) {
-    selected_at_notification.push_back(tree.GetSelectedItem());
+    selected_at_notification.push_back(tree.GetNextItem(nullptr, TVGN_CARET));
     notified_params.push_back(reinterpret_cast<NMTREEVIEWW*>(notify)->itemNew.lParam);
     *result = 0;
 }

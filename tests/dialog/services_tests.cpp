@@ -71,7 +71,7 @@ TEST(resources, a_replacing_source_takes_over_and_can_be_removed) {
     AfxSetResourceHandle(&module);
     LoadString(1071, text);
     EXPECT_EQ(text, u"Version {}");
-    EXPECT_EQ(&AfxGetResourceHandle(), &module);
+    EXPECT_EQ(&current_resource_source(), &module);
     AfxSetResourceHandle(nullptr);
     LoadString(1071, text);
     EXPECT_EQ(text, u"v{}");

@@ -191,14 +191,14 @@ TEST_F(window_test, modal_run_ends_with_the_dialogs_result) {
 
 TEST_F(window_test, paint_and_drag_icon_entries_are_dispatched) {
     open();
-    window->Invalidate();
+    window->InvalidateRect(nullptr);
     pump_events();
     EXPECT_GT(window->paints, 0);
 
     // Invalidating a page from the window's paint handler repaints the page,
     // not the window again: no endless painting.
     window->invalidate_on_paint = page.get();
-    window->Invalidate();
+    window->InvalidateRect(nullptr);
     pump_events(40);
     const int settled = window->paints;
     pump_events(40);
@@ -208,7 +208,6 @@ TEST_F(window_test, paint_and_drag_icon_entries_are_dispatched) {
     ASSERT_NE(window->drag_icon, nullptr);
     EXPECT_EQ(window->SendMessage(WM_QUERYDRAGICON), reinterpret_cast<LRESULT>(window->drag_icon));
     EXPECT_EQ(window->SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(window->drag_icon)), 0);
-    EXPECT_EQ(window->GetIcon(TRUE), window->drag_icon);
     EXPECT_EQ(AfxLoadIcon(IDI_WARNING), window->drag_icon);  // shared
     EXPECT_EQ(AfxLoadIcon(128), nullptr);                    // not in these resources
 }

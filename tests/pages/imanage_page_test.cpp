@@ -4,6 +4,7 @@
 #include "page_host.h"
 #include "pages/imanage_dialog_controller.h"
 
+#include "dialog/focused_window.h"
 #include "dialog/recording_ui_services.h"
 
 #include <gtest/gtest.h>
@@ -89,7 +90,7 @@ TEST_F(IManagePage, EmptyPathWhileOnShowsTheBalloonEachTime) {
               u"The iManage Installation Path should not be empty. Please, enter a valid path or "
               u"disable iManage integration.");
     EXPECT_TRUE(pump_until([&] {
-        CWnd* focus = CWnd::GetFocus();
+        CWnd* focus = CWnd::FromHandle(focused_window());
         return focus && focus->m_hWnd == path_edit().m_hWnd;
     }));
     EXPECT_TRUE(ui.message_boxes.empty());

@@ -91,7 +91,7 @@ TEST_F(GeneralPage, ExchangeMovesEveryCheckBoxBothWays) {
         EXPECT_EQ(is_checked(page, check_boxes[i].control), i % 2 == 1) << check_boxes[i].control;
 
     for (std::size_t i = 0; i < check_boxes.size(); ++i)
-        page.CheckDlgButton(check_boxes[i].control, i % 2 ? BST_UNCHECKED : BST_CHECKED);
+        page.GetDlgItem(check_boxes[i].control)->SendMessage(BM_SETCHECK, i % 2 ? BST_UNCHECKED : BST_CHECKED);
     ASSERT_TRUE(page.UpdateData(TRUE));
     for (std::size_t i = 0; i < check_boxes.size(); ++i) EXPECT_EQ(page.*check_boxes[i].field, int(i % 2 == 0)) << i;
 }

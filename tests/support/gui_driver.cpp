@@ -81,7 +81,10 @@ void send_char_hook(wxWindow* focus, int key_code) {
     pump_events(2);
 }
 
-bool is_checked(const CWnd& dialog, int id) { return dialog.IsDlgButtonChecked(id) == BST_CHECKED; }
+bool is_checked(const CWnd& dialog, int id) {
+    CWnd* button = dialog.GetDlgItem(id);
+    return button && button->SendMessage(BM_GETCHECK) == BST_CHECKED;
+}
 
 bool is_enabled(const CWnd& dialog, int id) {
     wxWindow* control = native_item(dialog, id);

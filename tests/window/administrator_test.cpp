@@ -4,6 +4,8 @@
 #include "deployment_fixtures.h"
 #include "window_driver.h"
 
+#include "dialog/focused_window.h"
+#include "dialog/wx_ui_services.h"
 #include "installer/installer_package.h"
 #include "resources/resource.h"
 #include "support/fixture_package.h"
@@ -13,8 +15,10 @@
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/dialog.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <unistd.h>
@@ -181,6 +185,96 @@ TEST(Administrator, TransformOfAnotherProductIsNamedInTheQuestion) {
     EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_CREATE_DESKTOP_SHORTCUT)) << "No: the package's own \"0\"";
 }
 
+// Shows questions in the toolkit's own box and answers them with the real
+// Escape key, pressed once the box is on screen and holds the keyboard;
+// other boxes and the file dialog go to the recorder. Everything happens
+// from a timer inside the box's modal loop, and a box still open after the
+// time limit is closed as Yes and noted, so a lost key fails the test
+// instead of leaving the modal loop waiting for ever.
+class escape_on_questions : public ui_services {
+public:
+    explicit escape_on_questions(window_ui_services& recorder) : recorder_(recorder) {}
+
+    int message_box(const std::u16string& text, UINT type) override {
+        if ((type & MB_TYPEMASK) != MB_YESNO) return recorder_.message_box(text, type);
+        recorder_.message_boxes.push_back({text, type});
+        const auto start = std::chrono::steady_clock::now();
+        bool pressed = false;
+        wxTimer presser;
+        presser.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            wxDialog* box = modal_box();
+            if (!box) return;
+            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10)) {
+                (pressed ? escape_ignored : never_had_keyboard) = true;
+                box->EndModal(wxID_YES);
+            } else if (!box->IsShownOnScreen()) {
+                return;  // not mapped yet: a key now would go to another window
+            } else if (!pressed && holds_keyboard(box)) {
+                wxUIActionSimulator().Char(WXK_ESCAPE);  // flushed when the simulator goes
+                pressed = true;
+            } else if (!pressed) {
+                // Without a window manager, X gives the keyboard to the window
+                // under the pointer or to the one that asked for it last.
+                box->Raise();
+                const wxRect rect = box->GetScreenRect();
+                wxUIActionSimulator().MouseMove(rect.x + rect.width / 2, rect.y + rect.height / 2);
+            }
+        });
+        presser.Start(50);
+        const int answer = real_.message_box(text, type);
+        presser.Stop();
+        return answer;
+    }
+    std::optional<std::u16string> choose_file(const file_dialog_request& request) override {
+        return recorder_.choose_file(request);
+    }
+    void show_balloon_tip(const balloon_tip_request& request) override { recorder_.show_balloon_tip(request); }
+    void open_url(const std::u16string& url) override { recorder_.open_url(url); }
+
+    bool never_had_keyboard = false;
+    bool escape_ignored = false;
+
+private:
+    static wxDialog* modal_box() {
+        for (wxWindow* window : wxTopLevelWindows)
+            if (auto* box = dynamic_cast<wxDialog*>(window); box && box->IsModal()) return box;
+        return nullptr;
+    }
+    static bool holds_keyboard(wxWindow* box) {
+        wxWindow* focus = wxWindow::FindFocus();
+        return focus && wxGetTopLevelParent(focus) == box;
+    }
+
+    window_ui_services& recorder_;
+    wx_ui_services real_;
+};
+
+// The real Escape key on "load the earlier transform's settings?" means
+// No: the page shows the package's own value, not the transform's.
+TEST(Administrator, EscapeOnTheContinueQuestionKeepsThePackagesValues) {
+    test_support::temp_dir folder("quorlin-window");
+    const fs::path package = folder / "pro.msi";
+    build_pro_package(package);
+    {
+        shown_window w;
+        w.browse(package);
+        click(*w.dialog.general_page, IDC_CREATE_DESKTOP_SHORTCUT);  // "0" in the package
+        ASSERT_TRUE(is_checked(*w.dialog.general_page, IDC_CREATE_DESKTOP_SHORTCUT));
+        w.tick_consent();
+        w.generate();
+    }
+    ASSERT_TRUE(fs::exists(folder / "pro.mst"));
+    shown_window w;
+    escape_on_questions keyboard(w.ui);
+    scoped_ui_services installed(keyboard);
+    w.browse(package);
+    EXPECT_FALSE(keyboard.never_had_keyboard) << "the question never held the keyboard";
+    EXPECT_FALSE(keyboard.escape_ignored) << "Escape did not close the question";
+    ASSERT_EQ(w.ui.message_boxes.size(), 1u);
+    EXPECT_TRUE(contains(w.ui.message_boxes[0].text, u"Load its settings instead of the package's defaults?"));
+    EXPECT_FALSE(is_checked(*w.dialog.general_page, IDC_CREATE_DESKTOP_SHORTCUT)) << "Escape loaded the transform";
+}
+
 // Escape from a page's text field closes the window through its own cancel
 // path, which removes the working copy.
 TEST(Administrator, EscapeFromATextFieldClosesTheWindow) {
@@ -199,7 +293,7 @@ TEST(Administrator, EscapeFromATextFieldClosesTheWindow) {
 
 // The id of the control holding the keyboard's focus, -1 for none.
 int focused_id() {
-    CWnd* focus = CWnd::GetFocus();
+    CWnd* focus = CWnd::FromHandle(focused_window());
     return focus ? focus->GetDlgCtrlID() : -1;
 }
 

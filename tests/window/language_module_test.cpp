@@ -39,7 +39,7 @@ protected:
         sys::set_locale_files({locale_file});
         for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) ::unsetenv(variable);
     }
-    bool program_resources_in_use() { return &AfxGetResourceHandle() == &program_resource_source(); }
+    bool program_resources_in_use() { return &current_resource_source() == &program_resource_source(); }
 
     test_support::temp_dir folder{"quorlin-locale"};
     std::filesystem::path locale_file = folder / "locale";
@@ -57,7 +57,7 @@ TEST_F(LanguageModule, GermanSystemLocaleLoadsTheGermanResources) {
     EXPECT_EQ(w.dialog.GetWindowText(), u"Quorlin PDF Pro Bereitstellungsprogramm");
     EXPECT_EQ(w.dialog.GetDlgItem(IDC_VERSION_LABEL)->GetWindowText(), u"v26.4.4.1");
     CTreeCtrl& tree = w.dialog.tree;
-    EXPECT_EQ(tree.GetItemText(tree.GetRootItem()), u"General") << "tree labels are not translated";
+    EXPECT_EQ(tree.GetItemText(tree.GetNextItem(nullptr, TVGN_ROOT)), u"General") << "tree labels are not translated";
 }
 
 TEST_F(LanguageModule, EnglishOtherLanguagesAndMissingModulesLoadNothing) {

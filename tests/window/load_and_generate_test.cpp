@@ -215,7 +215,7 @@ TEST_F(LoadAndGenerate, EmptyIManagePathStopsAfterW15WithThePageForward) {
     EXPECT_FALSE(fs::exists(folder / "Quorlin PDF Pro.mst"));
     EXPECT_TRUE(w.ui.message_boxes.empty()) << sys::utf16_to_utf8(w.last_message());
     EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.imanage_page));
-    EXPECT_EQ(reinterpret_cast<CWnd*>(d.tree.GetItemData(d.tree.GetSelectedItem())),
+    EXPECT_EQ(reinterpret_cast<CWnd*>(d.tree.GetItemData(d.tree.GetNextItem(nullptr, TVGN_CARET))),
               static_cast<CWnd*>(d.imanage_page));
     // The first tip points at the hidden page's edit; the second comes
     // once the page is in front.

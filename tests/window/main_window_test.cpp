@@ -17,11 +17,11 @@ TEST(MainWindow, StartsLockedOnTheGeneralPage) {
     auto& d = w.dialog;
 
     std::vector<std::u16string> labels;
-    for (HTREEITEM item = d.tree.GetRootItem(); item; item = d.tree.GetNextSiblingItem(item))
+    for (HTREEITEM item = d.tree.GetNextItem(nullptr, TVGN_ROOT); item; item = d.tree.GetNextItem(item, TVGN_NEXT))
         labels.push_back(d.tree.GetItemText(item));
     EXPECT_EQ(labels,
               (std::vector<std::u16string>{u"General", u"Print Settings", u"iManage Work 10", u"Help Resources"}));
-    EXPECT_EQ(d.tree.GetSelectedItem(), d.general_item);
+    EXPECT_EQ(d.tree.GetNextItem(nullptr, TVGN_CARET), d.general_item);
     EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.general_page));
     EXPECT_FALSE(d.general_page->IsWindowEnabled());
     EXPECT_FALSE(is_enabled(d, IDC_PAGE_TREE));

@@ -34,7 +34,8 @@ void shown_window::tick_consent() {
 }
 
 void shown_window::select_page(CWnd* page) {
-    for (HTREEITEM item = dialog.tree.GetRootItem(); item; item = dialog.tree.GetNextSiblingItem(item))
+    for (HTREEITEM item = dialog.tree.GetNextItem(nullptr, TVGN_ROOT); item;
+         item = dialog.tree.GetNextItem(item, TVGN_NEXT))
         if (reinterpret_cast<CWnd*>(dialog.tree.GetItemData(item)) == page) dialog.tree.SelectItem(item);
     pump(50);
 }

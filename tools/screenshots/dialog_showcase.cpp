@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     page.ShowWindow(SW_SHOW);
     for (const char16_t* label : {u"General", u"Print Settings", u"iManage Work 10", u"Help Resources"})
         window.tree.InsertItem(label);
-    window.tree.SelectItem(window.tree.GetRootItem());
+    window.tree.SelectItem(window.tree.GetNextItem(nullptr, TVGN_ROOT));
     for (const char16_t* text : {u"Select on application startup", u"Deutsch", u"English", u"Español", u"Français"})
         page.languages.AddString(text);
     page.languages.SelectString(0, u"English");
@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
             std::u16string text =
                 u"The iManage Installation Path should not be empty. Please, enter a valid path or disable iManage "
                 u"integration.";
-            page.path_edit.ShowBalloonTip(u"", text.c_str(), TTI_NONE);
+            const EDITBALLOONTIP tip{sizeof(EDITBALLOONTIP), u"", text.c_str(), TTI_NONE};
+            page.path_edit.ShowBalloonTip(&tip);
         } else if (mode == "box0") {
             AfxMessageBox(u"A plain message.", MB_OK);
         } else if (mode == "box16") {

@@ -1,6 +1,7 @@
 // Screenshots of the main window for a person to look at: empty, loaded,
-// each page, the stop path's balloon, and the German window. Needs a display
-// (xvfb-run) and ImageMagick's import.
+// each page, the stop path's balloon, the boxes off the everyday path (a
+// read-only share as a user who is not root among them), and the German
+// window. Needs a display (xvfb-run) and ImageMagick's import.
 //   window_screenshots FOLDER [PACKAGE]
 // PACKAGE (for instance the sample) is copied first, since the stop path
 // leaves a working copy beside it; without it a test package is built.
@@ -17,10 +18,15 @@
 
 #include <wx/app.h>
 #include <wx/dialog.h>
+#include <wx/filedlg.h>
+#include <wx/modalhook.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <unistd.h>
 #include <filesystem>
 #include <string>
@@ -87,42 +93,151 @@ void german_main_window(const fs::path& work) {
     ::unsetenv("LANG");
 }
 
-// Real message boxes, each photographed over the main window and then
-// answered (No to a question, OK otherwise).
+// Real message boxes and file dialogs, each photographed over the main
+// window and then answered: No to a question, OK otherwise; a file dialog
+// takes what it proposes when `accept_saving` says so, else it is cancelled.
 struct photographed_boxes : recording_ui_services {
     int message_box(const std::u16string& text, UINT type) override {
         recording_ui_services::message_box(text, type);
-        const fs::path png = folder / (name + "-" + std::to_string(++count) + ".png");
-        const bool question = (type & MB_TYPEMASK) == MB_YESNO;
-        wxTheApp->CallAfter([png, question, this] {
-            for (wxWindow* top : wxTopLevelWindows) {
-                auto* box = dynamic_cast<wxDialog*>(top);
-                if (!box || !box->IsModal()) continue;
-                for (int i = 0; i < 20; ++i) {
-                    wxMilliSleep(20);
-                    wxTheApp->Yield(true);
+        const int answer = (type & MB_TYPEMASK) == MB_YESNO ? wxID_NO : wxID_OK;
+        photograph_when_shown(name + "-" + std::to_string(++count), [answer](wxDialog& box) { box.EndModal(answer); });
+        return real.message_box(text, type);
+    }
+    std::optional<std::u16string> choose_file(const file_dialog_request& request) override {
+        file_dialogs.push_back(request);
+        photograph_when_shown(name + "-save",
+                              [this](wxDialog& box) { box.EndModal(accept_saving ? wxID_OK : wxID_CANCEL); });
+        return real.choose_file(request);
+    }
+    // Once the modal box that is about to open is on screen: its picture,
+    // then `answer`. A timer looks for it from inside the box's own modal
+    // loop. The toolkit names every modal dialog to the hook, the file
+    // dialog too, which is not among its top-level windows on GTK.
+    void photograph_when_shown(const std::string& picture, std::function<void(wxDialog&)> answer) {
+        const fs::path png = (staging.empty() ? folder : staging) / (picture + ".png");
+        watcher = std::make_unique<wxTimer>();
+        watcher->Bind(wxEVT_TIMER, [png, answer, this](wxTimerEvent&) {
+            if (wxDialog* box = modal.current; box && box->IsShownOnScreen()) {
+                watcher->Stop();
+                pump(400);
+                // The file dialog's own size is not known to the toolkit: the whole screen.
+                wxRect rect = wxGetClientDisplayRect();
+                if (!dynamic_cast<wxFileDialog*>(box)) {
+                    rect = box->GetScreenRect().Inflate(20);
+                    if (window) rect.Union(window->GetScreenRect().Inflate(8));
                 }
-                wxRect rect = box->GetScreenRect().Inflate(20);
-                if (window) rect.Union(window->GetScreenRect().Inflate(8));
                 const std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
                                             std::to_string(rect.height) + "+" + std::to_string(std::max(0, rect.x)) +
                                             "+" + std::to_string(std::max(0, rect.y)) + " +repage '" + png.string() +
                                             "'";
-                if (std::system(command.c_str()) == 0)
-                    std::printf("%s\n", png.c_str());
-                else
+                if (std::system(command.c_str()) != 0)
                     ++failures;
-                box->EndModal(question ? wxID_NO : wxID_OK);
-                return;
+                else if (staging.empty())
+                    std::printf("%s\n", png.c_str());
+                answer(*box);
             }
         });
-        return real.message_box(text, type);
+        watcher->Start(50);
     }
     wx_ui_services real;
     std::string name;
     int count = 0;
     wxWindow* window = nullptr;
+    bool accept_saving = false;
+    fs::path staging;  // where pictures go while the folder cannot be written
+    std::unique_ptr<wxTimer> watcher;
+    struct modal_dialogs : wxModalDialogHook {
+        modal_dialogs() { Register(); }
+        ~modal_dialogs() override { Unregister(); }
+        int Enter(wxDialog* dialog) override {
+            current = dialog;
+            return wxID_NONE;
+        }
+        void Exit(wxDialog*) override { current = nullptr; }
+        wxDialog* current = nullptr;
+    } modal;
 };
+
+// Makes this process a user who is not root, while the object lives: root
+// writes through any permission, so a root run becomes nobody, with a home
+// folder of its own and a copy of the display's authority it can read (the
+// pictures and real clicks open new connections to the display).
+class as_a_user {
+public:
+    explicit as_a_user(const fs::path& work) {
+        if (::geteuid() != 0) return;
+        const fs::path home = work / "home";
+        fs::create_directories(home / "Documents");
+        give_to_nobody(home);
+        give_to_nobody(home / "Documents");
+        if (const char* authority = std::getenv("XAUTHORITY")) {
+            authority_ = authority;
+            fs::copy_file(authority, work / "xauthority", fs::copy_options::overwrite_existing);
+            give_to_nobody(work / "xauthority");
+            ::setenv("XAUTHORITY", (work / "xauthority").c_str(), 1);
+        }
+        if (const char* old = std::getenv("HOME")) home_ = old;
+        ::setenv("HOME", home.c_str(), 1);
+        if (::setresgid(65534, 65534, 0) != 0 || ::setresuid(65534, 65534, 0) != 0) std::abort();
+        switched_ = true;
+    }
+    ~as_a_user() {
+        if (!switched_) return;
+        // Root again (the saved user id), the user first so the group may change.
+        if (::setresuid(0, 0, 0) != 0 || ::setresgid(0, 0, 0) != 0) std::abort();
+        ::setenv("HOME", home_.c_str(), 1);
+        if (!authority_.empty()) ::setenv("XAUTHORITY", authority_.c_str(), 1);
+    }
+    as_a_user(const as_a_user&) = delete;
+    as_a_user& operator=(const as_a_user&) = delete;
+
+    static void give_to_nobody(const fs::path& path) {
+        if (::chown(path.c_str(), 65534, 65534) != 0) std::abort();
+    }
+
+private:
+    bool switched_ = false;
+    std::string authority_;
+    std::string home_;
+};
+
+// A package on a share its user cannot write: the notice that the working
+// copy went elsewhere, the save dialog "Generate MST File" then shows, and
+// the box saying where the transform went. The package and its transform
+// are left in FOLDER/read-only-share/ for the oracle.
+void read_only_share(shown_window& w, photographed_boxes& boxes, const fs::path& work, const fs::path& package) {
+    const fs::path share = work / "share";
+    fs::create_directories(share);
+    fs::copy_file(package, share / "Quorlin PDF Pro.msi");
+    fs::permissions(work, fs::perms(0755));
+    fs::permissions(share, fs::perms(0555));
+    boxes.staging = work / "pictures";
+    fs::create_directories(boxes.staging);
+    fs::permissions(boxes.staging, fs::perms(0777));
+    {
+        as_a_user user(work);
+        boxes.name = "read-only-folder";
+        boxes.count = 0;
+        w.dialog.open_package(sys::from_fs_path(share / "Quorlin PDF Pro.msi"));
+        click(*w.dialog.general_page, IDC_CREATE_DESKTOP_SHORTCUT);  // "0" in the package
+        w.tick_consent();
+        boxes.name = "read-only-folder-generate";
+        boxes.count = 0;
+        boxes.accept_saving = true;  // where the dialog starts: the user's documents
+        click(w.dialog, IDC_GENERATE);
+        boxes.accept_saving = false;
+    }
+    for (const auto& picture : fs::directory_iterator(boxes.staging)) {
+        fs::copy_file(picture.path(), folder / picture.path().filename(), fs::copy_options::overwrite_existing);
+        std::printf("%s\n", (folder / picture.path().filename()).c_str());
+    }
+    boxes.staging.clear();
+    fs::permissions(share, fs::perms(0755));
+    const fs::path kept = folder / "read-only-share";
+    fs::create_directories(kept);
+    for (const fs::path& file : {share / "Quorlin PDF Pro.msi", work / "home/Documents/Quorlin PDF Pro.mst"})
+        if (fs::exists(file)) fs::copy_file(file, kept / file.filename(), fs::copy_options::overwrite_existing);
+}
 
 // What an administrator meets off the everyday path: a read-only folder,
 // another product's package, a file that is no package, and the keyboard's
@@ -135,30 +250,14 @@ void administrator_windows(const fs::path& work, const fs::path& package) {
     const auto open = [&](const std::string& name, const fs::path& file) {
         boxes.name = name;
         boxes.count = 0;
-        // Called as "Browse..." would call it: a real click needs a new
-        // connection to the display, which nobody may not open.
+        // Called as "Browse..." would call it, with no file dialog.
         w.dialog.open_package(sys::from_fs_path(file));
     };
 
     test_support::write_file(work / "notes.msi", "not a package, only text\n");
     open("not-a-package", work / "notes.msi");
 
-    const fs::path share = work / "share";
-    fs::create_directories(share);
-    fs::copy_file(package, share / "Quorlin PDF Pro.msi");
-    fs::permissions(share, fs::perms(0755));
-    const bool as_nobody = ::geteuid() == 0;
-    if (as_nobody) {
-        if (::setresgid(65534, 65534, 0) != 0 || ::setresuid(65534, 65534, 0) != 0) return;
-    } else {
-        fs::permissions(share, fs::perms(0555));
-    }
-    open("read-only-folder", share / "Quorlin PDF Pro.msi");
-    if (as_nobody) {
-        if (::setresuid(0, 0, 0) != 0 || ::setresgid(0, 0, 0) != 0) std::abort();
-    } else {
-        fs::permissions(share, fs::perms(0755));
-    }
+    read_only_share(w, boxes, work, package);
 
     test_support::build_msi_from_wxs(work / "viewer.msi", R"(<?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
