@@ -57,14 +57,19 @@ std::vector<sql::value> parameter_values(const Record* params, std::size_t neede
     return values;
 }
 
-std::shared_ptr<Record> make_record(const sql::value* row, std::size_t fields) {
-    auto record = std::make_shared<Record>(static_cast<int>(fields));
+// Fields 1..`fields` of the record set to the values of a row.
+void fill_record(Record& record, const sql::value* row, std::size_t fields) {
     for (std::size_t f = 0; f < fields; ++f) {
         if (row[f].type == sql::value::kind::integer)
-            record->SetIntegerData(static_cast<int>(f + 1), row[f].integer);
-        else if (row[f].type == sql::value::kind::string)
-            record->SetStringData(static_cast<int>(f + 1), row[f].text);
+            record.SetIntegerData(static_cast<int>(f + 1), row[f].integer);
+        else
+            record.SetStringData(static_cast<int>(f + 1), row[f].text);
     }
+}
+
+std::shared_ptr<Record> make_record(const sql::value* row, std::size_t fields) {
+    auto record = std::make_shared<Record>(static_cast<int>(fields));
+    fill_record(*record, row, fields);
     return record;
 }
 
@@ -141,11 +146,25 @@ std::shared_ptr<Record> View::Fetch() {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
     return guarded([&]() -> std::shared_ptr<Record> {
         const sql::value* row = query_->fetch();
-        return row ? make_record(row, query_->field_count()) : nullptr;
+        current_ = row ? make_record(row, query_->field_count()) : nullptr;
+        return current_;
+    });
+}
+
+void View::Modify(int mode, const std::shared_ptr<Record>& record) {
+    if (!query_) throw automation_error(E_POINTER, "The view has no query.");
+    if (!record) throw automation_error(E_POINTER, "Modify was given no record.");
+    guarded([&] {
+        std::vector<sql::value> fields = parameter_values(record.get(), static_cast<std::size_t>(record->FieldCount()));
+        query_->modify(static_cast<query::modify_mode>(mode), fields, record == current_);
+        if (mode != msiViewModifySeek && mode != msiViewModifyRefresh) return;
+        fill_record(*record, fields.data(), query_->field_count());
+        current_ = record;
     });
 }
 
 void View::Close() {
+    current_.reset();
     if (query_) query_->close();
 }
 

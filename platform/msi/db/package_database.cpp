@@ -323,7 +323,7 @@ void package_database::set_string(table& t, std::size_t row, std::size_t column,
 }
 
 void package_database::insert_row(table& t, const std::vector<cell_value>& values,
-                                  const std::vector<std::u16string>& texts) {
+                                  const std::vector<std::u16string>& texts, bool temporary) {
     if (&t == tables_catalog_.get() || &t == columns_catalog_.get())
         refuse("The catalog tables cannot be changed here.");
     if (values.size() != t.columns().size())
@@ -353,7 +353,7 @@ void package_database::insert_row(table& t, const std::vector<cell_value>& value
                 added.push_back(stored[c]);
             }
         }
-        t.insert(std::move(stored));
+        t.insert(std::move(stored), temporary);
     } catch (...) {
         for (std::uint32_t id : added) release(id);
         throw;
@@ -491,10 +491,11 @@ void package_database::commit() {
                                        [](const column& c) { return c.cell_kind() == column::kind::string; });
         if (!t->dirty() && !(width_changed && has_strings)) continue;
         const std::u16string stream = encode_stream_name(t->name(), true);
-        if (t->row_count() == 0 && t != tables_catalog_.get()) {
+        std::vector<std::uint8_t> data = t->write_stream(width);  // empty too when every row is temporary
+        if (data.empty() && t != tables_catalog_.get()) {
             if (file_->has_stream(stream)) file_->remove_stream(stream);
         } else {
-            file_->write_stream(stream, t->write_stream(width));
+            file_->write_stream(stream, std::move(data));
         }
     }
     // The pool's streams are lent to the commit, not copied: the pool keeps

@@ -117,12 +117,38 @@ std::size_t table::find(const row& values) const {
 
 void table::set_cell(std::size_t row_index, std::size_t column_index, std::uint32_t stored) {
     if (row_index >= row_count_ || column_index >= columns_.size()) throw std::out_of_range("cell index");
-    cells_[row_index * columns_.size() + column_index] = stored;
+    std::uint32_t* cells = cells_.data() + row_index * columns_.size();
+    const bool rekey = columns_[column_index].is_key() && is_temporary(row_index);
+    if (rekey) temporary_keys_.erase(key_of(cells));
+    cells[column_index] = stored;
+    if (rekey) temporary_keys_.insert(key_of(cells));
     dirty_ = true;
     if (columns_[column_index].is_key()) sort_rows();
 }
 
-std::size_t table::insert(row values) {
+table::row table::key_of(const std::uint32_t* values) const {
+    row key;
+    key.reserve(key_columns_.size());
+    for (std::size_t k : key_columns_) key.push_back(values[k]);
+    return key;
+}
+
+bool table::is_temporary(std::size_t row_index) const {
+    return !temporary_keys_.empty() && row_index < row_count_ &&
+           temporary_keys_.count(key_of(cells_.data() + row_index * columns_.size())) != 0;
+}
+
+void table::forget_temporary(const std::vector<bool>& gone) {
+    if (temporary_keys_.empty()) return;
+    for (std::size_t r = 0; r < row_count_ && r < gone.size(); ++r)
+        if (gone[r]) temporary_keys_.erase(key_of(cells_.data() + r * columns_.size()));
+}
+
+std::size_t table::insert(row values, bool temporary) {
+    if (temporary && key_columns_.empty())
+        throw automation_error(
+            hresult_from_win32(ERROR_FUNCTION_FAILED),
+            "Table '" + sys::utf16_to_utf8(name_) + "' has no primary key, so it cannot hold temporary rows.");
     if (values.size() != columns_.size())
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "The row does not have one value per column.");
@@ -133,6 +159,7 @@ std::size_t table::insert(row values) {
     const std::size_t n = columns_.size();
     std::size_t at = lower_bound(values.data());
     while (at < row_count_ && !key_less(values.data(), cells_.data() + at * n)) ++at;
+    if (temporary) temporary_keys_.insert(key_of(values.data()));
     cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at * n), values.begin(), values.end());
     ++row_count_;
     dirty_ = true;
@@ -141,6 +168,7 @@ std::size_t table::insert(row values) {
 
 void table::erase(std::size_t row_index) {
     if (row_index >= row_count_) throw std::out_of_range("row index");
+    if (is_temporary(row_index)) temporary_keys_.erase(key_of(cells_.data() + row_index * columns_.size()));
     const auto first = cells_.begin() + static_cast<std::ptrdiff_t>(row_index * columns_.size());
     cells_.erase(first, first + static_cast<std::ptrdiff_t>(columns_.size()));
     --row_count_;
@@ -148,6 +176,7 @@ void table::erase(std::size_t row_index) {
 }
 
 void table::erase_rows(const std::vector<bool>& gone) {
+    forget_temporary(gone);
     const std::size_t n = columns_.size();
     std::size_t kept = 0;
     for (std::size_t r = 0; r < row_count_; ++r) {
@@ -214,6 +243,7 @@ void table::check_whole_rows(std::u16string_view table_name, std::uint64_t size,
 void table::read_stream(const std::vector<std::uint8_t>& data, int string_reference_width) {
     cells_.clear();
     row_count_ = 0;
+    temporary_keys_.clear();
     std::size_t width = row_width(string_reference_width);
     if (data.empty()) return;
     check_whole_rows(name_, data.size(), width);
@@ -241,9 +271,15 @@ std::vector<std::uint8_t> table::write_stream(int string_reference_width) const 
     std::vector<std::uint8_t> data;
     data.reserve(row_count_ * row_width(string_reference_width));
     const std::size_t n = columns_.size();
+    std::vector<std::size_t> stored;  // the rows written, when some are temporary
+    if (has_temporary_rows())
+        for (std::size_t r = 0; r < row_count_; ++r)
+            if (!is_temporary(r)) stored.push_back(r);
+    const std::size_t count = has_temporary_rows() ? stored.size() : row_count_;
     for (std::size_t c = 0; c < n; ++c) {
         int w = columns_[c].width(string_reference_width);
-        for (std::size_t r = 0; r < row_count_; ++r) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t r = has_temporary_rows() ? stored[i] : i;
             std::uint32_t v = cells_[r * n + c];
             for (int k = 0; k < w; ++k) data.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
         }

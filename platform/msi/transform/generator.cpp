@@ -96,7 +96,7 @@ public:
     std::map<std::vector<std::string>, std::size_t> rows_by_key(const table& t) {
         std::map<std::vector<std::string>, std::size_t> rows;
         for (std::size_t r = 0; r < t.row_count(); ++r)
-            if (!rows.emplace(key(t, r), r).second)
+            if (!t.is_temporary(r) && !rows.emplace(key(t, r), r).second)
                 inexpressible("Table " + in_quotes(t.name()) + " holds two rows with the same primary key.");
         return rows;
     }
@@ -237,6 +237,7 @@ void compare_rows_by_value(side& now, table& t, side& before, table& r, transfor
     auto ref_rows = before.rows_by_key(r);
     std::set<std::vector<std::string>> seen;
     for (std::size_t row = 0; row < t.row_count(); ++row) {
+        if (t.is_temporary(row)) continue;  // never part of a transform
         auto k = now.key(t, row);
         if (!seen.insert(k).second) duplicate_key(t);
         auto found = ref_rows.find(k);
@@ -268,6 +269,7 @@ void compare_rows_by_id(side& now, table& t, side& before, table& r, string_id_m
     table::row key(r.columns().size(), null_cell);
     for (std::size_t row = 0; row < t.row_count(); ++row) {
         if (row > 0 && same_key(t, row - 1, t, row)) duplicate_key(t);
+        if (t.is_temporary(row)) continue;  // never part of a transform
         bool known = true;
         for (std::size_t c = 0; c < t.columns().size(); ++c) {
             if (!t.columns()[c].is_key()) continue;
@@ -285,7 +287,7 @@ void compare_rows_by_id(side& now, table& t, side& before, table& r, string_id_m
         compare_matched_row(now, t, row, ref_row, r.columns().size(), cells, out);
     }
     for (std::size_t ref_row = 0; ref_row < r.row_count(); ++ref_row)
-        if (!matched[ref_row]) out.operations.push_back(removed_row(before, r, ref_row, t));
+        if (!matched[ref_row] && !r.is_temporary(ref_row)) out.operations.push_back(removed_row(before, r, ref_row, t));
 }
 
 // Catalog records that declare columns `first`.. of `t`; a new table's
@@ -334,7 +336,8 @@ std::optional<transform_content> compare_databases(package_database& target, pac
             tables.operations.push_back(std::move(add));
             declare_columns(t, 0, true, content.code_page, columns);
             for (std::size_t row = 0; row < t.row_count(); ++row)
-                out.operations.push_back(now.whole_row(t, row, transform_operation::kind::add));
+                if (!t.is_temporary(row))
+                    out.operations.push_back(now.whole_row(t, row, transform_operation::kind::add));
         } else {
             table& r = reference.get_table(name);
             std::size_t appended = check_schema(t, r);
