@@ -34,17 +34,16 @@ auto guarded(F&& f) -> decltype(f()) {
     }
 }
 
-// The record's fields as the values of the statement's ? markers, in order.
+// The record's fields as the values of the statement's ? markers, in order;
+// markers past the record's last field are NULL, as msi.dll binds them.
 std::vector<sql::value> parameter_values(const Record* params, std::size_t needed) {
-    const int supplied = params ? params->FieldCount() : 0;
-    if (static_cast<std::size_t>(supplied) < needed)
+    if (!params && needed > 0)
         throw automation_error(
             hresult_from_win32(ERROR_FUNCTION_FAILED),
-            "The statement has " + std::to_string(needed) + " parameter(s) but " +
-                (params ? "the record supplies " + std::to_string(supplied) : std::string("no record was given")) +
-                ".");
+            "The statement has " + std::to_string(needed) + " parameter(s) but no record was given.");
     std::vector<sql::value> values(needed);
-    for (std::size_t i = 0; i < needed; ++i) {
+    const std::size_t supplied = params ? static_cast<std::size_t>(params->FieldCount()) : 0;
+    for (std::size_t i = 0; i < needed && i < supplied; ++i) {
         const Record::field_value& f = params->field(static_cast<int>(i + 1));
         if (f.type == Record::field_value::kind::integer) {
             values[i].type = sql::value::kind::integer;

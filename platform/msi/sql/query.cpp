@@ -146,8 +146,8 @@ void query::bind() {
         for (const sql::assignment& a : update->assignments) {
             const column& c = tables_[0]->columns()[resolve(a.column).column];
             if (c.is_key())
-                bad_query("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
-                          "; key columns cannot be updated.");
+                failed("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
+                       "; key columns cannot be updated.");
             if (c.cell_kind() == column::kind::binary)
                 bad_query("Column " + in_quotes(a.column) + " of table " + in_quotes(update->table) +
                           " holds binary data, which UPDATE cannot set.");
@@ -176,7 +176,7 @@ void query::bind() {
             bad_query("Table " + in_quotes(alter->table) + " already has a column " + in_quotes(alter->added.name) +
                       ".");
     } else if (auto* drop = std::get_if<sql::drop_statement>(&statement_)) {
-        refuse_catalog(drop->table, "dropped");
+        if (is_catalog(drop->table)) failed("The catalog table " + in_quotes(drop->table) + " cannot be dropped.");
         use_table(drop->table);
     }
 }
