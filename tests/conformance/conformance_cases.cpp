@@ -2,6 +2,8 @@
 
 #include "support/fixture_package.h"
 
+#include <algorithm>
+
 namespace conformance {
 
 namespace {
@@ -81,6 +83,48 @@ const char* const wine_truncates_temporary =
 
 statement_case with_temporary_row(std::vector<step> steps, const std::string& step_lines) {
     return {"base", std::move(steps), {"T"}, wine_truncates_temporary, step_lines + "COMMIT ok\n" + t_header + t_rows};
+}
+
+// The base package's catalog as the oracle dumps it (rows sorted), with rows added.
+std::string catalog_dump(const std::string& header, std::vector<std::string> rows) {
+    std::sort(rows.begin(), rows.end());
+    std::string out = header;
+    for (const auto& r : rows) out += r + "\n";
+    return out;
+}
+
+std::string tables_dump(const std::vector<std::string>& added = {}) {
+    std::vector<std::string> rows = {"_Tables\tBinary", "_Tables\tChild",    "_Tables\tPair",
+                                     "_Tables\tParent", "_Tables\tProperty", "_Tables\tT"};
+    rows.insert(rows.end(), added.begin(), added.end());
+    return catalog_dump("#_Tables\tName:s64\n", rows);
+}
+
+std::string columns_dump(const std::vector<std::string>& added = {}) {
+    std::vector<std::string> rows = {"_Columns\tBinary\t1\tName\t11592",
+                                     "_Columns\tBinary\t2\tData\t2304",
+                                     "_Columns\tChild\t1\tChild\t11536",
+                                     "_Columns\tChild\t2\tParent_\t3344",
+                                     "_Columns\tChild\t3\tWeight\t5378",
+                                     "_Columns\tPair\t1\tA\t11536",
+                                     "_Columns\tPair\t2\tB\t9474",
+                                     "_Columns\tPair\t3\tV\t7456",
+                                     "_Columns\tParent\t1\tId\t11536",
+                                     "_Columns\tParent\t2\tName\t3360",
+                                     "_Columns\tProperty\t1\tProperty\t11592",
+                                     "_Columns\tProperty\t2\tValue\t3840",
+                                     "_Columns\tT\t1\tN\t9474",
+                                     "_Columns\tT\t2\tS\t7444",
+                                     "_Columns\tT\t3\tL\t4356"};
+    rows.insert(rows.end(), added.begin(), added.end());
+    return catalog_dump("#_Columns\tTable:s64\tNumber:i2\tName:s64\tType:i2\n", rows);
+}
+
+// Temporary columns, and tables of them, are documented as held in memory
+// and never stored; Wine's msi.dll gets each case wrong in its own way.
+statement_case temporary_columns(std::vector<step> steps, std::vector<std::string> tables, const std::string& why,
+                                 const std::string& documented) {
+    return {"base", std::move(steps), std::move(tables), why, documented};
 }
 
 }  // namespace
@@ -354,21 +398,27 @@ std::vector<statement_case> conformance_cases() {
                   {"SQL", "SELECT * FROM Held"}},
                  {"Held", "_Tables"}),
         sequence({{"SQL", "INSERT INTO T (N, S) VALUES (1, 'dup')"}, {"SQL", "SELECT S FROM T WHERE N = 1"}}, {"T"}),
-        sequence({{"SQL", "CREATE TABLE TmpAll (K SHORT NOT NULL TEMPORARY, V CHAR(10) TEMPORARY PRIMARY KEY K)"},
-                  {"SQL", "INSERT INTO TmpAll (K, V) VALUES (1, 'one')"},
-                  {"SQL", "SELECT * FROM TmpAll"},
-                  {"SQL", "SELECT Name FROM _Tables WHERE Name = 'TmpAll'"},
-                  {"SQL", "SELECT `Table`, `Number`, `Name` FROM _Columns WHERE `Table` = 'TmpAll'"}},
-                 {"_Tables", "_Columns"}),
-        sequence({{"SQL", "CREATE TABLE Mix (K SHORT NOT NULL, V CHAR(10) TEMPORARY, W SHORT PRIMARY KEY K)"},
-                  {"SQL", "INSERT INTO Mix (K, V, W) VALUES (1, 'one', 7)"},
-                  {"SQL", "SELECT * FROM Mix"},
-                  {"SQL", "SELECT `Table`, `Number`, `Name` FROM _Columns WHERE `Table` = 'Mix'"}},
-                 {"Mix", "_Tables", "_Columns"}),
-        sequence({{"SQL", "ALTER TABLE T ADD Note CHAR(10) TEMPORARY"},
-                  {"SQL", "UPDATE T SET Note = 'n' WHERE N = 1"},
-                  {"SQL", "SELECT N, Note FROM T WHERE N = 1"}},
-                 {"T", "_Columns"}),
+        temporary_columns(
+            {{"SQL", "CREATE TABLE TmpAll (K SHORT NOT NULL TEMPORARY, V CHAR(10) TEMPORARY PRIMARY KEY K)"},
+             {"SQL", "INSERT INTO TmpAll (K, V) VALUES (1, 'one')"},
+             {"SQL", "SELECT * FROM TmpAll"},
+             {"SQL", "SELECT Name FROM _Tables WHERE Name = 'TmpAll'"}},
+            {"_Tables", "_Columns"}, "Wine creates a table of temporary columns, then cannot find it",
+            "STEP 1 ok\nSTEP 2 ok\nROW\t1\tone\nSTEP 3 ok\nROW\tTmpAll\nSTEP 4 ok\nCOMMIT ok\n" + tables_dump() +
+                columns_dump()),
+        temporary_columns({{"SQL", "CREATE TABLE Mix (K SHORT NOT NULL, V CHAR(10) TEMPORARY, W SHORT PRIMARY KEY K)"},
+                           {"SQL", "INSERT INTO Mix (K, V, W) VALUES (1, 'one', 7)"},
+                           {"SQL", "SELECT * FROM Mix"}},
+                          {"Mix", "_Tables", "_Columns"}, "Wine stores the temporary column V with the table",
+                          "STEP 1 ok\nSTEP 2 ok\nROW\t1\tone\t7\nSTEP 3 ok\nCOMMIT ok\n#Mix\tK:i2\tW:I2\nMix\t1\t7\n" +
+                              tables_dump({"_Tables\tMix"}) +
+                              columns_dump({"_Columns\tMix\t1\tK\t9474", "_Columns\tMix\t2\tW\t5378"})),
+        temporary_columns(
+            {{"SQL", "ALTER TABLE T ADD Note CHAR(10) TEMPORARY"},
+             {"SQL", "UPDATE T SET Note = 'n' WHERE N = 1"},
+             {"SQL", "SELECT N, Note FROM T WHERE N = 1"}},
+            {"T", "_Columns"}, "Wine stores T with the temporary column's cells, and T no longer reads",
+            "STEP 1 ok\nSTEP 2 ok\nROW\t1\tn\nSTEP 3 ok\nCOMMIT ok\n" + t_header + t_rows + columns_dump()),
         sequence({{"SQL", "CREATE TABLE Empty (K SHORT NOT NULL PRIMARY KEY K)"},
                   {"SQL", "INSERT INTO Empty (K) VALUES (1) TEMPORARY"}},
                  {"Empty", "_Tables"}),
@@ -415,10 +465,6 @@ std::string known_difference(const statement_case& c) {
         const std::string& text = s[1];
         if (text.find("_Streams") != std::string::npos || text.find("_Storages") != std::string::npos)
             return "the _Streams and _Storages tables are not built yet";
-        if ((text.starts_with("CREATE TABLE TmpAll") || text.starts_with("CREATE TABLE Mix") ||
-             text.starts_with("ALTER")) &&
-            text.find("TEMPORARY") != std::string::npos)
-            return "temporary columns are not built yet";
         for (const auto& [statement, why] : chosen)
             if (text == statement) return why;
     }

@@ -1,5 +1,5 @@
-// View.Modify on the rows a script walks, and temporary rows, which queries
-// see but neither a commit nor a transform ever holds.
+// View.Modify on the rows a script walks, and temporary rows, columns and
+// tables, which queries see but neither a commit nor a transform ever holds.
 #include "engine_fixtures.h"
 
 #include "support/msi_oracle.h"
@@ -60,7 +60,7 @@ TEST(EngineModify, ChangesTheRowOfTheLastFetchedRecordOnly) {
     EXPECT_NE(error_of([&] { kinds->Modify(msi::msiViewModifyRefresh, kind); }), 0);
 }
 
-TEST(EngineCommit, TemporaryRowsAreSeenButNeitherCommittedNorInATransform) {
+TEST(EngineCommit, TemporaryRowsColumnsAndTablesAreSeenButNeitherCommittedNorInATransform) {
     test_support::temp_dir dir;
     test_support::build_msi(dir / "original.msi", standard_source());
     std::filesystem::copy_file(dir / "original.msi", dir / "t.msi");
@@ -82,6 +82,13 @@ TEST(EngineCommit, TemporaryRowsAreSeenButNeitherCommittedNorInATransform) {
                              u"SELECT Value FROM Property WHERE Property = 'TMP_SQL' OR Property = "
                              u"'TMP_MODIFY' OR Property = 'KEPT' OR Property = 'AGAIN' ORDER BY Value"),
                   (std::vector<std::string>{"a", "b", "c", "e"}));
+        execute(*db, u"ALTER TABLE Registry ADD TMP_Note CHAR(10) TEMPORARY");
+        execute(*db, u"UPDATE Registry SET TMP_Note = 'n', Value = 'stored' WHERE Registry = 'reg1'");
+        execute(*db, u"CREATE TABLE TMP_Table (K SHORT NOT NULL TEMPORARY, V CHAR(8) TEMPORARY PRIMARY KEY K)");
+        execute(*db, u"INSERT INTO TMP_Table (K, V) VALUES (1, 'v')");
+        EXPECT_EQ(select_all(*db, u"SELECT TMP_Note, Value FROM Registry WHERE Registry = 'reg1'"),
+                  std::vector<std::string>{"n\tstored"});
+        EXPECT_EQ(select_all(*db, u"SELECT * FROM TMP_Table"), std::vector<std::string>{"1\tv"});
 
         auto original = open(dir / "original.msi", msi::msiOpenDatabaseModeReadOnly);
         ASSERT_TRUE(db->GenerateTransform(original, (dir / "t.mst").u16string()));
@@ -90,6 +97,7 @@ TEST(EngineCommit, TemporaryRowsAreSeenButNeitherCommittedNorInATransform) {
     const std::string committed = test_support::oracle_dump(dir / "t.msi");
     EXPECT_NE(committed.find("Property\tKEPT\tc"), std::string::npos) << committed;
     EXPECT_NE(committed.find("Property\tAGAIN\te"), std::string::npos) << committed;
+    EXPECT_NE(committed.find("\tstored\t"), std::string::npos) << committed;
     EXPECT_EQ(committed.find("TMP_"), std::string::npos) << committed;
     EXPECT_EQ(sorted_lines(test_support::oracle_dump(dir / "original.msi", {}, dir / "t.mst")),
               sorted_lines(committed));

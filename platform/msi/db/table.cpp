@@ -10,7 +10,8 @@
 namespace msi {
 
 column::kind column::cell_kind() const {
-    if ((type & ~column_type_nullable) == (column_type_string | column_type_valid)) return kind::binary;
+    if ((type & ~(column_type_nullable | column_type_temporary)) == (column_type_string | column_type_valid))
+        return kind::binary;
     if (type & column_type_string) return kind::string;
     return (type & column_type_size) <= 2 ? kind::int16 : kind::int32;
 }
@@ -136,6 +137,29 @@ table::row table::key_of(const std::uint32_t* values) const {
 bool table::is_temporary(std::size_t row_index) const {
     return !temporary_keys_.empty() && row_index < row_count_ &&
            temporary_keys_.count(key_of(cells_.data() + row_index * columns_.size())) != 0;
+}
+
+bool table::has_temporary_columns() const {
+    return std::any_of(columns_.begin(), columns_.end(), [](const column& c) { return c.is_temporary(); });
+}
+
+table table::stored_part() const {
+    std::vector<std::size_t> kept;
+    std::vector<column> columns;
+    for (std::size_t c = 0; c < columns_.size(); ++c)
+        if (!columns_[c].is_temporary()) {
+            kept.push_back(c);
+            columns.push_back(columns_[c]);
+        }
+    table stored(name_, std::move(columns));
+    if (kept.empty()) return stored;
+    for (std::size_t r = 0; r < row_count_; ++r) {
+        if (is_temporary(r)) continue;
+        for (std::size_t c : kept) stored.cells_.push_back(cells_[r * columns_.size() + c]);
+        ++stored.row_count_;
+    }
+    stored.dirty_ = dirty_;
+    return stored;
 }
 
 void table::forget_temporary(const std::vector<bool>& gone) {
@@ -268,18 +292,13 @@ void table::read_stream(const std::vector<std::uint8_t>& data, int string_refere
 }
 
 std::vector<std::uint8_t> table::write_stream(int string_reference_width) const {
+    if (has_temporary_rows() || has_temporary_columns()) return stored_part().write_stream(string_reference_width);
     std::vector<std::uint8_t> data;
     data.reserve(row_count_ * row_width(string_reference_width));
     const std::size_t n = columns_.size();
-    std::vector<std::size_t> stored;  // the rows written, when some are temporary
-    if (has_temporary_rows())
-        for (std::size_t r = 0; r < row_count_; ++r)
-            if (!is_temporary(r)) stored.push_back(r);
-    const std::size_t count = has_temporary_rows() ? stored.size() : row_count_;
     for (std::size_t c = 0; c < n; ++c) {
         int w = columns_[c].width(string_reference_width);
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t r = has_temporary_rows() ? stored[i] : i;
+        for (std::size_t r = 0; r < row_count_; ++r) {
             std::uint32_t v = cells_[r * n + c];
             for (int k = 0; k < w; ++k) data.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
         }

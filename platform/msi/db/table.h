@@ -32,6 +32,8 @@ struct column {
 
     kind cell_kind() const;
     bool is_key() const { return (type & column_type_key) != 0; }
+    // A temporary column lives in memory only: never stored, never in a transform.
+    bool is_temporary() const { return (type & column_type_temporary) != 0; }
     bool is_nullable() const { return (type & column_type_nullable) != 0; }
     // Bytes per cell in a table stream.
     int width(int string_reference_width) const;
@@ -70,6 +72,10 @@ public:
     std::size_t insert(row values, bool temporary = false);
     bool is_temporary(std::size_t row) const;
     bool has_temporary_rows() const { return !temporary_keys_.empty(); }
+    bool has_temporary_columns() const;
+    // The table as it is stored: without its temporary rows and columns (no
+    // columns at all for a table whose every column is temporary).
+    table stored_part() const;
     // Removes a row; the caller keeps the string pool's counts.
     void erase(std::size_t row);
     // Removes the rows flagged in `gone` (one flag a row) in one pass.

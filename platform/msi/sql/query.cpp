@@ -47,9 +47,7 @@ void conjuncts(const sql::condition* c, std::vector<const sql::condition*>& out)
 }
 
 column to_column(const sql::column_definition& d) {
-    if (d.temporary)
-        failed("Column " + in_quotes(d.name) + " is TEMPORARY; temporary columns are not supported by this engine.");
-    return {d.name, d.type};
+    return {d.name, static_cast<std::uint16_t>(d.type | (d.temporary ? column_type_temporary : 0))};
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace msi {
@@ -96,7 +97,7 @@ public:
     std::map<std::vector<std::string>, std::size_t> rows_by_key(const table& t) {
         std::map<std::vector<std::string>, std::size_t> rows;
         for (std::size_t r = 0; r < t.row_count(); ++r)
-            if (!t.is_temporary(r) && !rows.emplace(key(t, r), r).second)
+            if (!rows.emplace(key(t, r), r).second)
                 inexpressible("Table " + in_quotes(t.name()) + " holds two rows with the same primary key.");
         return rows;
     }
@@ -131,6 +132,23 @@ transform_cell integer_cell(std::int32_t value) {
 // The columns a transform can carry from the reference's schema to the
 // target's: the same columns, then non-key columns appended. Returns how
 // many columns were appended.
+// Temporary rows and columns are never part of a transform, nor tables
+// whose every column is temporary.
+std::vector<std::u16string> stored_table_names(package_database& db) {
+    std::vector<std::u16string> names = db.table_names();
+    std::erase_if(names, [&](const std::u16string& name) {
+        const auto& columns = db.get_table(name).columns();
+        return std::all_of(columns.begin(), columns.end(), [](const column& c) { return c.is_temporary(); });
+    });
+    return names;
+}
+
+// The table itself, or its stored part (made in `holder`) when it has temporary rows or columns.
+table& stored_part(table& live, std::optional<table>& holder) {
+    if (!live.has_temporary_rows() && !live.has_temporary_columns()) return live;
+    return holder.emplace(live.stored_part());
+}
+
 std::size_t check_schema(const table& target, const table& reference) {
     const auto& now = target.columns();
     const auto& before = reference.columns();
@@ -237,7 +255,6 @@ void compare_rows_by_value(side& now, table& t, side& before, table& r, transfor
     auto ref_rows = before.rows_by_key(r);
     std::set<std::vector<std::string>> seen;
     for (std::size_t row = 0; row < t.row_count(); ++row) {
-        if (t.is_temporary(row)) continue;  // never part of a transform
         auto k = now.key(t, row);
         if (!seen.insert(k).second) duplicate_key(t);
         auto found = ref_rows.find(k);
@@ -269,7 +286,6 @@ void compare_rows_by_id(side& now, table& t, side& before, table& r, string_id_m
     table::row key(r.columns().size(), null_cell);
     for (std::size_t row = 0; row < t.row_count(); ++row) {
         if (row > 0 && same_key(t, row - 1, t, row)) duplicate_key(t);
-        if (t.is_temporary(row)) continue;  // never part of a transform
         bool known = true;
         for (std::size_t c = 0; c < t.columns().size(); ++c) {
             if (!t.columns()[c].is_key()) continue;
@@ -287,7 +303,7 @@ void compare_rows_by_id(side& now, table& t, side& before, table& r, string_id_m
         compare_matched_row(now, t, row, ref_row, r.columns().size(), cells, out);
     }
     for (std::size_t ref_row = 0; ref_row < r.row_count(); ++ref_row)
-        if (!matched[ref_row] && !r.is_temporary(ref_row)) out.operations.push_back(removed_row(before, r, ref_row, t));
+        if (!matched[ref_row]) out.operations.push_back(removed_row(before, r, ref_row, t));
 }
 
 // Catalog records that declare columns `first`.. of `t`; a new table's
@@ -320,13 +336,14 @@ std::optional<transform_content> compare_databases(package_database& target, pac
     transform_table columns{u"_Columns", catalog_columns_columns(), {}};
     std::vector<transform_table> changed_tables;
 
-    auto target_names = target.table_names();
-    auto reference_names = reference.table_names();
+    auto target_names = stored_table_names(target);
+    auto reference_names = stored_table_names(reference);
     std::set<std::u16string> in_reference(reference_names.begin(), reference_names.end());
     std::set<std::u16string> in_target(target_names.begin(), target_names.end());
 
     for (const auto& name : target_names) {
-        table& t = target.get_table(name);
+        std::optional<table> target_stored, reference_stored;
+        table& t = stored_part(target.get_table(name), target_stored);
         transform_table out{name, t.columns(), {}};
         if (in_reference.count(name) == 0) {
             if (t.key_count() == 0) inexpressible("Table " + in_quotes(name) + " has no primary key.");
@@ -336,10 +353,9 @@ std::optional<transform_content> compare_databases(package_database& target, pac
             tables.operations.push_back(std::move(add));
             declare_columns(t, 0, true, content.code_page, columns);
             for (std::size_t row = 0; row < t.row_count(); ++row)
-                if (!t.is_temporary(row))
-                    out.operations.push_back(now.whole_row(t, row, transform_operation::kind::add));
+                out.operations.push_back(now.whole_row(t, row, transform_operation::kind::add));
         } else {
-            table& r = reference.get_table(name);
+            table& r = stored_part(reference.get_table(name), reference_stored);
             std::size_t appended = check_schema(t, r);
             declare_columns(t, t.columns().size() - appended, false, content.code_page, columns);
             if (ids)
