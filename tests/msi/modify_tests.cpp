@@ -11,15 +11,6 @@ using namespace engine_test;
 
 namespace {
 
-msi::hresult error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const msi::automation_error& e) {
-        return e.code();
-    }
-    return 0;
-}
-
 const msi::hresult function_failed = msi::hresult_from_win32(msi::ERROR_FUNCTION_FAILED);
 
 }  // namespace
@@ -58,6 +49,14 @@ TEST(EngineModify, ChangesTheRowOfTheLastFetchedRecordOnly) {
     auto kind = kinds->Fetch();
     execute(*db, u"DROP TABLE Kinds");
     EXPECT_NE(error_of([&] { kinds->Modify(msi::msiViewModifyRefresh, kind); }), 0);
+
+    // The catalog is read through Modify, never changed.
+    auto catalog = db->OpenView(u"SELECT `Table`, `Number`, `Name` FROM _Columns");
+    catalog->Execute();
+    auto column = catalog->Fetch();
+    column->SetStringData(3, u"Renamed");
+    EXPECT_EQ(error_of([&] { catalog->Modify(msi::msiViewModifyUpdate, column); }), function_failed);
+    EXPECT_TRUE(select_all(*db, u"SELECT * FROM _Columns WHERE `Name` = 'Renamed'").empty());
 }
 
 TEST(EngineCommit, TemporaryRowsColumnsAndTablesAreSeenButNeitherCommittedNorInATransform) {

@@ -17,18 +17,6 @@ protected:
         test_support::build_msi(dir_ / "q.msi", standard_source());
         db_ = open(dir_ / "q.msi", msi::msiOpenDatabaseModeTransact);
     }
-    // The code of the automation error `f` raises, 0 when it raises none.
-    template <typename F>
-    static msi::hresult error_of(F&& f, std::string* message = nullptr) {
-        try {
-            f();
-        } catch (const msi::automation_error& e) {
-            if (message) *message = e.what();
-            return e.code();
-        }
-        return 0;
-    }
-
     test_support::temp_dir dir_;
     std::shared_ptr<msi::Database> db_;
 };

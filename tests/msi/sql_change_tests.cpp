@@ -13,15 +13,6 @@ using namespace engine_test;
 
 namespace {
 
-msi::hresult error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const msi::automation_error& e) {
-        return e.code();
-    }
-    return 0;
-}
-
 const msi::hresult bad_query = msi::hresult_from_win32(msi::ERROR_BAD_QUERY_SYNTAX);
 const msi::hresult function_failed = msi::hresult_from_win32(msi::ERROR_FUNCTION_FAILED);
 

@@ -158,6 +158,9 @@ void query::modify(modify_mode mode, std::vector<sql::value>& fields, bool curre
     const char* name = mode_name(mode);
     const bool needs_current = mode == modify_mode::refresh || mode == modify_mode::update ||
                                mode == modify_mode::replace || mode == modify_mode::remove;
+    if (mode != modify_mode::seek && mode != modify_mode::refresh &&
+        (t.name() == u"_Tables" || t.name() == u"_Columns"))
+        failed("The catalog table " + table_name + " cannot be changed through Modify.");
     if (needs_current && (!current || current_key_.empty()))
         failed(std::string("Modify ") + name + " needs the record that Fetch returned last.");
 
@@ -192,6 +195,10 @@ void query::modify(modify_mode mode, std::vector<sql::value>& fields, bool curre
             return;
         }
         if (find_row(key) != table::npos) failed("Table " + table_name + " already has a row with the record's key.");
+        for (std::size_t c = 0; c < t.columns().size(); ++c)
+            if (t.columns()[c].cell_kind() == column::kind::binary && t.cell(row, c) != null_cell)
+                failed("The row's binary data in column '" + sys::utf16_to_utf8(t.columns()[c].name) +
+                       "' cannot move to a new key through Modify; delete and insert the row instead.");
         checked_as_data([&] {
             for (std::size_t c = 0; c < replacement.size(); ++c) check_storable(replacement[c], {0, c});
         });
