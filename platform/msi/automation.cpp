@@ -34,17 +34,16 @@ auto guarded(F&& f) -> decltype(f()) {
     }
 }
 
-// The record's fields as the values of the statement's ? markers, in order.
+// The record's fields as the values of the statement's ? markers, in order;
+// markers past the record's last field are NULL, as msi.dll binds them.
 std::vector<sql::value> parameter_values(const Record* params, std::size_t needed) {
-    const int supplied = params ? params->FieldCount() : 0;
-    if (static_cast<std::size_t>(supplied) < needed)
+    if (!params && needed > 0)
         throw automation_error(
             hresult_from_win32(ERROR_FUNCTION_FAILED),
-            "The statement has " + std::to_string(needed) + " parameter(s) but " +
-                (params ? "the record supplies " + std::to_string(supplied) : std::string("no record was given")) +
-                ".");
+            "The statement has " + std::to_string(needed) + " parameter(s) but no record was given.");
     std::vector<sql::value> values(needed);
-    for (std::size_t i = 0; i < needed; ++i) {
+    const std::size_t supplied = params ? static_cast<std::size_t>(params->FieldCount()) : 0;
+    for (std::size_t i = 0; i < needed && i < supplied; ++i) {
         const Record::field_value& f = params->field(static_cast<int>(i + 1));
         if (f.type == Record::field_value::kind::integer) {
             values[i].type = sql::value::kind::integer;
@@ -57,14 +56,19 @@ std::vector<sql::value> parameter_values(const Record* params, std::size_t neede
     return values;
 }
 
-std::shared_ptr<Record> make_record(const sql::value* row, std::size_t fields) {
-    auto record = std::make_shared<Record>(static_cast<int>(fields));
+// Fields 1..`fields` of the record set to the values of a row.
+void fill_record(Record& record, const sql::value* row, std::size_t fields) {
     for (std::size_t f = 0; f < fields; ++f) {
         if (row[f].type == sql::value::kind::integer)
-            record->SetIntegerData(static_cast<int>(f + 1), row[f].integer);
-        else if (row[f].type == sql::value::kind::string)
-            record->SetStringData(static_cast<int>(f + 1), row[f].text);
+            record.SetIntegerData(static_cast<int>(f + 1), row[f].integer);
+        else
+            record.SetStringData(static_cast<int>(f + 1), row[f].text);
     }
+}
+
+std::shared_ptr<Record> make_record(const sql::value* row, std::size_t fields) {
+    auto record = std::make_shared<Record>(static_cast<int>(fields));
+    fill_record(*record, row, fields);
     return record;
 }
 
@@ -141,11 +145,25 @@ std::shared_ptr<Record> View::Fetch() {
     if (!query_) throw automation_error(E_POINTER, "The view has no query.");
     return guarded([&]() -> std::shared_ptr<Record> {
         const sql::value* row = query_->fetch();
-        return row ? make_record(row, query_->field_count()) : nullptr;
+        current_ = row ? make_record(row, query_->field_count()) : nullptr;
+        return current_;
+    });
+}
+
+void View::Modify(int mode, const std::shared_ptr<Record>& record) {
+    if (!query_) throw automation_error(E_POINTER, "The view has no query.");
+    if (!record) throw automation_error(E_POINTER, "Modify was given no record.");
+    guarded([&] {
+        std::vector<sql::value> fields = parameter_values(record.get(), static_cast<std::size_t>(record->FieldCount()));
+        query_->modify(static_cast<query::modify_mode>(mode), fields, record == current_);
+        if (mode != msiViewModifySeek && mode != msiViewModifyRefresh) return;
+        fill_record(*record, fields.data(), query_->field_count());
+        current_ = record;
     });
 }
 
 void View::Close() {
+    current_.reset();
     if (query_) query_->close();
 }
 

@@ -46,6 +46,17 @@ inline constexpr int msiTransformValidationGreaterOrEqual = 0x0200;
 inline constexpr int msiTransformValidationGreater = 0x0400;
 inline constexpr int msiTransformValidationUpgradeCode = 0x0800;
 
+// The ways View.Modify changes a table through a record.
+inline constexpr int msiViewModifySeek = -1;
+inline constexpr int msiViewModifyRefresh = 0;
+inline constexpr int msiViewModifyInsert = 1;
+inline constexpr int msiViewModifyUpdate = 2;
+inline constexpr int msiViewModifyAssign = 3;
+inline constexpr int msiViewModifyReplace = 4;
+inline constexpr int msiViewModifyMerge = 5;
+inline constexpr int msiViewModifyDelete = 6;
+inline constexpr int msiViewModifyInsertTemporary = 7;
+
 class Record {
 public:
     explicit Record(int field_count = 0);
@@ -75,10 +86,16 @@ public:
     View& operator=(const View&) = delete;
     void Execute(const Record* params = nullptr);
     std::shared_ptr<Record> Fetch();  // null when there is no further row
+    // Changes the table of a one-table SELECT view through a record of its
+    // fields, in one of the msiViewModify* modes. Refresh, update, replace
+    // and delete need the record Fetch (or a seek) gave last; seek and
+    // refresh fill the record from the table.
+    void Modify(int mode, const std::shared_ptr<Record>& record);
     void Close();
 
 private:
     std::unique_ptr<query> query_;
+    std::shared_ptr<Record> current_;  // the record Fetch or a seek gave last
 };
 
 class Database {

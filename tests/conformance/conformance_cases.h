@@ -16,7 +16,8 @@ std::map<std::string, std::filesystem::path> build_fixtures(const std::filesyste
 std::vector<statement_case> conformance_cases();
 
 // Where our engine is known to answer otherwise than msi.dll: what is not
-// built yet, or a choice still open. Empty for every other case.
+// built yet, or an undocumented answer chosen otherwise, with the reason.
+// Empty for every other case.
 std::string known_difference(const statement_case& c);
 
 }  // namespace conformance

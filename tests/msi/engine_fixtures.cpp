@@ -126,4 +126,14 @@ std::string sorted_lines(const std::string& dump) {
     return out;
 }
 
+msi::hresult error_of(const std::function<void()>& f, std::string* message) {
+    try {
+        f();
+    } catch (const msi::automation_error& e) {
+        if (message) *message = e.what();
+        return e.code();
+    }
+    return 0;
+}
+
 }  // namespace engine_test

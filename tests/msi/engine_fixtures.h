@@ -6,6 +6,7 @@
 #include "system/text_conversion.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ std::vector<std::string> select_all(msi::Database& db, const std::u16string& sql
 void execute(msi::Database& db, const std::u16string& sql, const std::vector<std::u16string>& params = {});
 
 std::shared_ptr<msi::Database> open(const std::filesystem::path& path, int mode);
+
+// The code of the automation error `f` raises (its message in `message`), 0 when it raises none.
+msi::hresult error_of(const std::function<void()>& f, std::string* message = nullptr);
 
 // The dump's lines sorted, so that dumps compare whatever the row order.
 std::string sorted_lines(const std::string& dump);

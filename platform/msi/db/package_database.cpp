@@ -323,7 +323,7 @@ void package_database::set_string(table& t, std::size_t row, std::size_t column,
 }
 
 void package_database::insert_row(table& t, const std::vector<cell_value>& values,
-                                  const std::vector<std::u16string>& texts) {
+                                  const std::vector<std::u16string>& texts, bool temporary) {
     if (&t == tables_catalog_.get() || &t == columns_catalog_.get())
         refuse("The catalog tables cannot be changed here.");
     if (values.size() != t.columns().size())
@@ -353,7 +353,7 @@ void package_database::insert_row(table& t, const std::vector<cell_value>& value
                 added.push_back(stored[c]);
             }
         }
-        t.insert(std::move(stored));
+        t.insert(std::move(stored), temporary);
     } catch (...) {
         for (std::uint32_t id : added) release(id);
         throw;
@@ -386,13 +386,27 @@ void package_database::create_table(const std::u16string& name, const std::vecto
     if (columns.empty() || first_other == columns.begin() ||
         std::any_of(first_other, columns.end(), [](const column& c) { return c.is_key(); }))
         refuse("The primary key columns of table '" + sys::utf16_to_utf8(name) + "' must be its first columns.");
+    // A table of temporary columns only is temporary itself; otherwise its
+    // key is stored, and so must its key columns be.
+    const bool temporary =
+        std::all_of(columns.begin(), columns.end(), [](const column& c) { return c.is_temporary(); });
+    if (!temporary &&
+        std::any_of(columns.begin(), columns.end(), [](const column& c) { return c.is_key() && c.is_temporary(); }))
+        refuse("A key column of table '" + sys::utf16_to_utf8(name) +
+               "' is TEMPORARY; only a table whose every column is temporary may have a temporary key.");
     // Checked whole before the catalog changes.
     for (const column& c : columns) encode_code_page(c.name, strings_.code_page());
     encode_code_page(name, strings_.code_page());
-    tables_catalog_->insert({reference(name)});
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        columns_catalog_->insert({reference(name), encode_int16(static_cast<std::int32_t>(i + 1)),
-                                  reference(columns[i].name), encode_int16(columns[i].type)});
+    tables_catalog_->insert({reference(name)}, temporary);
+    // Stored columns are numbered first, so that the stored catalog numbers
+    // them 1 to n without gaps; temporary ones follow.
+    std::int32_t number = 0;
+    for (const bool temporary_columns : {false, true})
+        for (const column& c : columns)
+            if (c.is_temporary() == temporary_columns)
+                columns_catalog_->insert(
+                    {reference(name), encode_int16(++number), reference(c.name), encode_int16(c.type)},
+                    temporary_columns);
     auto t = std::make_unique<table>(name, columns);
     t->set_dirty(true);
     loaded_.insert_or_assign(name, std::move(t));
@@ -424,6 +438,9 @@ void package_database::add_column(const std::u16string& name, const column& adde
         refuse("Table '" + sys::utf16_to_utf8(name) + "' already has a column '" + sys::utf16_to_utf8(added.name) +
                "'.");
     if (t.columns().size() >= 32) refuse("Table '" + sys::utf16_to_utf8(name) + "' already has 32 columns.");
+    if (!added.is_temporary() && t.has_temporary_columns())
+        refuse("Table '" + sys::utf16_to_utf8(name) +
+               "' has temporary columns; a stored column cannot follow them in this session.");
     if (!added.is_nullable() && t.row_count() > 0)
         refuse("A column that cannot be NULL cannot be added to table '" + sys::utf16_to_utf8(name) +
                "', which has rows.");
@@ -431,7 +448,8 @@ void package_database::add_column(const std::u16string& name, const column& adde
     column c = added;
     c.type = static_cast<std::uint16_t>(c.type & ~column_type_key);
     columns_catalog_->insert({reference(name), encode_int16(static_cast<std::int32_t>(t.columns().size() + 1)),
-                              reference(c.name), encode_int16(c.type)});
+                              reference(c.name), encode_int16(c.type)},
+                             c.is_temporary());
     t.add_column(std::move(c));
 }
 
@@ -491,10 +509,11 @@ void package_database::commit() {
                                        [](const column& c) { return c.cell_kind() == column::kind::string; });
         if (!t->dirty() && !(width_changed && has_strings)) continue;
         const std::u16string stream = encode_stream_name(t->name(), true);
-        if (t->row_count() == 0 && t != tables_catalog_.get()) {
+        std::vector<std::uint8_t> data = t->write_stream(width);  // empty too when every row is temporary
+        if (data.empty() && t != tables_catalog_.get()) {
             if (file_->has_stream(stream)) file_->remove_stream(stream);
         } else {
-            file_->write_stream(stream, t->write_stream(width));
+            file_->write_stream(stream, std::move(data));
         }
     }
     // The pool's streams are lent to the commit, not copied: the pool keeps

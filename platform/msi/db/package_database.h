@@ -59,8 +59,10 @@ public:
     void set_null(table& t, std::size_t row, std::size_t column);
     void set_integer(table& t, std::size_t row, std::size_t column, std::int32_t value);
     void set_string(table& t, std::size_t row, std::size_t column, std::u16string_view text);
-    // Adds a row of values (null / integer / string; binary cells stay NULL).
-    void insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts);
+    // Adds a row of values (null / integer / string; binary cells stay NULL);
+    // a temporary one is never committed.
+    void insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts,
+                    bool temporary = false);
 
     // Removes the rows flagged in `gone` (one flag a row), releasing their strings.
     void delete_rows(table& t, const std::vector<bool>& gone);

@@ -10,7 +10,8 @@
 namespace msi {
 
 column::kind column::cell_kind() const {
-    if ((type & ~column_type_nullable) == (column_type_string | column_type_valid)) return kind::binary;
+    if ((type & ~(column_type_nullable | column_type_temporary)) == (column_type_string | column_type_valid))
+        return kind::binary;
     if (type & column_type_string) return kind::string;
     return (type & column_type_size) <= 2 ? kind::int16 : kind::int32;
 }
@@ -117,12 +118,61 @@ std::size_t table::find(const row& values) const {
 
 void table::set_cell(std::size_t row_index, std::size_t column_index, std::uint32_t stored) {
     if (row_index >= row_count_ || column_index >= columns_.size()) throw std::out_of_range("cell index");
-    cells_[row_index * columns_.size() + column_index] = stored;
+    std::uint32_t* cells = cells_.data() + row_index * columns_.size();
+    const bool rekey = columns_[column_index].is_key() && is_temporary(row_index);
+    if (rekey) temporary_keys_.erase(key_of(cells));
+    cells[column_index] = stored;
+    if (rekey) temporary_keys_.insert(key_of(cells));
     dirty_ = true;
     if (columns_[column_index].is_key()) sort_rows();
 }
 
-std::size_t table::insert(row values) {
+table::row table::key_of(const std::uint32_t* values) const {
+    row key;
+    key.reserve(key_columns_.size());
+    for (std::size_t k : key_columns_) key.push_back(values[k]);
+    return key;
+}
+
+bool table::is_temporary(std::size_t row_index) const {
+    return !temporary_keys_.empty() && row_index < row_count_ &&
+           temporary_keys_.count(key_of(cells_.data() + row_index * columns_.size())) != 0;
+}
+
+bool table::has_temporary_columns() const {
+    return std::any_of(columns_.begin(), columns_.end(), [](const column& c) { return c.is_temporary(); });
+}
+
+table table::stored_part() const {
+    std::vector<std::size_t> kept;
+    std::vector<column> columns;
+    for (std::size_t c = 0; c < columns_.size(); ++c)
+        if (!columns_[c].is_temporary()) {
+            kept.push_back(c);
+            columns.push_back(columns_[c]);
+        }
+    table stored(name_, std::move(columns));
+    if (kept.empty()) return stored;
+    for (std::size_t r = 0; r < row_count_; ++r) {
+        if (is_temporary(r)) continue;
+        for (std::size_t c : kept) stored.cells_.push_back(cells_[r * columns_.size() + c]);
+        ++stored.row_count_;
+    }
+    stored.dirty_ = dirty_;
+    return stored;
+}
+
+void table::forget_temporary(const std::vector<bool>& gone) {
+    if (temporary_keys_.empty()) return;
+    for (std::size_t r = 0; r < row_count_ && r < gone.size(); ++r)
+        if (gone[r]) temporary_keys_.erase(key_of(cells_.data() + r * columns_.size()));
+}
+
+std::size_t table::insert(row values, bool temporary) {
+    if (temporary && key_columns_.empty())
+        throw automation_error(
+            hresult_from_win32(ERROR_FUNCTION_FAILED),
+            "Table '" + sys::utf16_to_utf8(name_) + "' has no primary key, so it cannot hold temporary rows.");
     if (values.size() != columns_.size())
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "The row does not have one value per column.");
@@ -133,6 +183,7 @@ std::size_t table::insert(row values) {
     const std::size_t n = columns_.size();
     std::size_t at = lower_bound(values.data());
     while (at < row_count_ && !key_less(values.data(), cells_.data() + at * n)) ++at;
+    if (temporary) temporary_keys_.insert(key_of(values.data()));
     cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at * n), values.begin(), values.end());
     ++row_count_;
     dirty_ = true;
@@ -141,6 +192,7 @@ std::size_t table::insert(row values) {
 
 void table::erase(std::size_t row_index) {
     if (row_index >= row_count_) throw std::out_of_range("row index");
+    if (is_temporary(row_index)) temporary_keys_.erase(key_of(cells_.data() + row_index * columns_.size()));
     const auto first = cells_.begin() + static_cast<std::ptrdiff_t>(row_index * columns_.size());
     cells_.erase(first, first + static_cast<std::ptrdiff_t>(columns_.size()));
     --row_count_;
@@ -148,6 +200,7 @@ void table::erase(std::size_t row_index) {
 }
 
 void table::erase_rows(const std::vector<bool>& gone) {
+    forget_temporary(gone);
     const std::size_t n = columns_.size();
     std::size_t kept = 0;
     for (std::size_t r = 0; r < row_count_; ++r) {
@@ -214,6 +267,7 @@ void table::check_whole_rows(std::u16string_view table_name, std::uint64_t size,
 void table::read_stream(const std::vector<std::uint8_t>& data, int string_reference_width) {
     cells_.clear();
     row_count_ = 0;
+    temporary_keys_.clear();
     std::size_t width = row_width(string_reference_width);
     if (data.empty()) return;
     check_whole_rows(name_, data.size(), width);
@@ -238,6 +292,7 @@ void table::read_stream(const std::vector<std::uint8_t>& data, int string_refere
 }
 
 std::vector<std::uint8_t> table::write_stream(int string_reference_width) const {
+    if (has_temporary_rows() || has_temporary_columns()) return stored_part().write_stream(string_reference_width);
     std::vector<std::uint8_t> data;
     data.reserve(row_count_ * row_width(string_reference_width));
     const std::size_t n = columns_.size();

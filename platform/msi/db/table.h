@@ -6,6 +6,7 @@
 // streams. Cells sit in one flat array (four bytes each), so a table costs at
 // most twice the size of its stream.
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct column {
 
     kind cell_kind() const;
     bool is_key() const { return (type & column_type_key) != 0; }
+    // A temporary column lives in memory only: never stored, never in a transform.
+    bool is_temporary() const { return (type & column_type_temporary) != 0; }
     bool is_nullable() const { return (type & column_type_nullable) != 0; }
     // Bytes per cell in a table stream.
     int width(int string_reference_width) const;
@@ -63,8 +66,16 @@ public:
     // A change of a key column re-sorts the rows.
     void set_cell(std::size_t row, std::size_t column, std::uint32_t stored);
     // Inserts a row at its sorted place; returns its index. Raises
-    // automation_error when a row with the same key values exists.
-    std::size_t insert(row values);
+    // automation_error when a row with the same key values exists. A
+    // temporary row is seen like any other but never written to the stream;
+    // only a table with a primary key holds them.
+    std::size_t insert(row values, bool temporary = false);
+    bool is_temporary(std::size_t row) const;
+    bool has_temporary_rows() const { return !temporary_keys_.empty(); }
+    bool has_temporary_columns() const;
+    // The table as it is stored: without its temporary rows and columns (no
+    // columns at all for a table whose every column is temporary).
+    table stored_part() const;
     // Removes a row; the caller keeps the string pool's counts.
     void erase(std::size_t row);
     // Removes the rows flagged in `gone` (one flag a row) in one pass.
@@ -102,12 +113,17 @@ private:
     bool key_less(const std::uint32_t* a, const std::uint32_t* b) const;
     // First row whose key is not less than `values`' key.
     std::size_t lower_bound(const std::uint32_t* values) const;
+    // The key cells of a row, in key column order.
+    row key_of(const std::uint32_t* values) const;
+    // Forgets that the rows flagged in `gone` were temporary.
+    void forget_temporary(const std::vector<bool>& gone);
 
     std::u16string name_;
     std::vector<column> columns_;
     std::vector<std::size_t> key_columns_;
     std::vector<std::uint32_t> cells_;  // row-major: row r starts at r * columns_.size()
     std::size_t row_count_ = 0;
+    std::set<row> temporary_keys_;  // the keys of the temporary rows
     bool dirty_ = false;
 };
 

@@ -47,9 +47,7 @@ void conjuncts(const sql::condition* c, std::vector<const sql::condition*>& out)
 }
 
 column to_column(const sql::column_definition& d) {
-    if (d.temporary)
-        failed("Column " + in_quotes(d.name) + " is TEMPORARY; temporary columns are not supported by this engine.");
-    return {d.name, d.type};
+    return {d.name, static_cast<std::uint16_t>(d.type | (d.temporary ? column_type_temporary : 0))};
 }
 
 }  // namespace
@@ -107,6 +105,7 @@ void query::bind() {
     named_.clear();
     selected_.clear();
     order_.clear();
+    carried_.clear();
     auto use_table = [&](const std::u16string& name) {
         if (tables_.size() == max_tables) bad_query("A query joins at most " + std::to_string(max_tables) + " tables.");
         if (!db_->has_table(name)) bad_query("The database has no table " + in_quotes(name) + ".");
@@ -133,14 +132,20 @@ void query::bind() {
         }
         use_where(select->where.get());
         for (const std::u16string& name : select->order_by) order_.push_back(resolve(name));
+        if (tables_.size() == 1)
+            for (std::size_t c = 0; c < tables_[0]->columns().size(); ++c)
+                if (tables_[0]->columns()[c].is_key() &&
+                    std::none_of(selected_.begin(), selected_.end(),
+                                 [&](const bound_column& s) { return s.column == c; }))
+                    carried_.push_back({0, c});
     } else if (auto* update = std::get_if<sql::update_statement>(&statement_)) {
         refuse_catalog(update->table, "updated");
         use_table(update->table);
         for (const sql::assignment& a : update->assignments) {
             const column& c = tables_[0]->columns()[resolve(a.column).column];
             if (c.is_key())
-                bad_query("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
-                          "; key columns cannot be updated.");
+                failed("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
+                       "; key columns cannot be updated.");
             if (c.cell_kind() == column::kind::binary)
                 bad_query("Column " + in_quotes(a.column) + " of table " + in_quotes(update->table) +
                           " holds binary data, which UPDATE cannot set.");
@@ -149,8 +154,6 @@ void query::bind() {
     } else if (auto* insert = std::get_if<sql::insert_statement>(&statement_)) {
         refuse_catalog(insert->table, "inserted into");
         use_table(insert->table);
-        if (insert->temporary)
-            failed("INSERT ... TEMPORARY is not supported by this engine; insert the row without TEMPORARY.");
         for (const std::u16string& name : insert->columns) {
             const bound_column c = resolve(name);
             for (const bound_column& earlier : selected_)
@@ -171,7 +174,7 @@ void query::bind() {
             bad_query("Table " + in_quotes(alter->table) + " already has a column " + in_quotes(alter->added.name) +
                       ".");
     } else if (auto* drop = std::get_if<sql::drop_statement>(&statement_)) {
-        refuse_catalog(drop->table, "dropped");
+        if (is_catalog(drop->table)) failed("The catalog table " + in_quotes(drop->table) + " cannot be dropped.");
         use_table(drop->table);
     }
 }
@@ -195,6 +198,7 @@ void query::execute(const std::vector<sql::value>& values) {
                std::to_string(values.size()) + " value(s) were given.");
     results_.clear();
     next_ = 0;
+    current_key_.clear();
     executed_ = false;
     bind();
     if (std::holds_alternative<sql::select_statement>(statement_)) {
@@ -385,17 +389,20 @@ void query::run_select(const std::vector<sql::value>& params) {
     }
     std::unordered_set<std::u16string> seen;
     const std::size_t fields = selected_.size();
-    results_.reserve(count * fields);
+    const std::size_t stride = fields + carried_.size();
+    results_.reserve(count * stride);
     for (std::size_t i : order) {
         for (const bound_column& c : selected_) results_.push_back(read_cell(c, joined[i * width + c.table]));
+        for (const bound_column& c : carried_) results_.push_back(read_cell(c, joined[i * width + c.table]));
         if (select.distinct) {
             std::u16string key;
-            for (auto v = results_.end() - static_cast<std::ptrdiff_t>(fields); v != results_.end(); ++v) {
+            const auto first = results_.end() - static_cast<std::ptrdiff_t>(stride);
+            for (auto v = first; v != first + static_cast<std::ptrdiff_t>(fields); ++v) {
                 key += static_cast<char16_t>(u'0' + static_cast<int>(v->type));
                 key += v->type == sql::value::kind::integer ? sys::utf8_to_utf16(std::to_string(v->integer)) : v->text;
                 key += u'\0';
             }
-            if (!seen.insert(std::move(key)).second) results_.resize(results_.size() - fields);
+            if (!seen.insert(std::move(key)).second) results_.resize(results_.size() - stride);
         }
     }
 }
@@ -457,16 +464,20 @@ void query::run_update(const std::vector<sql::value>& params) {
 
 void query::run_insert(const std::vector<sql::value>& params) {
     const auto& insert = std::get<sql::insert_statement>(statement_);
+    std::vector<sql::value> row(tables_[0]->columns().size());
+    for (std::size_t i = 0; i < selected_.size(); ++i)
+        row[selected_[i].column] = sql::evaluate(
+            *insert.values[i], [](const std::u16string&) { return sql::value{}; }, params);
+    insert_values(row, insert.temporary);
+}
+
+void query::insert_values(const std::vector<sql::value>& row, bool temporary) {
     table& t = *tables_[0];
     std::vector<cell_value> values(t.columns().size());
     std::vector<std::u16string> texts(t.columns().size());
-    std::vector<bool> given(t.columns().size(), false);
-    for (std::size_t i = 0; i < selected_.size(); ++i) {
-        const sql::value v = sql::evaluate(
-            *insert.values[i], [](const std::u16string&) { return sql::value{}; }, params);
-        check_storable(v, selected_[i]);
-        const std::size_t c = selected_[i].column;
-        given[c] = true;
+    for (std::size_t c = 0; c < t.columns().size(); ++c) {
+        const sql::value& v = row[c];
+        check_storable(v, {0, c});
         if (v.type == sql::value::kind::integer) {
             values[c].type = cell_value::kind::integer;
             values[c].integer = v.integer;
@@ -475,9 +486,7 @@ void query::run_insert(const std::vector<sql::value>& params) {
             texts[c] = v.text;
         }
     }
-    for (std::size_t c = 0; c < t.columns().size(); ++c)
-        if (!given[c]) check_storable({}, {0, c});
-    db_->insert_row(t, values, texts);
+    db_->insert_row(t, values, texts, temporary);
 }
 
 void query::run_delete(const std::vector<sql::value>& params) {
@@ -492,9 +501,21 @@ void query::run_delete(const std::vector<sql::value>& params) {
 
 const sql::value* query::fetch() {
     if (!executed_) failed("Fetch was called before Execute.");
-    if (next_ + selected_.size() > results_.size() || selected_.empty()) return nullptr;
+    const std::size_t stride = selected_.size() + carried_.size();
+    if (next_ + stride > results_.size() || selected_.empty()) return nullptr;
     const sql::value* row = results_.data() + next_;
-    next_ += selected_.size();
+    next_ += stride;
+    current_key_.clear();
+    if (tables_.size() == 1) {
+        std::size_t carried = 0;
+        for (std::size_t c = 0; c < tables_[0]->columns().size(); ++c) {
+            if (!tables_[0]->columns()[c].is_key()) continue;
+            auto at =
+                std::find_if(selected_.begin(), selected_.end(), [&](const bound_column& s) { return s.column == c; });
+            current_key_.push_back(at != selected_.end() ? row[at - selected_.begin()]
+                                                         : row[selected_.size() + carried++]);
+        }
+    }
     return row;
 }
 
@@ -503,6 +524,7 @@ std::size_t query::field_count() const { return selected_.size(); }
 void query::close() {
     results_.clear();
     next_ = 0;
+    current_key_.clear();
     executed_ = false;
 }
 

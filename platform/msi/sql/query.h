@@ -37,6 +37,25 @@ public:
     std::size_t field_count() const;
     void close();
 
+    // View.Modify's modes, numbered as the installer numbers them.
+    enum class modify_mode {
+        seek = -1,
+        refresh = 0,
+        insert = 1,
+        update = 2,
+        assign = 3,
+        replace = 4,
+        merge = 5,
+        remove = 6,
+        insert_temporary = 7
+    };
+    // Changes the table of a one-table SELECT through a record of the
+    // view's fields (`fields`, field_count() values or more). `current` says
+    // the record is the one fetch or seek gave last: refresh, update,
+    // replace and delete work on that record's row only. Seek and refresh
+    // fill `fields` from the row; a seek makes the record current.
+    void modify(modify_mode mode, std::vector<sql::value>& fields, bool current);
+
 private:
     // A column of one of the statement's tables.
     struct bound_column {
@@ -58,6 +77,19 @@ private:
     std::vector<std::size_t> matching_rows(const sql::condition* where, const std::vector<sql::value>& params) const;
     // A value checked against the column it is to be stored in.
     void check_storable(const sql::value& v, const bound_column& c) const;
+    // Inserts a row of tables_[0] given one value per column, checked; a
+    // temporary one is never committed.
+    void insert_values(const std::vector<sql::value>& row, bool temporary = false);
+    // Modify's parts (modify.cpp).
+    std::vector<sql::value> key_of_fields(const std::vector<sql::value>& fields, const char* mode) const;
+    std::size_t find_row(const std::vector<sql::value>& key) const;
+    std::size_t current_row() const;
+    void read_fields(std::size_t row, std::vector<sql::value>& fields) const;
+    // Row `row` with the view's fields put in place of its values.
+    std::vector<sql::value> merged_row(std::size_t row, const std::vector<sql::value>& fields) const;
+    void update_fields(std::size_t row, const std::vector<sql::value>& fields);
+    // insert_values, with a value its column cannot hold raised as invalid data.
+    void insert_record(const std::vector<sql::value>& row, bool temporary = false);
 
     std::shared_ptr<package_database> db_;
     sql::statement statement_;
@@ -66,8 +98,15 @@ private:
     std::vector<std::pair<std::u16string, bound_column>> named_;
     std::vector<bound_column> selected_;  // SELECT: the column of each record field
     std::vector<bound_column> order_;     // SELECT: ORDER BY columns
-    std::vector<sql::value> results_;     // SELECT: the selected rows, field_count() values each
-    std::size_t next_ = 0;                // index in results_ of the next row's first value
+    // SELECT of one table: its key columns that are not selected, kept with
+    // each selected row so that Modify finds the row a record came from.
+    std::vector<bound_column> carried_;
+    // SELECT: the selected rows, field_count() values and the carried keys each.
+    std::vector<sql::value> results_;
+    std::size_t next_ = 0;  // index in results_ of the next row's first value
+    // The key values (in column order) of the row that fetch or seek gave
+    // last; empty when there is none.
+    std::vector<sql::value> current_key_;
     bool executed_ = false;
 };
 

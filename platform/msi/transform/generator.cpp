@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace msi {
@@ -131,6 +132,23 @@ transform_cell integer_cell(std::int32_t value) {
 // The columns a transform can carry from the reference's schema to the
 // target's: the same columns, then non-key columns appended. Returns how
 // many columns were appended.
+// Temporary rows and columns are never part of a transform, nor tables
+// whose every column is temporary.
+std::vector<std::u16string> stored_table_names(package_database& db) {
+    std::vector<std::u16string> names = db.table_names();
+    std::erase_if(names, [&](const std::u16string& name) {
+        const auto& columns = db.get_table(name).columns();
+        return std::all_of(columns.begin(), columns.end(), [](const column& c) { return c.is_temporary(); });
+    });
+    return names;
+}
+
+// The table itself, or its stored part (made in `holder`) when it has temporary rows or columns.
+table& stored_part(table& live, std::optional<table>& holder) {
+    if (!live.has_temporary_rows() && !live.has_temporary_columns()) return live;
+    return holder.emplace(live.stored_part());
+}
+
 std::size_t check_schema(const table& target, const table& reference) {
     const auto& now = target.columns();
     const auto& before = reference.columns();
@@ -318,13 +336,14 @@ std::optional<transform_content> compare_databases(package_database& target, pac
     transform_table columns{u"_Columns", catalog_columns_columns(), {}};
     std::vector<transform_table> changed_tables;
 
-    auto target_names = target.table_names();
-    auto reference_names = reference.table_names();
+    auto target_names = stored_table_names(target);
+    auto reference_names = stored_table_names(reference);
     std::set<std::u16string> in_reference(reference_names.begin(), reference_names.end());
     std::set<std::u16string> in_target(target_names.begin(), target_names.end());
 
     for (const auto& name : target_names) {
-        table& t = target.get_table(name);
+        std::optional<table> target_stored, reference_stored;
+        table& t = stored_part(target.get_table(name), target_stored);
         transform_table out{name, t.columns(), {}};
         if (in_reference.count(name) == 0) {
             if (t.key_count() == 0) inexpressible("Table " + in_quotes(name) + " has no primary key.");
@@ -336,7 +355,7 @@ std::optional<transform_content> compare_databases(package_database& target, pac
             for (std::size_t row = 0; row < t.row_count(); ++row)
                 out.operations.push_back(now.whole_row(t, row, transform_operation::kind::add));
         } else {
-            table& r = reference.get_table(name);
+            table& r = stored_part(reference.get_table(name), reference_stored);
             std::size_t appended = check_schema(t, r);
             declare_columns(t, t.columns().size() - appended, false, content.code_page, columns);
             if (ids)
