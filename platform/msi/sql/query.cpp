@@ -3,9 +3,11 @@
 #include "msi/automation_error.h"
 #include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
+#include "msi/db/stream_data.h"
 #include "msi/db/table.h"
 #include "msi/sql/evaluator.h"
 #include "msi/sql/row_prefilter.h"
+#include "msi/sql/system_streams.h"
 #include "system/text_conversion.h"
 
 #include <algorithm>
@@ -107,6 +109,11 @@ void query::bind() {
     named_.clear();
     selected_.clear();
     order_.clear();
+    streams_.reset();
+    if (stream_table_of(statement_)) {
+        streams_ = std::make_unique<stream_table_query>(db_, statement_);
+        return;
+    }
     auto use_table = [&](const std::u16string& name) {
         if (tables_.size() == max_tables) bad_query("A query joins at most " + std::to_string(max_tables) + " tables.");
         if (!db_->has_table(name)) bad_query("The database has no table " + in_quotes(name) + ".");
@@ -141,9 +148,6 @@ void query::bind() {
             if (c.is_key())
                 bad_query("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
                           "; key columns cannot be updated.");
-            if (c.cell_kind() == column::kind::binary)
-                bad_query("Column " + in_quotes(a.column) + " of table " + in_quotes(update->table) +
-                          " holds binary data, which UPDATE cannot set.");
         }
         use_where(update->where.get());
     } else if (auto* insert = std::get_if<sql::insert_statement>(&statement_)) {
@@ -185,8 +189,14 @@ sql::value query::read_cell(const bound_column& at, std::size_t row) const {
     } else if (c.type == cell_value::kind::string) {
         v.type = sql::value::kind::string;
         v.text = db_->strings().text(c.string_id);
+    } else if (c.type == cell_value::kind::binary) {
+        const table& t = *tables_[at.table];
+        if (auto stream = db_->binary_stream(t, row, at.column)) {
+            v.type = sql::value::kind::stream;
+            v.stream = std::make_shared<stream_data>(db_, *stream, db_->storage().stream_size(*stream));
+        }
     }
-    return v;  // NULL and binary cells read as null
+    return v;  // NULL cells, and binary cells whose stream is missing, read as null
 }
 
 void query::execute(const std::vector<sql::value>& values) {
@@ -197,7 +207,9 @@ void query::execute(const std::vector<sql::value>& values) {
     next_ = 0;
     executed_ = false;
     bind();
-    if (std::holds_alternative<sql::select_statement>(statement_)) {
+    if (streams_) {
+        results_ = streams_->execute(values);
+    } else if (std::holds_alternative<sql::select_statement>(statement_)) {
         run_select(values);
     } else if (std::holds_alternative<sql::update_statement>(statement_)) {
         run_update(values);
@@ -409,8 +421,12 @@ void query::check_storable(const sql::value& v, const bound_column& at) const {
             failed("NULL cannot be stored in the " + where + ", which needs a value.");
         return;
     }
-    if (col.cell_kind() == column::kind::binary)
-        failed("The " + where + " holds binary data, which SQL values cannot set.");
+    if (col.cell_kind() == column::kind::binary) {
+        if (v.type != sql::value::kind::stream)
+            failed("The " + where + " holds binary data, which only a record's stream field can set.");
+        return;
+    }
+    if (v.type == sql::value::kind::stream) failed("Stream data cannot be stored in the " + where + ".");
     if (v.type == sql::value::kind::string) {
         if (col.cell_kind() != column::kind::string)
             failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where + ".");
@@ -442,11 +458,14 @@ void query::run_update(const std::vector<sql::value>& params) {
             // NULL stays allowed in any non-key column here, as callers have
             // always cleared values that way; INSERT is held to NOT NULL.
             if (v.type != sql::value::kind::null) check_storable(v, c);
+            if (v.stream) v.stream->bytes();  // read now: a stream that cannot be read changes nothing
             changes.push_back({r, c.column, std::move(v)});
         }
     }
     for (change& ch : changes) {
-        if (ch.value.type == sql::value::kind::null)
+        if (t.columns()[ch.column].cell_kind() == column::kind::binary)
+            db_->set_binary(t, ch.row, ch.column, ch.value.stream ? &ch.value.stream->bytes() : nullptr);
+        else if (ch.value.type == sql::value::kind::null)
             db_->set_null(t, ch.row, ch.column);
         else if (ch.value.type == sql::value::kind::integer)
             db_->set_integer(t, ch.row, ch.column, ch.value.integer);
@@ -461,13 +480,17 @@ void query::run_insert(const std::vector<sql::value>& params) {
     std::vector<cell_value> values(t.columns().size());
     std::vector<std::u16string> texts(t.columns().size());
     std::vector<bool> given(t.columns().size(), false);
+    std::vector<std::pair<std::size_t, std::shared_ptr<const stream_data>>> streams;
     for (std::size_t i = 0; i < selected_.size(); ++i) {
         const sql::value v = sql::evaluate(
             *insert.values[i], [](const std::u16string&) { return sql::value{}; }, params);
         check_storable(v, selected_[i]);
         const std::size_t c = selected_[i].column;
         given[c] = true;
-        if (v.type == sql::value::kind::integer) {
+        if (v.type == sql::value::kind::stream) {
+            values[c].type = cell_value::kind::binary;
+            streams.emplace_back(c, v.stream);
+        } else if (v.type == sql::value::kind::integer) {
             values[c].type = cell_value::kind::integer;
             values[c].integer = v.integer;
         } else if (v.type == sql::value::kind::string) {
@@ -477,7 +500,18 @@ void query::run_insert(const std::vector<sql::value>& params) {
     }
     for (std::size_t c = 0; c < t.columns().size(); ++c)
         if (!given[c]) check_storable({}, {0, c});
-    db_->insert_row(t, values, texts);
+    // Data is read before the row goes in, so that a stream that cannot be
+    // read leaves the table as it was.
+    for (const auto& [c, data] : streams) data->bytes();
+    const std::size_t row = db_->insert_row(t, values, texts);
+    try {
+        for (const auto& [c, data] : streams) db_->set_binary(t, row, c, &data->bytes());
+    } catch (...) {
+        std::vector<bool> gone(t.row_count(), false);
+        gone[row] = true;
+        db_->delete_rows(t, gone);
+        throw;
+    }
 }
 
 void query::run_delete(const std::vector<sql::value>& params) {
@@ -492,13 +526,14 @@ void query::run_delete(const std::vector<sql::value>& params) {
 
 const sql::value* query::fetch() {
     if (!executed_) failed("Fetch was called before Execute.");
-    if (next_ + selected_.size() > results_.size() || selected_.empty()) return nullptr;
+    const std::size_t fields = field_count();
+    if (next_ + fields > results_.size() || fields == 0) return nullptr;
     const sql::value* row = results_.data() + next_;
-    next_ += selected_.size();
+    next_ += fields;
     return row;
 }
 
-std::size_t query::field_count() const { return selected_.size(); }
+std::size_t query::field_count() const { return streams_ ? streams_->field_count() : selected_.size(); }
 
 void query::close() {
     results_.clear();

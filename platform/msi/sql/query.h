@@ -14,6 +14,7 @@
 namespace msi {
 
 class package_database;
+class stream_table_query;
 class table;
 
 class query {
@@ -69,6 +70,8 @@ private:
     std::vector<sql::value> results_;     // SELECT: the selected rows, field_count() values each
     std::size_t next_ = 0;                // index in results_ of the next row's first value
     bool executed_ = false;
+    // Statements on `_Streams` and `_Storages`, which have no table.
+    std::unique_ptr<stream_table_query> streams_;
 };
 
 }  // namespace msi
