@@ -30,6 +30,19 @@ bool has_packed_units(std::u16string_view name) {
     return std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x3800 && c <= 0x4840; });
 }
 
+// The stored form of a stream's name, checked to fit the file.
+std::u16string stored_name(const sql::value& name) {
+    if (name.type != sql::value::kind::string || name.text.empty())
+        failed("The Name of a row of _Streams must be a string that is not empty.");
+    if (has_packed_units(name.text)) failed("The stream name " + in_quotes(name.text) + " cannot be stored.");
+    std::u16string stored = encode_stream_name(name.text, false);
+    // Two identifier characters share a stored unit: 62 of them fit.
+    if (stored.size() > 31)
+        failed("The stream name " + in_quotes(name.text) +
+               " is too long: a stream name holds at most 62 letters, digits, '.' and '_', fewer of other characters.");
+    return stored;
+}
+
 }  // namespace
 
 const std::u16string* stream_table_of(const sql::statement& s) {
@@ -79,9 +92,7 @@ stream_table_query::stream_table_query(std::shared_ptr<package_database> db, con
         if (selected_.size() != 2) failed("A row of _Streams needs both its Name and its Data.");
         selected_.clear();
     } else if (const auto* update = std::get_if<sql::update_statement>(&s)) {
-        for (const sql::assignment& a : update->assignments)
-            if (resolve(a.column) == column::name)
-                bad_query("Column 'Name' is the key of table '_Streams'; key columns cannot be updated.");
+        for (const sql::assignment& a : update->assignments) resolve(a.column);
         check_where(update->where.get());
     } else if (const auto* remove = std::get_if<sql::delete_statement>(&s)) {
         check_where(remove->where.get());
@@ -158,12 +169,9 @@ void stream_table_query::insert(const std::vector<sql::value>& params) const {
             *insert.values[i], [](const std::u16string&) { return sql::value{}; }, params);
         (resolve(insert.columns[i]) == column::name ? name : data) = std::move(v);
     }
-    if (name.type != sql::value::kind::string || name.text.empty())
-        failed("The Name of a row of _Streams must be a string that is not empty.");
-    if (has_packed_units(name.text)) failed("The stream name " + in_quotes(name.text) + " cannot be stored.");
+    const std::u16string stored = stored_name(name);
     if (data.type != sql::value::kind::stream)
         failed("The Data of stream " + in_quotes(name.text) + " must be bound from a record's stream field.");
-    const std::u16string stored = encode_stream_name(name.text, false);
     if (db_->storage().has_stream(stored)) failed("The database already has a stream " + in_quotes(name.text) + ".");
     db_->storage().write_stream(stored, data.stream->bytes());
 }
@@ -172,10 +180,11 @@ void stream_table_query::update(const std::vector<sql::value>& params) const {
     const auto& update = std::get<sql::update_statement>(statement_);
     std::shared_ptr<const stream_data> data;
     for (const sql::assignment& a : update.assignments) {
+        if (resolve(a.column) == column::name) failed("UPDATE cannot change the Name of a row of _Streams.");
         sql::value v = sql::evaluate(
             *a.value, [](const std::u16string&) { return sql::value{}; }, params);
         if (v.type != sql::value::kind::stream)
-            failed("The Data of _Streams can be set only from a record's stream field.");
+            failed("The Data of _Streams can be set only from a record's stream field; DELETE removes a stream.");
         data = v.stream;
     }
     // The new data is read whole before the first stream changes.
