@@ -435,6 +435,7 @@ void package_database::create_table(const std::u16string& name, const std::vecto
     auto t = std::make_unique<table>(name, columns);
     t->set_dirty(true);
     loaded_.insert_or_assign(name, std::move(t));
+    ++schema_generation_;
 }
 
 void package_database::drop_table(const std::u16string& name) {
@@ -458,6 +459,7 @@ void package_database::drop_table(const std::u16string& name) {
     release_row_strings(*tables_catalog_, at);
     tables_catalog_->erase(at);
     loaded_.erase(loaded_.find(name));
+    ++schema_generation_;
     dropped_streams_.push_back(encode_stream_name(name, true));
 }
 
@@ -477,6 +479,7 @@ void package_database::add_column(const std::u16string& name, const column& adde
     columns_catalog_->insert({reference(name), encode_int16(static_cast<std::int32_t>(t.columns().size() + 1)),
                               reference(c.name), encode_int16(c.type)});
     t.add_column(std::move(c));
+    ++schema_generation_;
 }
 
 std::vector<std::uint8_t> package_database::summary_information() const {
@@ -494,6 +497,7 @@ void package_database::replace(replacement changes) {
     // A new pool object: its data stream is written at the next commit.
     stored_data_generation_ = ~std::uint64_t{0};
     tables_catalog_ = std::move(changes.tables_catalog);
+    ++schema_generation_;
     columns_catalog_ = std::move(changes.columns_catalog);
     if (changes.counts_exact) counts_exact_ = true;
     for (const auto& name : changes.dropped)

@@ -81,6 +81,9 @@ public:
     void drop_table(const std::u16string& name);
     // Appends a column that is not a key to a table; every row holds NULL in it.
     void add_column(const std::u16string& name, const column& added);
+    // Grows whenever a table is created, dropped, altered or replaced:
+    // prepared statements look their tables up again only then.
+    std::uint64_t schema_generation() const { return schema_generation_; }
 
     string_pool& strings() { return strings_; }
     const string_pool& strings() const { return strings_; }
@@ -150,6 +153,7 @@ private:
     // Streams of tables dropped since the last commit, by stored name.
     std::vector<std::u16string> dropped_streams_;
     bool counts_exact_ = false;
+    std::uint64_t schema_generation_ = 0;
     // The pool's data generation that the file holds (0: the one loaded).
     std::uint64_t stored_data_generation_ = 0;
 };

@@ -60,6 +60,8 @@ query::query(std::shared_ptr<package_database> db, std::u16string_view sql)
     : db_(std::move(db)), statement_(sql::parse(sql)) {
     if (!db_) throw automation_error(E_POINTER, "The query has no database.");
     bind();
+    bound_ = true;
+    bound_generation_ = db_->schema_generation();
 }
 
 query::~query() = default;
@@ -206,7 +208,12 @@ void query::execute(const std::vector<sql::value>& values) {
     results_.clear();
     next_ = 0;
     executed_ = false;
-    bind();
+    if (!bound_ || db_->schema_generation() != bound_generation_) {
+        bound_ = false;  // until bind() has looked everything up without raising
+        bind();
+        bound_ = true;
+        bound_generation_ = db_->schema_generation();
+    }
     if (streams_) {
         results_ = streams_->execute(values);
     } else if (std::holds_alternative<sql::select_statement>(statement_)) {
@@ -415,28 +422,29 @@ void query::run_select(const std::vector<sql::value>& params) {
 void query::check_storable(const sql::value& v, const bound_column& at) const {
     const table& t = *tables_[at.table];
     const column& col = t.columns()[at.column];
-    const std::string where = "column " + in_quotes(col.name) + " of table " + in_quotes(t.name());
+    // Built only for a message: most values are fine.
+    auto where = [&] { return "column " + in_quotes(col.name) + " of table " + in_quotes(t.name()); };
     if (v.type == sql::value::kind::null) {
         if (!col.is_nullable() || col.is_key())
-            failed("NULL cannot be stored in the " + where + ", which needs a value.");
+            failed("NULL cannot be stored in the " + where() + ", which needs a value.");
         return;
     }
     if (col.cell_kind() == column::kind::binary) {
         if (v.type != sql::value::kind::stream)
-            failed("The " + where + " holds binary data, which only a record's stream field can set.");
+            failed("The " + where() + " holds binary data, which only a record's stream field can set.");
         return;
     }
-    if (v.type == sql::value::kind::stream) failed("Stream data cannot be stored in the " + where + ".");
+    if (v.type == sql::value::kind::stream) failed("Stream data cannot be stored in the " + where() + ".");
     if (v.type == sql::value::kind::string) {
         if (col.cell_kind() != column::kind::string)
-            failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where + ".");
+            failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where() + ".");
         encode_code_page(v.text, db_->code_page());  // raises for text the code page cannot hold
     } else {
         if (col.cell_kind() == column::kind::string)
-            failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where + ".");
+            failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where() + ".");
         const bool fits =
             col.cell_kind() == column::kind::int16 ? (v.integer >= -32767 && v.integer <= 32767) : v.integer != INT_MIN;
-        if (!fits) failed("The value " + std::to_string(v.integer) + " does not fit the " + where + ".");
+        if (!fits) failed("The value " + std::to_string(v.integer) + " does not fit the " + where() + ".");
     }
 }
 
