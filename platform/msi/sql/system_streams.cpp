@@ -5,16 +5,13 @@
 #include "msi/db/stream_data.h"
 #include "msi/db/stream_name.h"
 #include "msi/sql/evaluator.h"
+#include "msi/sql/tokenizer.h"
 #include "system/text_conversion.h"
 
 #include <algorithm>
 
 namespace msi {
 namespace {
-
-[[noreturn]] void bad_query(const std::string& message) {
-    throw automation_error(hresult_from_win32(ERROR_BAD_QUERY_SYNTAX), message);
-}
 
 [[noreturn]] void failed(const std::string& message) {
     throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED), message);
@@ -77,16 +74,16 @@ stream_table_query::stream_table_query(std::shared_ptr<package_database> db, con
         return;
     }
     if (std::holds_alternative<sql::create_statement>(s))
-        bad_query("The database already has a table " + in_quotes(table_) + ".");
+        sql::syntax_error("The database already has a table " + in_quotes(table_) + ".");
     if (std::holds_alternative<sql::alter_statement>(s) || std::holds_alternative<sql::drop_statement>(s))
-        bad_query("The table " + in_quotes(table_) + " cannot be altered or dropped.");
+        sql::syntax_error("The table " + in_quotes(table_) + " cannot be altered or dropped.");
     if (storages_) failed("Storages cannot be added, changed or removed through SQL by this engine.");
     if (const auto* insert = std::get_if<sql::insert_statement>(&s)) {
         if (insert->temporary) failed("Streams cannot be inserted TEMPORARY.");
         for (const std::u16string& name : insert->columns) {
             const column c = resolve(name);
             if (std::find(selected_.begin(), selected_.end(), c) != selected_.end())
-                bad_query("INSERT names column " + in_quotes(name) + " twice.");
+                sql::syntax_error("INSERT names column " + in_quotes(name) + " twice.");
             selected_.push_back(c);
         }
         if (selected_.size() != 2) failed("A row of _Streams needs both its Name and its Data.");
@@ -105,7 +102,7 @@ stream_table_query::column stream_table_query::resolve(const std::u16string& nam
         bare.remove_prefix(table_.size() + 1);
     if (bare == u"Name") return column::name;
     if (bare == u"Data") return column::data;
-    bad_query("Table " + in_quotes(table_) + " has no column " + in_quotes(name) + ".");
+    sql::syntax_error("Table " + in_quotes(table_) + " has no column " + in_quotes(name) + ".");
 }
 
 std::vector<stream_table_query::row> stream_table_query::rows() const {
