@@ -2,6 +2,7 @@
 
 #include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
+#include "msi/db/stream_data.h"
 #include "msi/sql/query.h"
 #include "msi/transform/transform_file.h"
 #include "msi/transform/generator.h"
@@ -13,6 +14,8 @@
 
 #include <charconv>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <new>
 #include <climits>
 
@@ -51,6 +54,9 @@ std::vector<sql::value> parameter_values(const Record* params, std::size_t neede
         } else if (f.type == Record::field_value::kind::string && !f.text.empty()) {
             values[i].type = sql::value::kind::string;
             values[i].text = f.text;
+        } else if (f.type == Record::field_value::kind::stream) {
+            values[i].type = sql::value::kind::stream;
+            values[i].stream = f.stream;
         }
     }
     return values;
@@ -61,8 +67,10 @@ void fill_record(Record& record, const sql::value* row, std::size_t fields) {
     for (std::size_t f = 0; f < fields; ++f) {
         if (row[f].type == sql::value::kind::integer)
             record.SetIntegerData(static_cast<int>(f + 1), row[f].integer);
-        else
+        else if (row[f].type == sql::value::kind::string)
             record.SetStringData(static_cast<int>(f + 1), row[f].text);
+        else if (row[f].type == sql::value::kind::stream)
+            record.set_stream(static_cast<int>(f + 1), row[f].stream);
     }
 }
 
@@ -87,12 +95,20 @@ const Record::field_value& Record::field(int index) const {
     return fields_[static_cast<std::size_t>(index)];
 }
 
+namespace {
+[[noreturn]] void not_text(int index) {
+    throw automation_error(hresult_from_win32(ERROR_INVALID_DATATYPE),
+                           "Field " + std::to_string(index) + " holds a stream; read it with ReadStream.");
+}
+}  // namespace
+
 std::u16string Record::StringData(int index) const {
     const field_value& f = field(index);
     switch (f.type) {
     case field_value::kind::null: return {};
     case field_value::kind::integer: return sys::utf8_to_utf16(std::to_string(f.integer));
     case field_value::kind::string: return f.text;
+    case field_value::kind::stream: not_text(index);
     }
     return {};
 }
@@ -110,6 +126,7 @@ void Record::SetStringData(int index, const std::u16string& value) {
 int Record::IntegerData(int index) const {
     const field_value& f = field(index);
     if (f.type == field_value::kind::integer) return f.integer;
+    if (f.type == field_value::kind::stream) not_text(index);
     if (f.type == field_value::kind::string) {
         std::string digits = sys::utf16_to_utf8(f.text);
         int value = 0;
@@ -130,6 +147,61 @@ void Record::SetIntegerData(int index, int value) {
 }
 
 bool Record::IsNull(int index) const { return field(index).type == field_value::kind::null; }
+
+void Record::set_stream(int index, std::shared_ptr<const stream_data> data) {
+    field(index);
+    field_value& f = fields_[static_cast<std::size_t>(index)];
+    f = field_value{};
+    if (data) {
+        f.type = field_value::kind::stream;
+        f.stream = std::move(data);
+    }
+}
+
+void Record::SetStream(int index, const std::filesystem::path& file) {
+    field(index);
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::uint8_t> bytes;
+    if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in && !in.eof())
+        throw automation_error(
+            hresult_from_win32(ERROR_OPEN_FAILED),
+            "The file '" + file.string() + "' cannot be read into field " + std::to_string(index) + ".");
+    set_stream(index, std::make_shared<stream_data>(std::move(bytes)));
+}
+
+void Record::SetStream(int index, std::vector<std::uint8_t> bytes) {
+    field(index);
+    set_stream(index, std::make_shared<stream_data>(std::move(bytes)));
+}
+
+std::vector<std::uint8_t> Record::ReadStream(int index, int length) {
+    const field_value& f = field(index);
+    if (f.type != field_value::kind::stream)
+        throw automation_error(hresult_from_win32(ERROR_INVALID_DATATYPE),
+                               "Field " + std::to_string(index) + " holds no stream.");
+    if (length < 0) throw automation_error(E_INVALIDARG, "A stream cannot be read with a negative length.");
+    return guarded([&] {
+        const std::vector<std::uint8_t>& bytes = f.stream->bytes();
+        std::uint64_t& at = fields_[static_cast<std::size_t>(index)].read_position;
+        const std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(length), bytes.size() - at);
+        std::vector<std::uint8_t> piece(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                                        bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+        at += n;
+        return piece;
+    });
+}
+
+int Record::DataSize(int index) const {
+    const field_value& f = field(index);
+    switch (f.type) {
+    case field_value::kind::null: return 0;
+    case field_value::kind::integer: return static_cast<int>(sizeof(std::int32_t));
+    case field_value::kind::string: return static_cast<int>(f.text.size());
+    case field_value::kind::stream: return static_cast<int>(std::min<std::uint64_t>(f.stream->size(), INT_MAX));
+    }
+    return 0;
+}
 
 // ---- View
 

@@ -15,6 +15,7 @@ namespace msi {
 
 class package_database;  // engine internals
 class query;
+class stream_data;
 
 inline constexpr int msiOpenDatabaseModeReadOnly = 0;
 inline constexpr int msiOpenDatabaseModeTransact = 1;
@@ -66,13 +67,25 @@ public:
     int IntegerData(int field) const;  // MSI_NULL_INTEGER (0x80000000) for NULL
     void SetIntegerData(int field, int value);
     bool IsNull(int field) const;
+    // Stream fields hold binary data: set from a file's content or from
+    // bytes, and read in pieces from the start, each ReadStream going on
+    // where the last one stopped (an empty result at the end). StringData
+    // and IntegerData of a stream field raise ERROR_INVALID_DATATYPE.
+    void SetStream(int field, const std::filesystem::path& file);
+    void SetStream(int field, std::vector<std::uint8_t> bytes);
+    std::vector<std::uint8_t> ReadStream(int field, int length);
+    // Bytes of a stream, characters of a string, 4 for an integer, 0 for NULL.
+    int DataSize(int field) const;
 
     struct field_value {
-        enum class kind { null, integer, string } type = kind::null;
+        enum class kind { null, integer, string, stream } type = kind::null;
         std::int32_t integer = 0;
         std::u16string text;
+        std::shared_ptr<const stream_data> stream;  // kind::stream
+        std::uint64_t read_position = 0;            // kind::stream: where ReadStream goes on
     };
     const field_value& field(int index) const;  // 1-based; E_INVALIDARG outside 0..FieldCount
+    void set_stream(int field, std::shared_ptr<const stream_data> data);
 
 private:
     std::vector<field_value> fields_;  // fields_[0] is field 0

@@ -30,6 +30,7 @@ inline constexpr std::uint32_t ERROR_CREATE_FAILED = 1631;
 inline constexpr std::uint32_t ERROR_FUNCTION_FAILED = 1627;
 inline constexpr std::uint32_t ERROR_INVALID_DATA = 13;
 inline constexpr std::uint32_t ERROR_FILE_INVALID = 1006;
+inline constexpr std::uint32_t ERROR_INVALID_DATATYPE = 1804;
 
 class automation_error : public std::runtime_error {
 public:

@@ -1,5 +1,7 @@
 #include "system/text_conversion.h"
 
+#include <cstddef>
+
 namespace sys {
 
 namespace {
@@ -51,8 +53,11 @@ std::u16string decode(std::string_view text, invalid_input invalid) {
         char32_t c;
         char32_t minimum;
         if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
+            // A run of ASCII, most of any text, goes in at once.
+            std::size_t end = i + 1;
+            while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+            out.append(text.begin() + static_cast<std::ptrdiff_t>(i), text.begin() + static_cast<std::ptrdiff_t>(end));
+            i = end;
             continue;
         } else if ((lead & 0xE0) == 0xC0) {
             extra = 1, c = lead & 0x1F, minimum = 0x80;
@@ -92,6 +97,13 @@ std::string encode(std::u16string_view text, invalid_input invalid) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < 0x80) {
+            std::size_t end = i + 1;
+            while (end < text.size() && text[end] < 0x80) ++end;
+            out.append(text.begin() + static_cast<std::ptrdiff_t>(i), text.begin() + static_cast<std::ptrdiff_t>(end));
+            i = end - 1;
+            continue;
+        }
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);

@@ -2,6 +2,7 @@
 
 #include "msi/automation.h"
 #include "system/text_conversion.h"
+#include "table_dump.h"
 
 #include <algorithm>
 #include <map>
@@ -40,13 +41,20 @@ void set_value(msi::Record& rec, int field, const std::string& value) {
         rec.SetIntegerData(field, std::stoi(value.substr(2)));
     else if (value.rfind("s:", 0) == 0)
         rec.SetStringData(field, sys::utf8_to_utf16(value.substr(2)));
+    else if (value.rfind("b:", 0) == 0)
+        rec.SetStream(field, std::vector<std::uint8_t>(value.begin() + 2, value.end()));
     else
         rec.SetStringData(field, u"");
 }
 
-std::string row_line(const msi::Record& rec) {
+std::string row_line(msi::Record& rec) {
     std::string line = "ROW";
-    for (int f = 1; f <= rec.FieldCount(); ++f) line += "\t" + escaped(sys::utf16_to_utf8(rec.StringData(f)));
+    for (int f = 1; f <= rec.FieldCount(); ++f) {
+        if (rec.field(f).type == msi::Record::field_value::kind::stream)
+            line += "\t" + msi_transform::stream_digest(rec.ReadStream(f, rec.DataSize(f)));
+        else
+            line += "\t" + escaped(sys::utf16_to_utf8(rec.StringData(f)));
+    }
     return line + "\n";
 }
 

@@ -86,8 +86,15 @@ std::vector<std::string> select_all(msi::Database& db, const std::u16string& sql
     std::vector<std::string> rows;
     while (auto record = view->Fetch()) {
         std::string line;
-        for (int f = 1; f <= record->FieldCount(); ++f)
-            line += (f > 1 ? "\t" : "") + sys::utf16_to_utf8(record->StringData(f));
+        for (int f = 1; f <= record->FieldCount(); ++f) {
+            if (f > 1) line += "\t";
+            if (record->field(f).type == msi::Record::field_value::kind::stream) {
+                const std::vector<std::uint8_t> bytes = record->ReadStream(f, record->DataSize(f));
+                line.append(bytes.begin(), bytes.end());
+            } else {
+                line += sys::utf16_to_utf8(record->StringData(f));
+            }
+        }
         rows.push_back(line);
     }
     return rows;

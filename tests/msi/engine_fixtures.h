@@ -29,7 +29,7 @@ void build_msi_with_wine(const std::filesystem::path& out, int code_page, const 
 
 // The single string value that `sql` selects ("" when no row matches).
 std::u16string select_one(msi::Database& db, const std::u16string& sql);
-// Every row that `sql` selects, fields as UTF-8 joined by tabs.
+// Every row that `sql` selects, fields as UTF-8 (streams as their bytes) joined by tabs.
 std::vector<std::string> select_all(msi::Database& db, const std::u16string& sql);
 // Runs an UPDATE with optional parameters.
 void execute(msi::Database& db, const std::u16string& sql, const std::vector<std::u16string>& params = {});

@@ -21,7 +21,8 @@
  *   END    [table]...                commit, reopen the copy and dump the tables
  *   FILE   name  PACKAGE.msi  [table]...   dump the tables of a package as it is
  *
- * A value is "i:NUMBER", "s:TEXT" or "n" (NULL).
+ * A value is "i:NUMBER", "s:TEXT", "n" (NULL) or "b:TEXT": a stream of TEXT's
+ * UTF-8 bytes, set from a file with MsiRecordSetStream.
  *
  * Output, per case:
  *   CASE name
@@ -92,10 +93,31 @@ static void print_outcome(const char *what, unsigned step, UINT rc) {
     else printf("%s %u error %u\n", what, step, rc);
 }
 
-/* "i:5", "s:text" or "n" into field `index` of `rec`. */
+/* A stream field of the bytes of `utf16` in UTF-8: msi.dll takes streams
+   only from files, so they go through a temporary one. */
+static UINT set_stream(MSIHANDLE rec, UINT index, const wchar_t *utf16) {
+    wchar_t dir[MAX_PATH], file[MAX_PATH];
+    if (!GetTempPathW(MAX_PATH, dir) || !GetTempFileNameW(dir, L"mss", 0, file)) return ERROR_FUNCTION_FAILED;
+    int n = WideCharToMultiByte(CP_UTF8, 0, utf16, -1, NULL, 0, NULL, NULL);
+    char *bytes = checked_realloc(NULL, (size_t)(n > 0 ? n : 1));
+    WideCharToMultiByte(CP_UTF8, 0, utf16, -1, bytes, n, NULL, NULL);
+    FILE *out = _wfopen(file, L"wb");
+    UINT rc = ERROR_FUNCTION_FAILED;
+    if (out) {
+        size_t size = n > 0 ? (size_t)n - 1 : 0;
+        int written = fwrite(bytes, 1, size, out) == size;
+        if (fclose(out) == 0 && written) rc = MsiRecordSetStreamW(rec, index, file);
+    }
+    free(bytes);
+    DeleteFileW(file);
+    return rc;
+}
+
+/* "i:5", "s:text", "b:bytes" or "n" into field `index` of `rec`. */
 static UINT set_value(MSIHANDLE rec, UINT index, const wchar_t *value) {
     if (value[0] == L'i' && value[1] == L':') return MsiRecordSetInteger(rec, index, _wtoi(value + 2));
     if (value[0] == L's' && value[1] == L':') return MsiRecordSetStringW(rec, index, value + 2);
+    if (value[0] == L'b' && value[1] == L':') return set_stream(rec, index, value + 2);
     return MsiRecordSetStringW(rec, index, L"");
 }
 

@@ -27,7 +27,7 @@ using test_support::temp_dir;
 namespace fs = std::filesystem;
 
 // Every table of a database as our engine holds it in memory, through
-// SELECT * views: a failed apply must leave exactly this.
+// SELECT * views, binary data included: a failed apply must leave exactly this.
 std::string engine_view(msi::Database& db) {
     std::string out;
     auto names = db.engine().table_names();
@@ -39,7 +39,15 @@ std::string engine_view(msi::Database& db) {
         std::vector<std::string> rows;
         while (auto r = view->Fetch()) {
             std::string line;
-            for (int f = 1; f <= r->FieldCount(); ++f) line += sys::utf16_to_utf8(r->StringData(f)) + "\t";
+            for (int f = 1; f <= r->FieldCount(); ++f) {
+                if (r->field(f).type == msi::Record::field_value::kind::stream) {
+                    const std::vector<std::uint8_t> data = r->ReadStream(f, r->DataSize(f));
+                    line.append(data.begin(), data.end());
+                } else {
+                    line += sys::utf16_to_utf8(r->StringData(f));
+                }
+                line += "\t";
+            }
             rows.push_back(line);
         }
         std::sort(rows.begin(), rows.end());

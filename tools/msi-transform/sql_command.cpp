@@ -67,7 +67,10 @@ int sql_command(const std::vector<std::string>& args) {
             while (auto record = view->Fetch()) {
                 for (int f = 1; f <= record->FieldCount(); ++f) {
                     if (f > 1) out += '\t';
-                    out += escape_field(sys::utf16_to_utf8(record->StringData(f)));
+                    if (record->field(f).type == msi::Record::field_value::kind::stream)
+                        out += stream_digest(record->ReadStream(f, record->DataSize(f)));
+                    else
+                        out += escape_field(sys::utf16_to_utf8(record->StringData(f)));
                 }
                 out += '\n';
             }

@@ -32,6 +32,12 @@ std::uint32_t crc32(const std::vector<std::uint8_t>& data) {
 
 }  // namespace
 
+std::string stream_digest(const std::vector<std::uint8_t>& data) {
+    char digest[64];
+    std::snprintf(digest, sizeof digest, "[stream size=%zu crc32=%08X]", data.size(), crc32(data));
+    return digest;
+}
+
 std::string column_notation(const msi::column& c) {
     const std::uint16_t t = c.type;
     char letter;
@@ -77,9 +83,7 @@ std::string dump_table(msi::package_database& db, const std::u16string& name) {
                 const auto stream = msi::encode_stream_name(db.binary_stream_name(t, r), false);
                 std::vector<std::uint8_t> data;
                 if (db.storage().has_stream(stream)) data = db.storage().read_stream(stream);
-                char digest[64];
-                std::snprintf(digest, sizeof digest, "[stream size=%zu crc32=%08X]", data.size(), crc32(data));
-                line += digest;
+                line += stream_digest(data);
                 break;
             }
             }

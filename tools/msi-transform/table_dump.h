@@ -3,6 +3,7 @@
 // (types in the installer's column notation), then one line per row, rows
 // sorted bytewise; UTF-8 with \\ \t \n \r \xHH escapes; NULL as an empty
 // field; binary cells as "[stream size=N crc32=XXXXXXXX]".
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ std::string dump_tables(msi::package_database& db, const std::vector<std::u16str
 // The installer's notation for a column: a letter for the kind (upper case
 // when nullable) and the size, "s72", "L0", "I2"...
 std::string column_notation(const msi::column& c);
+
+// A stream's data as the dump shows it: "[stream size=N crc32=XXXXXXXX]".
+std::string stream_digest(const std::vector<std::uint8_t>& data);
 
 // The escapes of the dump, for text already in UTF-8.
 std::string escape_field(const std::string& utf8);

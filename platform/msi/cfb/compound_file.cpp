@@ -54,6 +54,14 @@ public:
         return {names.begin(), names.end()};
     }
 
+    std::vector<std::u16string> storage_names() const override {
+        std::vector<std::u16string> names;
+        if (image_)
+            for (const auto& [name, id] : image_->root_children())
+                if (image_->entries()[id].type == cfb::entry_type::storage) names.push_back(name);
+        return names;
+    }
+
     bool has_stream(const std::u16string& name) const override {
         return staged_.count(name) > 0 || stored_id(name).has_value();
     }

@@ -37,6 +37,8 @@ public:
     // Streams directly under the root storage, by their stored (encoded)
     // names. Sub-storages are kept as they are and not listed here.
     virtual std::vector<std::u16string> stream_names() const = 0;
+    // Names of the sub-storages directly under the root, as stored.
+    virtual std::vector<std::u16string> storage_names() const = 0;
     virtual bool has_stream(const std::u16string& name) const = 0;
     virtual std::uint64_t stream_size(const std::u16string& name) const = 0;
     // The stream's content, with staged writes visible. Raises automation_error

@@ -209,6 +209,40 @@ std::u16string package_database::binary_stream_name(const table& t, std::size_t 
     return name;
 }
 
+std::optional<std::u16string> package_database::row_stream(const table& t, std::size_t row) const {
+    for (std::size_t c = 0; c < t.columns().size(); ++c)
+        if (t.columns()[c].cell_kind() == column::kind::binary && t.cell(row, c) != null_cell)
+            return encode_stream_name(binary_stream_name(t, row), false);
+    return std::nullopt;
+}
+
+std::optional<std::u16string> package_database::binary_stream(const table& t, std::size_t row,
+                                                              std::size_t column) const {
+    if (t.cell(row, column) == null_cell) return std::nullopt;
+    std::u16string name = encode_stream_name(binary_stream_name(t, row), false);
+    if (!file_->has_stream(name)) return std::nullopt;
+    return name;
+}
+
+void package_database::set_binary(table& t, std::size_t row, std::size_t column,
+                                  const std::vector<std::uint8_t>* data) {
+    if (t.columns().at(column).cell_kind() != column::kind::binary)
+        refuse("Stream data cannot be stored in the " + describe(t, column) + ", which does not hold binary data.");
+    const std::u16string name = encode_stream_name(binary_stream_name(t, row), false);
+    if (data) {
+        file_->write_stream(name, *data);  // raises for a name the file cannot hold, before the cell changes
+        t.set_cell(row, column, 1);        // a binary cell stores only that it has data
+        return;
+    }
+    t.set_cell(row, column, null_cell);
+    if (!row_stream(t, row)) remove_streams({name});
+}
+
+void package_database::remove_streams(const std::vector<std::u16string>& stored_names) {
+    for (const std::u16string& name : stored_names)
+        if (file_->has_stream(name)) file_->remove_stream(name);
+}
+
 void package_database::release(std::uint32_t id) {
     if (counts_exact_)
         strings_.release(id);
@@ -322,8 +356,8 @@ void package_database::set_string(table& t, std::size_t row, std::size_t column,
     release(old);
 }
 
-void package_database::insert_row(table& t, const std::vector<cell_value>& values,
-                                  const std::vector<std::u16string>& texts, bool temporary) {
+std::size_t package_database::insert_row(table& t, const std::vector<cell_value>& values,
+                                         const std::vector<std::u16string>& texts, bool temporary) {
     if (&t == tables_catalog_.get() || &t == columns_catalog_.get())
         refuse("The catalog tables cannot be changed here.");
     if (values.size() != t.columns().size())
@@ -353,7 +387,7 @@ void package_database::insert_row(table& t, const std::vector<cell_value>& value
                 added.push_back(stored[c]);
             }
         }
-        t.insert(std::move(stored), temporary);
+        return t.insert(std::move(stored), temporary);
     } catch (...) {
         for (std::uint32_t id : added) release(id);
         throw;
@@ -372,9 +406,14 @@ void package_database::release_row_strings(const table& t, std::size_t row) {
 void package_database::delete_rows(table& t, const std::vector<bool>& gone) {
     if (&t == tables_catalog_.get() || &t == columns_catalog_.get())
         refuse("The catalog tables cannot be changed here.");
-    for (std::size_t r = 0; r < t.row_count() && r < gone.size(); ++r)
-        if (gone[r]) release_row_strings(t, r);
+    std::vector<std::u16string> streams;
+    for (std::size_t r = 0; r < t.row_count() && r < gone.size(); ++r) {
+        if (!gone[r]) continue;
+        release_row_strings(t, r);
+        if (auto name = row_stream(t, r)) streams.push_back(std::move(*name));
+    }
     t.erase_rows(gone);
+    remove_streams(streams);
 }
 
 void package_database::create_table(const std::u16string& name, const std::vector<column>& columns) {
@@ -410,12 +449,18 @@ void package_database::create_table(const std::u16string& name, const std::vecto
     auto t = std::make_unique<table>(name, columns);
     t->set_dirty(true);
     loaded_.insert_or_assign(name, std::move(t));
+    ++schema_generation_;
 }
 
 void package_database::drop_table(const std::u16string& name) {
     if (name == tables_name || name == columns_name) refuse("The catalog tables cannot be dropped.");
     table& t = get_table(name);
-    for (std::size_t r = 0; r < t.row_count(); ++r) release_row_strings(t, r);
+    std::vector<std::u16string> streams;
+    for (std::size_t r = 0; r < t.row_count(); ++r) {
+        release_row_strings(t, r);
+        if (auto stream = row_stream(t, r)) streams.push_back(std::move(*stream));
+    }
+    remove_streams(streams);
     const std::uint32_t id = *strings_.find(name);
     std::vector<bool> gone(columns_catalog_->row_count(), false);
     for (std::size_t r = 0; r < columns_catalog_->row_count(); ++r)
@@ -428,6 +473,7 @@ void package_database::drop_table(const std::u16string& name) {
     release_row_strings(*tables_catalog_, at);
     tables_catalog_->erase(at);
     loaded_.erase(loaded_.find(name));
+    ++schema_generation_;
     dropped_streams_.push_back(encode_stream_name(name, true));
 }
 
@@ -451,6 +497,7 @@ void package_database::add_column(const std::u16string& name, const column& adde
                               reference(c.name), encode_int16(c.type)},
                              c.is_temporary());
     t.add_column(std::move(c));
+    ++schema_generation_;
 }
 
 std::vector<std::uint8_t> package_database::summary_information() const {
@@ -459,7 +506,7 @@ std::vector<std::uint8_t> package_database::summary_information() const {
 }
 
 bool package_database::has_changes() const {
-    if (strings_.dirty() || tables_catalog_->dirty() || columns_catalog_->dirty()) return true;
+    if (strings_.dirty() || tables_catalog_->dirty() || columns_catalog_->dirty() || file_->has_changes()) return true;
     return std::any_of(loaded_.begin(), loaded_.end(), [](const auto& t) { return t.second->dirty(); });
 }
 
@@ -468,6 +515,7 @@ void package_database::replace(replacement changes) {
     // A new pool object: its data stream is written at the next commit.
     stored_data_generation_ = ~std::uint64_t{0};
     tables_catalog_ = std::move(changes.tables_catalog);
+    ++schema_generation_;
     columns_catalog_ = std::move(changes.columns_catalog);
     if (changes.counts_exact) counts_exact_ = true;
     for (const auto& name : changes.dropped)

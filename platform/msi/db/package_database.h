@@ -51,6 +51,12 @@ public:
     // Logical (not encoded) name of the stream that holds a binary cell's data:
     // the table name and each key value joined by '.'.
     std::u16string binary_stream_name(const table& t, std::size_t row) const;
+    // The stored name of a binary cell's stream, or nothing when the cell is
+    // NULL or its stream is missing.
+    std::optional<std::u16string> binary_stream(const table& t, std::size_t row, std::size_t column) const;
+    // Gives a binary cell `data` as its row's stream, or makes it NULL (the
+    // stream goes once no binary cell of the row holds data).
+    void set_binary(table& t, std::size_t row, std::size_t column, const std::vector<std::uint8_t>* data);
 
     // Changes a cell to a null / integer / string value, keeping the pool's
     // counts. Raises automation_error for a value of the wrong kind, an
@@ -59,22 +65,26 @@ public:
     void set_null(table& t, std::size_t row, std::size_t column);
     void set_integer(table& t, std::size_t row, std::size_t column, std::int32_t value);
     void set_string(table& t, std::size_t row, std::size_t column, std::u16string_view text);
-    // Adds a row of values (null / integer / string; binary cells stay NULL);
-    // a temporary one is never committed.
-    void insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts,
-                    bool temporary = false);
+    // Adds a row of values (null / integer / string; binary cells stay NULL)
+    // and returns its index; a temporary one is never committed.
+    std::size_t insert_row(table& t, const std::vector<cell_value>& values, const std::vector<std::u16string>& texts,
+                           bool temporary = false);
 
-    // Removes the rows flagged in `gone` (one flag a row), releasing their strings.
+    // Removes the rows flagged in `gone` (one flag a row), releasing their
+    // strings and removing the streams of their binary cells.
     void delete_rows(table& t, const std::vector<bool>& gone);
 
     // Adds an empty table with its `_Tables` and `_Columns` rows. Raises
     // automation_error for a name in use or a table without a key column.
     void create_table(const std::u16string& name, const std::vector<column>& columns);
-    // Removes a table, its catalog rows and its cells' strings; its stream
-    // goes at commit.
+    // Removes a table, its catalog rows, its cells' strings and its binary
+    // cells' streams; the table's own stream goes at commit.
     void drop_table(const std::u16string& name);
     // Appends a column that is not a key to a table; every row holds NULL in it.
     void add_column(const std::u16string& name, const column& added);
+    // Grows whenever a table is created, dropped, altered or replaced:
+    // prepared statements look their tables up again only then.
+    std::uint64_t schema_generation() const { return schema_generation_; }
 
     string_pool& strings() { return strings_; }
     const string_pool& strings() const { return strings_; }
@@ -130,6 +140,9 @@ private:
     // A reference to the pool's string for `text`, added when new.
     std::uint32_t reference(std::u16string_view text);
     void release_row_strings(const table& t, std::size_t row);
+    // The stored name of the stream of a row with a binary cell that is not NULL.
+    std::optional<std::u16string> row_stream(const table& t, std::size_t row) const;
+    void remove_streams(const std::vector<std::u16string>& stored_names);
 
     std::filesystem::path path_;
     bool read_only_;
@@ -141,6 +154,7 @@ private:
     // Streams of tables dropped since the last commit, by stored name.
     std::vector<std::u16string> dropped_streams_;
     bool counts_exact_ = false;
+    std::uint64_t schema_generation_ = 0;
     // The pool's data generation that the file holds (0: the one loaded).
     std::uint64_t stored_data_generation_ = 0;
 };

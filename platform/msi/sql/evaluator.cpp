@@ -4,7 +4,7 @@
 // empty string as null, so in a string comparison null and '' are the same
 // value (`Col = ''` finds the rows whose Col is empty). Null sorts below
 // every value and equals no integer. A string compared with an integer is a
-// type error.
+// type error. Binary data satisfies no comparison.
 #include "msi/sql/evaluator.h"
 
 #include "msi/automation_error.h"
@@ -34,6 +34,7 @@ bool holds(comparison op, const T& a, const T& b) {
 }
 
 bool compare(comparison op, const value& a, const value& b) {
+    if (a.type == value::kind::stream || b.type == value::kind::stream) return false;
     const bool a_int = a.type == value::kind::integer, b_int = b.type == value::kind::integer;
     if (a_int && b_int) return holds(op, a.integer, b.integer);
     if (a_int || b_int) {

@@ -15,7 +15,8 @@ using column_reader = std::function<value(const std::u16string& column)>;
 // unit, with null and '' the same value (the database stores '' as null);
 // integers compare with integers; null sorts below every value and equals
 // no integer. A string
-// compared with an integer raises ERROR_BAD_QUERY_SYNTAX.
+// compared with an integer raises ERROR_BAD_QUERY_SYNTAX; binary data
+// satisfies no comparison.
 bool matches(const condition* where, const column_reader& row, const std::vector<value>& params);
 value evaluate(const expression& e, const column_reader& row, const std::vector<value>& params);
 

@@ -123,7 +123,7 @@ private:
             for (auto word : unsupported)
                 if (same_word(t.text, word)) syntax_error(upper_ascii(word) + " is not supported");
         }
-        std::u16string shown = t.text;
+        std::u16string shown(t.text);
         if (t.type == token::kind::string) shown = u"'" + shown + u"'";
         if (t.type == token::kind::quoted_name) shown = u"`" + shown + u"`";
         syntax_error("SQL syntax error near " + quoted_for_message(shown));
@@ -145,7 +145,7 @@ private:
 
     std::u16string name() {
         if (!at_name()) fail();
-        return tokens_[pos_++].text;
+        return std::u16string(tokens_[pos_++].text);
     }
 
     // A column, qualified by its table or not.
@@ -407,7 +407,7 @@ private:
             e->parameter = ++parameters_;
         } else if (t.type == token::kind::string) {
             // The installer stores an empty string as null.
-            if (!t.text.empty()) e->literal = {value::kind::string, 0, t.text};
+            if (!t.text.empty()) e->literal = {value::kind::string, 0, std::u16string(t.text)};
         } else if (at_word(u"NULL")) {
         } else if (t.type == token::kind::integer || at_symbol(u"-")) {
             const bool negative = accept_symbol(u"-");
@@ -420,13 +420,14 @@ private:
         return e;
     }
 
-    static std::int32_t parse_integer(const std::u16string& digits, bool negative) {
+    static std::int32_t parse_integer(std::u16string_view digits, bool negative) {
         const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
         std::int64_t n = 0;
         for (char16_t d : digits) {
             n = n * 10 + (d - u'0');
             if (n > limit)
-                syntax_error("SQL integer out of range: " + quoted_for_message((negative ? u"-" : u"") + digits));
+                syntax_error("SQL integer out of range: " +
+                             quoted_for_message((negative ? u"-" : u"") + std::u16string(digits)));
         }
         return static_cast<std::int32_t>(negative ? -n : n);
     }

@@ -18,12 +18,17 @@
 #include <variant>
 #include <vector>
 
+namespace msi {
+class stream_data;
+}
+
 namespace msi::sql {
 
 struct value {
-    enum class kind { null, integer, string } type = kind::null;
+    enum class kind { null, integer, string, stream } type = kind::null;
     std::int32_t integer = 0;
     std::u16string text;
+    std::shared_ptr<const stream_data> stream;  // kind::stream: a parameter's or a binary cell's data
 };
 
 // A column reference, a literal, or a ? parameter.

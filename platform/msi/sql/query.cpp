@@ -3,9 +3,11 @@
 #include "msi/automation_error.h"
 #include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
+#include "msi/db/stream_data.h"
 #include "msi/db/table.h"
 #include "msi/sql/evaluator.h"
 #include "msi/sql/row_prefilter.h"
+#include "msi/sql/system_streams.h"
 #include "system/text_conversion.h"
 
 #include <algorithm>
@@ -56,6 +58,8 @@ query::query(std::shared_ptr<package_database> db, std::u16string_view sql)
     : db_(std::move(db)), statement_(sql::parse(sql)) {
     if (!db_) throw automation_error(E_POINTER, "The query has no database.");
     bind();
+    bound_ = true;
+    bound_generation_ = db_->schema_generation();
 }
 
 query::~query() = default;
@@ -106,6 +110,11 @@ void query::bind() {
     selected_.clear();
     order_.clear();
     carried_.clear();
+    streams_.reset();
+    if (stream_table_of(statement_)) {
+        streams_ = std::make_unique<stream_table_query>(db_, statement_);
+        return;
+    }
     auto use_table = [&](const std::u16string& name) {
         if (tables_.size() == max_tables) bad_query("A query joins at most " + std::to_string(max_tables) + " tables.");
         if (!db_->has_table(name)) bad_query("The database has no table " + in_quotes(name) + ".");
@@ -146,9 +155,6 @@ void query::bind() {
             if (c.is_key())
                 failed("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
                        "; key columns cannot be updated.");
-            if (c.cell_kind() == column::kind::binary)
-                bad_query("Column " + in_quotes(a.column) + " of table " + in_quotes(update->table) +
-                          " holds binary data, which UPDATE cannot set.");
         }
         use_where(update->where.get());
     } else if (auto* insert = std::get_if<sql::insert_statement>(&statement_)) {
@@ -188,8 +194,14 @@ sql::value query::read_cell(const bound_column& at, std::size_t row) const {
     } else if (c.type == cell_value::kind::string) {
         v.type = sql::value::kind::string;
         v.text = db_->strings().text(c.string_id);
+    } else if (c.type == cell_value::kind::binary) {
+        const table& t = *tables_[at.table];
+        if (auto stream = db_->binary_stream(t, row, at.column)) {
+            v.type = sql::value::kind::stream;
+            v.stream = std::make_shared<stream_data>(db_, *stream, db_->storage().stream_size(*stream));
+        }
     }
-    return v;  // NULL and binary cells read as null
+    return v;  // NULL cells, and binary cells whose stream is missing, read as null
 }
 
 void query::execute(const std::vector<sql::value>& values) {
@@ -200,8 +212,15 @@ void query::execute(const std::vector<sql::value>& values) {
     next_ = 0;
     current_key_.clear();
     executed_ = false;
-    bind();
-    if (std::holds_alternative<sql::select_statement>(statement_)) {
+    if (!bound_ || db_->schema_generation() != bound_generation_) {
+        bound_ = false;  // until bind() has looked everything up without raising
+        bind();
+        bound_ = true;
+        bound_generation_ = db_->schema_generation();
+    }
+    if (streams_) {
+        results_ = streams_->execute(values);
+    } else if (std::holds_alternative<sql::select_statement>(statement_)) {
         run_select(values);
     } else if (std::holds_alternative<sql::update_statement>(statement_)) {
         run_update(values);
@@ -410,24 +429,29 @@ void query::run_select(const std::vector<sql::value>& params) {
 void query::check_storable(const sql::value& v, const bound_column& at) const {
     const table& t = *tables_[at.table];
     const column& col = t.columns()[at.column];
-    const std::string where = "column " + in_quotes(col.name) + " of table " + in_quotes(t.name());
+    // Built only for a message: most values are fine.
+    auto where = [&] { return "column " + in_quotes(col.name) + " of table " + in_quotes(t.name()); };
     if (v.type == sql::value::kind::null) {
         if (!col.is_nullable() || col.is_key())
-            failed("NULL cannot be stored in the " + where + ", which needs a value.");
+            failed("NULL cannot be stored in the " + where() + ", which needs a value.");
         return;
     }
-    if (col.cell_kind() == column::kind::binary)
-        failed("The " + where + " holds binary data, which SQL values cannot set.");
+    if (col.cell_kind() == column::kind::binary) {
+        if (v.type != sql::value::kind::stream)
+            failed("The " + where() + " holds binary data, which only a record's stream field can set.");
+        return;
+    }
+    if (v.type == sql::value::kind::stream) failed("Stream data cannot be stored in the " + where() + ".");
     if (v.type == sql::value::kind::string) {
         if (col.cell_kind() != column::kind::string)
-            failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where + ".");
+            failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where() + ".");
         encode_code_page(v.text, db_->code_page());  // raises for text the code page cannot hold
     } else {
         if (col.cell_kind() == column::kind::string)
-            failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where + ".");
+            failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where() + ".");
         const bool fits =
             col.cell_kind() == column::kind::int16 ? (v.integer >= -32767 && v.integer <= 32767) : v.integer != INT_MIN;
-        if (!fits) failed("The value " + std::to_string(v.integer) + " does not fit the " + where + ".");
+        if (!fits) failed("The value " + std::to_string(v.integer) + " does not fit the " + where() + ".");
     }
 }
 
@@ -449,11 +473,14 @@ void query::run_update(const std::vector<sql::value>& params) {
             // NULL stays allowed in any non-key column here, as callers have
             // always cleared values that way; INSERT is held to NOT NULL.
             if (v.type != sql::value::kind::null) check_storable(v, c);
+            if (v.stream) v.stream->bytes();  // read now: a stream that cannot be read changes nothing
             changes.push_back({r, c.column, std::move(v)});
         }
     }
     for (change& ch : changes) {
-        if (ch.value.type == sql::value::kind::null)
+        if (t.columns()[ch.column].cell_kind() == column::kind::binary)
+            db_->set_binary(t, ch.row, ch.column, ch.value.stream ? &ch.value.stream->bytes() : nullptr);
+        else if (ch.value.type == sql::value::kind::null)
             db_->set_null(t, ch.row, ch.column);
         else if (ch.value.type == sql::value::kind::integer)
             db_->set_integer(t, ch.row, ch.column, ch.value.integer);
@@ -475,10 +502,14 @@ void query::insert_values(const std::vector<sql::value>& row, bool temporary) {
     table& t = *tables_[0];
     std::vector<cell_value> values(t.columns().size());
     std::vector<std::u16string> texts(t.columns().size());
+    std::vector<std::pair<std::size_t, std::shared_ptr<const stream_data>>> streams;
     for (std::size_t c = 0; c < t.columns().size(); ++c) {
         const sql::value& v = row[c];
         check_storable(v, {0, c});
-        if (v.type == sql::value::kind::integer) {
+        if (v.type == sql::value::kind::stream) {
+            values[c].type = cell_value::kind::binary;
+            streams.emplace_back(c, v.stream);
+        } else if (v.type == sql::value::kind::integer) {
             values[c].type = cell_value::kind::integer;
             values[c].integer = v.integer;
         } else if (v.type == sql::value::kind::string) {
@@ -486,7 +517,18 @@ void query::insert_values(const std::vector<sql::value>& row, bool temporary) {
             texts[c] = v.text;
         }
     }
-    db_->insert_row(t, values, texts, temporary);
+    // Data is read before the row goes in, so that a stream that cannot be
+    // read leaves the table as it was.
+    for (const auto& [c, data] : streams) data->bytes();
+    const std::size_t index = db_->insert_row(t, values, texts, temporary);
+    try {
+        for (const auto& [c, data] : streams) db_->set_binary(t, index, c, &data->bytes());
+    } catch (...) {
+        std::vector<bool> gone(t.row_count(), false);
+        gone[index] = true;
+        db_->delete_rows(t, gone);
+        throw;
+    }
 }
 
 void query::run_delete(const std::vector<sql::value>& params) {
@@ -501,12 +543,12 @@ void query::run_delete(const std::vector<sql::value>& params) {
 
 const sql::value* query::fetch() {
     if (!executed_) failed("Fetch was called before Execute.");
-    const std::size_t stride = selected_.size() + carried_.size();
-    if (next_ + stride > results_.size() || selected_.empty()) return nullptr;
+    const std::size_t stride = field_count() + carried_.size();
+    if (next_ + stride > results_.size() || field_count() == 0) return nullptr;
     const sql::value* row = results_.data() + next_;
     next_ += stride;
     current_key_.clear();
-    if (tables_.size() == 1) {
+    if (!streams_ && tables_.size() == 1) {
         std::size_t carried = 0;
         for (std::size_t c = 0; c < tables_[0]->columns().size(); ++c) {
             if (!tables_[0]->columns()[c].is_key()) continue;
@@ -519,7 +561,7 @@ const sql::value* query::fetch() {
     return row;
 }
 
-std::size_t query::field_count() const { return selected_.size(); }
+std::size_t query::field_count() const { return streams_ ? streams_->field_count() : selected_.size(); }
 
 void query::close() {
     results_.clear();

@@ -1,12 +1,13 @@
 #pragma once
 // A prepared SQL statement bound to a database: the tables and columns it
-// names are checked when it is prepared, and looked up again each time it
-// runs (a statement between the two may have dropped or altered them);
+// names are checked when it is prepared, and looked up again when it runs
+// after a statement has created, dropped or altered a table;
 // execute runs it with the parameters of a record; fetch hands out the
 // selected rows in turn.
 #include "msi/sql/parser.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 namespace msi {
 
 class package_database;
+class stream_table_query;
 class table;
 
 class query {
@@ -108,6 +110,11 @@ private:
     // last; empty when there is none.
     std::vector<sql::value> current_key_;
     bool executed_ = false;
+    // Statements on `_Streams` and `_Storages`, which have no table.
+    std::unique_ptr<stream_table_query> streams_;
+    // Whether bind() succeeded last, and the database's schema generation then.
+    bool bound_ = false;
+    std::uint64_t bound_generation_ = 0;
 };
 
 }  // namespace msi

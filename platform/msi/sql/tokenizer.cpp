@@ -3,6 +3,8 @@
 #include "msi/automation_error.h"
 #include "system/text_conversion.h"
 
+#include <algorithm>
+
 namespace msi::sql {
 
 namespace {
@@ -35,77 +37,18 @@ std::string quoted_for_message(std::u16string_view text) {
     return out;
 }
 
-namespace {
-
-token invalid(std::size_t at, std::u16string_view text, std::string error) {
-    token t;
-    t.type = token::kind::invalid;
-    t.offset = at;
-    t.text = text;
-    t.error = std::move(error);
-    return t;
-}
-
-// A string literal or a quoted name. No escapes: the next quote of the same
-// kind ends it, so a quote inside a value ends it early.
-token read_quoted(std::u16string_view sql, std::size_t& i) {
-    const char16_t quote = sql[i];
-    const std::size_t close = sql.find(quote, i + 1);
-    if (close == std::u16string_view::npos)
-        return invalid(i, sql.substr(i),
-                       std::string("SQL syntax error: unterminated ") + (quote == u'\'' ? "string" : "name") +
-                           " starting at " + quoted_for_message(sql.substr(i)));
-    token t;
-    t.offset = i;
-    t.type = quote == u'\'' ? token::kind::string : token::kind::quoted_name;
-    t.text = sql.substr(i + 1, close - i - 1);
-    if (t.type == token::kind::quoted_name && t.text.empty())
-        return invalid(i, u"``", "SQL syntax error: empty name ``");
-    i = close + 1;
-    return t;
-}
-
-// A number or a name: a run of name characters, which for a number must be
-// digits only.
-token read_word(std::u16string_view sql, std::size_t& i) {
-    std::size_t end = i;
-    while (end < sql.size() && is_name_part(sql[end])) ++end;
-    token t;
-    t.offset = i;
-    t.text = sql.substr(i, end - i);
-    t.type = is_digit(sql[i]) ? token::kind::integer : token::kind::word;
-    if (t.type == token::kind::integer && t.text.find_first_not_of(u"0123456789") != std::u16string_view::npos)
-        return invalid(i, t.text, "SQL syntax error near " + quoted_for_message(t.text));
-    i = end;
-    return t;
-}
-
-token read_symbol(std::u16string_view sql, std::size_t& i) {
-    const char16_t c = sql[i];
-    token t;
-    t.offset = i;
-    if (c == u'?') {
-        t.type = token::kind::parameter;
-        t.text = u"?";
-    } else if (c == u'<' || c == u'>') {
-        const char16_t next = i + 1 < sql.size() ? sql[i + 1] : 0;
-        const bool pair = next == u'=' || (c == u'<' && next == u'>');
-        t.type = token::kind::symbol;
-        t.text = sql.substr(i, pair ? 2 : 1);
-    } else if (c == u'*' || c == u',' || c == u'(' || c == u')' || c == u'=' || c == u'-' || c == u'.') {
-        t.type = token::kind::symbol;
-        t.text = std::u16string(1, c);
-    } else {
-        return invalid(i, sql.substr(i, 1), "SQL syntax error near " + quoted_for_message(sql.substr(i, 1)));
-    }
-    i += t.text.size();
-    return t;
-}
-
-}  // namespace
-
 std::vector<token> tokenize(std::u16string_view sql) {
     std::vector<token> tokens;
+    // About one token in four characters: a statement rarely grows the vector.
+    tokens.reserve(std::min<std::size_t>(sql.size() / 4 + 2, 1024));
+    auto invalid = [&](std::size_t at, std::u16string_view text, std::string error) {
+        token t;
+        t.type = token::kind::invalid;
+        t.offset = at;
+        t.text = text;
+        t.error = std::move(error);
+        tokens.push_back(std::move(t));
+    };
     std::size_t i = 0;
     while (i < sql.size()) {
         const char16_t c = sql[i];
@@ -113,14 +56,61 @@ std::vector<token> tokenize(std::u16string_view sql) {
             ++i;
             continue;
         }
-        if (c == u'\'' || c == u'`')
-            tokens.push_back(read_quoted(sql, i));
-        else if (is_digit(c) || is_name_start(c))
-            tokens.push_back(read_word(sql, i));
-        else
-            tokens.push_back(read_symbol(sql, i));
-        // An invalid token ends the list.
-        if (tokens.back().type == token::kind::invalid) break;
+        token t;
+        t.offset = i;
+        if (c == u'\'' || c == u'`') {
+            // No escapes: the next quote of the same kind ends the literal,
+            // so a quote inside a value ends it early.
+            const std::size_t close = sql.find(c, i + 1);
+            if (close == std::u16string_view::npos) {
+                invalid(i, sql.substr(i),
+                        std::string("SQL syntax error: unterminated ") + (c == u'\'' ? "string" : "name") +
+                            " starting at " + quoted_for_message(sql.substr(i)));
+                break;
+            }
+            t.type = c == u'\'' ? token::kind::string : token::kind::quoted_name;
+            t.text = sql.substr(i + 1, close - i - 1);
+            if (t.type == token::kind::quoted_name && t.text.empty()) {
+                invalid(i, u"``", "SQL syntax error: empty name ``");
+                break;
+            }
+            i = close + 1;
+        } else if (is_digit(c)) {
+            std::size_t end = i;
+            while (end < sql.size() && is_name_part(sql[end])) ++end;
+            const std::u16string_view digits = sql.substr(i, end - i);
+            if (digits.find_first_not_of(u"0123456789") != std::u16string_view::npos) {
+                invalid(i, digits, "SQL syntax error near " + quoted_for_message(digits));
+                break;
+            }
+            t.type = token::kind::integer;
+            t.text = digits;
+            i = end;
+        } else if (is_name_start(c)) {
+            std::size_t end = i;
+            while (end < sql.size() && is_name_part(sql[end])) ++end;
+            t.type = token::kind::word;
+            t.text = sql.substr(i, end - i);
+            i = end;
+        } else if (c == u'?') {
+            t.type = token::kind::parameter;
+            t.text = u"?";
+            ++i;
+        } else if (c == u'<' || c == u'>') {
+            const char16_t next = i + 1 < sql.size() ? sql[i + 1] : 0;
+            const bool pair = next == u'=' || (c == u'<' && next == u'>');
+            t.type = token::kind::symbol;
+            t.text = sql.substr(i, pair ? 2 : 1);
+            i += t.text.size();
+        } else if (c == u'*' || c == u',' || c == u'(' || c == u')' || c == u'=' || c == u'-' || c == u'.') {
+            t.type = token::kind::symbol;
+            t.text = sql.substr(i, 1);
+            ++i;
+        } else {
+            invalid(i, sql.substr(i, 1), "SQL syntax error near " + quoted_for_message(sql.substr(i, 1)));
+            break;
+        }
+        tokens.push_back(std::move(t));
     }
     token end;
     end.offset = sql.size();

@@ -19,9 +19,9 @@ struct token {
         invalid,      // text the language cannot read; always the last before end
         end
     } type = kind::end;
-    std::u16string text;
-    std::string error;       // kind::invalid: what is wrong with it
-    std::size_t offset = 0;  // position in the statement, for messages
+    std::u16string_view text;  // a piece of the statement, which outlives its tokens
+    std::string error;         // kind::invalid: what is wrong with it
+    std::size_t offset = 0;    // position in the statement, for messages
 };
 
 // Never raises: an unterminated string or back-quoted name, or a character
