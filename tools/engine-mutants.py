@@ -5,17 +5,23 @@ sql, transform), rebuilds the programs the tests run, runs the tests labelled
 back. Prints which faults each label catches.
 
     tools/engine-mutants.py [--build DIR] [--only NAME,...] [--log FILE] [--resume]
-                            [--every-label] [--list]
+                            [--every-label] [--new-tests REGEX] [--fast-only | --oracle-only] [--list]
 
 Run it in a tree of its own (it edits the sources it mutates and always
 restores them, also on Ctrl-C) with a configured build folder; a folder
 configured with -DQUORLIN_GUI=OFF builds far less. It builds with two jobs
 and stops a label's run at the first failing test, so a caught fault costs
-little; a fault no test catches runs both labels whole. Each outcome is
-appended to the log as it comes (one JSON object a line), and --resume
-skips the faults already there, so that a long run can be stopped and
-continued. With --every-label the oracle tests run for every fault, not only
-for those the fast tests miss.
+little; a fault no test catches runs both labels whole (the oracle label
+without the tests also labelled slow). Each outcome is appended to the log
+as it comes (one JSON object a line), and --resume skips the faults already
+there, so that a long run can be stopped and continued. With --every-label
+the oracle tests run for every fault, not only for those the fast tests miss.
+
+--new-tests names fast tests just written (a ctest regex): the labels then
+run without them, and they run only for a fault the fast tests miss, so that
+one build a fault gives the figures before and after they were added.
+On a busy machine run --fast-only over all faults first, then
+--oracle-only --only with the faults the fast tests missed.
 """
 import argparse
 import json
@@ -93,7 +99,8 @@ MUTANTS = [
     ("find-returns-neighbour", TABLE,
      "if (at < row_count_ && !key_less(values.data(), cells_.data() + at * columns_.size())) return at;",
      "if (at < row_count_) return at;"),
-    ("own-key-counts-as-duplicate", TABLE, "if (r != except) return true;", "return true;"),
+    ("int16-range-admits-null", DATABASE, "if (value < -32767 || value > 32767)",
+     "if (value < -32768 || value > 32767)"),
     ("bulk-added-rows-unsorted", TABLE, "    dirty_ = true;\n    sort_rows();\n}", "    dirty_ = true;\n}"),
     ("column-33-accepted", DATABASE, "if (t.columns().size() >= 32)", "if (t.columns().size() > 32)"),
     ("stream-name-last-symbol", STREAM_NAME, "unit < single_base + 0x40", "unit < single_base + 0x3F"),
@@ -122,9 +129,10 @@ MUTANTS = [
      "for (std::size_t c = 0; c < n; ++c) record.present[c] = columns_[c].is_key();",
      "for (std::size_t c = 0; c < n; ++c) record.present[c] = c == 0;"),
     ("update-of-column-16-ignored", READER, "(c < 16 && (mask >> c & 1))", "(c < 15 && (mask >> c & 1))"),
-    ("update-keeps-old-string", APPLY, "set(c, add_string(v));\n                        release(old);",
+    ("update-keeps-old-string", APPLY, "set(c, add_string(v));\n                release(old);",
      "set(c, add_string(v));"),
-    ("added-row-not-findable", APPLY, "if (keyed) added_at[key_of(values)] = added.size();", ""),
+    ("added-row-not-findable", APPLY, "if (rows.t.key_count() > 0) rows.added_at[rows.key_of(values)] = rows.added.size();",
+     ""),
     ("dropped-table-keeps-name", APPLY, "release(columns_->cell(row, 2));\n            release(id);",
      "release(columns_->cell(row, 2));"),
     ("code-page-change-counts-not-exact", APPLY, "pool_.set_reference_counts(db_.count_references());", ""),
@@ -154,11 +162,17 @@ def first_failure(output):
     return ""
 
 
-def run_label(build, label, jobs):
+def run_label(build, jobs, label=None, include="", exclude=""):
     """'caught' with the first failing test, or 'SURVIVED'."""
+    cmd = ["ctest", "--test-dir", str(build), "--stop-on-failure", "--timeout", "120", "-j", str(jobs)]
+    if label:
+        cmd += ["-L", label, "-LE", "slow"]
+    if include:
+        cmd += ["-R", include]
+    if exclude:
+        cmd += ["-E", exclude]
     try:
-        tested = run(["ctest", "--test-dir", str(build), "-L", label, "--stop-on-failure", "--timeout", "300",
-                      "-j", str(jobs)], timeout=3600)
+        tested = run(cmd, timeout=3600)
     except subprocess.TimeoutExpired:
         return "caught", "timeout"
     if tested.returncode == 0:
@@ -170,21 +184,30 @@ def stop(signum, frame):
     raise KeyboardInterrupt  # so that the mutated file is put back
 
 
-def summary(results):
+def figures(tried, fast_key, oracle_key):
+    fast = sum(1 for r in tried if r[fast_key] == "caught")
+    both = sum(1 for r in tried if r[fast_key] == "caught" or r[oracle_key] == "caught")
+    n = len(tried)
+    return [f"fast: {fast} of {n} faults caught ({100 * fast / n:.0f}%)",
+            f"fast and oracle together: {both} of {n} faults caught ({100 * both / n:.0f}%)"], n - both
+
+
+def summary(results, with_new):
     tried = [r for r in results if r["fast"] in ("caught", "SURVIVED")]
-    fast = sum(1 for r in tried if r["fast"] == "caught")
-    both = sum(1 for r in tried if r["fast"] == "caught" or r["oracle"] == "caught")
-    oracle_runs = [r for r in tried if r["oracle"] in ("caught", "SURVIVED")]
-    oracle = sum(1 for r in oracle_runs if r["oracle"] == "caught")
-    lines = ["| fault | fast | oracle | first failing test |", "|---|---|---|---|"]
+    lines = ["| fault | fast | oracle | new tests | first failing test |", "|---|---|---|---|---|"]
     for r in results:
-        lines.append(f"| {r['name']} | {r['fast']} | {r['oracle']} | {r['detail']} |")
+        lines.append(f"| {r['name']} | {r['fast']} | {r['oracle']} | {r.get('new', '')} | {r['detail']} |")
     lines.append("")
-    if tried:
-        lines.append(f"fast: {fast} of {len(tried)} faults caught ({100 * fast / len(tried):.0f}%)")
-        lines.append(f"oracle: {oracle} of the {len(oracle_runs)} faults it ran for caught")
-        lines.append(f"fast and oracle together: {both} of {len(tried)} faults caught ({100 * both / len(tried):.0f}%)")
-    return "\n".join(lines), len(tried) - both
+    if not tried:
+        return "\n".join(lines), 0
+    for r in tried:
+        r["fast_after"] = "caught" if "caught" in (r["fast"], r.get("new")) else "SURVIVED"
+    before, missed = figures(tried, "fast", "oracle")
+    lines += (["Without the new tests:"] if with_new else []) + before
+    if with_new:
+        after, missed = figures(tried, "fast_after", "oracle")
+        lines += ["With the new tests:"] + after
+    return "\n".join(lines), missed
 
 
 def main():
@@ -194,11 +217,17 @@ def main():
     parser.add_argument("--log", default="")
     parser.add_argument("--resume", action="store_true")
     parser.add_argument("--every-label", action="store_true")
+    parser.add_argument("--new-tests", default="")
+    # Fast figures first: the oracle tests can follow in a second run with --oracle-for.
+    parser.add_argument("--fast-only", action="store_true")
+    parser.add_argument("--oracle-only", action="store_true")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--list", action="store_true")
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
-    chosen = [m for m in MUTANTS if not args.only or m[0] in args.only.split(",")]
+    # In the order --only names them, so that a run cut short has tried the first ones.
+    by_name = {m[0]: m for m in MUTANTS}
+    chosen = [by_name[n] for n in args.only.split(",") if n in by_name] if args.only else MUTANTS
     if args.list:
         for name, path, _, _ in chosen:
             print(f"{name:40} {path}")
@@ -215,7 +244,7 @@ def main():
             continue
         source = ROOT / path
         text = source.read_text()
-        result = {"name": name, "fast": "", "oracle": "", "detail": ""}
+        result = {"name": name, "fast": "", "oracle": "", "new": "", "detail": ""}
         started = time.time()
         if text.count(before) != 1:
             result["fast"] = "not applied (code moved?)"
@@ -226,11 +255,17 @@ def main():
                 if built.returncode != 0:
                     result["fast"] = "does not build"
                 else:
-                    result["fast"], result["detail"] = run_label(build, "fast", args.jobs)
-                    if result["fast"] == "SURVIVED" or args.every_label:
-                        result["oracle"], oracle_detail = run_label(build, "oracle", args.jobs)
-                        if not result["detail"]:
-                            result["detail"] = oracle_detail
+                    new = args.new_tests
+                    if args.oracle_only:
+                        result["fast"] = "SURVIVED"  # as a run with --fast-only found
+                    else:
+                        result["fast"], result["detail"] = run_label(build, args.jobs, "fast", exclude=new)
+                    if new and result["fast"] == "SURVIVED" and not args.oracle_only:
+                        result["new"], new_detail = run_label(build, args.jobs, include=new)
+                        result["detail"] = new_detail
+                    if (result["fast"] == "SURVIVED" or args.every_label) and not args.fast_only:
+                        result["oracle"], oracle_detail = run_label(build, args.jobs, "oracle", exclude=new)
+                        result["detail"] = " ".join(d for d in (result["detail"], oracle_detail) if d)
             finally:
                 source.write_text(text)
                 os.utime(source)
@@ -238,11 +273,12 @@ def main():
         if log:
             with log.open("a") as out:
                 out.write(json.dumps(result) + "\n")
-        print(f"{name}: fast {result['fast']} oracle {result['oracle'] or '-'} {result['detail']} "
+        print(f"{name}: fast {result['fast']} new {result['new'] or '-'} oracle {result['oracle'] or '-'} "
+              f"{result['detail']} "
               f"({time.time() - started:.0f} s)", flush=True)
 
     run(["cmake", "--build", str(build), "-j", str(args.jobs), "--target", *TARGETS])
-    table, missed = summary(results)
+    table, missed = summary(results, bool(args.new_tests))
     print("\n" + table)
     return 0 if missed == 0 else 1
 
