@@ -67,6 +67,41 @@ BOOL CDialog::Create(UINT template_id, CWnd* parent) {
     return build(native_parent, false);
 }
 
+namespace {
+
+// A page (a child template with a parent) becomes a panel, anything else a
+// dialog window with the template's frame.
+wxWindow* new_dialog_window(const dialog_template& t, wxWindow* native_parent, bool child) {
+    if (!child) {
+        long style = wxCAPTION;
+        if (t.style & WS_SYSMENU) style |= wxSYSTEM_MENU | wxCLOSE_BOX;
+        if (t.style & WS_THICKFRAME) style |= wxRESIZE_BORDER;
+        return new wxDialog(native_parent, wxID_ANY, to_wx(t.caption), wxDefaultPosition, wxDefaultSize, style);
+    }
+    wxWindow* window =
+        new wxPanel(native_parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxBORDER_NONE);
+    window->Hide();
+    // A page paints the dialog face over whatever lies beneath it (the
+    // frame it covers is black); GTK leaves a panel transparent.
+    if (wxWindow* top = wxGetTopLevelParent(native_parent)) window->SetBackgroundColour(top->GetBackgroundColour());
+    return window;
+}
+
+// The dialog's WM_PAINT handler paints the window while the dialog object lives.
+void paint_through_message_map(wxWindow* window) {
+    window->Bind(wxEVT_PAINT, [window](wxPaintEvent&) {
+        CDialog* self = bound_dialog(window);
+        if (!self) {
+            wxPaintDC nothing_to_paint(window);
+            return;
+        }
+        LRESULT ignored = 0;
+        self->OnCmdMsg(WM_PAINT, 0, 0, nullptr, &ignored);
+    });
+}
+
+}  // namespace
+
 BOOL CDialog::build(wxWindow* native_parent, bool modal) {
     const dialog_template* source = current_resource_source().find_dialog(static_cast<int>(template_id_));
     if (!source) return FALSE;
@@ -74,20 +109,7 @@ BOOL CDialog::build(wxWindow* native_parent, bool modal) {
     const dialog_template t = *source;
     const bool child = !modal && (t.style & WS_CHILD) && native_parent;
 
-    wxWindow* window = nullptr;
-    if (child) {
-        window =
-            new wxPanel(native_parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxBORDER_NONE);
-        window->Hide();
-        // A page paints the dialog face over whatever lies beneath it (the
-        // frame it covers is black); GTK leaves a panel transparent.
-        if (wxWindow* top = wxGetTopLevelParent(native_parent)) window->SetBackgroundColour(top->GetBackgroundColour());
-    } else {
-        long style = wxCAPTION;
-        if (t.style & WS_SYSMENU) style |= wxSYSTEM_MENU | wxCLOSE_BOX;
-        if (t.style & WS_THICKFRAME) style |= wxRESIZE_BORDER;
-        window = new wxDialog(native_parent, wxID_ANY, to_wx(t.caption), wxDefaultPosition, wxDefaultSize, style);
-    }
+    wxWindow* window = new_dialog_window(t, native_parent, child);
     attach(window, true);
     window_record& record = record_of(window);
     record.id = 0;
@@ -125,17 +147,7 @@ BOOL CDialog::build(wxWindow* native_parent, bool modal) {
             self->OnCmdMsg(WM_COMMAND, 0, IDCANCEL, nullptr, &ignored);
         });
     }
-    if (HasMessageEntry(WM_PAINT)) {
-        window->Bind(wxEVT_PAINT, [window](wxPaintEvent&) {
-            CDialog* self = bound_dialog(window);
-            if (!self) {
-                wxPaintDC nothing_to_paint(window);
-                return;
-            }
-            LRESULT ignored = 0;
-            self->OnCmdMsg(WM_PAINT, 0, 0, nullptr, &ignored);
-        });
-    }
+    if (HasMessageEntry(WM_PAINT)) paint_through_message_map(window);
 
     if (t.style & WS_DISABLED) window->Disable();
     if (child && (t.style & WS_VISIBLE)) window->Show();

@@ -278,3 +278,23 @@ TEST(StringPool, DataGenerationMovesWhenTheDataStreamChangesAndOnlyThen) {
         generation = now_generation;
     }
 }
+
+// The edges of two encodings: a string of 0x10000 bytes or more needs a
+// second slot for its length, and an id past 0xFFFF needs 3-byte references.
+TEST(StringPool, LongSlotAndThreeByteWidthStartExactlyAtTheirEdges) {
+    msi::string_pool pool(1252);
+    const std::string shorter(0xFFFF, 'a'), edge(0x10000, 'b'), longer(0x10001, 'c');
+    const std::uint32_t ids[] = {pool.add_reference_bytes(shorter), pool.add_reference_bytes(edge),
+                                 pool.add_reference_bytes(longer)};
+    msi::string_pool::streams s = pool.encode();
+    EXPECT_EQ(s.pool.size(), 4u + 4 + 8 + 8);
+    msi::string_pool back = msi::string_pool::load(std::move(s.pool), std::move(s.data));
+    EXPECT_EQ(back.bytes(ids[0]), shorter);
+    EXPECT_EQ(back.bytes(ids[1]), edge);
+    EXPECT_EQ(back.bytes(ids[2]), longer);
+
+    while (pool.id_limit() <= 0xFFFF) pool.add_reference_bytes("s" + std::to_string(pool.id_limit()));
+    EXPECT_EQ(pool.reference_width(), 2);
+    EXPECT_EQ(pool.add_reference_bytes("the first id past 0xFFFF"), 0x10000u);
+    EXPECT_EQ(pool.reference_width(), 3);
+}

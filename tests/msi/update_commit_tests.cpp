@@ -250,3 +250,29 @@ TEST(EngineCommit, PoolGrowingPastTwoByteIdsRewritesEveryTable) {
     EXPECT_EQ(select_one(*again, u"SELECT Value FROM Registry WHERE Name = 'Count'"), u"#8");
     expect_exact_counts(again->engine());
 }
+
+// A commit that changes strings first counts every table's references; a
+// table not read yet is counted in its stream, where a reference to an id
+// past 0xFFFF takes 3 bytes. Miscounted, its strings would be freed under it.
+TEST(EngineCount, UnreadTableWithThreeByteReferencesKeepsItsStrings) {
+    test_support::temp_dir dir;
+    const auto file = dir / "wide.msi";
+    test_support::msi_source source;
+    std::string big = "Key\tValue\ns72\tS255\nBig\tKey\n";
+    for (int i = 0; i < 35000; ++i) big += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
+    source.tables.push_back({"Big", big});
+    source.tables.push_back(test_support::property_table({{"Short", "s"}}));
+    test_support::build_msi(file, source);
+    {
+        auto db = open(file, msi::msiOpenDatabaseModeTransact);
+        ASSERT_EQ(db->engine().strings().stored_reference_width(), 3);
+        execute(*db, u"UPDATE Property SET Value = 'changed' WHERE Property = 'Short'");
+        db->Commit();
+    }
+    auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
+    EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Short'"), u"changed");
+    for (int i : {0, 17000, 32767, 34999})
+        EXPECT_EQ(
+            select_one(*db, u"SELECT Value FROM Big WHERE Key = 'k" + sys::utf8_to_utf16(std::to_string(i)) + u"'"),
+            u"v" + sys::utf8_to_utf16(std::to_string(i)));
+}

@@ -44,7 +44,8 @@ TEST(TransformValidation, EachFlagJudgesItsOwnPropertyAndSaysWhatDiffers) {
         {0x0020 | 0x0100, [](auto& t) { t.base_version = "26.4.5"; }, "equal to 26.4.5"},
         {0x0020 | 0x0040, [](auto& t) { t.base_version = "26.4.5"; }, nullptr},
         {0x0020 | 0x0200, [](auto& t) { t.base_version = "26.4.5"; }, "at least 26.4.5"},
-        {0x0020, [](auto& t) { t.base_version = "26.4.4.9"; }, nullptr},  // the fourth field is never compared
+        {0x0020 | 0x0200, [](auto& t) { t.base_version = "26.4.4"; }, nullptr},  // equal is at least
+        {0x0020, [](auto& t) { t.base_version = "26.4.4.9"; }, nullptr},         // the fourth field is never compared
         {0x0000, [](auto& t) { t = {}; }, nullptr},
     };
     for (const auto& c : checks) {

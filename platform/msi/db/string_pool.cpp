@@ -152,19 +152,23 @@ string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::u
     string_pool result(code_page);
     result.stored_width_ = (header & three_byte_flag) ? 3 : 2;
     result.data_ = std::move(data);
-    const std::vector<std::uint8_t>& stored = result.data_;
+    result.read_slots(std::move(pool));
+    return result;
+}
+
+// Each id's slot of the pool stream: loaded entries point into data_.
+void string_pool::read_slots(std::vector<std::uint8_t> pool) {
+    const std::vector<std::uint8_t>& stored = data_;
     const char* text = reinterpret_cast<const char*>(stored.data());
     // At most one entry a slot (the null string takes the header's place);
-    // cut to the real count at the end.
-    std::vector<entry>& entries = result.entries_;
-    // Room for new strings beyond the stored ones: the first new id must
-    // not move every entry.
-    entries.reserve(pool.size() / 4 + 256);
-    entries.resize(pool.size() / 4);
+    // cut to the real count at the end. Room for new strings beyond the
+    // stored ones: the first new id must not move every entry.
+    entries_.reserve(pool.size() / 4 + 256);
+    entries_.resize(pool.size() / 4);
     std::uint32_t id = 1;
     // The stored pool stream is what save() would write for these ids, and
     // so the first image, unless it says a short string the long way.
-    image& stored_image = result.saved_;
+    image& stored_image = saved_;
     bool as_saved = true;
     std::size_t used_end = 4;  // where the slots of the trailing free ids begin
 
@@ -183,7 +187,7 @@ string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::u
             else
                 stored_image.long_ids.push_back(id);
         }
-        entry& e = entries[id];
+        entry& e = entries_[id];
         if (length != 0) {
             if (length > stored.size() - offset)
                 bad_pool("string " + std::to_string(id) + " reaches past the string data");
@@ -195,11 +199,11 @@ string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::u
             stored_image.highest = id;
             used_end = at;
         } else {
-            result.free_ids_.push_back(id);
+            free_ids_.push_back(id);
         }
     }
     if (offset != stored.size()) bad_pool("the string data is longer than the pool describes");
-    entries.resize(id);
+    entries_.resize(id);
     // The free ids went in ascending, which is already a smallest-first heap.
     if (as_saved) {
         pool.resize(used_end);
@@ -208,7 +212,6 @@ string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::u
     } else {
         stored_image = image{};
     }
-    return result;
 }
 
 // ---- saving

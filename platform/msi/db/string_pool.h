@@ -171,6 +171,7 @@ private:
     };
 
     [[noreturn]] static void missing(std::uint32_t id);
+    void read_slots(std::vector<std::uint8_t> pool);
     void touch(std::uint32_t id);
     void free_id(std::uint32_t id);
     std::uint32_t highest_used() const;

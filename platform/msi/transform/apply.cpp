@@ -388,150 +388,183 @@ private:
         if (binary) drop_binary(t, values);
     }
 
-    void apply_rows(const std::u16string& name) {
-        if (!table_exists(name)) cannot("it changes table " + in_quotes(name) + ", which the database lacks.");
-        table& t = staged_table(name);
-        const auto& columns = t.columns();
-        const std::size_t n = columns.size();
-        const bool keyed = t.key_count() > 0;
-        // Rows stay where they are until the table's last record: removed
-        // ones are flagged, added ones kept aside, so that neither moves the
-        // rows after it each time (a transform may remove or add millions).
-        std::vector<bool> gone(t.row_count(), false);
+    // A table's rows while its records are applied. Rows stay where they
+    // are until the table's last record: removed ones are flagged, added
+    // ones kept aside, so that neither moves the rows after it each time (a
+    // transform may remove or add millions).
+    struct pending_rows {
+        explicit pending_rows(table& staged) : t(staged), gone(staged.row_count(), false) {}
+
+        // The key cells of a row, the others NULL.
+        table::row key_of(const table::row& values) const {
+            table::row key(values.size(), null_cell);
+            for (std::size_t c = 0; c < values.size(); ++c)
+                if (t.columns()[c].is_key()) key[c] = values[c];
+            return key;
+        }
+
+        table& t;
+        std::vector<bool> gone;
         std::vector<table::row> added;
         std::vector<bool> added_gone;
-        std::map<table::row, std::size_t> added_at;  // by key cells (the others NULL)
-        auto key_of = [&](const table::row& values) {
-            table::row key(n, null_cell);
-            for (std::size_t c = 0; c < n; ++c)
-                if (columns[c].is_key()) key[c] = values[c];
-            return key;
+        std::map<table::row, std::size_t> added_at;  // by key_of
+    };
+
+    // The row a record names: a stored one not removed, an added one, or none.
+    struct row_ref {
+        std::size_t at = table::npos, added_index = table::npos;
+        bool exists() const { return at != table::npos || added_index != table::npos; }
+    };
+
+    // The key a record names, in the staged pool's ids. False when a key
+    // string is not in the pool, so that no row can have it.
+    bool record_key(const transform_record& r, const std::vector<column>& columns, table::row& key) const {
+        bool known = true;
+        std::fill(key.begin(), key.end(), null_cell);
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (!columns[c].is_key() || !r.present[c]) continue;
+            const std::uint32_t v = r.cells[c];
+            if (columns[c].cell_kind() == column::kind::string && v != 0) {
+                auto id = pool_.find_bytes(staged_bytes(v));
+                if (!id)
+                    known = false;
+                else
+                    key[c] = *id;
+            } else if (columns[c].cell_kind() == column::kind::binary) {
+                key[c] = v ? 1 : 0;
+            } else {
+                key[c] = v;
+            }
+        }
+        return known;
+    }
+
+    static row_ref find_row(const pending_rows& rows, const table::row& key) {
+        row_ref ref;
+        if (auto it = rows.added_at.find(key); it != rows.added_at.end()) {
+            ref.added_index = it->second;
+            return ref;
+        }
+        ref.at = rows.t.find(key);
+        // A damaged package may hold a key twice: the next of them then.
+        while (ref.at != table::npos && rows.gone[ref.at]) {
+            const std::size_t next = ref.at + 1;
+            ref.at = table::npos;
+            if (next < rows.t.row_count() && rows.key_of(rows.t.get_row(next)) == key) ref.at = next;
+        }
+        return ref;
+    }
+
+    void remove_row(pending_rows& rows, const row_ref& ref, const table::row& key) {
+        if (ref.at != table::npos) {
+            let_go(rows.t, rows.t.get_row(ref.at));
+            rows.gone[ref.at] = true;
+        } else {
+            let_go(rows.t, rows.added[ref.added_index]);
+            rows.added_gone[ref.added_index] = true;
+            rows.added_at.erase(key);
+        }
+    }
+
+    void add_row(pending_rows& rows, const transform_record& r) {
+        const auto& columns = rows.t.columns();
+        table::row values(columns.size(), null_cell);
+        bool binary = false;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (!r.present[c]) continue;
+            const std::uint32_t v = r.cells[c];
+            switch (columns[c].cell_kind()) {
+            case column::kind::string: values[c] = add_string(v); break;
+            case column::kind::binary:
+                values[c] = v ? 1 : 0;
+                binary = binary || v;
+                break;
+            default: values[c] = v; break;
+            }
+        }
+        if (binary) take_binary(rows.t, values);
+        if (rows.t.key_count() > 0) rows.added_at[rows.key_of(values)] = rows.added.size();
+        rows.added.push_back(std::move(values));
+        rows.added_gone.push_back(false);
+    }
+
+    void update_row(pending_rows& rows, const row_ref& ref, const transform_record& r) {
+        table& t = rows.t;
+        const auto& columns = t.columns();
+        const table::row before = ref.at != table::npos ? t.get_row(ref.at) : rows.added[ref.added_index];
+        auto set = [&](std::size_t c, std::uint32_t stored) {
+            if (ref.at != table::npos)
+                t.set_cell(ref.at, c, stored);
+            else
+                rows.added[ref.added_index][c] = stored;
         };
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (!r.present[c] || columns[c].is_key()) continue;
+            const std::uint32_t v = r.cells[c], old = before[c];
+            switch (columns[c].cell_kind()) {
+            case column::kind::string:
+                set(c, add_string(v));
+                release(old);
+                break;
+            case column::kind::binary:
+                if (v)
+                    take_binary(t, before);
+                else if (old != null_cell)
+                    drop_binary(t, before);
+                set(c, v ? 1 : 0);
+                break;
+            default: set(c, v); break;
+            }
+        }
+    }
+
+    // Removed rows leave and added ones take their places.
+    static void settle(pending_rows& rows) {
+        rows.t.erase_rows(rows.gone);
+        std::vector<table::row> kept;
+        for (std::size_t i = 0; i < rows.added.size(); ++i)
+            if (!rows.added_gone[i]) kept.push_back(std::move(rows.added[i]));
+        rows.t.add_rows(std::move(kept));
+    }
+
+    void apply_rows(const std::u16string& name) {
+        if (!table_exists(name)) cannot("it changes table " + in_quotes(name) + ", which the database lacks.");
+        pending_rows rows(staged_table(name));
+        const auto& columns = rows.t.columns();
         auto cursor = mst_.records(name, columns);
         transform_record r;
-        table::row key(n, null_cell);
+        table::row key(columns.size(), null_cell);
         while (cursor.next(r)) {
-            // The row the record names, by its key values in the staged pool.
-            bool known = keyed;
-            std::fill(key.begin(), key.end(), null_cell);
-            for (std::size_t c = 0; c < n; ++c) {
-                if (!columns[c].is_key() || !r.present[c]) continue;
-                const std::uint32_t v = r.cells[c];
-                if (columns[c].cell_kind() == column::kind::string && v != 0) {
-                    auto id = pool_.find_bytes(staged_bytes(v));
-                    if (!id)
-                        known = false;
-                    else
-                        key[c] = *id;
-                } else if (columns[c].cell_kind() == column::kind::binary) {
-                    key[c] = v ? 1 : 0;
-                } else {
-                    key[c] = v;
-                }
-            }
-            // An added row, or a stored one not removed, or none.
-            std::size_t at = table::npos, added_index = table::npos;
-            if (known) {
-                if (auto it = added_at.find(key); it != added_at.end())
-                    added_index = it->second;
-                else
-                    at = t.find(key);
-                // A damaged package may hold a key twice: the next of them then.
-                while (at != table::npos && gone[at]) {
-                    const std::size_t next = at + 1;
-                    at = table::npos;
-                    if (next < t.row_count() && key_of(t.get_row(next)) == key) at = next;
-                }
-            }
-            const bool exists = at != table::npos || added_index != table::npos;
-            auto remove_it = [&] {
-                if (at != table::npos) {
-                    let_go(t, t.get_row(at));
-                    gone[at] = true;
-                } else {
-                    let_go(t, added[added_index]);
-                    added_gone[added_index] = true;
-                    added_at.erase(key);
-                }
-            };
+            const bool known = record_key(r, columns, key) && rows.t.key_count() > 0;
+            const row_ref ref = known ? find_row(rows, key) : row_ref{};
             // Words for a condition's message, made only when one is met.
             auto where = [&] { return "table " + in_quotes(name) + " (key " + key_text(r, columns) + ")"; };
             switch (r.type) {
             case transform_record::kind::remove:
-                if (!exists) {
+                if (ref.exists())
+                    remove_row(rows, ref, key);
+                else
                     condition(transform_error_delete_missing_row,
                               [&] { return "it removes a row that is not in " + where(); });
-                    break;
-                }
-                remove_it();
                 break;
-            case transform_record::kind::add: {
-                if (exists) {
+            case transform_record::kind::add:
+                if (ref.exists()) {
                     condition(transform_error_add_existing_row,
                               [&] { return "it adds a row that is already in " + where(); });
-                    remove_it();
+                    remove_row(rows, ref, key);
                 }
-                table::row values(n, null_cell);
-                bool binary = false;
-                for (std::size_t c = 0; c < n; ++c) {
-                    if (!r.present[c]) continue;
-                    const std::uint32_t v = r.cells[c];
-                    switch (columns[c].cell_kind()) {
-                    case column::kind::string: values[c] = add_string(v); break;
-                    case column::kind::binary:
-                        values[c] = v ? 1 : 0;
-                        binary = binary || v;
-                        break;
-                    default: values[c] = v; break;
-                    }
-                }
-                if (binary) take_binary(t, values);
-                if (keyed) added_at[key_of(values)] = added.size();
-                added.push_back(std::move(values));
-                added_gone.push_back(false);
+                add_row(rows, r);
                 break;
-            }
-            case transform_record::kind::update: {
-                if (!exists) {
+            case transform_record::kind::update:
+                if (ref.exists())
+                    update_row(rows, ref, r);
+                else
                     condition(transform_error_update_missing_row,
                               [&] { return "it changes a row that is not in " + where(); });
-                    break;
-                }
-                const table::row before = at != table::npos ? t.get_row(at) : added[added_index];
-                auto set = [&](std::size_t c, std::uint32_t stored) {
-                    if (at != table::npos)
-                        t.set_cell(at, c, stored);
-                    else
-                        added[added_index][c] = stored;
-                };
-                for (std::size_t c = 0; c < n; ++c) {
-                    if (!r.present[c] || columns[c].is_key()) continue;
-                    const std::uint32_t v = r.cells[c], old = before[c];
-                    switch (columns[c].cell_kind()) {
-                    case column::kind::string: {
-                        set(c, add_string(v));
-                        release(old);
-                        break;
-                    }
-                    case column::kind::binary:
-                        if (v)
-                            take_binary(t, before);
-                        else if (old != null_cell)
-                            drop_binary(t, before);
-                        set(c, v ? 1 : 0);
-                        break;
-                    default: set(c, v); break;
-                    }
-                }
                 break;
             }
-            }
         }
-        t.erase_rows(gone);
-        std::vector<table::row> kept;
-        for (std::size_t i = 0; i < added.size(); ++i)
-            if (!added_gone[i]) kept.push_back(std::move(added[i]));
-        t.add_rows(std::move(kept));
+        settle(rows);
     }
 
     package_database& db_;

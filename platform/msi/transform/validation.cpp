@@ -134,82 +134,98 @@ transform_identity read_transform_identity(const summary_information& summary) {
     return id;
 }
 
-std::vector<std::string> validate_transform(package_database& package, const transform_identity& id, int validation) {
-    std::vector<std::string> reasons;
-    if (validation & transform_validate_language) {
-        std::optional<std::string> language = property(package, u"ProductLanguage");
-        if (!language || language->empty()) {
-            std::string platform;
-            std::string lang;
-            split_template(
-                text_of(summary_information::parse(package.summary_information()), summary_property::template_),
-                platform, lang);
-            language = lang;
-        }
-        // The template may list several languages; 0 is any language.
-        bool fits = id.base_language.empty();
-        std::size_t start = 0;
-        for (std::size_t end; !fits; start = end + 1) {
-            end = id.base_language.find(',', start);
-            const std::string one = id.base_language.substr(start, end == std::string::npos ? end : end - start);
-            fits = one == "0" || one == *language;
-            if (end == std::string::npos) break;
-        }
-        if (!fits)
-            reasons.push_back("The transform is for language " + id.base_language + "; the package's language is " +
-                              (language->empty() ? std::string("not given") : *language) + ".");
+namespace {
+
+// The package's language: its ProductLanguage property, or else the
+// language its summary information's template names.
+std::string package_language(package_database& package) {
+    std::optional<std::string> language = property(package, u"ProductLanguage");
+    if (language && !language->empty()) return *language;
+    std::string platform, lang;
+    split_template(text_of(summary_information::parse(package.summary_information()), summary_property::template_),
+                   platform, lang);
+    return lang;
+}
+
+void check_language(package_database& package, const transform_identity& id, std::vector<std::string>& reasons) {
+    const std::string language = package_language(package);
+    // The template may list several languages; 0 is any language.
+    bool fits = id.base_language.empty();
+    std::size_t start = 0;
+    for (std::size_t end; !fits; start = end + 1) {
+        end = id.base_language.find(',', start);
+        const std::string one = id.base_language.substr(start, end == std::string::npos ? end : end - start);
+        fits = one == "0" || one == language;
+        if (end == std::string::npos) break;
     }
-    if (validation & transform_validate_product) {
-        auto code = property(package, u"ProductCode");
-        if (!code || upper(*code) != upper(id.base_product_code))
-            reasons.push_back("The transform is for product " +
-                              (id.base_product_code.empty() ? std::string("(none given)") : id.base_product_code) +
-                              "; the package's product code is " + or_none(code) + ".");
-    }
-    if (validation & transform_validate_platform) {
-        std::string platform, lang;
-        split_template(text_of(summary_information::parse(package.summary_information()), summary_property::template_),
-                       platform, lang);
-        if (platform_name(platform) != platform_name(id.base_platform))
-            reasons.push_back("The transform is for the platform " +
-                              (id.base_platform.empty() ? std::string("Intel") : id.base_platform) +
-                              "; the package is for " + (platform.empty() ? std::string("Intel") : platform) + ".");
-    }
-    if (validation & transform_validate_upgrade_code) {
-        auto code = property(package, u"UpgradeCode");
-        if (!code || upper(*code) != upper(id.upgrade_code))
-            reasons.push_back("The transform is for upgrade code " +
-                              (id.upgrade_code.empty() ? std::string("(none given)") : id.upgrade_code) +
-                              "; the package's upgrade code is " + or_none(code) + ".");
-    }
+    if (!fits)
+        reasons.push_back("The transform is for language " + id.base_language + "; the package's language is " +
+                          (language.empty() ? std::string("not given") : language) + ".");
+}
+
+// A code property (ProductCode, UpgradeCode) against the one the transform
+// names, without regard to case.
+void check_code(package_database& package, std::u16string_view name, const std::string& wanted, const char* what,
+                const char* package_what, std::vector<std::string>& reasons) {
+    auto code = property(package, name);
+    if (!code || upper(*code) != upper(wanted))
+        reasons.push_back("The transform is for " + std::string(what) + " " +
+                          (wanted.empty() ? std::string("(none given)") : wanted) + "; the package's " + package_what +
+                          " is " + or_none(code) + ".");
+}
+
+void check_platform(package_database& package, const transform_identity& id, std::vector<std::string>& reasons) {
+    std::string platform, lang;
+    split_template(text_of(summary_information::parse(package.summary_information()), summary_property::template_),
+                   platform, lang);
+    if (platform_name(platform) != platform_name(id.base_platform))
+        reasons.push_back("The transform is for the platform " +
+                          (id.base_platform.empty() ? std::string("Intel") : id.base_platform) +
+                          "; the package is for " + (platform.empty() ? std::string("Intel") : platform) + ".");
+}
+
+// The package's ProductVersion against the transform's base version: the
+// part that `validation` names, in the relation it names (equal unless told).
+void check_version(package_database& package, const transform_identity& id, int validation,
+                   std::vector<std::string>& reasons) {
     const int relation =
         validation & (transform_validate_less | transform_validate_less_or_equal | transform_validate_equal |
                       transform_validate_greater_or_equal | transform_validate_greater);
     const int part = validation & (transform_validate_major_version | transform_validate_minor_version |
                                    transform_validate_update_version);
-    if (relation || part) {
-        // The part compared: major; major and minor; or major, minor and update.
-        const int parts = (part & transform_validate_major_version)   ? 1
-                          : (part & transform_validate_minor_version) ? 2
-                                                                      : 3;
-        const char* const part_words[] = {"", "major version", "major and minor versions",
-                                          "major, minor and update versions"};
-        const int rel = relation ? relation : transform_validate_equal;
-        const std::string version = property(package, u"ProductVersion").value_or("");
-        const auto ours = version_fields(version, parts), base = version_fields(id.base_version, parts);
-        bool fits = true;
-        const char* words = "";
-        if (rel & transform_validate_less) fits = fits && ours < base, words = "less than";
-        if (rel & transform_validate_less_or_equal) fits = fits && ours <= base, words = "at most";
-        if (rel & transform_validate_equal) fits = fits && ours == base, words = "equal to";
-        if (rel & transform_validate_greater_or_equal) fits = fits && ours >= base, words = "at least";
-        if (rel & transform_validate_greater) fits = fits && ours > base, words = "greater than";
-        if (!fits)
-            reasons.push_back("The transform asks for a package version " + std::string(words) + " " +
-                              (id.base_version.empty() ? std::string("(none given)") : id.base_version) + " (" +
-                              part_words[parts] + " compared); the package's version is " +
-                              (version.empty() ? std::string("not given") : version) + ".");
-    }
+    if (!relation && !part) return;
+    // The part compared: major; major and minor; or major, minor and update.
+    const int parts = (part & transform_validate_major_version) ? 1 : (part & transform_validate_minor_version) ? 2 : 3;
+    const char* const part_words[] = {"", "major version", "major and minor versions",
+                                      "major, minor and update versions"};
+    const int rel = relation ? relation : transform_validate_equal;
+    const std::string version = property(package, u"ProductVersion").value_or("");
+    const auto ours = version_fields(version, parts), base = version_fields(id.base_version, parts);
+    bool fits = true;
+    const char* words = "";
+    if (rel & transform_validate_less) fits = fits && ours < base, words = "less than";
+    if (rel & transform_validate_less_or_equal) fits = fits && ours <= base, words = "at most";
+    if (rel & transform_validate_equal) fits = fits && ours == base, words = "equal to";
+    if (rel & transform_validate_greater_or_equal) fits = fits && ours >= base, words = "at least";
+    if (rel & transform_validate_greater) fits = fits && ours > base, words = "greater than";
+    if (!fits)
+        reasons.push_back("The transform asks for a package version " + std::string(words) + " " +
+                          (id.base_version.empty() ? std::string("(none given)") : id.base_version) + " (" +
+                          part_words[parts] + " compared); the package's version is " +
+                          (version.empty() ? std::string("not given") : version) + ".");
+}
+
+}  // namespace
+
+std::vector<std::string> validate_transform(package_database& package, const transform_identity& id, int validation) {
+    std::vector<std::string> reasons;
+    if (validation & transform_validate_language) check_language(package, id, reasons);
+    if (validation & transform_validate_product)
+        check_code(package, u"ProductCode", id.base_product_code, "product", "product code", reasons);
+    if (validation & transform_validate_platform) check_platform(package, id, reasons);
+    if (validation & transform_validate_upgrade_code)
+        check_code(package, u"UpgradeCode", id.upgrade_code, "upgrade code", "upgrade code", reasons);
+    check_version(package, id, validation, reasons);
     return reasons;
 }
 

@@ -1,0 +1,77 @@
+// Many commits into one file, each reopening it: streams of several FAT
+// sectors' worth and small ones in the mini stream are rewritten, grown,
+// shrunk, added and removed. olefile must read exactly what was written, and
+// the file must stay near the size of its content: sectors a commit frees
+// are taken again, not leaked.
+#include "cfb_fixtures.h"
+
+#include "msi/cfb/compound_file.h"
+#include "msi/cfb/printable_name.h"
+#include "msi/db/stream_name.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+using namespace cfb_test;
+
+namespace {
+
+std::uintmax_t content_size(const std::map<std::u16string, std::string>& streams) {
+    std::uintmax_t size = 0;
+    for (const auto& [name, data] : streams) size += data.size();
+    return size;
+}
+
+}  // namespace
+
+TEST(CommitGrowth, RewrittenStreamsReadBackAndTheFileStaysBounded) {
+    test_support::temp_dir dir;
+    const auto file = dir / "growth.cfb";
+    std::map<std::u16string, std::string> expected;
+    std::uintmax_t largest = 0;
+    {
+        auto cf = msi::compound_file::create(msi::database_class_id);
+        // 300 KB: the stream's sectors span five FAT sectors (128 sectors, 64 KB, each).
+        expected[u"big"] = pseudo_random(300'000, 1);
+        expected[u"middle"] = pseudo_random(70'000, 2);
+        for (int i = 0; i < 12; ++i)
+            expected[u"small" + std::u16string(1, u'a' + i)] = pseudo_random(100 + 330 * i, 10 + i);
+        for (const auto& [name, data] : expected) cf->write_stream(name, to_bytes(data));
+        cf->save_as(file);
+    }
+    largest = content_size(expected);
+    for (std::uint32_t round = 1; round <= 8; ++round) {
+        {
+            auto cf = msi::compound_file::open(file);
+            // The big stream shrinks and grows by turns; the middle one moves
+            // between sizes that need the mini stream and sizes that do not.
+            expected[u"big"] = pseudo_random(round % 2 ? 200'000 : 330'000, 100 + round);
+            expected[u"middle"] = pseudo_random(round % 3 == 0 ? 3000 : 66'000 + round, 200 + round);
+            for (int i = 0; i < 12; i += 1 + static_cast<int>(round % 3)) {
+                const std::u16string name = u"small" + std::u16string(1, u'a' + i);
+                expected[name] = pseudo_random(64 * ((round * 7 + i * 5) % 60) + 1, 300 + round * 16 + i);
+            }
+            const std::u16string gone = u"extra" + std::u16string(1, u'0' + (round - 1) % 10);
+            const std::u16string added = u"extra" + std::u16string(1, u'0' + round % 10);
+            if (expected.erase(gone)) cf->remove_stream(gone);
+            expected[added] = pseudo_random(500 * round, 400 + round);
+            for (const auto& [name, data] : expected) cf->write_stream(name, to_bytes(data));
+            cf->commit();
+        }
+        const ole_view ole = ole_read(file);
+        ASSERT_EQ(ole.streams.size(), expected.size()) << "round " << round;
+        for (const auto& [name, data] : expected) {
+            auto it = ole.streams.find(name);
+            ASSERT_NE(it, ole.streams.end()) << msi::cfb::printable_name(name) << ", round " << round;
+            EXPECT_TRUE(it->second == data) << msi::cfb::printable_name(name) << ", round " << round;
+        }
+        // A commit writes a changed stream beside the old copy, so the file
+        // may hold the largest content yet twice, with table sectors; never more.
+        largest = std::max(largest, content_size(expected));
+        EXPECT_LE(std::filesystem::file_size(file), 2 * largest + 64 * 1024) << "round " << round;
+    }
+}
