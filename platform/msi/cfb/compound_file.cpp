@@ -81,6 +81,23 @@ public:
         no_such_stream(name);
     }
 
+    void read_stream_part(const std::u16string& name, std::uint64_t offset,
+                          std::span<std::uint8_t> out) const override {
+        if (auto it = staged_.find(name); it != staged_.end()) {
+            const std::vector<std::uint8_t>& data = it->second;
+            if (offset > data.size() || out.size() > data.size() - offset)
+                throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED),
+                                       "A part past the end of a stream was asked for.");
+            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+            return;
+        }
+        if (auto id = stored_id(name)) {
+            image_->check_unchanged();
+            return image_->read_stream_part(*id, offset, out);
+        }
+        no_such_stream(name);
+    }
+
     void check_unchanged() const override {
         if (image_) image_->check_unchanged();
     }

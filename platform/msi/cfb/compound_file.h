@@ -44,6 +44,10 @@ public:
     // The stream's content, with staged writes visible. Raises automation_error
     // for a stream that does not exist or whose chain is broken.
     virtual std::vector<std::uint8_t> read_stream(const std::u16string& name) const = 0;
+    // Part of it: out.size() bytes from offset, which must lie within the
+    // stream. Reading a large stream piece by piece needs no memory for all of it.
+    virtual void read_stream_part(const std::u16string& name, std::uint64_t offset,
+                                  std::span<std::uint8_t> out) const = 0;
 
     // Raises file_changed_error when another program changed or replaced the
     // opened file since it was opened (or since this object's last commit).

@@ -2,6 +2,7 @@
 #include "msi/cfb/printable_name.h"
 
 #include "msi/cfb/sibling_tree.h"
+#include "system/prefault.h"
 
 #include <algorithm>
 #include <bit>
@@ -230,37 +231,42 @@ std::vector<std::uint32_t> image::stream_sectors(std::uint32_t id) const {
 }
 
 std::vector<std::uint8_t> image::read_stream(std::uint32_t id) const {
-    const std::vector<std::uint32_t> sectors = stream_sectors(id);
+    std::vector<std::uint8_t> out;
+    const auto size = static_cast<std::size_t>(stream_size(id));
+    sys::reserve_prefaulted(out, size);
+    out.resize(size);
+    read_stream_part(id, 0, out);
+    return out;
+}
+
+void image::read_stream_part(std::uint32_t id, std::uint64_t offset, std::span<std::uint8_t> out) const {
     const std::uint64_t size = stream_size(id);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
+    if (offset > size || out.size() > size - offset) fail_open(label(id) + " is shorter than the part asked for");
+    const std::vector<std::uint32_t> sectors = stream_sectors(id);
+    const bool in_mini = in_mini_stream(size);
+    const std::uint32_t ss = sector_size();
+    const std::uint32_t unit = in_mini ? mini_sector_size : ss;
     coalescing_reader reader(file_);
-    std::uint64_t done = 0;
-    if (in_mini_stream(size)) {
-        const mini_structures& m = mini();
-        const std::uint32_t ss = sector_size();
-        for (std::uint32_t mini_sector : sectors) {
-            std::uint64_t position = std::uint64_t(mini_sector) * mini_sector_size;
-            std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(mini_sector_size, size - done));
-            std::uint64_t host = position / ss;
+    for (std::size_t done = 0; done < out.size();) {
+        const std::uint64_t at = offset + done;
+        const std::uint32_t within = static_cast<std::uint32_t>(at % unit);
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(unit - within, out.size() - done));
+        std::uint64_t file_offset;
+        if (in_mini) {
+            const mini_structures& m = mini();
+            const std::uint64_t position = std::uint64_t(sectors[at / unit]) * mini_sector_size + within;
+            const std::uint64_t host = position / ss;
             if (host >= m.stream_chain.size() || position + piece > stream_size(0))
                 fail_open(label(id) + " runs past the end of the mini stream");
-            std::uint64_t offset = sector_offset(m.stream_chain[host]) + position % ss;
-            if (offset + piece > file_size_) fail_open(label(id) + " runs past the end of the file");
-            reader.add(offset, out.data() + done, piece);
-            done += piece;
+            file_offset = sector_offset(m.stream_chain[host]) + position % ss;
+        } else {
+            file_offset = sector_offset(sectors[at / unit]) + within;
         }
-    } else {
-        const std::uint32_t ss = sector_size();
-        for (std::uint32_t sector : sectors) {
-            std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(ss, size - done));
-            std::uint64_t offset = sector_offset(sector);
-            if (offset + piece > file_size_) fail_open(label(id) + " runs past the end of the file");
-            reader.add(offset, out.data() + done, piece);
-            done += piece;
-        }
+        if (file_offset + piece > file_size_) fail_open(label(id) + " runs past the end of the file");
+        reader.add(file_offset, out.data() + done, piece);
+        done += piece;
     }
     reader.flush();
-    return out;
 }
 
 namespace {

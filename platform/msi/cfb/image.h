@@ -17,6 +17,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <span>
 #include <vector>
 
 namespace msi::cfb {
@@ -47,6 +48,8 @@ public:
     // Follows the stream's chain and reads it. Raises ERROR_OPEN_FAILED for a
     // broken chain or data outside the file.
     std::vector<std::uint8_t> read_stream(std::uint32_t id) const;
+    // Reads out.size() bytes of the stream from offset (which must lie within it).
+    void read_stream_part(std::uint32_t id, std::uint64_t offset, std::span<std::uint8_t> out) const;
     // The sectors (or mini sectors) of a stream, checked against its size.
     std::vector<std::uint32_t> stream_sectors(std::uint32_t id) const;
 

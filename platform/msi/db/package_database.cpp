@@ -3,6 +3,7 @@
 #include "msi/automation_error.h"
 #include "msi/db/code_page.h"
 #include "msi/db/stream_name.h"
+#include "system/prefault.h"
 #include "system/text_conversion.h"
 
 #include <algorithm>
@@ -251,7 +252,9 @@ void package_database::release(std::uint32_t id) {
 }
 
 std::vector<std::uint32_t> package_database::count_references() {
-    std::vector<std::uint32_t> counts(strings_.id_limit(), 0);
+    std::vector<std::uint32_t> counts;
+    sys::reserve_prefaulted(counts, strings_.id_limit());
+    counts.resize(strings_.id_limit());
     auto count = [&](std::uint32_t id) {
         if (id < counts.size()) ++counts[id];  // ids past the pool are left to the reads that check them
     };
@@ -264,6 +267,8 @@ std::vector<std::uint32_t> package_database::count_references() {
     count_in(*columns_catalog_);
     // Tables not read yet are counted in their streams, without building them.
     const int width = strings_.stored_reference_width();
+    constexpr std::size_t window_cells = 16384;
+    std::vector<std::uint8_t> window;
     for (const std::u16string& name : table_names()) {
         if (auto it = loaded_.find(name); it != loaded_.end()) {
             count_in(*it->second);
@@ -274,15 +279,26 @@ std::vector<std::uint32_t> package_database::count_references() {
         const std::vector<column> columns = columns_of(name);
         std::size_t row_width = 0;
         for (const column& c : columns) row_width += static_cast<std::size_t>(c.width(width));
-        table::check_whole_rows(name, file_->stream_size(stream), row_width);
-        // Freed before the next table's is read, which then takes its place.
-        const std::vector<std::uint8_t> bytes = file_->read_stream(stream);
-        const std::size_t rows = bytes.size() / row_width;
-        const std::uint8_t* cells = bytes.data();  // the column's first cell: the stream is column-major
+        const std::uint64_t size = file_->stream_size(stream);
+        table::check_whole_rows(name, size, row_width);
+        const std::uint64_t rows = size / row_width;
+        // Only the string columns are read, a window at a time into one
+        // buffer: the stream is column-major, so a column is one run of cells.
+        std::uint64_t column_start = 0;
         for (const column& c : columns) {
-            if (c.cell_kind() == column::kind::string)
-                for (std::size_t r = 0; r < rows; ++r) count(stored_reference(cells + r * width, width));
-            cells += rows * static_cast<std::size_t>(c.width(width));
+            const std::uint64_t column_bytes = rows * static_cast<std::uint64_t>(c.width(width));
+            if (c.cell_kind() == column::kind::string) {
+                window.resize(window_cells * static_cast<std::size_t>(width));
+                for (std::uint64_t done = 0; done < column_bytes;) {
+                    const auto piece =
+                        static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), column_bytes - done));
+                    file_->read_stream_part(stream, column_start + done, {window.data(), piece});
+                    for (std::size_t at = 0; at < piece; at += static_cast<std::size_t>(width))
+                        count(stored_reference(window.data() + at, width));
+                    done += piece;
+                }
+            }
+            column_start += column_bytes;
         }
     }
     return counts;

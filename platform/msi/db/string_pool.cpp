@@ -2,6 +2,7 @@
 
 #include "msi/automation_error.h"
 #include "msi/db/code_page.h"
+#include "system/prefault.h"
 
 #include <algorithm>
 #include <cstring>
@@ -163,7 +164,7 @@ void string_pool::read_slots(std::vector<std::uint8_t> pool) {
     // At most one entry a slot (the null string takes the header's place);
     // cut to the real count at the end. Room for new strings beyond the
     // stored ones: the first new id must not move every entry.
-    entries_.reserve(pool.size() / 4 + 256);
+    sys::reserve_prefaulted(entries_, pool.size() / 4 + 256);
     entries_.resize(pool.size() / 4);
     std::uint32_t id = 1;
     // The stored pool stream is what save() would write for these ids, and
