@@ -1,7 +1,7 @@
 // What an administrator meets off the everyday path: a package on a folder
 // they cannot write, packages that do not open and why, another product's
 // package, a transform made for another product, and the keyboard.
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 #include "window_driver.h"
 
 #include "dialog/focused_window.h"

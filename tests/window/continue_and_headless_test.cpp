@@ -2,7 +2,7 @@
 // beside the package (Yes: its settings; No: the package's defaults), a
 // package named on the command line, and the same choices made in the
 // window and on the command line giving the same transform.
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 #include "window_driver.h"
 
 #include "resources/resource.h"

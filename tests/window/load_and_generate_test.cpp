@@ -1,7 +1,7 @@
 // The road of one run on the real window: load packages through the file
 // dialog, check every page against the package, change options, agree,
 // generate, and judge the transform with the oracle (Wine's installer).
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 #include "window_driver.h"
 
 #include "installer/deployment_settings_map.h"
