@@ -287,7 +287,7 @@ TEST(Administrator, EscapeFromATextFieldClosesTheWindow) {
     ASSERT_TRUE(fs::exists(copy));
     w.select_page(w.dialog.imanage_page);
     press_key_in(*w.dialog.imanage_page, IDC_IMANAGE_PATH, WXK_ESCAPE);
-    EXPECT_FALSE(w.dialog.IsWindowVisible());
+    EXPECT_FALSE(is_visible(w.dialog));
     EXPECT_FALSE(fs::exists(copy));
 }
 
