@@ -4,7 +4,7 @@
 // built by msibuild in a temporary folder and removed afterwards.
 //
 //   compound_file_bench [MiB]
-#include "cfb_fixtures.h"
+#include "support/cfb_fixtures.h"
 
 #include "msi/cfb/compound_file.h"
 #include "support/process.h"

@@ -143,9 +143,9 @@ MUTANTS = [
 ]
 
 # The programs the fast and oracle tests run, when only the engine changes.
-TARGETS = ["compound_file_tests", "msi_tests", "transform_tests", "sql_tests", "sql_conformance_tests",
-           "fuzz_regression_tests", "installer_tests", "deployment_settings_tests", "tools_tests", "msi-transform",
-           "support_tests", "system_tests"]
+TARGETS = ["cfb_tests", "db_tests", "db_package_tests", "transform_tests", "sql_tests", "sql_package_tests",
+           "sql_conformance_tests", "fuzz_regression_tests", "installer_tests", "deployment_settings_tests",
+           "cli_tests", "msi-transform", "support_tests", "system_tests"]
 
 FAILED = re.compile(r"Test\s+#\d+: (\S+) .*?(\*\*\*\w+|Subprocess aborted|SEGFAULT|Child aborted|Exception|Failed)")
 

@@ -66,11 +66,6 @@ void CEdit::SetLimitText(UINT max_chars) {
     if (auto* edit = dynamic_cast<wxTextCtrl*>(native())) record.accepted_text = from_wx(edit->GetValue());
 }
 
-UINT CEdit::GetLimitText() const {
-    const window_record* record = native() ? find_record(native()) : nullptr;
-    return record && record->text_limit ? record->text_limit : 30000;
-}
-
 void CEdit::SetSel(int start, int end) {
     if (auto* edit = dynamic_cast<wxTextCtrl*>(native())) edit->SetSelection(start, end < 0 ? -1 : end);
 }
@@ -184,9 +179,4 @@ int CComboBox::SelectString(int start_after, const std::u16string& text) {
     const int index = search(list, start_after, text);
     if (index != CB_ERR) list->SetSelection(index);
     return index;
-}
-
-void CComboBox::GetLBText(int index, std::u16string& text) const {
-    wxChoice* list = list_of(this);
-    text = valid_index(list, index) ? from_wx(list->GetString(static_cast<unsigned>(index))) : std::u16string();
 }

@@ -27,7 +27,6 @@ class CEdit : public CWnd {
 public:
     // Limits what the administrator can type; text set by the program may be longer.
     void SetLimitText(UINT max_chars);
-    UINT GetLimitText() const;
     void SetSel(int start, int end);
     BOOL ShowBalloonTip(const EDITBALLOONTIP* tip);
 
@@ -48,7 +47,6 @@ public:
     // First item after `start_after` (wrapping; -1 = from the top) whose text
     // begins with `text`, ignoring case; selects it. CB_ERR leaves the selection.
     int SelectString(int start_after, const std::u16string& text);
-    void GetLBText(int index, std::u16string& text) const;
 };
 
 // A tree of items with a hidden root (TVI_ROOT). Selecting an item notifies
@@ -60,7 +58,6 @@ public:
                          UINT state_mask, LPARAM param, HTREEITEM parent, HTREEITEM after);
     BOOL SetItemData(HTREEITEM item, DWORD_PTR data);
     DWORD_PTR GetItemData(HTREEITEM item) const;
-    std::u16string GetItemText(HTREEITEM item) const;
     // TVGN_ROOT, TVGN_NEXT, TVGN_PARENT, TVGN_FIRSTVISIBLE or TVGN_CARET; null when none.
     HTREEITEM GetNextItem(HTREEITEM item, UINT code) const;
     BOOL SelectItem(HTREEITEM item);
@@ -77,7 +74,6 @@ public:
     // FALSE, and nothing changes, for a bad index or a URL of L_MAX_URL_LENGTH
     // (2084) characters or more.
     BOOL SetItemUrl(int link, const std::u16string& url);
-    BOOL GetItemUrl(int link, std::u16string& url) const;
     BOOL SetItem(const LITEM* item);  // LIF_ITEMINDEX with LIF_URL / LIF_ITEMID
 
 protected:

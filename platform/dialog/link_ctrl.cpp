@@ -14,24 +14,12 @@ std::u16string bounded(const char16_t* text, std::size_t capacity) {
     return std::u16string(text, end);
 }
 
-// Copies a link's text into `out`; FALSE when there is no such link.
-BOOL give(const std::u16string* found, std::u16string& out) {
-    if (!found) return FALSE;
-    out = *found;
-    return TRUE;
-}
-
 }  // namespace
 
 BOOL CLinkCtrl::SetItemUrl(int link, const std::u16string& url) {
     rich_label* label = label_of(this);
     if (!label || url.size() >= static_cast<std::size_t>(L_MAX_URL_LENGTH)) return FALSE;
     return label->set_link_url(link, url) ? TRUE : FALSE;
-}
-
-BOOL CLinkCtrl::GetItemUrl(int link, std::u16string& url) const {
-    rich_label* label = label_of(this);
-    return give(label ? label->link_url(link) : nullptr, url);
 }
 
 BOOL CLinkCtrl::SetItem(const LITEM* item) {

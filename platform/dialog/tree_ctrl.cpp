@@ -64,12 +64,6 @@ DWORD_PTR CTreeCtrl::GetItemData(HTREEITEM item) const {
     return param ? param->value : 0;
 }
 
-std::u16string CTreeCtrl::GetItemText(HTREEITEM item) const {
-    wxTreeCtrl* tree = tree_of(this);
-    if (!tree || !item || item == TVI_ROOT) return {};
-    return from_wx(tree->GetItemText(to_id(item)));
-}
-
 HTREEITEM CTreeCtrl::GetNextItem(HTREEITEM item, UINT code) const {
     wxTreeCtrl* tree = tree_of(this);
     if (!tree) return nullptr;

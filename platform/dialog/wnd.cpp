@@ -97,21 +97,11 @@ BOOL CWnd::EnableWindow(BOOL enable) {
     return was_disabled;
 }
 
-BOOL CWnd::IsWindowEnabled() const { return native() && native()->IsThisEnabled() ? TRUE : FALSE; }
-
 BOOL CWnd::ShowWindow(int show) {
     if (!native()) return FALSE;
     const BOOL was_visible = native()->IsShown() ? TRUE : FALSE;
     native()->Show(show != SW_HIDE);
     return was_visible;
-}
-
-BOOL CWnd::IsWindowVisible() const {
-    for (const wxWindow* window = native(); window; window = window->GetParent()) {
-        if (!window->IsShown()) return FALSE;
-        if (window->IsTopLevel()) return TRUE;
-    }
-    return FALSE;
 }
 
 void CWnd::MoveWindow(const CRect& rect, BOOL repaint) {
@@ -194,14 +184,6 @@ HICON CWnd::SetIcon(HICON icon, BOOL big) {
         top->SetIcons(icons);
     }
     return previous;
-}
-
-BOOL CWnd::DestroyWindow() {
-    wxWindow* window = native();
-    if (!window) return FALSE;
-    detach();
-    window->Destroy();
-    return TRUE;
 }
 
 void CWnd::OnPaint() {

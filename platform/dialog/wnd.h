@@ -28,9 +28,7 @@ public:
     CWnd* GetDlgItem(int id) const;  // direct children only; null when absent
 
     BOOL EnableWindow(BOOL enable = TRUE);  // returns TRUE if it was disabled
-    BOOL IsWindowEnabled() const;
-    BOOL ShowWindow(int show);     // returns TRUE if it was visible
-    BOOL IsWindowVisible() const;  // it and all its parents shown
+    BOOL ShowWindow(int show);              // returns TRUE if it was visible
     void MoveWindow(const CRect& rect, BOOL repaint = TRUE);
     void GetWindowRect(CRect* rect) const;  // screen coordinates
     void GetClientRect(CRect* rect) const;
@@ -41,7 +39,6 @@ public:
     std::u16string GetWindowText() const;
     BOOL IsIconic() const;
     HICON SetIcon(HICON icon, BOOL big);
-    BOOL DestroyWindow();
 
     // The messages sent to windows: WM_COMMAND, WM_SETICON, WM_ICONERASEBKGND
     // and WM_QUERYDRAGICON here, the controls' own in their classes.

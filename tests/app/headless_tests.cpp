@@ -1,7 +1,7 @@
 // quorlin-deploy --show and --generate as a script runs them: the real
 // executable, DISPLAY and WAYLAND_DISPLAY unset, transforms judged by the
 // oracle (Wine's installer applying them).
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 
 #include "installer/settings_text.h"
 #include "support/file_guard.h"

@@ -72,7 +72,7 @@ TEST_F(window_test, tree_selection_notifies_before_the_selecting_call_returns) {
     EXPECT_EQ(walked, (std::vector<DWORD_PTR>{11, 22, 33, 44}));
     EXPECT_EQ(tree.GetNextItem(items.help, TVGN_NEXT), nullptr);
     EXPECT_EQ(tree.GetNextItem(nullptr, TVGN_ROOT), items.general);
-    EXPECT_EQ(tree.GetItemText(items.print), u"Print Settings");
+    EXPECT_EQ(tree_item_text(tree, items.print), u"Print Settings");
 
     // A disabled tree ignores the mouse but still selects for the program.
     tree.EnableWindow(FALSE);
@@ -92,9 +92,7 @@ TEST_F(window_test, drop_down_lists_keep_order_data_and_selection_as_windows_doe
     }
     EXPECT_EQ(unsorted.GetCount(), 7);
     EXPECT_EQ(unsorted.GetCurSel(), CB_ERR);
-    std::u16string text;
-    unsorted.GetLBText(3, text);
-    EXPECT_EQ(text, u"Español");  // non-ASCII survives the round trip
+    EXPECT_EQ(list_text(unsorted, 3), u"Español");  // non-ASCII survives the round trip
     EXPECT_EQ(unsorted.GetItemData(4), 104u);
     EXPECT_EQ(unsorted.GetItemData(7), static_cast<DWORD_PTR>(CB_ERR));
     EXPECT_EQ(unsorted.SetItemData(-1, 5), CB_ERR);
@@ -118,8 +116,7 @@ TEST_F(window_test, drop_down_lists_keep_order_data_and_selection_as_windows_doe
     sorted.SetItemData(0, 2);
     EXPECT_EQ(sorted.AddString(u"banana"), 1);
     sorted.SetItemData(1, 3);
-    sorted.GetLBText(2, text);
-    EXPECT_EQ(text, u"pear");
+    EXPECT_EQ(list_text(sorted, 2), u"pear");
     EXPECT_EQ(sorted.GetItemData(2), 1u);  // data moves with its item
     EXPECT_EQ(sorted.GetItemData(0), 2u);
 }
@@ -130,14 +127,11 @@ TEST_F(window_test, link_control_holds_urls_and_reports_clicks_with_them) {
     EXPECT_EQ(window->GetDlgItem(1052)->GetWindowText().find(u"Quorlin <a id="), 44u);  // the markup as given
 
     const std::u16string longest(2083, u'x');
-    std::u16string url;
     EXPECT_TRUE(link.SetItemUrl(0, u"https://example.com/terms"));
     EXPECT_TRUE(link.SetItemUrl(1, longest));
-    EXPECT_TRUE(link.GetItemUrl(1, url));
-    EXPECT_EQ(url, longest);
+    EXPECT_EQ(link_url(link, 1), longest);
     EXPECT_FALSE(link.SetItemUrl(1, longest + u"y"));  // 2084: refused, the old one stays
-    link.GetItemUrl(1, url);
-    EXPECT_EQ(url, longest);
+    EXPECT_EQ(link_url(link, 1), longest);
     EXPECT_FALSE(link.SetItemUrl(2, u"https://example.com"));
 
     // The same through LM_SETITEM, as the Windows control is driven.

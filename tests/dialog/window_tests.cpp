@@ -72,17 +72,17 @@ TEST_F(window_test, controls_sit_at_their_converted_dialog_unit_rectangles) {
 
 TEST_F(window_test, styles_decide_enabled_and_visible_state) {
     open();
-    EXPECT_FALSE(window->GetDlgItem(1008)->IsWindowEnabled());
-    EXPECT_TRUE(window->GetDlgItem(1001)->IsWindowEnabled());
-    EXPECT_FALSE(page->GetDlgItem(1067)->IsWindowEnabled());
-    EXPECT_FALSE(page->GetDlgItem(1081)->IsWindowVisible());
-    EXPECT_TRUE(page->GetDlgItem(1080)->IsWindowVisible());
+    EXPECT_FALSE(is_this_enabled(*window, 1008));
+    EXPECT_TRUE(is_this_enabled(*window, 1001));
+    EXPECT_FALSE(is_this_enabled(*page, 1067));
+    EXPECT_FALSE(is_visible(*page, 1081));
+    EXPECT_TRUE(is_visible(*page, 1080));
 
     // A control of a hidden page is not visible, though shown itself.
     EXPECT_TRUE(page->ShowWindow(SW_HIDE));
-    EXPECT_FALSE(page->GetDlgItem(1080)->IsWindowVisible());
+    EXPECT_FALSE(is_visible(*page, 1080));
     EXPECT_FALSE(page->ShowWindow(SW_SHOW));
-    EXPECT_TRUE(page->GetDlgItem(1080)->IsWindowVisible());
+    EXPECT_TRUE(is_visible(*page, 1080));
 
     EXPECT_TRUE(window->generate.EnableWindow(TRUE));  // was disabled
     EXPECT_FALSE(window->generate.EnableWindow(FALSE));
@@ -105,7 +105,7 @@ TEST_F(window_test, page_is_created_hidden_and_initialised_after_the_first_excha
     page = std::make_unique<sample_page>(window.get());
     page->shortcut = 1;
     ASSERT_TRUE(page->Create(sample_page_id, window.get()));
-    EXPECT_FALSE(page->IsWindowVisible());
+    EXPECT_FALSE(is_visible(*page));
     EXPECT_EQ(page->init_calls, 1);
     EXPECT_EQ(page->shortcut_state_at_init, BST_CHECKED);
     EXPECT_FALSE(page->Create(sample_page_id, window.get()));  // already created
@@ -123,7 +123,7 @@ TEST_F(window_test, enter_and_escape_go_to_the_dialog_holding_the_focus) {
     EXPECT_EQ(page->ok_calls, 1);
     EXPECT_EQ(window->cancel_calls, 0);
     EXPECT_EQ(window->ok_calls, 0);
-    EXPECT_TRUE(window->IsWindowVisible());
+    EXPECT_TRUE(is_visible(*window));
 
     // Enter on a push button clicks it, in the page.
     send_char_hook(page->GetDlgItem(1080)->native(), WXK_RETURN);
@@ -154,7 +154,7 @@ TEST_F(window_test, real_key_presses_inside_a_page_do_not_close_the_window) {
     EXPECT_EQ(page->cancel_calls, 1);
     EXPECT_EQ(page->ok_calls, 1);
     EXPECT_EQ(window->cancel_calls, 0);
-    EXPECT_TRUE(window->IsWindowVisible());
+    EXPECT_TRUE(is_visible(*window));
 }
 
 TEST_F(window_test, modal_run_ends_with_the_dialogs_result) {
@@ -234,7 +234,7 @@ TEST_F(window_test, clicks_reach_handlers_along_the_table_chain) {
     tick.SetEventObject(derived->consent.native());
     derived->consent.native()->HandleWindowEvent(tick);
     EXPECT_EQ(derived->consent_clicks, 1);
-    EXPECT_TRUE(derived->generate.IsWindowEnabled());
+    EXPECT_TRUE(is_this_enabled(derived->generate));
     derived.reset();
     pump_events();
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/defs.h>
+#include <wx/textctrl.h>
 
 namespace {
 
@@ -102,7 +103,13 @@ TEST_F(IManagePage, EmptyPathWhileOnShowsTheBalloonEachTime) {
 TEST_F(IManagePage, PathIsLimitedTo2048Characters) {
     page.imanage_enabled = 1;
     ASSERT_TRUE(page.UpdateData(FALSE));
-    EXPECT_EQ(path_edit().GetLimitText(), 2048u);
+    // Typing stops at the limit.
+    auto* typed = dynamic_cast<wxTextCtrl*>(path_edit().native());
+    ASSERT_NE(typed, nullptr);
+    typed->SetValue(wxString(2049, 'x'));
+    EXPECT_EQ(path_edit().GetWindowText(), u"");
+    typed->SetValue(wxString(2048, 'x'));
+    EXPECT_EQ(path_edit().GetWindowText().size(), 2048u);
 
     // Text from a package may be longer than what can be typed: the pull refuses it.
     path_edit().SetWindowText(std::u16string(2049, u'x'));
@@ -123,7 +130,7 @@ TEST_F(IManagePage, EnterAndEscapeInsideThePageAreIgnored) {
     path_edit().SetWindowText(u"typed");
     press_key_in(page, IDC_IMANAGE_PATH, WXK_RETURN);
     press_key_in(page, IDC_IMANAGE_PATH, WXK_ESCAPE);
-    EXPECT_TRUE(page.IsWindowVisible());
+    EXPECT_TRUE(is_visible(page));
     EXPECT_EQ(page.imanage_install_path, u"");
     EXPECT_EQ(path_edit().GetWindowText(), u"typed");
 }

@@ -15,11 +15,8 @@ TEST(PrintSettingsPage, ProfileIsTheListSelection) {
     auto& list = *static_cast<CComboBox*>(page.GetDlgItem(IDC_PRINT_PROFILE));
 
     ASSERT_EQ(list.GetCount(), 2);
-    std::u16string first, second;
-    list.GetLBText(0, first);
-    list.GetLBText(1, second);
-    EXPECT_EQ(first, u"Default Settings");
-    EXPECT_EQ(second, u"Optimize for PCL driver");
+    EXPECT_EQ(list_text(list, 0), u"Default Settings");
+    EXPECT_EQ(list_text(list, 1), u"Optimize for PCL driver");
     EXPECT_EQ(page.selected_print_profile(), 0);
 
     // As the administrator chooses it: the toolkit's own selection.
@@ -34,7 +31,7 @@ TEST(PrintSettingsPage, ProfileIsTheListSelection) {
 
     press_key_in(page, IDC_PRINT_PROFILE, WXK_ESCAPE);
     press_key_in(page, IDC_PRINT_PROFILE, WXK_RETURN);
-    EXPECT_TRUE(page.IsWindowVisible());
+    EXPECT_TRUE(is_visible(page));
 }
 
 TEST(HelpResourcesPage, SettingFollowsEveryClick) {
@@ -53,7 +50,7 @@ TEST(HelpResourcesPage, SettingFollowsEveryClick) {
     EXPECT_TRUE(is_checked(page, IDC_KNOWLEDGE_ASSISTANT));
 
     press_key_in(page, IDC_KNOWLEDGE_ASSISTANT, WXK_ESCAPE);
-    EXPECT_TRUE(page.IsWindowVisible());
+    EXPECT_TRUE(is_visible(page));
 }
 
 }  // namespace

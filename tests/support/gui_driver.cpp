@@ -1,7 +1,12 @@
 #include "support/gui_driver.h"
 
+#include "dialog/rich_label.h"
+#include "dialog/wx_text.h"
+
 #include <wx/app.h>
+#include <wx/choice.h>
 #include <wx/event.h>
+#include <wx/treectrl.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 #include <wx/window.h>
@@ -99,6 +104,27 @@ bool is_this_enabled(const CWnd& dialog, int id) {
 bool is_visible(const CWnd& dialog, int id) {
     wxWindow* control = native_item(dialog, id);
     return control && control->IsShownOnScreen();
+}
+
+bool is_this_enabled(const CWnd& window) { return window.native() && window.native()->IsThisEnabled(); }
+
+bool is_visible(const CWnd& window) { return window.native() && window.native()->IsShownOnScreen(); }
+
+std::u16string tree_item_text(const CWnd& tree, HTREEITEM item) {
+    auto* native = dynamic_cast<wxTreeCtrl*>(tree.native());
+    return native && item ? from_wx(native->GetItemText(wxTreeItemId(item))) : std::u16string();
+}
+
+std::u16string list_text(const CWnd& list, int index) {
+    auto* native = dynamic_cast<wxChoice*>(list.native());
+    if (!native || index < 0 || static_cast<unsigned>(index) >= native->GetCount()) return {};
+    return from_wx(native->GetString(static_cast<unsigned>(index)));
+}
+
+std::u16string link_url(const CWnd& link, int index) {
+    auto* native = dynamic_cast<rich_label*>(link.native());
+    const std::u16string* url = native ? native->link_url(index) : nullptr;
+    return url ? *url : std::u16string();
 }
 
 bool save_screenshot(const CWnd& window, const std::filesystem::path& png, int margin) {

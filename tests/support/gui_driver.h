@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 class wxWindow;
 
@@ -39,6 +40,15 @@ bool is_enabled(const CWnd& dialog, int id);
 // The control's own enabled flag, whatever its parents are.
 bool is_this_enabled(const CWnd& dialog, int id);
 bool is_visible(const CWnd& dialog, int id);
+// The same for a window itself: false when it has no native window.
+bool is_this_enabled(const CWnd& window);
+bool is_visible(const CWnd& window);
+
+// What the native controls hold: a tree item's label, a list's entry, a
+// link's address ("" for a bad item).
+std::u16string tree_item_text(const CWnd& tree, HTREEITEM item);
+std::u16string list_text(const CWnd& list, int index);
+std::u16string link_url(const CWnd& link, int index);
 
 // Saves the screen around `window` (its outer rectangle and `margin` pixels)
 // as a PNG with ImageMagick's import; false when that fails.

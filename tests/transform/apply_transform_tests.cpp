@@ -8,9 +8,9 @@
 #include "msi/db/package_database.h"
 #include "msi/db/stream_name.h"
 #include "msi/transform/apply.h"
+#include "support/cfb_fixtures.h"
 #include "support/file_guard.h"
 #include "support/msi_oracle.h"
-#include "support/process.h"
 #include "support/temp_dir.h"
 #include "transform_fixtures.h"
 #include "system/text_conversion.h"
@@ -182,10 +182,8 @@ TEST_F(ApplyTransform, FourKilobyteSectors) {
     build(edited_path(), p);
     ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
     const fs::path v4_transform = dir / "v4.mst", v4_base = dir / "v4.msi";
-    for (const auto& [in, out] : {std::pair{transform_path(), v4_transform}, std::pair{base_path(), v4_base}}) {
-        auto r = test_support::run_process({"/usr/bin/python3", OLE_TOOL, "to-v4", in.string(), out.string()});
-        ASSERT_EQ(r.exit_code, 0) << r.err;
-    }
+    cfb_test::convert_to_version4(transform_path(), v4_transform);
+    cfb_test::convert_to_version4(base_path(), v4_base);
     ASSERT_EQ(test_support::read_file(v4_transform).substr(0x1E, 1), "\x0C") << "sector shift 12";
     expect_both_give(v4_base, v4_transform, edited_path());
 }

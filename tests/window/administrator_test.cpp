@@ -1,7 +1,7 @@
 // What an administrator meets off the everyday path: a package on a folder
 // they cannot write, packages that do not open and why, another product's
 // package, a transform made for another product, and the keyboard.
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 #include "window_driver.h"
 
 #include "dialog/focused_window.h"
@@ -287,7 +287,7 @@ TEST(Administrator, EscapeFromATextFieldClosesTheWindow) {
     ASSERT_TRUE(fs::exists(copy));
     w.select_page(w.dialog.imanage_page);
     press_key_in(*w.dialog.imanage_page, IDC_IMANAGE_PATH, WXK_ESCAPE);
-    EXPECT_FALSE(w.dialog.IsWindowVisible());
+    EXPECT_FALSE(is_visible(w.dialog));
     EXPECT_FALSE(fs::exists(copy));
 }
 

@@ -19,8 +19,7 @@ TEST(ConsentLine, OnlyWebAddressesAreOpened) {
         NMLINK link{};
         link.hdr = {d.agreement_link.GetSafeHwnd(), IDC_AGREEMENT_LINK, NM_CLICK};
         link.item.iLink = index;
-        std::u16string url;
-        d.agreement_link.GetItemUrl(index, url);
+        const std::u16string url = link_url(d.agreement_link, index);
         std::copy(url.begin(), url.end(), link.item.szUrl);
         LRESULT result = 1;
         d.OnCmdMsg(WM_NOTIFY, NM_CLICK, IDC_AGREEMENT_LINK, &link.hdr, &result);
@@ -49,9 +48,7 @@ TEST(ConsentLine, OnlyWebAddressesAreOpened) {
     const std::u16string longest = u"http://a/" + std::u16string(2083 - 9, u'x');
     d.set_agreement_link(longest, 0, u"");
     d.set_agreement_link(longest + u"x", 0, u"");
-    std::u16string kept;
-    d.agreement_link.GetItemUrl(0, kept);
-    EXPECT_EQ(kept, longest);
+    EXPECT_EQ(link_url(d.agreement_link, 0), longest);
 }
 
 }  // namespace

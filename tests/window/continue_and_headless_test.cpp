@@ -2,7 +2,7 @@
 // beside the package (Yes: its settings; No: the package's defaults), a
 // package named on the command line, and the same choices made in the
 // window and on the command line giving the same transform.
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 #include "window_driver.h"
 
 #include "resources/resource.h"
@@ -43,11 +43,7 @@ pages_shown shown_on(CQuorlin_EnterpriseDeploymentDlg& d) {
     pages_shown p;
     for (const auto& row : deployment::deployment_settings_map())
         if (row.check) p.checks[row.control] = is_checked(*page_window(d, row.page), row.control);
-    auto text_of = [](CComboBox& box) {
-        std::u16string text;
-        if (box.GetCurSel() >= 0) box.GetLBText(box.GetCurSel(), text);
-        return text;
-    };
+    auto text_of = [](CComboBox& box) { return list_text(box, box.GetCurSel()); };
     p.language = text_of(list(d.general_page, IDC_LANGUAGE_LIST));
     p.print_profile = text_of(list(d.print_page, IDC_PRINT_PROFILE));
     p.imanage_path = d.imanage_page->GetDlgItem(IDC_IMANAGE_PATH)->GetWindowText();
@@ -190,7 +186,7 @@ TEST_F(CarriedForward, APackageNamedOnTheCommandLineLoadsAsIfBrowsed) {
     EXPECT_EQ(dialog.GetDlgItem(IDC_MSI_PATH)->GetWindowText(), sys::utf8_to_utf16(pro.string()));
     EXPECT_TRUE(is_enabled(dialog, IDC_PAGE_TREE));
     EXPECT_TRUE(is_checked(*dialog.imanage_page, IDC_IMANAGE_ENABLED));
-    dialog.DestroyWindow();
+    dialog.native()->Close(true);
     pump(30);
 }
 

@@ -1,7 +1,7 @@
 // Packages that are not shaped like the product's own: no Registry or
 // Control table (ordinary), a table the engine cannot query, and a value the
 // engine refuses to write. The window reports and stays usable.
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 #include "window_driver.h"
 
 #include "installer/installer_package.h"

@@ -57,7 +57,8 @@ TEST_F(LanguageModule, GermanSystemLocaleLoadsTheGermanResources) {
     EXPECT_EQ(w.dialog.GetWindowText(), u"Quorlin PDF Pro Bereitstellungsprogramm");
     EXPECT_EQ(w.dialog.GetDlgItem(IDC_VERSION_LABEL)->GetWindowText(), u"v26.4.4.1");
     CTreeCtrl& tree = w.dialog.tree;
-    EXPECT_EQ(tree.GetItemText(tree.GetNextItem(nullptr, TVGN_ROOT)), u"General") << "tree labels are not translated";
+    EXPECT_EQ(tree_item_text(tree, tree.GetNextItem(nullptr, TVGN_ROOT)), u"General")
+        << "tree labels are not translated";
 }
 
 TEST_F(LanguageModule, EnglishOtherLanguagesAndMissingModulesLoadNothing) {

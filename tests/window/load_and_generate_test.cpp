@@ -1,7 +1,7 @@
 // The road of one run on the real window: load packages through the file
 // dialog, check every page against the package, change options, agree,
 // generate, and judge the transform with the oracle (Wine's installer).
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 #include "window_driver.h"
 
 #include "installer/deployment_settings_map.h"
@@ -41,11 +41,7 @@ protected:
                 checks[row.control] = is_checked(*w.dialog.general_page, row.control);
         return checks;
     }
-    std::u16string link_url(int index) {
-        std::u16string url;
-        w.dialog.agreement_link.GetItemUrl(index, url);
-        return url;
-    }
+    std::u16string link_url(int index) { return gui::link_url(w.dialog.agreement_link, index); }
     static void expect_same(const package_view& actual, const package_view& expected) {
         EXPECT_EQ(actual.properties, expected.properties);
         EXPECT_EQ(actual.registry, expected.registry);
@@ -154,7 +150,7 @@ TEST_F(LoadAndGenerate, ChangedOptionsBecomeExactlyTheWriteSide) {
     // Enter closes nothing once a package is loaded either.
     press_key_in(d, IDC_PAGE_TREE, WXK_RETURN);
     press_key_in(d, IDC_MSI_PATH, WXK_RETURN);
-    ASSERT_TRUE(d.IsWindowVisible());
+    ASSERT_TRUE(is_visible(d));
     ASSERT_NE(d.package, nullptr);
     click(*d.general_page, IDC_CREATE_DESKTOP_SHORTCUT);   // on
     click(*d.general_page, IDC_ENABLE_ONEDRIVE);           // off
@@ -264,7 +260,7 @@ TEST_F(LoadAndGenerate, FailedOpenKeepsThePagesAndEscapeDeletesTheWorkingCopy) {
     press_key_in(d, IDC_BROWSE, WXK_ESCAPE);
     EXPECT_FALSE(fs::exists(copy));
     EXPECT_EQ(d.package, nullptr);
-    EXPECT_FALSE(d.IsWindowVisible());
+    EXPECT_FALSE(is_visible(d));
 }
 
 }  // namespace

@@ -18,12 +18,12 @@ TEST(MainWindow, StartsLockedOnTheGeneralPage) {
 
     std::vector<std::u16string> labels;
     for (HTREEITEM item = d.tree.GetNextItem(nullptr, TVGN_ROOT); item; item = d.tree.GetNextItem(item, TVGN_NEXT))
-        labels.push_back(d.tree.GetItemText(item));
+        labels.push_back(tree_item_text(d.tree, item));
     EXPECT_EQ(labels,
               (std::vector<std::u16string>{u"General", u"Print Settings", u"iManage Work 10", u"Help Resources"}));
     EXPECT_EQ(d.tree.GetNextItem(nullptr, TVGN_CARET), d.general_item);
     EXPECT_EQ(w.visible_page(), static_cast<CWnd*>(d.general_page));
-    EXPECT_FALSE(d.general_page->IsWindowEnabled());
+    EXPECT_FALSE(is_this_enabled(*d.general_page));
     EXPECT_FALSE(is_enabled(d, IDC_PAGE_TREE));
     EXPECT_FALSE(native_item(*d.general_page, IDC_ENABLE_SIGN_INTEGRATION)->IsThisEnabled());
 
@@ -54,7 +54,7 @@ TEST(MainWindow, StartsLockedOnTheGeneralPage) {
     // Enter does not close the window; generating without a package does nothing.
     press_key_in(d, IDC_MSI_PATH, WXK_RETURN);
     d.OnGenerate();
-    EXPECT_TRUE(d.IsWindowVisible());
+    EXPECT_TRUE(is_visible(d));
     EXPECT_TRUE(w.ui.message_boxes.empty());
 }
 

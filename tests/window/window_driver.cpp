@@ -3,6 +3,8 @@
 #include "resources/resource.h"
 #include "system/text_conversion.h"
 
+#include <wx/window.h>
+
 namespace window_test {
 
 void window_ui_services::show_balloon_tip(const balloon_tip_request& request) {
@@ -18,7 +20,7 @@ shown_window::shown_window() {
 }
 
 shown_window::~shown_window() {
-    dialog.DestroyWindow();
+    if (wxWindow* window = dialog.native()) window->Close(true);  // a close that cannot be refused
     pump(30);
 }
 
@@ -43,7 +45,7 @@ void shown_window::select_page(CWnd* page) {
 CWnd* shown_window::visible_page() const {
     CWnd* shown = nullptr;
     for (CWnd* page : dialog.pages)
-        if (page->IsWindowVisible()) {
+        if (is_visible(*page)) {
             if (shown) return nullptr;  // more than one
             shown = page;
         }

@@ -84,7 +84,6 @@ void screenshot_pages(const std::string& folder, const std::string& suffix) {
         main.GetDlgItem(IDC_CONSENT_STATIC)->ShowWindow(SW_HIDE);
         main.GetDlgItem(IDC_AGREEMENT_LINK)->ShowWindow(SW_SHOW);
         take_screenshot(main, folder, "main-template-links" + suffix);
-        main.DestroyWindow();
     }
 }
 

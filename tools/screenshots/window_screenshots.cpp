@@ -10,7 +10,7 @@
 #include "resources/program_resources.h"
 #include "support/temp_dir.h"
 #include "system/system_locale.h"
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 #include "window_driver.h"
 
 #include "resources/resource.h"

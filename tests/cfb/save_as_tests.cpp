@@ -1,5 +1,5 @@
 // Whole new files: copies of real packages and storages built in memory.
-#include "cfb_fixtures.h"
+#include "support/cfb_fixtures.h"
 
 #include "msi/automation_error.h"
 #include "msi/cfb/compound_file.h"

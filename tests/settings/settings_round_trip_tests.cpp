@@ -4,7 +4,7 @@
 // installer (the oracle) applies the same transforms: it must see the values
 // our engine sees, and a transform generated again after continuing must
 // hold the same tables.
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 
 #include "installer/application_languages.h"
 #include "installer/deployment_settings.h"

@@ -1,6 +1,6 @@
 // Statements through the automation facade: parameters, several rows,
 // conditions, and the errors callers see for statements the engine refuses.
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 #include "msi/sql/query.h"
 #include "support/temp_dir.h"

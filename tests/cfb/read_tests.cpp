@@ -1,6 +1,6 @@
 // Reading packages written by msitools, and the same packages rewritten with
 // 4096-byte sectors, compared with olefile's reading of them.
-#include "cfb_fixtures.h"
+#include "support/cfb_fixtures.h"
 
 #include "msi/automation_error.h"
 #include "msi/cfb/compound_file.h"

@@ -1,4 +1,4 @@
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 #include "msi/db/code_page.h"
 #include "support/msi_oracle.h"

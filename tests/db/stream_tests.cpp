@@ -2,7 +2,7 @@
 // cells and `_Streams` commit as msibuild's import of the same data and
 // travel in transforms; rows and tables that go take their streams along.
 // Judged by Wine's msi.dll.
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 #include "support/msi_oracle.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,7 @@
 // exactly the new values (judged by Wine's msi.dll and by msitools), rows stay
 // in stored key order, string counts stay exact, and the string reference
 // width follows the pool.
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 #include "msi/cfb/compound_file.h"
 #include "msi/db/package_database.h"

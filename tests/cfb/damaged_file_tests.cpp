@@ -1,6 +1,6 @@
 // Damaged and hostile files: every fault is an automation_error that says
 // what is wrong, raised by open or by the read that meets it.
-#include "cfb_fixtures.h"
+#include "support/cfb_fixtures.h"
 
 #include "msi/automation_error.h"
 #include "msi/cfb/compound_file.h"

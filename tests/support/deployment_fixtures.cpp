@@ -1,4 +1,4 @@
-#include "deployment_fixtures.h"
+#include "support/deployment_fixtures.h"
 
 #include "installer/deployment_settings.h"
 #include "support/fixture_package.h"

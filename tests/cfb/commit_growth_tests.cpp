@@ -3,11 +3,10 @@
 // shrunk, added and removed. olefile must read exactly what was written, and
 // the file must stay near the size of its content: sectors a commit frees
 // are taken again, not leaked.
-#include "cfb_fixtures.h"
+#include "support/cfb_fixtures.h"
 
 #include "msi/cfb/compound_file.h"
 #include "msi/cfb/printable_name.h"
-#include "msi/db/stream_name.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Damaged packages: each raises automation_error with a message, from
 // OpenDatabase or, for a table read on first use, from OpenView; none crashes
 // or changes the file.
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 #include "msi/cfb/compound_file.h"
 #include "msi/db/package_database.h"

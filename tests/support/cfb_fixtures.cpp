@@ -1,4 +1,4 @@
-#include "cfb_fixtures.h"
+#include "support/cfb_fixtures.h"
 
 #include "msi/db/stream_name.h"
 #include "support/msi_oracle.h"

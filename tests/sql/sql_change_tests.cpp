@@ -2,7 +2,7 @@
 // INSERT, DELETE, CREATE, ALTER and DROP change the tables and the catalog so
 // that the committed file reads (by Wine's msi.dll) exactly as one msibuild
 // changed with the same statements, and the transform made from it applies.
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 #include "support/msi_oracle.h"
 #include "support/temp_dir.h"

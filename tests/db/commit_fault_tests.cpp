@@ -3,7 +3,7 @@
 // last sync. Afterwards the package must read, in Wine's msi.dll and in our
 // engine, exactly as before the commit or as after it; a commit that failed
 // must say so, and the same Database must commit again afterwards.
-#include "cfb_fixtures.h"
+#include "support/cfb_fixtures.h"
 #include "faulty_write_calls.h"
 
 #include "msi/automation.h"

@@ -1,6 +1,6 @@
 // View.Modify on the rows a script walks, and temporary rows, columns and
 // tables, which queries see but neither a commit nor a transform ever holds.
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 #include "support/msi_oracle.h"
 #include "support/temp_dir.h"

@@ -1,6 +1,6 @@
 // Reading real packages: every column kind, code pages, 3-byte string
 // references and long strings, each fixture made by an independent tool.
-#include "engine_fixtures.h"
+#include "support/engine_fixtures.h"
 
 #include "msi/db/code_page.h"
 #include "msi/db/package_database.h"

@@ -10,7 +10,7 @@ TEST(ProgramStart, WithoutADisplaySaysSoAndFails) {
         SCOPED_TRACE(display);
         std::vector<std::string> argv{"env", "-u", "WAYLAND_DISPLAY", "-u", "DISPLAY"};
         if (*display) argv.push_back(std::string("DISPLAY=") + display);
-        argv.push_back(QUORLIN_DEPLOY);
+        argv.push_back(QUORLIN_PROGRAM);
         const auto r = run_process(argv);
         EXPECT_NE(r.exit_code, 0);
         EXPECT_LT(r.exit_code, 128) << "ended by signal " << r.exit_code - 128;
