@@ -31,6 +31,10 @@ std::string in_quotes(std::u16string_view name) { return "'" + sys::utf16_to_utf
 
 bool is_catalog(std::u16string_view name) { return name == u"_Tables" || name == u"_Columns"; }
 
+void refuse_catalog(const std::u16string& name, const char* what) {
+    if (is_catalog(name)) bad_query("The catalog table " + in_quotes(name) + " cannot be " + what + " through SQL.");
+}
+
 // Tables one SELECT may join.
 constexpr std::size_t max_tables = 32;
 
@@ -104,6 +108,19 @@ const query::bound_column& query::named(const std::u16string& name) const {
     return named_.front().second;  // every name in a condition was resolved by bind()
 }
 
+void query::use_table(const std::u16string& name) {
+    if (tables_.size() == max_tables) bad_query("A query joins at most " + std::to_string(max_tables) + " tables.");
+    if (!db_->has_table(name)) bad_query("The database has no table " + in_quotes(name) + ".");
+    for (const table* t : tables_)
+        if (t->name() == name) bad_query("The query names table " + in_quotes(name) + " twice.");
+    tables_.push_back(&db_->get_table(name));
+}
+
+void query::use_where(const sql::condition* where) {
+    if (!where) return;
+    for (const std::u16string& name : sql::referenced_columns(*where)) named_.emplace_back(name, resolve(name));
+}
+
 void query::bind() {
     tables_.clear();
     named_.clear();
@@ -115,57 +132,12 @@ void query::bind() {
         streams_ = std::make_unique<stream_table_query>(db_, statement_);
         return;
     }
-    auto use_table = [&](const std::u16string& name) {
-        if (tables_.size() == max_tables) bad_query("A query joins at most " + std::to_string(max_tables) + " tables.");
-        if (!db_->has_table(name)) bad_query("The database has no table " + in_quotes(name) + ".");
-        for (const table* t : tables_)
-            if (t->name() == name) bad_query("The query names table " + in_quotes(name) + " twice.");
-        tables_.push_back(&db_->get_table(name));
-    };
-    auto use_where = [&](const sql::condition* where) {
-        if (!where) return;
-        for (const std::u16string& name : sql::referenced_columns(*where)) named_.emplace_back(name, resolve(name));
-    };
-    auto refuse_catalog = [](const std::u16string& name, const char* what) {
-        if (is_catalog(name))
-            bad_query("The catalog table " + in_quotes(name) + " cannot be " + what + " through SQL.");
-    };
-
     if (auto* select = std::get_if<sql::select_statement>(&statement_)) {
-        for (const std::u16string& name : select->tables) use_table(name);
-        if (select->columns.empty()) {
-            for (std::size_t t = 0; t < tables_.size(); ++t)
-                for (std::size_t c = 0; c < tables_[t]->columns().size(); ++c) selected_.push_back({t, c});
-        } else {
-            for (const std::u16string& name : select->columns) selected_.push_back(resolve(name));
-        }
-        use_where(select->where.get());
-        for (const std::u16string& name : select->order_by) order_.push_back(resolve(name));
-        if (tables_.size() == 1)
-            for (std::size_t c = 0; c < tables_[0]->columns().size(); ++c)
-                if (tables_[0]->columns()[c].is_key() &&
-                    std::none_of(selected_.begin(), selected_.end(),
-                                 [&](const bound_column& s) { return s.column == c; }))
-                    carried_.push_back({0, c});
+        bind_select(*select);
     } else if (auto* update = std::get_if<sql::update_statement>(&statement_)) {
-        refuse_catalog(update->table, "updated");
-        use_table(update->table);
-        for (const sql::assignment& a : update->assignments) {
-            const column& c = tables_[0]->columns()[resolve(a.column).column];
-            if (c.is_key())
-                failed("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
-                       "; key columns cannot be updated.");
-        }
-        use_where(update->where.get());
+        bind_update(*update);
     } else if (auto* insert = std::get_if<sql::insert_statement>(&statement_)) {
-        refuse_catalog(insert->table, "inserted into");
-        use_table(insert->table);
-        for (const std::u16string& name : insert->columns) {
-            const bound_column c = resolve(name);
-            for (const bound_column& earlier : selected_)
-                if (earlier.column == c.column) bad_query("INSERT names column " + in_quotes(name) + " twice.");
-            selected_.push_back(c);
-        }
+        bind_insert(*insert);
     } else if (auto* remove = std::get_if<sql::delete_statement>(&statement_)) {
         refuse_catalog(remove->table, "deleted from");
         use_table(remove->table);
@@ -182,6 +154,46 @@ void query::bind() {
     } else if (auto* drop = std::get_if<sql::drop_statement>(&statement_)) {
         if (is_catalog(drop->table)) failed("The catalog table " + in_quotes(drop->table) + " cannot be dropped.");
         use_table(drop->table);
+    }
+}
+
+void query::bind_select(const sql::select_statement& select) {
+    for (const std::u16string& name : select.tables) use_table(name);
+    if (select.columns.empty()) {
+        for (std::size_t t = 0; t < tables_.size(); ++t)
+            for (std::size_t c = 0; c < tables_[t]->columns().size(); ++c) selected_.push_back({t, c});
+    } else {
+        for (const std::u16string& name : select.columns) selected_.push_back(resolve(name));
+    }
+    use_where(select.where.get());
+    for (const std::u16string& name : select.order_by) order_.push_back(resolve(name));
+    if (tables_.size() == 1)
+        for (std::size_t c = 0; c < tables_[0]->columns().size(); ++c)
+            if (tables_[0]->columns()[c].is_key() &&
+                std::none_of(selected_.begin(), selected_.end(), [&](const bound_column& s) { return s.column == c; }))
+                carried_.push_back({0, c});
+}
+
+void query::bind_update(const sql::update_statement& update) {
+    refuse_catalog(update.table, "updated");
+    use_table(update.table);
+    for (const sql::assignment& a : update.assignments) {
+        const column& c = tables_[0]->columns()[resolve(a.column).column];
+        if (c.is_key())
+            failed("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update.table) +
+                   "; key columns cannot be updated.");
+    }
+    use_where(update.where.get());
+}
+
+void query::bind_insert(const sql::insert_statement& insert) {
+    refuse_catalog(insert.table, "inserted into");
+    use_table(insert.table);
+    for (const std::u16string& name : insert.columns) {
+        const bound_column c = resolve(name);
+        for (const bound_column& earlier : selected_)
+            if (earlier.column == c.column) bad_query("INSERT names column " + in_quotes(name) + " twice.");
+        selected_.push_back(c);
     }
 }
 

@@ -69,6 +69,13 @@ private:
 
     // Looks up the statement's tables and columns; raises for unknown ones.
     void bind();
+    void bind_select(const sql::select_statement& select);
+    void bind_update(const sql::update_statement& update);
+    void bind_insert(const sql::insert_statement& insert);
+    // Adds a table to tables_; raises for an unknown table or one named twice.
+    void use_table(const std::u16string& name);
+    // Resolves the columns a condition names into named_.
+    void use_where(const sql::condition* where);
     bound_column resolve(const std::u16string& name) const;
     // A column named in a condition, as bind() resolved it.
     const bound_column& named(const std::u16string& name) const;
