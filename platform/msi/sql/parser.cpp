@@ -118,7 +118,7 @@ private:
     [[noreturn]] void fail() const {
         const token& t = current();
         if (t.type == token::kind::end) syntax_error("SQL syntax error: unexpected end of statement");
-        if (t.type == token::kind::invalid) syntax_error(t.error);
+        if (t.type == token::kind::invalid) syntax_error(invalid_token_message(t));
         if (t.type == token::kind::word) {
             for (auto word : unsupported)
                 if (same_word(t.text, word)) syntax_error(upper_ascii(word) + " is not supported");

@@ -22,10 +22,10 @@ bool is_name_part(char16_t c) { return is_name_start(c) || is_digit(c) || c == u
 // The readers below fill `t` with the token that starts at sql[i] and
 // return where the next one may start; text they cannot read becomes an
 // invalid token.
-std::size_t invalid(token& t, std::u16string_view text, std::string error) {
+std::size_t invalid(token& t, std::u16string_view text, token::flaw problem) {
     t.type = token::kind::invalid;
     t.text = text;
-    t.error = std::move(error);
+    t.problem = problem;
     return t.offset + text.size();
 }
 
@@ -36,12 +36,10 @@ std::size_t read_quoted(std::u16string_view sql, std::size_t i, token& t) {
     const std::size_t close = sql.find(c, i + 1);
     if (close == std::u16string_view::npos)
         return invalid(t, sql.substr(i),
-                       std::string("SQL syntax error: unterminated ") + (c == u'\'' ? "string" : "name") +
-                           " starting at " + quoted_for_message(sql.substr(i)));
+                       c == u'\'' ? token::flaw::unterminated_string : token::flaw::unterminated_name);
     t.type = c == u'\'' ? token::kind::string : token::kind::quoted_name;
     t.text = sql.substr(i + 1, close - i - 1);
-    if (t.type == token::kind::quoted_name && t.text.empty())
-        return invalid(t, u"``", "SQL syntax error: empty name ``");
+    if (t.type == token::kind::quoted_name && t.text.empty()) return invalid(t, u"``", token::flaw::empty_name);
     return close + 1;
 }
 
@@ -52,7 +50,7 @@ std::size_t read_name_or_integer(std::u16string_view sql, std::size_t i, token& 
     if (!is_digit(sql[i])) {
         t.type = token::kind::word;
     } else if (t.text.find_first_not_of(u"0123456789") != std::u16string_view::npos) {
-        return invalid(t, t.text, "SQL syntax error near " + quoted_for_message(t.text));
+        return invalid(t, t.text, token::flaw::unreadable);
     } else {
         t.type = token::kind::integer;
     }
@@ -72,7 +70,7 @@ std::size_t read_symbol(std::u16string_view sql, std::size_t i, token& t) {
     } else if (c == u'*' || c == u',' || c == u'(' || c == u')' || c == u'=' || c == u'-' || c == u'.') {
         t.text = sql.substr(i, 1);
     } else {
-        return invalid(t, sql.substr(i, 1), "SQL syntax error near " + quoted_for_message(sql.substr(i, 1)));
+        return invalid(t, sql.substr(i, 1), token::flaw::unreadable);
     }
     return i + t.text.size();
 }
@@ -93,6 +91,17 @@ std::string quoted_for_message(std::u16string_view text) {
     std::string out = "'" + sys::utf16_to_utf8(shown);
     out += shortened ? "...'" : "'";
     return out;
+}
+
+std::string invalid_token_message(const token& t) {
+    switch (t.problem) {
+    case token::flaw::unterminated_string:
+        return "SQL syntax error: unterminated string starting at " + quoted_for_message(t.text);
+    case token::flaw::unterminated_name:
+        return "SQL syntax error: unterminated name starting at " + quoted_for_message(t.text);
+    case token::flaw::empty_name: return "SQL syntax error: empty name ``";
+    default: return "SQL syntax error near " + quoted_for_message(t.text);
+    }
 }
 
 std::vector<token> tokenize(std::u16string_view sql) {
