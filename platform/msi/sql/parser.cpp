@@ -156,8 +156,11 @@ private:
     }
 
     std::vector<std::u16string> column_list() {
-        std::vector<std::u16string> columns{column_name()};
-        while (accept_symbol(u",")) columns.push_back(column_name());
+        std::vector<std::u16string> columns;
+        columns.reserve(4);  // most lists are short: one allocation
+        do {
+            columns.push_back(column_name());
+        } while (accept_symbol(u","));
         return columns;
     }
 
@@ -206,6 +209,7 @@ private:
         expect_symbol(u")");
         expect_word(u"VALUES");
         expect_symbol(u"(");
+        s.values.reserve(s.columns.size());
         do {
             auto v = parse_value();
             if (!v) fail();

@@ -189,6 +189,7 @@ void query::bind_update(const sql::update_statement& update) {
 void query::bind_insert(const sql::insert_statement& insert) {
     refuse_catalog(insert.table, "inserted into");
     use_table(insert.table);
+    selected_.reserve(insert.columns.size());
     for (const std::u16string& name : insert.columns) {
         const bound_column c = resolve(name);
         for (const bound_column& earlier : selected_)
@@ -527,16 +528,16 @@ void query::run_insert(const std::vector<sql::value>& params) {
     for (std::size_t i = 0; i < selected_.size(); ++i)
         row[selected_[i].column] = sql::evaluate(
             *insert.values[i], [](const std::u16string&) { return sql::value{}; }, params);
-    insert_values(row, insert.temporary);
+    insert_values(std::move(row), insert.temporary);
 }
 
-void query::insert_values(const std::vector<sql::value>& row, bool temporary) {
+void query::insert_values(std::vector<sql::value> row, bool temporary) {
     table& t = *tables_[0];
     std::vector<cell_value> values(t.columns().size());
     std::vector<std::u16string> texts(t.columns().size());
     std::vector<std::pair<std::size_t, std::shared_ptr<const stream_data>>> streams;
     for (std::size_t c = 0; c < t.columns().size(); ++c) {
-        const sql::value& v = row[c];
+        sql::value& v = row[c];
         check_storable(v, {0, c});
         if (v.type == sql::value::kind::stream) {
             values[c].type = cell_value::kind::binary;
@@ -546,7 +547,7 @@ void query::insert_values(const std::vector<sql::value>& row, bool temporary) {
             values[c].integer = v.integer;
         } else if (v.type == sql::value::kind::string) {
             values[c].type = cell_value::kind::string;
-            texts[c] = v.text;
+            texts[c] = std::move(v.text);
         }
     }
     // Data is read before the row goes in, so that a stream that cannot be

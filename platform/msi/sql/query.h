@@ -111,7 +111,7 @@ private:
     void check_storable(const sql::value& v, const bound_column& c) const;
     // Inserts a row of tables_[0] given one value per column, checked; a
     // temporary one is never committed.
-    void insert_values(const std::vector<sql::value>& row, bool temporary = false);
+    void insert_values(std::vector<sql::value> row, bool temporary = false);
     // Modify's parts (modify.cpp).
     std::vector<sql::value> key_of_fields(const std::vector<sql::value>& fields, const char* mode) const;
     std::size_t find_row(const std::vector<sql::value>& key) const;
