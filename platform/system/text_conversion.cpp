@@ -1,5 +1,6 @@
 #include "system/text_conversion.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace sys {
@@ -56,7 +57,9 @@ std::u16string decode(std::string_view text, invalid_input invalid) {
             // A run of ASCII, most of any text, goes in at once.
             std::size_t end = i + 1;
             while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
-            out.append(text.begin() + static_cast<std::ptrdiff_t>(i), text.begin() + static_cast<std::ptrdiff_t>(end));
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));  // widened in place: appending a char range would build a temporary
+            std::copy(text.data() + i, text.data() + end, out.data() + at);
             i = end;
             continue;
         } else if ((lead & 0xE0) == 0xC0) {
@@ -100,7 +103,9 @@ std::string encode(std::u16string_view text, invalid_input invalid) {
         if (text[i] < 0x80) {
             std::size_t end = i + 1;
             while (end < text.size() && text[end] < 0x80) ++end;
-            out.append(text.begin() + static_cast<std::ptrdiff_t>(i), text.begin() + static_cast<std::ptrdiff_t>(end));
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));  // widened in place: appending a char range would build a temporary
+            for (std::size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<unsigned char>(text[k]);
             i = end - 1;
             continue;
         }

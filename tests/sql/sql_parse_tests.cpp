@@ -163,6 +163,7 @@ TEST(SqlParse, MalformedStatementsPointAtTheTrouble) {
               "SQL syntax error: unterminated string starting at ''open'");
     EXPECT_EQ(rejection(u"SELECT `Value FROM Property"),
               "SQL syntax error: unterminated name starting at '`Value FROM Property'");
+    EXPECT_EQ(rejection(u"SELECT `` FROM Property"), "SQL syntax error: empty name ``");
     EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE Property = 'A' garbage"), "SQL syntax error near 'garbage'");
     EXPECT_EQ(rejection(u"SELECT Value FROM Property;"), "SQL syntax error near ';'");
     EXPECT_EQ(rejection(u"SELECT Value FROM Property WHERE"), "SQL syntax error: unexpected end of statement");

@@ -79,7 +79,7 @@ const char* string_pool::arena::store(std::string_view bytes) {
 
 void string_pool::text_index::reserve(std::size_t count) {
     std::size_t size = 16;
-    while (size < 2 * count) size *= 2;
+    while (3 * size < 4 * count) size *= 2;
     if (size <= slots_.size()) return;
     std::vector<slot> old = std::move(slots_);
     slots_.assign(size, slot{});
@@ -103,7 +103,7 @@ std::optional<std::uint32_t> string_pool::text_index::find(std::string_view byte
 }
 
 void string_pool::text_index::insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
-    if (2 * (count_ + 1) > slots_.size()) reserve(count_ + 1);
+    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(count_ + 1);
     const std::size_t mask = slots_.size() - 1;
     const auto h = static_cast<std::uint32_t>(hash);
     const std::string_view bytes = entries[id].view();
@@ -340,7 +340,11 @@ string_pool::saved_streams string_pool::save() {
 void string_pool::touch(std::uint32_t id) {
     dirty_ = true;
     if (!saved_.valid || entries_[id].touched) return;
-    if (touched_.size() >= entries_.size() / 4 + 64) {
+    const std::size_t most = entries_.size() / 4 + 64;
+    // Room for every record up front: a list grown step by step would copy
+    // itself into fresh memory again and again on a large batch of edits.
+    if (touched_.capacity() == 0) touched_.reserve(most);
+    if (touched_.size() >= most) {
         // A large part of the pool changed: the next save encodes it afresh.
         for (const touch_record& t : touched_) entries_[t.id].touched = false;
         touched_.clear();

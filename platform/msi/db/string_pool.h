@@ -152,7 +152,10 @@ private:
             std::uint32_t hash = 0;
             std::uint32_t id = 0;
         };
-        std::vector<slot> slots_;  // size a power of two, at most half full
+        // Size a power of two, at most three quarters full: a probe that
+        // ends at an empty slot stays short, and a pool's index takes half
+        // the memory (and page faults) it would at half full.
+        std::vector<slot> slots_;
         std::size_t count_ = 0;
     };
     // The pool stream last returned by save() (or loaded), and where each

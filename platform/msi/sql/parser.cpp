@@ -118,7 +118,7 @@ private:
     [[noreturn]] void fail() const {
         const token& t = current();
         if (t.type == token::kind::end) syntax_error("SQL syntax error: unexpected end of statement");
-        if (t.type == token::kind::invalid) syntax_error(t.error);
+        if (t.type == token::kind::invalid) syntax_error(invalid_token_message(t));
         if (t.type == token::kind::word) {
             for (auto word : unsupported)
                 if (same_word(t.text, word)) syntax_error(upper_ascii(word) + " is not supported");
@@ -156,8 +156,11 @@ private:
     }
 
     std::vector<std::u16string> column_list() {
-        std::vector<std::u16string> columns{column_name()};
-        while (accept_symbol(u",")) columns.push_back(column_name());
+        std::vector<std::u16string> columns;
+        columns.reserve(4);  // most lists are short: one allocation
+        do {
+            columns.push_back(column_name());
+        } while (accept_symbol(u","));
         return columns;
     }
 
@@ -206,6 +209,7 @@ private:
         expect_symbol(u")");
         expect_word(u"VALUES");
         expect_symbol(u"(");
+        s.values.reserve(s.columns.size());
         do {
             auto v = parse_value();
             if (!v) fail();

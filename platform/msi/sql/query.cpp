@@ -31,6 +31,10 @@ std::string in_quotes(std::u16string_view name) { return "'" + sys::utf16_to_utf
 
 bool is_catalog(std::u16string_view name) { return name == u"_Tables" || name == u"_Columns"; }
 
+void refuse_catalog(const std::u16string& name, const char* what) {
+    if (is_catalog(name)) bad_query("The catalog table " + in_quotes(name) + " cannot be " + what + " through SQL.");
+}
+
 // Tables one SELECT may join.
 constexpr std::size_t max_tables = 32;
 
@@ -104,6 +108,19 @@ const query::bound_column& query::named(const std::u16string& name) const {
     return named_.front().second;  // every name in a condition was resolved by bind()
 }
 
+void query::use_table(const std::u16string& name) {
+    if (tables_.size() == max_tables) bad_query("A query joins at most " + std::to_string(max_tables) + " tables.");
+    if (!db_->has_table(name)) bad_query("The database has no table " + in_quotes(name) + ".");
+    for (const table* t : tables_)
+        if (t->name() == name) bad_query("The query names table " + in_quotes(name) + " twice.");
+    tables_.push_back(&db_->get_table(name));
+}
+
+void query::use_where(const sql::condition* where) {
+    if (!where) return;
+    for (const std::u16string& name : sql::referenced_columns(*where)) named_.emplace_back(name, resolve(name));
+}
+
 void query::bind() {
     tables_.clear();
     named_.clear();
@@ -115,57 +132,12 @@ void query::bind() {
         streams_ = std::make_unique<stream_table_query>(db_, statement_);
         return;
     }
-    auto use_table = [&](const std::u16string& name) {
-        if (tables_.size() == max_tables) bad_query("A query joins at most " + std::to_string(max_tables) + " tables.");
-        if (!db_->has_table(name)) bad_query("The database has no table " + in_quotes(name) + ".");
-        for (const table* t : tables_)
-            if (t->name() == name) bad_query("The query names table " + in_quotes(name) + " twice.");
-        tables_.push_back(&db_->get_table(name));
-    };
-    auto use_where = [&](const sql::condition* where) {
-        if (!where) return;
-        for (const std::u16string& name : sql::referenced_columns(*where)) named_.emplace_back(name, resolve(name));
-    };
-    auto refuse_catalog = [](const std::u16string& name, const char* what) {
-        if (is_catalog(name))
-            bad_query("The catalog table " + in_quotes(name) + " cannot be " + what + " through SQL.");
-    };
-
     if (auto* select = std::get_if<sql::select_statement>(&statement_)) {
-        for (const std::u16string& name : select->tables) use_table(name);
-        if (select->columns.empty()) {
-            for (std::size_t t = 0; t < tables_.size(); ++t)
-                for (std::size_t c = 0; c < tables_[t]->columns().size(); ++c) selected_.push_back({t, c});
-        } else {
-            for (const std::u16string& name : select->columns) selected_.push_back(resolve(name));
-        }
-        use_where(select->where.get());
-        for (const std::u16string& name : select->order_by) order_.push_back(resolve(name));
-        if (tables_.size() == 1)
-            for (std::size_t c = 0; c < tables_[0]->columns().size(); ++c)
-                if (tables_[0]->columns()[c].is_key() &&
-                    std::none_of(selected_.begin(), selected_.end(),
-                                 [&](const bound_column& s) { return s.column == c; }))
-                    carried_.push_back({0, c});
+        bind_select(*select);
     } else if (auto* update = std::get_if<sql::update_statement>(&statement_)) {
-        refuse_catalog(update->table, "updated");
-        use_table(update->table);
-        for (const sql::assignment& a : update->assignments) {
-            const column& c = tables_[0]->columns()[resolve(a.column).column];
-            if (c.is_key())
-                failed("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update->table) +
-                       "; key columns cannot be updated.");
-        }
-        use_where(update->where.get());
+        bind_update(*update);
     } else if (auto* insert = std::get_if<sql::insert_statement>(&statement_)) {
-        refuse_catalog(insert->table, "inserted into");
-        use_table(insert->table);
-        for (const std::u16string& name : insert->columns) {
-            const bound_column c = resolve(name);
-            for (const bound_column& earlier : selected_)
-                if (earlier.column == c.column) bad_query("INSERT names column " + in_quotes(name) + " twice.");
-            selected_.push_back(c);
-        }
+        bind_insert(*insert);
     } else if (auto* remove = std::get_if<sql::delete_statement>(&statement_)) {
         refuse_catalog(remove->table, "deleted from");
         use_table(remove->table);
@@ -182,6 +154,47 @@ void query::bind() {
     } else if (auto* drop = std::get_if<sql::drop_statement>(&statement_)) {
         if (is_catalog(drop->table)) failed("The catalog table " + in_quotes(drop->table) + " cannot be dropped.");
         use_table(drop->table);
+    }
+}
+
+void query::bind_select(const sql::select_statement& select) {
+    for (const std::u16string& name : select.tables) use_table(name);
+    if (select.columns.empty()) {
+        for (std::size_t t = 0; t < tables_.size(); ++t)
+            for (std::size_t c = 0; c < tables_[t]->columns().size(); ++c) selected_.push_back({t, c});
+    } else {
+        for (const std::u16string& name : select.columns) selected_.push_back(resolve(name));
+    }
+    use_where(select.where.get());
+    for (const std::u16string& name : select.order_by) order_.push_back(resolve(name));
+    if (tables_.size() == 1)
+        for (std::size_t c = 0; c < tables_[0]->columns().size(); ++c)
+            if (tables_[0]->columns()[c].is_key() &&
+                std::none_of(selected_.begin(), selected_.end(), [&](const bound_column& s) { return s.column == c; }))
+                carried_.push_back({0, c});
+}
+
+void query::bind_update(const sql::update_statement& update) {
+    refuse_catalog(update.table, "updated");
+    use_table(update.table);
+    for (const sql::assignment& a : update.assignments) {
+        const column& c = tables_[0]->columns()[resolve(a.column).column];
+        if (c.is_key())
+            failed("Column " + in_quotes(a.column) + " is a key of table " + in_quotes(update.table) +
+                   "; key columns cannot be updated.");
+    }
+    use_where(update.where.get());
+}
+
+void query::bind_insert(const sql::insert_statement& insert) {
+    refuse_catalog(insert.table, "inserted into");
+    use_table(insert.table);
+    selected_.reserve(insert.columns.size());
+    for (const std::u16string& name : insert.columns) {
+        const bound_column c = resolve(name);
+        for (const bound_column& earlier : selected_)
+            if (earlier.column == c.column) bad_query("INSERT names column " + in_quotes(name) + " twice.");
+        selected_.push_back(c);
     }
 }
 
@@ -256,164 +269,184 @@ std::vector<std::size_t> query::matching_rows(const sql::condition* where,
 
 void query::run_select(const std::vector<sql::value>& params) {
     const auto& select = std::get<sql::select_statement>(statement_);
-    const std::size_t width = tables_.size();
     // The selected rows as one row index per table, `width` indices each.
-    std::vector<std::size_t> joined;
-    if (width == 1) {
-        joined = matching_rows(select.where.get(), params);
-    } else {
-        std::vector<const sql::condition*> parts;
-        conjuncts(select.where.get(), parts);
-        // The tables each part reads, one bit a table.
-        auto tables_of = [&](const sql::condition* c) {
-            std::uint64_t bits = 0;
-            for (const std::u16string& name : sql::referenced_columns(*c))
-                bits |= std::uint64_t{1} << named(name).table;
-            return bits;
-        };
-        // Each table's rows are first narrowed by the parts that read it
-        // alone. A part that raises leaves the row to the full condition,
-        // which decides in its own order.
-        std::vector<std::vector<std::size_t>> candidates(width);
-        for (std::size_t t = 0; t < width; ++t) {
-            std::vector<const sql::condition*> own;
-            for (const sql::condition* c : parts)
-                if (tables_of(c) == std::uint64_t{1} << t) own.push_back(c);
-            for (std::size_t r = 0; r < tables_[t]->row_count(); ++r) {
-                auto reader = [&](const std::u16string& name) { return read_cell(named(name), r); };
-                bool keep = true;
-                for (const sql::condition* c : own) {
-                    try {
-                        keep = sql::matches(c, reader, params);
-                    } catch (const automation_error&) {
-                        keep = true;
-                    }
-                    if (!keep) break;
-                }
-                if (keep) candidates[t].push_back(r);
-            }
-        }
-        // Tables are joined in the order the query names them; a part
-        // `A.x = B.y` with B already joined picks A's rows by hash.
-        auto join_key = [&](const bound_column& c, std::size_t row) {
-            const std::uint32_t stored = tables_[c.table]->cell(row, c.column);
-            if (stored == null_cell) return std::string();  // null and '' are the same value
-            const cell_value v = db_->cell(*tables_[c.table], row, c.column);
-            if (v.type == cell_value::kind::string) return "s" + std::string(db_->strings().bytes(v.string_id));
-            return "i" + std::to_string(v.integer);
-        };
-        auto kind_class = [&](const bound_column& c) {
-            const column::kind k = tables_[c.table]->columns()[c.column].cell_kind();
-            return k == column::kind::int32 ? column::kind::int16 : k;
-        };
-        for (std::size_t r : candidates[0]) joined.push_back(r);
-        for (std::size_t t = 1; t < width; ++t) {
-            const std::size_t have = t;  // indices per partial row so far
-            const bound_column* probe = nullptr;
-            const bound_column* build = nullptr;
-            for (const sql::condition* c : parts) {
-                if (c->type != sql::condition::kind::compare || c->op != sql::comparison::equal) continue;
-                if (c->left->type != sql::expression::kind::column || c->right->type != sql::expression::kind::column)
-                    continue;
-                const bound_column& l = named(c->left->column);
-                const bound_column& r = named(c->right->column);
-                const bool fits = kind_class(l) == kind_class(r) && kind_class(l) != column::kind::binary;
-                if (fits && l.table == t && r.table < t) {
-                    build = &l;
-                    probe = &r;
-                } else if (fits && r.table == t && l.table < t) {
-                    build = &r;
-                    probe = &l;
-                }
-                if (build) break;
-            }
-            std::vector<std::size_t> next;
-            auto append = [&](std::size_t partial, std::size_t row) {
-                if (next.size() / (have + 1) >= max_joined_rows)
-                    failed("The query joins more than " + std::to_string(max_joined_rows) + " rows.");
-                next.insert(next.end(), joined.begin() + static_cast<std::ptrdiff_t>(partial * have),
-                            joined.begin() + static_cast<std::ptrdiff_t>((partial + 1) * have));
-                next.push_back(row);
-            };
-            const std::size_t partials = joined.size() / have;
-            if (build) {
-                std::unordered_map<std::string, std::vector<std::size_t>> by_key;
-                for (std::size_t r : candidates[t]) by_key[join_key(*build, r)].push_back(r);
-                for (std::size_t p = 0; p < partials; ++p) {
-                    auto it = by_key.find(join_key(*probe, joined[p * have + probe->table]));
-                    if (it != by_key.end())
-                        for (std::size_t r : it->second) append(p, r);
-                }
-            } else {
-                for (std::size_t p = 0; p < partials; ++p)
-                    for (std::size_t r : candidates[t]) append(p, r);
-            }
-            joined.swap(next);
-        }
-        // The whole condition decides.
-        std::vector<std::size_t> kept;
-        for (std::size_t p = 0; p < joined.size() / width; ++p) {
-            const std::size_t* rows = joined.data() + p * width;
-            auto reader = [&](const std::u16string& name) {
-                const bound_column& c = named(name);
-                return read_cell(c, rows[c.table]);
-            };
-            if (sql::matches(select.where.get(), reader, params)) kept.insert(kept.end(), rows, rows + width);
-        }
-        joined.swap(kept);
-    }
+    const std::vector<std::size_t> joined =
+        tables_.size() == 1 ? matching_rows(select.where.get(), params) : joined_rows(select.where.get(), params);
+    collect_results(joined, sorted_order(joined), select.distinct);
+}
 
+std::uint64_t query::tables_read(const sql::condition* c) const {
+    std::uint64_t bits = 0;
+    for (const std::u16string& name : sql::referenced_columns(*c)) bits |= std::uint64_t{1} << named(name).table;
+    return bits;
+}
+
+std::vector<std::size_t> query::own_rows(const std::vector<const sql::condition*>& parts, std::size_t t,
+                                         const std::vector<sql::value>& params) const {
+    std::vector<const sql::condition*> own;
+    for (const sql::condition* c : parts)
+        if (tables_read(c) == std::uint64_t{1} << t) own.push_back(c);
+    std::vector<std::size_t> rows;
+    for (std::size_t r = 0; r < tables_[t]->row_count(); ++r) {
+        auto reader = [&](const std::u16string& name) { return read_cell(named(name), r); };
+        bool keep = true;
+        for (const sql::condition* c : own) {
+            try {
+                keep = sql::matches(c, reader, params);
+            } catch (const automation_error&) {
+                keep = true;
+            }
+            if (!keep) break;
+        }
+        if (keep) rows.push_back(r);
+    }
+    return rows;
+}
+
+std::vector<std::size_t> query::joined_rows(const sql::condition* where, const std::vector<sql::value>& params) const {
+    const std::size_t width = tables_.size();
+    std::vector<const sql::condition*> parts;
+    conjuncts(where, parts);
+    // Each table's rows are first narrowed by the parts that read it
+    // alone. A part that raises leaves the row to the full condition,
+    // which decides in its own order.
+    std::vector<std::vector<std::size_t>> candidates(width);
+    for (std::size_t t = 0; t < width; ++t) candidates[t] = own_rows(parts, t, params);
+    std::vector<std::size_t> joined = candidates[0];
+    for (std::size_t t = 1; t < width; ++t) joined = join_next(joined, t, parts, candidates[t]);
+    // The whole condition decides.
+    std::vector<std::size_t> kept;
+    for (std::size_t p = 0; p < joined.size() / width; ++p) {
+        const std::size_t* rows = joined.data() + p * width;
+        auto reader = [&](const std::u16string& name) {
+            const bound_column& c = named(name);
+            return read_cell(c, rows[c.table]);
+        };
+        if (sql::matches(where, reader, params)) kept.insert(kept.end(), rows, rows + width);
+    }
+    return kept;
+}
+
+std::pair<const query::bound_column*, const query::bound_column*> query::join_columns(
+    const std::vector<const sql::condition*>& parts, std::size_t t) const {
+    auto kind_class = [&](const bound_column& c) {
+        const column::kind k = tables_[c.table]->columns()[c.column].cell_kind();
+        return k == column::kind::int32 ? column::kind::int16 : k;
+    };
+    for (const sql::condition* c : parts) {
+        if (c->type != sql::condition::kind::compare || c->op != sql::comparison::equal) continue;
+        if (c->left->type != sql::expression::kind::column || c->right->type != sql::expression::kind::column) continue;
+        const bound_column& l = named(c->left->column);
+        const bound_column& r = named(c->right->column);
+        const bool fits = kind_class(l) == kind_class(r) && kind_class(l) != column::kind::binary;
+        if (fits && l.table == t && r.table < t) return {&l, &r};
+        if (fits && r.table == t && l.table < t) return {&r, &l};
+    }
+    return {nullptr, nullptr};
+}
+
+std::vector<std::size_t> query::join_next(const std::vector<std::size_t>& joined, std::size_t t,
+                                          const std::vector<const sql::condition*>& parts,
+                                          const std::vector<std::size_t>& candidates) const {
+    // Tables are joined in the order the query names them; a part
+    // `A.x = B.y` with B already joined picks A's rows by hash.
+    auto join_key = [&](const bound_column& c, std::size_t row) {
+        const std::uint32_t stored = tables_[c.table]->cell(row, c.column);
+        if (stored == null_cell) return std::string();  // null and '' are the same value
+        const cell_value v = db_->cell(*tables_[c.table], row, c.column);
+        if (v.type == cell_value::kind::string) return "s" + std::string(db_->strings().bytes(v.string_id));
+        return "i" + std::to_string(v.integer);
+    };
+    const std::size_t have = t;  // indices per partial row so far
+    const auto [build, probe] = join_columns(parts, t);
+    std::vector<std::size_t> next;
+    auto append = [&](std::size_t partial, std::size_t row) {
+        if (next.size() / (have + 1) >= max_joined_rows)
+            failed("The query joins more than " + std::to_string(max_joined_rows) + " rows.");
+        next.insert(next.end(), joined.begin() + static_cast<std::ptrdiff_t>(partial * have),
+                    joined.begin() + static_cast<std::ptrdiff_t>((partial + 1) * have));
+        next.push_back(row);
+    };
+    const std::size_t partials = joined.size() / have;
+    if (build) {
+        std::unordered_map<std::string, std::vector<std::size_t>> by_key;
+        for (std::size_t r : candidates) by_key[join_key(*build, r)].push_back(r);
+        for (std::size_t p = 0; p < partials; ++p) {
+            auto it = by_key.find(join_key(*probe, joined[p * have + probe->table]));
+            if (it != by_key.end())
+                for (std::size_t r : it->second) append(p, r);
+        }
+    } else {
+        for (std::size_t p = 0; p < partials; ++p)
+            for (std::size_t r : candidates) append(p, r);
+    }
+    return next;
+}
+
+std::unordered_map<std::uint32_t, std::int64_t> query::string_ranks(const bound_column& c,
+                                                                    const std::vector<std::size_t>& joined) const {
+    const std::size_t width = tables_.size();
+    const table& t = *tables_[c.table];
+    std::unordered_map<std::uint32_t, std::int64_t> rank;
+    for (std::size_t i = 0; i < joined.size() / width; ++i)
+        rank.emplace(t.cell(joined[i * width + c.table], c.column), 0);
+    std::vector<std::pair<std::u16string, std::uint32_t>> texts;
+    texts.reserve(rank.size());
+    for (const auto& [id, unused] : rank)
+        texts.emplace_back(id == null_cell ? std::u16string() : db_->strings().text(id), id);
+    std::sort(texts.begin(), texts.end());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        rank[texts[i].second] =
+            i > 0 && texts[i].first == texts[i - 1].first ? rank[texts[i - 1].second] : static_cast<std::int64_t>(i);
+    return rank;
+}
+
+std::vector<std::size_t> query::sorted_order(const std::vector<std::size_t>& joined) const {
+    const std::size_t width = tables_.size();
     const std::size_t count = joined.size() / width;
     std::vector<std::size_t> order(count);
     for (std::size_t i = 0; i < count; ++i) order[i] = i;
-    if (!order_.empty()) {
-        // Each ORDER BY cell as a number that sorts as its value does: a
-        // string by the rank of its text among the column's strings (each
-        // text read once), so that sorting compares numbers, not text.
-        const std::size_t n = order_.size();
-        std::vector<std::int64_t> keys(count * n);
-        for (std::size_t k = 0; k < n; ++k) {
-            const bound_column& c = order_[k];
-            const table& t = *tables_[c.table];
-            const bool is_string = t.columns()[c.column].cell_kind() == column::kind::string;
-            std::unordered_map<std::uint32_t, std::int64_t> rank;
+    if (order_.empty()) return order;
+    // Each ORDER BY cell as a number that sorts as its value does: a
+    // string by the rank of its text among the column's strings (each
+    // text read once), so that sorting compares numbers, not text.
+    const std::size_t n = order_.size();
+    std::vector<std::int64_t> keys(count * n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const bound_column& c = order_[k];
+        const table& t = *tables_[c.table];
+        const bool is_string = t.columns()[c.column].cell_kind() == column::kind::string;
+        std::unordered_map<std::uint32_t, std::int64_t> rank;
+        if (is_string) rank = string_ranks(c, joined);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t row = joined[i * width + c.table];
             if (is_string) {
-                for (std::size_t i = 0; i < count; ++i) rank.emplace(t.cell(joined[i * width + c.table], c.column), 0);
-                std::vector<std::pair<std::u16string, std::uint32_t>> texts;
-                texts.reserve(rank.size());
-                for (const auto& [id, unused] : rank)
-                    texts.emplace_back(id == null_cell ? std::u16string() : db_->strings().text(id), id);
-                std::sort(texts.begin(), texts.end());
-                for (std::size_t i = 0; i < texts.size(); ++i)
-                    rank[texts[i].second] = i > 0 && texts[i].first == texts[i - 1].first
-                                                ? rank[texts[i - 1].second]
-                                                : static_cast<std::int64_t>(i);
-            }
-            for (std::size_t i = 0; i < count; ++i) {
-                const std::size_t row = joined[i * width + c.table];
-                if (is_string) {
-                    keys[i * n + k] = rank[t.cell(row, c.column)];
-                } else {
-                    const sql::value v = read_cell(c, row);
-                    keys[i * n + k] = v.type == sql::value::kind::integer ? v.integer : INT64_MIN;  // null first
-                }
+                keys[i * n + k] = rank[t.cell(row, c.column)];
+            } else {
+                const sql::value v = read_cell(c, row);
+                keys[i * n + k] = v.type == sql::value::kind::integer ? v.integer : INT64_MIN;  // null first
             }
         }
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return std::lexicographical_compare(keys.begin() + static_cast<std::ptrdiff_t>(a * n),
-                                                keys.begin() + static_cast<std::ptrdiff_t>((a + 1) * n),
-                                                keys.begin() + static_cast<std::ptrdiff_t>(b * n),
-                                                keys.begin() + static_cast<std::ptrdiff_t>((b + 1) * n));
-        });
     }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::lexicographical_compare(
+            keys.begin() + static_cast<std::ptrdiff_t>(a * n), keys.begin() + static_cast<std::ptrdiff_t>((a + 1) * n),
+            keys.begin() + static_cast<std::ptrdiff_t>(b * n), keys.begin() + static_cast<std::ptrdiff_t>((b + 1) * n));
+    });
+    return order;
+}
+
+void query::collect_results(const std::vector<std::size_t>& joined, const std::vector<std::size_t>& order,
+                            bool distinct) {
+    const std::size_t width = tables_.size();
     std::unordered_set<std::u16string> seen;
     const std::size_t fields = selected_.size();
     const std::size_t stride = fields + carried_.size();
-    results_.reserve(count * stride);
+    results_.reserve(order.size() * stride);
     for (std::size_t i : order) {
         for (const bound_column& c : selected_) results_.push_back(read_cell(c, joined[i * width + c.table]));
         for (const bound_column& c : carried_) results_.push_back(read_cell(c, joined[i * width + c.table]));
-        if (select.distinct) {
+        if (distinct) {
             std::u16string key;
             const auto first = results_.end() - static_cast<std::ptrdiff_t>(stride);
             for (auto v = first; v != first + static_cast<std::ptrdiff_t>(fields); ++v) {
@@ -495,16 +528,16 @@ void query::run_insert(const std::vector<sql::value>& params) {
     for (std::size_t i = 0; i < selected_.size(); ++i)
         row[selected_[i].column] = sql::evaluate(
             *insert.values[i], [](const std::u16string&) { return sql::value{}; }, params);
-    insert_values(row, insert.temporary);
+    insert_values(std::move(row), insert.temporary);
 }
 
-void query::insert_values(const std::vector<sql::value>& row, bool temporary) {
+void query::insert_values(std::vector<sql::value> row, bool temporary) {
     table& t = *tables_[0];
     std::vector<cell_value> values(t.columns().size());
     std::vector<std::u16string> texts(t.columns().size());
     std::vector<std::pair<std::size_t, std::shared_ptr<const stream_data>>> streams;
     for (std::size_t c = 0; c < t.columns().size(); ++c) {
-        const sql::value& v = row[c];
+        sql::value& v = row[c];
         check_storable(v, {0, c});
         if (v.type == sql::value::kind::stream) {
             values[c].type = cell_value::kind::binary;
@@ -514,7 +547,7 @@ void query::insert_values(const std::vector<sql::value>& row, bool temporary) {
             values[c].integer = v.integer;
         } else if (v.type == sql::value::kind::string) {
             values[c].type = cell_value::kind::string;
-            texts[c] = v.text;
+            texts[c] = std::move(v.text);
         }
     }
     // Data is read before the row goes in, so that a stream that cannot be

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace msi {
@@ -67,11 +69,39 @@ private:
 
     // Looks up the statement's tables and columns; raises for unknown ones.
     void bind();
+    void bind_select(const sql::select_statement& select);
+    void bind_update(const sql::update_statement& update);
+    void bind_insert(const sql::insert_statement& insert);
+    // Adds a table to tables_; raises for an unknown table or one named twice.
+    void use_table(const std::u16string& name);
+    // Resolves the columns a condition names into named_.
+    void use_where(const sql::condition* where);
     bound_column resolve(const std::u16string& name) const;
     // A column named in a condition, as bind() resolved it.
     const bound_column& named(const std::u16string& name) const;
     sql::value read_cell(const bound_column& c, std::size_t row) const;
     void run_select(const std::vector<sql::value>& params);
+    // SELECT's parts. The tables a condition reads, one bit a table.
+    std::uint64_t tables_read(const sql::condition* c) const;
+    // Rows of tables_[t] that the parts reading that table alone admit.
+    std::vector<std::size_t> own_rows(const std::vector<const sql::condition*>& parts, std::size_t t,
+                                      const std::vector<sql::value>& params) const;
+    // The rows of a join that `where` matches, one row index per table each.
+    std::vector<std::size_t> joined_rows(const sql::condition* where, const std::vector<sql::value>& params) const;
+    // A part `A.x = B.y` that joins tables_[t] to one joined before it, as
+    // (column of t, column joined before); nulls when there is none.
+    std::pair<const bound_column*, const bound_column*> join_columns(const std::vector<const sql::condition*>& parts,
+                                                                     std::size_t t) const;
+    // The partial rows of `joined` (t indices each) extended by tables_[t]'s candidate rows.
+    std::vector<std::size_t> join_next(const std::vector<std::size_t>& joined, std::size_t t,
+                                       const std::vector<const sql::condition*>& parts,
+                                       const std::vector<std::size_t>& candidates) const;
+    // Each string id of column `c` in `joined` with the rank of its text among them.
+    std::unordered_map<std::uint32_t, std::int64_t> string_ranks(const bound_column& c,
+                                                                 const std::vector<std::size_t>& joined) const;
+    // The order of the joined rows that ORDER BY asks for.
+    std::vector<std::size_t> sorted_order(const std::vector<std::size_t>& joined) const;
+    void collect_results(const std::vector<std::size_t>& joined, const std::vector<std::size_t>& order, bool distinct);
     void run_update(const std::vector<sql::value>& params);
     void run_insert(const std::vector<sql::value>& params);
     void run_delete(const std::vector<sql::value>& params);
@@ -81,7 +111,7 @@ private:
     void check_storable(const sql::value& v, const bound_column& c) const;
     // Inserts a row of tables_[0] given one value per column, checked; a
     // temporary one is never committed.
-    void insert_values(const std::vector<sql::value>& row, bool temporary = false);
+    void insert_values(std::vector<sql::value> row, bool temporary = false);
     // Modify's parts (modify.cpp).
     std::vector<sql::value> key_of_fields(const std::vector<sql::value>& fields, const char* mode) const;
     std::size_t find_row(const std::vector<sql::value>& key) const;

@@ -19,6 +19,62 @@ bool is_name_start(char16_t c) {
 }
 bool is_name_part(char16_t c) { return is_name_start(c) || is_digit(c) || c == u'.'; }
 
+// The readers below fill `t` with the token that starts at sql[i] and
+// return where the next one may start; text they cannot read becomes an
+// invalid token.
+std::size_t invalid(token& t, std::u16string_view text, token::flaw problem) {
+    t.type = token::kind::invalid;
+    t.text = text;
+    t.problem = problem;
+    return t.offset + text.size();
+}
+
+std::size_t read_quoted(std::u16string_view sql, std::size_t i, token& t) {
+    const char16_t c = sql[i];
+    // No escapes: the next quote of the same kind ends the literal,
+    // so a quote inside a value ends it early.
+    const std::size_t close = sql.find(c, i + 1);
+    if (close == std::u16string_view::npos)
+        return invalid(t, sql.substr(i),
+                       c == u'\'' ? token::flaw::unterminated_string : token::flaw::unterminated_name);
+    t.type = c == u'\'' ? token::kind::string : token::kind::quoted_name;
+    t.text = sql.substr(i + 1, close - i - 1);
+    if (t.type == token::kind::quoted_name && t.text.empty()) return invalid(t, u"``", token::flaw::empty_name);
+    return close + 1;
+}
+
+std::size_t read_name_or_integer(std::u16string_view sql, std::size_t i, token& t) {
+    std::size_t end = i;
+    while (end < sql.size() && is_name_part(sql[end])) ++end;
+    t.text = sql.substr(i, end - i);
+    if (!is_digit(sql[i])) {
+        t.type = token::kind::word;
+    } else if (t.text.find_first_not_of(u"0123456789") != std::u16string_view::npos) {
+        return invalid(t, t.text, token::flaw::unreadable);
+    } else {
+        t.type = token::kind::integer;
+    }
+    return end;
+}
+
+std::size_t read_symbol(std::u16string_view sql, std::size_t i, token& t) {
+    const char16_t c = sql[i];
+    t.type = token::kind::symbol;
+    if (c == u'?') {
+        t.type = token::kind::parameter;
+        t.text = u"?";
+    } else if (c == u'<' || c == u'>') {
+        const char16_t next = i + 1 < sql.size() ? sql[i + 1] : 0;
+        const bool pair = next == u'=' || (c == u'<' && next == u'>');
+        t.text = sql.substr(i, pair ? 2 : 1);
+    } else if (c == u'*' || c == u',' || c == u'(' || c == u')' || c == u'=' || c == u'-' || c == u'.') {
+        t.text = sql.substr(i, 1);
+    } else {
+        return invalid(t, sql.substr(i, 1), token::flaw::unreadable);
+    }
+    return i + t.text.size();
+}
+
 }  // namespace
 
 void syntax_error(const std::string& message) {
@@ -37,18 +93,21 @@ std::string quoted_for_message(std::u16string_view text) {
     return out;
 }
 
+std::string invalid_token_message(const token& t) {
+    switch (t.problem) {
+    case token::flaw::unterminated_string:
+        return "SQL syntax error: unterminated string starting at " + quoted_for_message(t.text);
+    case token::flaw::unterminated_name:
+        return "SQL syntax error: unterminated name starting at " + quoted_for_message(t.text);
+    case token::flaw::empty_name: return "SQL syntax error: empty name ``";
+    default: return "SQL syntax error near " + quoted_for_message(t.text);
+    }
+}
+
 std::vector<token> tokenize(std::u16string_view sql) {
     std::vector<token> tokens;
     // About one token in four characters: a statement rarely grows the vector.
     tokens.reserve(std::min<std::size_t>(sql.size() / 4 + 2, 1024));
-    auto invalid = [&](std::size_t at, std::u16string_view text, std::string error) {
-        token t;
-        t.type = token::kind::invalid;
-        t.offset = at;
-        t.text = text;
-        t.error = std::move(error);
-        tokens.push_back(std::move(t));
-    };
     std::size_t i = 0;
     while (i < sql.size()) {
         const char16_t c = sql[i];
@@ -58,59 +117,14 @@ std::vector<token> tokenize(std::u16string_view sql) {
         }
         token t;
         t.offset = i;
-        if (c == u'\'' || c == u'`') {
-            // No escapes: the next quote of the same kind ends the literal,
-            // so a quote inside a value ends it early.
-            const std::size_t close = sql.find(c, i + 1);
-            if (close == std::u16string_view::npos) {
-                invalid(i, sql.substr(i),
-                        std::string("SQL syntax error: unterminated ") + (c == u'\'' ? "string" : "name") +
-                            " starting at " + quoted_for_message(sql.substr(i)));
-                break;
-            }
-            t.type = c == u'\'' ? token::kind::string : token::kind::quoted_name;
-            t.text = sql.substr(i + 1, close - i - 1);
-            if (t.type == token::kind::quoted_name && t.text.empty()) {
-                invalid(i, u"``", "SQL syntax error: empty name ``");
-                break;
-            }
-            i = close + 1;
-        } else if (is_digit(c)) {
-            std::size_t end = i;
-            while (end < sql.size() && is_name_part(sql[end])) ++end;
-            const std::u16string_view digits = sql.substr(i, end - i);
-            if (digits.find_first_not_of(u"0123456789") != std::u16string_view::npos) {
-                invalid(i, digits, "SQL syntax error near " + quoted_for_message(digits));
-                break;
-            }
-            t.type = token::kind::integer;
-            t.text = digits;
-            i = end;
-        } else if (is_name_start(c)) {
-            std::size_t end = i;
-            while (end < sql.size() && is_name_part(sql[end])) ++end;
-            t.type = token::kind::word;
-            t.text = sql.substr(i, end - i);
-            i = end;
-        } else if (c == u'?') {
-            t.type = token::kind::parameter;
-            t.text = u"?";
-            ++i;
-        } else if (c == u'<' || c == u'>') {
-            const char16_t next = i + 1 < sql.size() ? sql[i + 1] : 0;
-            const bool pair = next == u'=' || (c == u'<' && next == u'>');
-            t.type = token::kind::symbol;
-            t.text = sql.substr(i, pair ? 2 : 1);
-            i += t.text.size();
-        } else if (c == u'*' || c == u',' || c == u'(' || c == u')' || c == u'=' || c == u'-' || c == u'.') {
-            t.type = token::kind::symbol;
-            t.text = sql.substr(i, 1);
-            ++i;
-        } else {
-            invalid(i, sql.substr(i, 1), "SQL syntax error near " + quoted_for_message(sql.substr(i, 1)));
-            break;
-        }
+        if (c == u'\'' || c == u'`')
+            i = read_quoted(sql, i, t);
+        else if (is_name_start(c) || is_digit(c))
+            i = read_name_or_integer(sql, i, t);
+        else
+            i = read_symbol(sql, i, t);
         tokens.push_back(std::move(t));
+        if (tokens.back().type == token::kind::invalid) break;
     }
     token end;
     end.offset = sql.size();

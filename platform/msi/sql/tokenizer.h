@@ -19,8 +19,15 @@ struct token {
         invalid,      // text the language cannot read; always the last before end
         end
     } type = kind::end;
+    // kind::invalid: what is wrong with it (invalid_token_message words it).
+    enum class flaw : unsigned char {
+        none,
+        unterminated_string,
+        unterminated_name,
+        empty_name,
+        unreadable
+    } problem = flaw::none;
     std::u16string_view text;  // a piece of the statement, which outlives its tokens
-    std::string error;         // kind::invalid: what is wrong with it
     std::size_t offset = 0;    // position in the statement, for messages
 };
 
@@ -28,6 +35,9 @@ struct token {
 // the language has no use for, becomes an invalid token that ends the list,
 // so that the parser reports whatever goes wrong first in reading order.
 std::vector<token> tokenize(std::u16string_view sql);
+
+// The message for an invalid token, naming the text it could not read.
+std::string invalid_token_message(const token& t);
 
 // The raise used for every statement the subset does not understand.
 [[noreturn]] void syntax_error(const std::string& message);
