@@ -82,7 +82,7 @@ public:
         } catch (const automation_error& e) {
             if (e.code() != hresult_from_win32(ERROR_OPEN_FAILED)) throw;
             throw automation_error(
-                hresult_from_win32(ERROR_INVALID_DATA),
+                hresult_from_win32(ERROR_FUNCTION_FAILED),
                 "the data of storage '" + printable_name(name) + "' is not a compound file: " + e.what());
         }
         // A storage in the file is replaced whole.

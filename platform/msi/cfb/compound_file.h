@@ -58,8 +58,8 @@ public:
     // Sub-storages directly under the root, staged like streams. A written
     // storage takes the whole compound file `content` holds: its root's
     // class id and everything under it. Raises automation_error
-    // (ERROR_INVALID_DATA) for content that is no compound file, and
-    // ERROR_FUNCTION_FAILED for a name a stream has.
+    // (ERROR_FUNCTION_FAILED) for content that is no compound file and for
+    // a name a stream has.
     virtual bool has_storage(const std::u16string& name) const = 0;
     virtual void write_storage(const std::u16string& name, const std::vector<std::uint8_t>& content) = 0;
     virtual void remove_storage(const std::u16string& name) = 0;
