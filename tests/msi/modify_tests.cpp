@@ -59,6 +59,12 @@ TEST(EngineModify, ChangesTheRowOfTheLastFetchedRecordOnly) {
     column->SetStringData(3, u"Renamed");
     EXPECT_EQ(error_of([&] { catalog->Modify(msi::msiViewModifyUpdate, column); }), function_failed);
     EXPECT_TRUE(select_all(*db, u"SELECT * FROM _Columns WHERE `Name` = 'Renamed'").empty());
+
+    // The validation modes are refused as modes this engine does not have, on any view.
+    std::string message;
+    EXPECT_EQ(error_of([&] { catalog->Modify(8, column); }, &message), msi::E_INVALIDARG);
+    EXPECT_NE(message.find("(validate)"), std::string::npos) << message;
+    EXPECT_EQ(error_of([&] { view->Modify(11, first); }), msi::E_INVALIDARG);
 }
 
 TEST(EngineCommit, TemporaryRowsColumnsAndTablesAreSeenButNeitherCommittedNorInATransform) {

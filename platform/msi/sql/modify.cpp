@@ -32,6 +32,15 @@ const char* mode_name(query::modify_mode mode) {
     return "?";
 }
 
+[[noreturn]] void unsupported(query::modify_mode mode) {
+    const int number = static_cast<int>(mode);
+    static const char* const validation[] = {"validate", "validate new", "validate field", "validate delete"};
+    const std::string which = number >= 8 && number <= 11 ? std::string(" (") + validation[number - 8] + ")" : "";
+    throw automation_error(E_INVALIDARG, "Modify mode " + std::to_string(number) + which +
+                                             " is not one this engine supports (seek, refresh, insert, update, "
+                                             "assign, replace, merge, delete, insert temporary).");
+}
+
 // A record's value that its column cannot hold is invalid data to Modify,
 // where SQL calls the same a failure.
 template <typename F>
@@ -144,6 +153,9 @@ void query::insert_record(const std::vector<sql::value>& row, bool temporary) {
 }
 
 void query::check_modifiable(modify_mode mode, const std::vector<sql::value>& fields, bool current) {
+    if (static_cast<int>(mode) < static_cast<int>(modify_mode::seek) ||
+        static_cast<int>(mode) > static_cast<int>(modify_mode::insert_temporary))
+        unsupported(mode);
     if (!std::holds_alternative<sql::select_statement>(statement_))
         failed("Modify needs a view of a SELECT statement.");
     if (!executed_) failed("Modify was called before Execute.");
@@ -236,9 +248,7 @@ void query::modify(modify_mode mode, std::vector<sql::value>& fields, bool curre
         return;
     }
     }
-    throw automation_error(E_INVALIDARG, "Modify mode " + std::to_string(static_cast<int>(mode)) +
-                                             " is not one this engine supports (seek, refresh, insert, update, "
-                                             "assign, replace, merge, delete, insert temporary).");
+    unsupported(mode);
 }
 
 }  // namespace msi
