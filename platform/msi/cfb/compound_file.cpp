@@ -246,13 +246,7 @@ private:
     // An entry of the opened file, with a storage's whole subtree, as it is.
     cfb::new_entry copy_of(std::uint32_t id) const {
         const cfb::directory_entry& e = image_->entries()[id];
-        cfb::new_entry out;
-        out.name = e.name;
-        out.type = e.type;
-        out.clsid = e.clsid;
-        out.state = e.state_bits();
-        out.created = e.created();
-        out.modified = e.modified();
+        cfb::new_entry out = cfb::entry_like(e);
         if (e.type == cfb::entry_type::stream) {
             out.size = image_->stream_size(id);
             const cfb::image* img = image_.get();

@@ -44,13 +44,7 @@ new_entry tree_of(const image& img, std::uint32_t id, int depth) {
     if (depth > max_storage_depth)
         fail_open("storages are nested more than " + std::to_string(max_storage_depth) + " deep");
     const directory_entry& e = img.entries()[id];
-    new_entry out;
-    out.name = e.name;
-    out.type = e.type;
-    out.clsid = e.clsid;
-    out.state = e.state_bits();
-    out.created = e.created();
-    out.modified = e.modified();
+    new_entry out = entry_like(e);
     if (e.type == entry_type::stream) {
         auto data = std::make_shared<const std::vector<std::uint8_t>>(img.read_stream(id));
         out.size = data->size();
@@ -63,6 +57,17 @@ new_entry tree_of(const image& img, std::uint32_t id, int depth) {
 }
 
 }  // namespace
+
+new_entry entry_like(const directory_entry& e) {
+    new_entry out;
+    out.name = e.name;
+    out.type = e.type;
+    out.clsid = e.clsid;
+    out.state = e.state_bits();
+    out.created = e.created();
+    out.modified = e.modified();
+    return out;
+}
 
 new_entry read_storage_tree(const std::vector<std::uint8_t>& bytes, const std::u16string& name) {
     const memory_file file(bytes);

@@ -1,6 +1,7 @@
 #pragma once
 // A whole compound file held in memory, read as the tree of a sub-storage:
 // the storage takes its root's class id, state bits, times and children.
+#include "msi/cfb/directory_entry.h"
 #include "msi/cfb/writer.h"
 
 #include <cstdint>
@@ -8,6 +9,10 @@
 #include <vector>
 
 namespace msi::cfb {
+
+// An entry of a file to be written with the name, type, class id, state
+// bits and times of a stored one (no content or children yet).
+new_entry entry_like(const directory_entry& e);
 
 // Storages nested deeper than this are refused: walking them would take
 // stack in proportion to the depth.
