@@ -2,11 +2,13 @@
 
 #include "msi/automation_error.h"
 #include "msi/cfb/image.h"
+#include "msi/cfb/printable_name.h"
 #include "msi/cfb/sibling_tree.h"
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -50,8 +52,13 @@ new_entry tree_of(const image& img, std::uint32_t id, int depth) {
         out.size = data->size();
         out.content = [data] { return *data; };
     } else {
-        for (std::uint32_t child : children_in_order(img.entries(), id))
+        std::set<std::u16string, name_less> names;
+        for (std::uint32_t child : children_in_order(img.entries(), id)) {
+            // Every reader finds one of two equal names only.
+            if (!names.insert(img.entries()[child].name).second)
+                fail_open("a storage holds two entries named '" + printable_name(img.entries()[child].name) + "'");
             out.children.push_back(tree_of(img, child, depth + 1));
+        }
     }
     return out;
 }
