@@ -37,6 +37,8 @@ std::u16string stored_name(const sql::value& name, bool storage) {
                " cannot be stored.");
     // Storages keep their names as they are.
     if (storage) {
+        if (name.text.find_first_of(u"/\\:!") != std::u16string::npos)
+            failed("The storage name " + in_quotes(name.text) + " holds a character storage names cannot have.");
         if (name.text.size() > 31)
             failed("The storage name " + in_quotes(name.text) + " is too long: a storage name holds 31 characters.");
         return name.text;
