@@ -4,11 +4,15 @@
 
 #include "msi/automation_error.h"
 #include "msi/cfb/compound_file.h"
+#include "msi/cfb/storage_tree.h"
+#include "msi/cfb/writer.h"
+#include "system/atomic_file.h"
 #include "support/file_guard.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace cfb_test;
@@ -242,5 +246,58 @@ TEST(CompoundFileDamage, DifatDamageIsRefusedWhereItIsMet) {
         EXPECT_NE(read.find(d.read_message), std::string::npos) << d.what << ": " << read;
         const std::string commit = commit_failure(file);
         EXPECT_NE(commit.find(d.commit_message), std::string::npos) << d.what << ": " << commit;
+    }
+}
+
+// A storage's content is a whole file from outside: one that is no compound
+// file, holds a name twice or nests storages past the limit is refused with
+// the reason, and nothing is staged.
+TEST(DamagedFile, StorageContentThatCannotBeTakenWholeIsRefused) {
+    test_support::temp_dir dir;
+    auto bytes_of = [&](const msi::cfb::new_entry& root) {
+        const auto path = dir / "content.cfb";
+        sys::replace_file(path, [&](int fd) {
+            auto handle = msi::cfb::file_handle::borrow(fd);
+            msi::cfb::write_compound_file(handle, root);
+        });
+        return to_bytes(test_support::read_file(path));
+    };
+    auto node = [](const char16_t* name, msi::cfb::entry_type type) {
+        msi::cfb::new_entry e;
+        e.name = name;
+        e.type = type;
+        e.content = [] { return std::vector<std::uint8_t>{1, 2, 3}; };
+        e.size = type == msi::cfb::entry_type::stream ? 3 : 0;
+        return e;
+    };
+    msi::cfb::new_entry twice = node(u"", msi::cfb::entry_type::root);
+    // The writer refuses a name twice: the second name is changed in the written directory.
+    twice.children = {node(u"same", msi::cfb::entry_type::stream), node(u"samf", msi::cfb::entry_type::stream)};
+    std::vector<std::uint8_t> same_twice = bytes_of(twice);
+    const std::vector<std::uint8_t> samf = to_bytes(std::string("s\0a\0m\0f\0", 8));
+    auto at = std::search(same_twice.begin(), same_twice.end(), samf.begin(), samf.end());
+    ASSERT_NE(at, same_twice.end());
+    at[0] = 'S', at[2] = 'A', at[4] = 'M', at[6] = 'E';
+    msi::cfb::new_entry deep = node(u"level", msi::cfb::entry_type::storage);
+    for (int level = 0; level <= msi::cfb::max_storage_depth; ++level) {
+        msi::cfb::new_entry outer = node(u"level", msi::cfb::entry_type::storage);
+        outer.children.push_back(std::move(deep));
+        deep = std::move(outer);
+    }
+    deep.type = msi::cfb::entry_type::root;
+    const std::vector<std::pair<std::vector<std::uint8_t>, std::string>> cases{
+        {to_bytes("not a compound file"), "is not a compound file"},
+        {same_twice, "two entries named"},
+        {bytes_of(deep), "nested more than"},
+    };
+    auto cf = msi::compound_file::create(msi::database_class_id);
+    for (const auto& [content, reason] : cases) {
+        try {
+            cf->write_storage(u"sub", content);
+            ADD_FAILURE() << "accepted: " << reason;
+        } catch (const msi::automation_error& e) {
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(cf->has_storage(u"sub"));
     }
 }

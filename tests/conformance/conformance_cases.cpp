@@ -229,6 +229,15 @@ std::vector<statement_case> conformance_cases() {
          "Wine's msi.dll fails UPDATE of a binary column; Windows documents it with a ? marker",
          "STEP 1 ok\nCOMMIT ok\n#Binary\tName:s72\tData:v0\nBinary\tlogo\t[stream size=10 crc32=519D0322]\n"},
         sql("DELETE FROM Binary WHERE Name = 'logo'", {"Binary", "_Streams"}),
+        {"base",
+         {{"SQL", "INSERT INTO _Storages (Name, Data) VALUES ('sub', ?)", "b:no compound file"}},
+         {"_Streams"},
+         "data that is no compound file: Wine's msi.dll returns the storage layer's STG_E_READFAULT from "
+         "MsiViewExecute, whose documented failure is ERROR_FUNCTION_FAILED",
+         "STEP 1 error 1627\nCOMMIT ok\n#_Streams\tName:s62\tData:V0\n_Streams\tBinary.logo\t[stream size=10 "
+         "crc32=7C4CE6B6]\n_Streams\t\\x05SummaryInformation\t[stream size=364 crc32=D06A9C30]\n_Streams\textra\t["
+         "stream size=19 crc32=AD38F3F7]\n"},
+        sql("DELETE FROM _Storages WHERE Name = 'sub'", {"_Streams"}),
         sequence({{"SQL", "INSERT INTO _Streams (Name, Data) VALUES (?, ?)", "s:fresh", "b:fresh bytes"},
                   {"SQL", "SELECT Name FROM _Streams WHERE Name = 'fresh'"}},
                  {"_Streams"}),

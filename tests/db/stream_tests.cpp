@@ -94,3 +94,59 @@ TEST(EngineCommit, DeletedRowsAndDroppedTablesTakeTheStreamsOfTheirBinaryCells) 
     EXPECT_EQ(after.find("Pictures.a"), std::string::npos) << after;
     EXPECT_NE(after.find("_Streams\tPictures.b\t"), std::string::npos) << after;
 }
+
+// Sub-storages through SQL: a transform inserted into `_Storages` is an
+// embedded transform that msi.dll applies by name after the commit; UPDATE
+// replaces its content, DELETE removes it, and data that is no compound
+// file is refused with nothing changed.
+TEST(EngineCommit, StoragesInsertedReplacedAndDeletedOpenAsEmbeddedTransforms) {
+    test_support::temp_dir dir;
+    test_support::build_msi(dir / "original.msi", standard_source());
+    for (const char* value : {"one", "two"}) {
+        const std::string name = std::string(value) + ".msi";
+        std::filesystem::copy_file(dir / "original.msi", dir / name);
+        auto db = open(dir / name, msi::msiOpenDatabaseModeTransact);
+        execute(*db,
+                u"INSERT INTO Property (Property, Value) VALUES ('EMBEDDED', '" + sys::utf8_to_utf16(value) + u"')");
+        db->Commit();
+        auto original = open(dir / "original.msi", msi::msiOpenDatabaseModeReadOnly);
+        ASSERT_TRUE(db->GenerateTransform(original, (dir / (std::string(value) + ".mst")).u16string()));
+    }
+    std::filesystem::copy_file(dir / "original.msi", dir / "p.msi");
+    auto embedded = [&](const char* storage) {
+        return test_support::run_msi_oracle({"-q", "-t", "Property", (dir / "p.msi").string(), storage});
+    };
+    auto data = [&](const char* file) {
+        const std::string text = test_support::read_file(dir / file);
+        return std::vector<std::uint8_t>(text.begin(), text.end());
+    };
+    {
+        auto db = open(dir / "p.msi", msi::msiOpenDatabaseModeTransact);
+        execute_with_stream(*db, u"INSERT INTO _Storages (Name, Data) VALUES ('first', ?)", data("one.mst"));
+        execute_with_stream(*db, u"INSERT INTO _Storages (Name, Data) VALUES ('second', ?)", data("one.mst"));
+        EXPECT_NE(error_of([&] {
+                      execute_with_stream(*db, u"INSERT INTO _Storages (Name, Data) VALUES ('third', ?)",
+                                          bytes("no compound file"));
+                  }),
+                  0);
+        db->Commit();
+    }
+    const auto first = embedded(":first");
+    ASSERT_EQ(first.exit_code, 0) << first.err;
+    EXPECT_EQ(first.out, test_support::run_msi_oracle(
+                             {"-q", "-t", "Property", (dir / "original.msi").string(), (dir / "one.mst").string()})
+                             .out);
+    EXPECT_NE(first.out.find("EMBEDDED\tone"), std::string::npos) << first.out;
+    {
+        auto db = open(dir / "p.msi", msi::msiOpenDatabaseModeTransact);
+        EXPECT_EQ(select_all(*db, u"SELECT Name FROM _Storages"), (std::vector<std::string>{"first", "second"}));
+        execute_with_stream(*db, u"UPDATE _Storages SET Data = ? WHERE Name = 'second'", data("two.mst"));
+        execute(*db, u"DELETE FROM _Storages WHERE Name = 'first'");
+        EXPECT_EQ(select_all(*db, u"SELECT Name FROM _Storages"), std::vector<std::string>{"second"});
+        db->Commit();
+    }
+    const auto second = embedded(":second");
+    ASSERT_EQ(second.exit_code, 0) << second.err;
+    EXPECT_NE(second.out.find("EMBEDDED\ttwo"), std::string::npos) << second.out;
+    EXPECT_NE(embedded(":first").exit_code, 0) << "the deleted storage is gone";
+}

@@ -2,7 +2,9 @@
 // tables, which queries see but neither a commit nor a transform ever holds.
 #include "support/engine_fixtures.h"
 
+#include "msi/db/package_database.h"
 #include "support/msi_oracle.h"
+#include "system/text_conversion.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -57,6 +59,12 @@ TEST(EngineModify, ChangesTheRowOfTheLastFetchedRecordOnly) {
     column->SetStringData(3, u"Renamed");
     EXPECT_EQ(error_of([&] { catalog->Modify(msi::msiViewModifyUpdate, column); }), function_failed);
     EXPECT_TRUE(select_all(*db, u"SELECT * FROM _Columns WHERE `Name` = 'Renamed'").empty());
+
+    // The validation modes are refused as modes this engine does not have, on any view.
+    std::string message;
+    EXPECT_EQ(error_of([&] { catalog->Modify(8, column); }, &message), msi::E_INVALIDARG);
+    EXPECT_NE(message.find("(validate)"), std::string::npos) << message;
+    EXPECT_EQ(error_of([&] { view->Modify(11, first); }), msi::E_INVALIDARG);
 }
 
 TEST(EngineCommit, TemporaryRowsColumnsAndTablesAreSeenButNeitherCommittedNorInATransform) {
@@ -100,4 +108,12 @@ TEST(EngineCommit, TemporaryRowsColumnsAndTablesAreSeenButNeitherCommittedNorInA
     EXPECT_EQ(committed.find("TMP_"), std::string::npos) << committed;
     EXPECT_EQ(sorted_lines(test_support::oracle_dump(dir / "original.msi", {}, dir / "t.mst")),
               sorted_lines(committed));
+
+    // The pool holds no string that only temporary cells used, and counts only stored cells.
+    auto stored = msi::package_database::open(dir / "t.msi", true);
+    for (const char16_t* text : {u"TMP_SQL", u"TMP_MODIFY", u"TMP_Note", u"TMP_Table"})
+        EXPECT_FALSE(stored->strings().find(text)) << sys::utf16_to_utf8(text);
+    const std::vector<std::uint32_t> cells = stored->count_references();
+    for (std::uint32_t id = 1; id < stored->strings().id_limit(); ++id)
+        EXPECT_EQ(stored->strings().reference_count(id), id < cells.size() ? cells[id] : 0) << "string " << id;
 }

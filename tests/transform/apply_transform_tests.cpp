@@ -19,6 +19,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <sstream>
 
 namespace transform_test {
 namespace {
@@ -140,6 +141,20 @@ TEST_F(ApplyTransform, TablesAddedAndDroppedColumnAppendedBinaryCellsReplaced) {
     auto ours = msi::compound_file::open(ours_path());
     EXPECT_FALSE(ours->has_stream(msi::encode_stream_name(u"Binary.banner", false)));
     EXPECT_FALSE(ours->has_stream(msi::encode_stream_name(u"Obsolete", true)));
+}
+
+// A dropped table takes its binary cells' streams with it, as its deleted rows would.
+TEST_F(ApplyTransform, DroppedTableTakesItsBinaryStreams) {
+    package_text p = base_package();
+    p.tables.erase("Binary");
+    round_trip(p);
+    const std::string before = test_support::oracle_dump(base_path(), {"_Streams"});
+    std::string kept;
+    std::istringstream lines(before);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("\tBinary.") == std::string::npos) kept += line + "\n";
+    ASSERT_NE(kept, before);
+    EXPECT_EQ(test_support::oracle_dump(ours_path(), {"_Streams"}), kept);
 }
 
 TEST_F(ApplyTransform, CodePageChangeConvertsTheDatabase) {

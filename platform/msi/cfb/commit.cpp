@@ -5,6 +5,7 @@
 #include "msi/cfb/write_batch.h"
 
 #include <algorithm>
+#include <list>
 
 namespace msi::cfb {
 
@@ -56,6 +57,12 @@ private:
     std::uint32_t allocate_mini_sector();
     std::uint32_t allocate_entry();
     void place_stream(std::uint32_t id, const stream_pieces& data);
+    // Sub-storages: the entries of a stored one freed with its streams'
+    // chains, a new one laid out entry by entry.
+    void remember_storage_chains(std::uint32_t storage);
+    void free_storage(std::uint32_t storage);
+    std::uint32_t place_storage(const new_entry& tree);
+    void remove_storages(const change_set& changes);
     void place_big(const stream_pieces& data, directory_entry& entry, old_chain* old);
     std::vector<bool> unchanged_sectors(const stream_pieces& data, const old_chain& old) const;
     void place_mini(const stream_pieces& data, directory_entry& entry);
@@ -79,10 +86,17 @@ private:
     std::set<std::uint32_t> fresh_;
     std::map<std::uint32_t, std::vector<std::uint8_t>> new_mini_hosts_;  // whole new mini stream sectors
     write_batch data_;
+    // Contents of new storages' streams, which data_ refers to until written.
+    std::list<std::vector<std::uint8_t>> storage_contents_;
 };
 
 void committer::check(const change_set& changes) const {
     if (img_.broken_) fail_write("an earlier commit of this file failed; reopen it");
+    for (const auto& [name, tree] : changes.storage_writes) {
+        auto it = img_.root_children_.find(name);
+        if (it != img_.root_children_.end() && img_.entries_[it->second].type != entry_type::storage)
+            fail_write("a stream named '" + printable_name(name) + "' exists");
+    }
     for (const auto& [name, data] : changes.writes) {
         auto it = img_.root_children_.find(name);
         if (it != img_.root_children_.end() && img_.entries_[it->second].type != entry_type::stream)
@@ -208,6 +222,59 @@ void committer::place_stream(std::uint32_t id, const stream_pieces& data) {
     else {
         auto old = rewritten_.find(id);
         place_big(data, entry, old == rewritten_.end() ? nullptr : &old_chains_[old->second]);
+    }
+}
+
+void committer::remember_storage_chains(std::uint32_t storage) {
+    for (std::uint32_t child : children_in_order(img_.entries_, storage)) {
+        if (img_.entries_[child].type == entry_type::stream)
+            remember_old_chain(child, false);
+        else
+            remember_storage_chains(child);
+    }
+}
+
+void committer::free_storage(std::uint32_t storage) {
+    for (std::uint32_t child : children_in_order(img_.entries_, storage))
+        if (img_.entries_[child].type == entry_type::storage) free_storage(child);
+    for (std::uint32_t child : children_in_order(img_.entries_, storage)) {
+        img_.entries_[child] = directory_entry::unused();
+        img_.reachable_[child] = false;
+        changed_entries_.insert(child);
+    }
+}
+
+std::uint32_t committer::place_storage(const new_entry& tree) {
+    const std::uint32_t id = allocate_entry();
+    img_.entries_[id] = directory_entry::make(tree.name, tree.type);
+    if (tree.type == entry_type::stream) {
+        const std::vector<std::uint8_t>& data = storage_contents_.emplace_back(tree.content());
+        place_stream(id, stream_pieces{{data}, data.size()});
+    } else {
+        std::map<std::u16string, std::uint32_t, name_less> children;
+        for (const new_entry& child : tree.children) children.emplace(child.name, place_storage(child));
+        std::vector<std::uint32_t> sorted;
+        for (const auto& child : children) sorted.push_back(child.second);
+        img_.entries_[id].child = build_sibling_tree(img_.entries_, sorted);
+        img_.entries_[id].start = 0;  // storages own no chain
+        changed_entries_.insert(sorted.begin(), sorted.end());
+    }
+    directory_entry& entry = img_.entries_[id];
+    entry.clsid = tree.clsid;
+    entry.set_times(tree.state, tree.created, tree.modified);
+    changed_entries_.insert(id);
+    return id;
+}
+
+void committer::remove_storages(const change_set& changes) {
+    for (const auto& name : changes.storage_removals) {
+        auto it = img_.root_children_.find(name);
+        if (it == img_.root_children_.end() || img_.entries_[it->second].type != entry_type::storage) continue;
+        free_storage(it->second);
+        img_.entries_[it->second] = directory_entry::unused();
+        img_.reachable_[it->second] = false;
+        changed_entries_.insert(it->second);
+        img_.root_children_.erase(it);
     }
 }
 
@@ -435,7 +502,9 @@ void committer::update_header() {
 }
 
 void committer::stage(const change_set& changes) {
-    bool names_changed = false;
+    bool names_changed = !changes.storage_removals.empty() || !changes.storage_writes.empty();
+    remove_storages(changes);
+    for (const auto& [name, tree] : changes.storage_writes) img_.root_children_.emplace(name, place_storage(tree));
     for (const auto& name : changes.removals) {
         auto it = img_.root_children_.find(name);
         if (it == img_.root_children_.end() || img_.entries_[it->second].type != entry_type::stream) continue;
@@ -520,6 +589,11 @@ void committer::run(const change_set& changes) {
         auto it = img_.root_children_.find(name);
         if (it != img_.root_children_.end()) remember_old_chain(it->second, true);
     }
+    for (const auto& name : changes.storage_removals) {
+        auto it = img_.root_children_.find(name);
+        if (it != img_.root_children_.end() && img_.entries_[it->second].type == entry_type::storage)
+            remember_storage_chains(it->second);
+    }
 
     // From here on memory runs ahead of the file until the header is written.
     img_.broken_ = true;
@@ -552,8 +626,8 @@ void committer::run(const change_set& changes) {
 }
 
 void commit_changes(image& img, const change_set& changes, commit_durability durability) {
-    if (changes.writes.empty() && changes.removals.empty() &&
-        (!changes.root_class || *changes.root_class == img.entries()[0].clsid))
+    if (changes.writes.empty() && changes.removals.empty() && changes.storage_writes.empty() &&
+        changes.storage_removals.empty() && (!changes.root_class || *changes.root_class == img.entries()[0].clsid))
         return;
     committer(img, durability).run(changes);
 }

@@ -2,6 +2,7 @@
 // Incremental commit of staged stream changes into an opened compound file.
 #include "msi/cfb/image.h"
 #include "msi/cfb/compound_file.h"
+#include "msi/cfb/writer.h"
 
 #include <map>
 #include <optional>
@@ -15,6 +16,10 @@ struct change_set {
     std::optional<class_id> root_class;
     const std::map<std::u16string, compound_file::stream_pieces, name_less>& writes;
     const std::set<std::u16string, name_less>& removals;
+    // Sub-storages written whole, and stored ones removed (a storage both
+    // removed and written is replaced).
+    const std::map<std::u16string, new_entry, name_less>& storage_writes;
+    const std::set<std::u16string, name_less>& storage_removals;
 };
 
 // Whether a commit waits for the disk: `synced` makes the new state durable

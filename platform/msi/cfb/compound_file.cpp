@@ -4,6 +4,7 @@
 #include "msi/cfb/commit.h"
 #include "msi/cfb/image.h"
 #include "msi/cfb/sibling_tree.h"
+#include "msi/cfb/storage_tree.h"
 #include "msi/cfb/writer.h"
 #include "system/atomic_file.h"
 
@@ -55,11 +56,46 @@ public:
     }
 
     std::vector<std::u16string> storage_names() const override {
-        std::vector<std::u16string> names;
+        std::set<std::u16string, name_less> names;
         if (image_)
             for (const auto& [name, id] : image_->root_children())
-                if (image_->entries()[id].type == cfb::entry_type::storage) names.push_back(name);
-        return names;
+                if (is_stored_storage(id) && !removed_storages_.count(name)) names.insert(name);
+        for (const auto& staged : staged_storages_) names.insert(staged.first);
+        return {names.begin(), names.end()};
+    }
+
+    bool has_storage(const std::u16string& name) const override {
+        if (staged_storages_.count(name)) return true;
+        if (!image_ || removed_storages_.count(name)) return false;
+        auto it = image_->root_children().find(name);
+        return it != image_->root_children().end() && is_stored_storage(it->second);
+    }
+
+    void write_storage(const std::u16string& name, const std::vector<std::uint8_t>& content) override {
+        check_name(name, "storage");
+        if (has_stream(name))
+            throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                                   "a stream named '" + printable_name(name) + "' exists");
+        cfb::new_entry tree;
+        try {
+            tree = cfb::read_storage_tree(content, name);
+        } catch (const automation_error& e) {
+            if (e.code() != hresult_from_win32(ERROR_OPEN_FAILED)) throw;
+            throw automation_error(
+                hresult_from_win32(ERROR_FUNCTION_FAILED),
+                "the data of storage '" + printable_name(name) + "' is not a compound file: " + e.what());
+        }
+        // A storage in the file is replaced whole.
+        if (has_storage(name) && !staged_storages_.count(name)) removed_storages_.insert(name);
+        staged_storages_.insert_or_assign(name, std::move(tree));
+    }
+
+    void remove_storage(const std::u16string& name) override {
+        staged_storages_.erase(name);
+        if (image_) {
+            auto it = image_->root_children().find(name);
+            if (it != image_->root_children().end() && is_stored_storage(it->second)) removed_storages_.insert(name);
+        }
     }
 
     bool has_stream(const std::u16string& name) const override {
@@ -104,19 +140,26 @@ public:
 
     void write_stream(const std::u16string& name, std::vector<std::uint8_t> data) override {
         check_writable(name);
+        if (staged_storages_.count(name))
+            throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                                   "a storage named '" + printable_name(name) + "' exists");
         removed_.erase(name);
         staged_.insert_or_assign(name, std::move(data));
     }
 
-    void check_writable(const std::u16string& name) const {
+    static void check_name(const std::u16string& name, const char* kind) {
         if (name.empty() || name.size() > cfb::max_name_units)
-            throw automation_error(E_INVALIDARG,
-                                   "stream name '" + printable_name(name) + "' is empty or longer than 31 characters");
+            throw automation_error(E_INVALIDARG, std::string(kind) + " name '" + printable_name(name) +
+                                                     "' is empty or longer than 31 characters");
         for (char16_t c : name) {
             if (c == 0 || c == u'/' || c == u'\\' || c == u':' || c == u'!')
-                throw automation_error(E_INVALIDARG,
-                                       "stream name '" + printable_name(name) + "' has a reserved character");
+                throw automation_error(
+                    E_INVALIDARG, std::string(kind) + " name '" + printable_name(name) + "' has a reserved character");
         }
+    }
+
+    void check_writable(const std::u16string& name) const {
+        check_name(name, "stream");
         if (image_) {
             auto it = image_->root_children().find(name);
             if (it != image_->root_children().end() && !is_stored_stream(it->second))
@@ -130,7 +173,10 @@ public:
         if (stored_id(name)) removed_.insert(name);
     }
 
-    bool has_changes() const override { return class_changed_ || !staged_.empty() || !removed_.empty(); }
+    bool has_changes() const override {
+        return class_changed_ || !staged_.empty() || !removed_.empty() || !staged_storages_.empty() ||
+               !removed_storages_.empty();
+    }
 
     void commit(const std::vector<borrowed_stream>& also) override {
         if (!image_)
@@ -147,7 +193,9 @@ public:
             removals.erase(name);
         }
         try {
-            cfb::commit_changes(*image_, {class_changed_ ? std::optional(root_class_) : std::nullopt, writes, removals},
+            cfb::commit_changes(*image_,
+                                {class_changed_ ? std::optional(root_class_) : std::nullopt, writes, removals,
+                                 staged_storages_, removed_storages_},
                                 durable_ ? cfb::commit_durability::synced : cfb::commit_durability::ordered);
         } catch (const automation_error&) {
             // Memory ran ahead of the file: read the file as it now is, so
@@ -159,6 +207,8 @@ public:
         }
         staged_.clear();
         removed_.clear();
+        staged_storages_.clear();
+        removed_storages_.clear();
         class_changed_ = false;
     }
 
@@ -174,10 +224,11 @@ public:
             root.created = stored.created();
             root.modified = stored.modified();
             for (const auto& [name, id] : image_->root_children()) {
-                if (removed_.count(name) || staged_.count(name)) continue;
+                if (removed_.count(name) || staged_.count(name) || removed_storages_.count(name)) continue;
                 root.children.push_back(copy_of(id));
             }
         }
+        for (const auto& staged : staged_storages_) root.children.push_back(staged.second);
         for (const auto& [name, data] : staged_) {
             cfb::new_entry stream;
             stream.name = name;
@@ -200,6 +251,7 @@ public:
 
 private:
     bool is_stored_stream(std::uint32_t id) const { return image_->entries()[id].type == cfb::entry_type::stream; }
+    bool is_stored_storage(std::uint32_t id) const { return image_->entries()[id].type == cfb::entry_type::storage; }
 
     std::optional<std::uint32_t> stored_id(const std::u16string& name) const {
         if (!image_ || removed_.count(name)) return std::nullopt;
@@ -211,13 +263,7 @@ private:
     // An entry of the opened file, with a storage's whole subtree, as it is.
     cfb::new_entry copy_of(std::uint32_t id) const {
         const cfb::directory_entry& e = image_->entries()[id];
-        cfb::new_entry out;
-        out.name = e.name;
-        out.type = e.type;
-        out.clsid = e.clsid;
-        out.state = e.state_bits();
-        out.created = e.created();
-        out.modified = e.modified();
+        cfb::new_entry out = cfb::entry_like(e);
         if (e.type == cfb::entry_type::stream) {
             out.size = image_->stream_size(id);
             const cfb::image* img = image_.get();
@@ -235,6 +281,9 @@ private:
     bool durable_ = true;
     std::map<std::u16string, std::vector<std::uint8_t>, name_less> staged_;
     std::set<std::u16string, name_less> removed_;
+    // Storages written whole (their trees) and stored ones removed or replaced.
+    std::map<std::u16string, cfb::new_entry, name_less> staged_storages_;
+    std::set<std::u16string, name_less> removed_storages_;
 };
 
 }  // namespace

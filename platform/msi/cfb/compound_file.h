@@ -59,6 +59,15 @@ public:
     virtual void remove_stream(const std::u16string& name) = 0;
     virtual bool has_changes() const = 0;
 
+    // Sub-storages directly under the root, staged like streams. A written
+    // storage takes the whole compound file `content` holds: its root's
+    // class id and everything under it. Raises automation_error
+    // (ERROR_FUNCTION_FAILED) for content that is no compound file and for
+    // a name a stream has.
+    virtual bool has_storage(const std::u16string& name) const = 0;
+    virtual void write_storage(const std::u16string& name, const std::vector<std::uint8_t>& content) = 0;
+    virtual void remove_storage(const std::u16string& name) = 0;
+
     // Writes the staged changes into the opened file: changed streams into free
     // or new sectors, then allocation tables, directory and header. Streams that
     // did not change are neither read nor rewritten.

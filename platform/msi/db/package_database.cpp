@@ -251,7 +251,13 @@ void package_database::release(std::uint32_t id) {
         strings_.release_keeping(id);
 }
 
-std::vector<std::uint32_t> package_database::count_references() {
+bool package_database::holds_temporary_data() const {
+    auto holds = [](const table& t) { return t.has_temporary_rows() || t.has_temporary_columns(); };
+    return holds(*tables_catalog_) || holds(*columns_catalog_) ||
+           std::any_of(loaded_.begin(), loaded_.end(), [&](const auto& named) { return holds(*named.second); });
+}
+
+std::vector<std::uint32_t> package_database::count_references(bool stored_only) {
     std::vector<std::uint32_t> counts;
     sys::reserve_prefaulted(counts, strings_.id_limit());
     counts.resize(strings_.id_limit());
@@ -259,9 +265,13 @@ std::vector<std::uint32_t> package_database::count_references() {
         if (id < counts.size()) ++counts[id];  // ids past the pool are left to the reads that check them
     };
     auto count_in = [&](const table& t) {
-        for (std::size_t c = 0; c < t.columns().size(); ++c)
-            if (t.columns()[c].cell_kind() == column::kind::string)
-                for (std::size_t r = 0; r < t.row_count(); ++r) count(t.cell(r, c));
+        const bool skip_rows = stored_only && t.has_temporary_rows();
+        for (std::size_t c = 0; c < t.columns().size(); ++c) {
+            const column& col = t.columns()[c];
+            if (col.cell_kind() != column::kind::string || (stored_only && col.is_temporary())) continue;
+            for (std::size_t r = 0; r < t.row_count(); ++r)
+                if (!skip_rows || !t.is_temporary(r)) count(t.cell(r, c));
+        }
     };
     count_in(*tables_catalog_);
     count_in(*columns_catalog_);
@@ -545,6 +555,21 @@ void package_database::replace(replacement changes) {
     }
 }
 
+void package_database::stage_tables(const std::vector<table*>& tables, int width, bool width_changed) {
+    for (table* t : tables) {
+        bool has_strings = std::any_of(t->columns().begin(), t->columns().end(),
+                                       [](const column& c) { return c.cell_kind() == column::kind::string; });
+        if (!t->dirty() && !(width_changed && has_strings)) continue;
+        const std::u16string stream = encode_stream_name(t->name(), true);
+        std::vector<std::uint8_t> data = t->write_stream(width);  // empty too when every row is temporary
+        if (data.empty() && t != tables_catalog_.get()) {
+            if (file_->has_stream(stream)) file_->remove_stream(stream);
+        } else {
+            file_->write_stream(stream, std::move(data));
+        }
+    }
+}
+
 void package_database::commit() {
     if (read_only_)
         throw automation_error(
@@ -568,22 +593,18 @@ void package_database::commit() {
     dropped_streams_.clear();
     std::vector<table*> all{tables_catalog_.get(), columns_catalog_.get()};
     for (auto& [name, t] : loaded_) all.push_back(t.get());
-    for (table* t : all) {
-        bool has_strings = std::any_of(t->columns().begin(), t->columns().end(),
-                                       [](const column& c) { return c.cell_kind() == column::kind::string; });
-        if (!t->dirty() && !(width_changed && has_strings)) continue;
-        const std::u16string stream = encode_stream_name(t->name(), true);
-        std::vector<std::uint8_t> data = t->write_stream(width);  // empty too when every row is temporary
-        if (data.empty() && t != tables_catalog_.get()) {
-            if (file_->has_stream(stream)) file_->remove_stream(stream);
-        } else {
-            file_->write_stream(stream, std::move(data));
-        }
-    }
+    stage_tables(all, width, width_changed);
     // The pool's streams are lent to the commit, not copied: the pool keeps
     // them to patch next time.
     std::vector<compound_file::borrowed_stream> pool_streams;
-    if (strings_.dirty() || width_changed) {
+    const bool temporary = (strings_.dirty() || width_changed) && holds_temporary_data();
+    if (temporary) {
+        // Strings that only temporary cells use stay out of the file, and the
+        // stored counts leave those cells out.
+        string_pool::streams stored = strings_.encode_with_counts(count_references(true), width);
+        file_->write_stream(encode_stream_name(u"_StringPool", true), std::move(stored.pool));
+        file_->write_stream(encode_stream_name(u"_StringData", true), std::move(stored.data));
+    } else if (strings_.dirty() || width_changed) {
         const string_pool::saved_streams saved = strings_.save();
         pool_streams.emplace_back(encode_stream_name(u"_StringPool", true),
                                   compound_file::stream_pieces{{saved.pool}, saved.pool.size()});
@@ -596,7 +617,8 @@ void package_database::commit() {
         }
     }
     file_->commit(pool_streams);
-    stored_data_generation_ = strings_.data_generation();
+    // After a pool of stored strings only, no generation of the whole pool is in the file.
+    stored_data_generation_ = temporary ? ~std::uint64_t{0} : strings_.data_generation();
     strings_.mark_saved();
     for (table* t : all) t->set_dirty(false);
 }

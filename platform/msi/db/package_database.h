@@ -119,8 +119,9 @@ public:
     // True once every string's count equals the cells that refer to it.
     bool counts_exact() const { return counts_exact_; }
     // By string id, how many cells of every table refer to it, tables not
-    // read yet counted in their streams. Changes nothing.
-    std::vector<std::uint32_t> count_references();
+    // read yet counted in their streams; with `stored_only`, cells of
+    // temporary rows and columns are left out. Changes nothing.
+    std::vector<std::uint32_t> count_references(bool stored_only = false);
 
 private:
     package_database(std::filesystem::path path, bool read_only, std::unique_ptr<compound_file> file);
@@ -143,6 +144,11 @@ private:
     // The stored name of the stream of a row with a binary cell that is not NULL.
     std::optional<std::u16string> row_stream(const table& t, std::size_t row) const;
     void remove_streams(const std::vector<std::u16string>& stored_names);
+    // Stages the stream of each table that changed, or whose string
+    // references change width, in the file.
+    void stage_tables(const std::vector<table*>& tables, int width, bool width_changed);
+    // True when a table in memory holds temporary rows or columns.
+    bool holds_temporary_data() const;
 
     std::filesystem::path path_;
     bool read_only_;

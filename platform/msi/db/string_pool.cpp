@@ -282,6 +282,15 @@ string_pool::streams string_pool::encode() const {
     return {std::move(fresh.pool), stored_data().joined()};
 }
 
+string_pool::streams string_pool::encode_with_counts(const std::vector<std::uint32_t>& counts, int width) const {
+    string_pool stored = copy();
+    stored.set_reference_counts(counts);
+    // Freeing strings may lower the highest id below 0x10000; the header
+    // must still say the width the tables are written with.
+    if (width == 3) stored.stored_width_ = 3;
+    return stored.encode();
+}
+
 // Brings the last image up to date by rewriting the slots of the ids touched
 // since. False (image unchanged) when a long string is involved: its second
 // slot would shift every later slot.

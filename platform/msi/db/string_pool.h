@@ -56,6 +56,11 @@ public:
     std::uint64_t data_generation() const { return data_generation_; }
     // Both streams encoded afresh from every id (what save() must equal).
     streams encode() const;
+    // Both streams as they are stored when only `counts[id]` cells of the
+    // file refer to each string (others live in memory only): strings no
+    // stored cell uses keep their ids as free slots, and the header's
+    // reference width is `width`. The pool itself is unchanged.
+    streams encode_with_counts(const std::vector<std::uint32_t>& counts, int width) const;
 
     int code_page() const { return code_page_; }
     // Width of a string reference in table streams, as the loaded header said.

@@ -32,6 +32,15 @@ const char* mode_name(query::modify_mode mode) {
     return "?";
 }
 
+[[noreturn]] void unsupported(query::modify_mode mode) {
+    const int number = static_cast<int>(mode);
+    static const char* const validation[] = {"validate", "validate new", "validate field", "validate delete"};
+    const std::string which = number >= 8 && number <= 11 ? std::string(" (") + validation[number - 8] + ")" : "";
+    throw automation_error(E_INVALIDARG, "Modify mode " + std::to_string(number) + which +
+                                             " is not one this engine supports (seek, refresh, insert, update, "
+                                             "assign, replace, merge, delete, insert temporary).");
+}
+
 // A record's value that its column cannot hold is invalid data to Modify,
 // where SQL calls the same a failure.
 template <typename F>
@@ -143,7 +152,10 @@ void query::insert_record(const std::vector<sql::value>& row, bool temporary) {
     insert_values(row, temporary);
 }
 
-void query::modify(modify_mode mode, std::vector<sql::value>& fields, bool current) {
+void query::check_modifiable(modify_mode mode, const std::vector<sql::value>& fields, bool current) {
+    if (static_cast<int>(mode) < static_cast<int>(modify_mode::seek) ||
+        static_cast<int>(mode) > static_cast<int>(modify_mode::insert_temporary))
+        unsupported(mode);
     if (!std::holds_alternative<sql::select_statement>(statement_))
         failed("Modify needs a view of a SELECT statement.");
     if (!executed_) failed("Modify was called before Execute.");
@@ -153,21 +165,64 @@ void query::modify(modify_mode mode, std::vector<sql::value>& fields, bool curre
         throw automation_error(hresult_from_win32(ERROR_INVALID_DATA),
                                "The record has " + std::to_string(fields.size()) + " fields; the view has " +
                                    std::to_string(selected_.size()) + ".");
-    const table& t = *tables_[0];
-    const std::string table_name = "'" + sys::utf16_to_utf8(t.name()) + "'";
-    const char* name = mode_name(mode);
+    const std::u16string& name = tables_[0]->name();
+    if (mode != modify_mode::seek && mode != modify_mode::refresh && (name == u"_Tables" || name == u"_Columns"))
+        failed("The catalog table '" + sys::utf16_to_utf8(name) + "' cannot be changed through Modify.");
     const bool needs_current = mode == modify_mode::refresh || mode == modify_mode::update ||
                                mode == modify_mode::replace || mode == modify_mode::remove;
-    if (mode != modify_mode::seek && mode != modify_mode::refresh &&
-        (t.name() == u"_Tables" || t.name() == u"_Columns"))
-        failed("The catalog table " + table_name + " cannot be changed through Modify.");
     if (needs_current && (!current || current_key_.empty()))
-        failed(std::string("Modify ") + name + " needs the record that Fetch returned last.");
+        failed(std::string("Modify ") + mode_name(mode) + " needs the record that Fetch returned last.");
+}
 
+void query::replace_current(const std::vector<sql::value>& fields) {
+    const table& t = *tables_[0];
+    const std::size_t row = current_row();
+    std::vector<sql::value> replacement = merged_row(row, fields);
+    std::vector<sql::value> key;
+    for (std::size_t c = 0; c < t.columns().size(); ++c)
+        if (t.columns()[c].is_key()) key.push_back(replacement[c]);
+    if (std::equal(key.begin(), key.end(), current_key_.begin(), current_key_.end(), same_value)) {
+        update_fields(row, fields);
+        return;
+    }
+    if (find_row(key) != table::npos)
+        failed("Table '" + sys::utf16_to_utf8(t.name()) + "' already has a row with the record's key.");
+    for (std::size_t c = 0; c < t.columns().size(); ++c)
+        if (t.columns()[c].cell_kind() == column::kind::binary && t.cell(row, c) != null_cell)
+            failed("The row's binary data in column '" + sys::utf16_to_utf8(t.columns()[c].name) +
+                   "' cannot move to a new key through Modify; delete and insert the row instead.");
+    checked_as_data([&] {
+        for (std::size_t c = 0; c < replacement.size(); ++c) check_storable(replacement[c], {0, c});
+    });
+    std::vector<bool> gone(t.row_count(), false);
+    gone[row] = true;
+    db_->delete_rows(*tables_[0], gone);
+    insert_values(replacement);
+    current_key_ = std::move(key);
+}
+
+void query::merge_record(const std::vector<sql::value>& fields) {
+    const table& t = *tables_[0];
+    const std::size_t row = find_row(key_of_fields(fields, mode_name(modify_mode::merge)));
+    if (row == table::npos) {
+        insert_record(merged_row(table::npos, fields));
+        return;
+    }
+    for (std::size_t i = 0; i < selected_.size(); ++i)
+        if (!same_value(fields[i], read_cell(selected_[i], row)))
+            failed("Table '" + sys::utf16_to_utf8(t.name()) +
+                   "' has a row with the record's key and other values in column '" +
+                   sys::utf16_to_utf8(t.columns()[selected_[i].column].name) + "'.");
+}
+
+void query::modify(modify_mode mode, std::vector<sql::value>& fields, bool current) {
+    check_modifiable(mode, fields, current);
+    const char* name = mode_name(mode);
     switch (mode) {
     case modify_mode::seek: {
         const std::size_t row = find_row(key_of_fields(fields, name));
-        if (row == table::npos) failed("Table " + table_name + " has no row with the record's key.");
+        if (row == table::npos)
+            failed("Table '" + sys::utf16_to_utf8(tables_[0]->name()) + "' has no row with the record's key.");
         read_fields(row, fields);
         current_key_ = key_of_fields(fields, name);
         return;
@@ -184,53 +239,16 @@ void query::modify(modify_mode mode, std::vector<sql::value>& fields, bool curre
             update_fields(row, fields);
         return;
     }
-    case modify_mode::replace: {
-        const std::size_t row = current_row();
-        std::vector<sql::value> replacement = merged_row(row, fields);
-        std::vector<sql::value> key;
-        for (std::size_t c = 0; c < t.columns().size(); ++c)
-            if (t.columns()[c].is_key()) key.push_back(replacement[c]);
-        if (std::equal(key.begin(), key.end(), current_key_.begin(), current_key_.end(), same_value)) {
-            update_fields(row, fields);
-            return;
-        }
-        if (find_row(key) != table::npos) failed("Table " + table_name + " already has a row with the record's key.");
-        for (std::size_t c = 0; c < t.columns().size(); ++c)
-            if (t.columns()[c].cell_kind() == column::kind::binary && t.cell(row, c) != null_cell)
-                failed("The row's binary data in column '" + sys::utf16_to_utf8(t.columns()[c].name) +
-                       "' cannot move to a new key through Modify; delete and insert the row instead.");
-        checked_as_data([&] {
-            for (std::size_t c = 0; c < replacement.size(); ++c) check_storable(replacement[c], {0, c});
-        });
-        std::vector<bool> gone(t.row_count(), false);
-        gone[row] = true;
-        db_->delete_rows(*tables_[0], gone);
-        insert_values(replacement);
-        current_key_ = std::move(key);
-        return;
-    }
-    case modify_mode::merge: {
-        const std::size_t row = find_row(key_of_fields(fields, name));
-        if (row == table::npos) {
-            insert_record(merged_row(table::npos, fields));
-            return;
-        }
-        for (std::size_t i = 0; i < selected_.size(); ++i)
-            if (!same_value(fields[i], read_cell(selected_[i], row)))
-                failed("Table " + table_name + " has a row with the record's key and other values in column '" +
-                       sys::utf16_to_utf8(t.columns()[selected_[i].column].name) + "'.");
-        return;
-    }
+    case modify_mode::replace: replace_current(fields); return;
+    case modify_mode::merge: merge_record(fields); return;
     case modify_mode::remove: {
-        std::vector<bool> gone(t.row_count(), false);
+        std::vector<bool> gone(tables_[0]->row_count(), false);
         gone[current_row()] = true;
         db_->delete_rows(*tables_[0], gone);
         return;
     }
     }
-    throw automation_error(E_INVALIDARG, "Modify mode " + std::to_string(static_cast<int>(mode)) +
-                                             " is not one this engine supports (seek, refresh, insert, update, "
-                                             "assign, replace, merge, delete, insert temporary).");
+    unsupported(mode);
 }
 
 }  // namespace msi

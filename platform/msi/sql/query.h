@@ -122,6 +122,10 @@ private:
     void update_fields(std::size_t row, const std::vector<sql::value>& fields);
     // insert_values, with a value its column cannot hold raised as invalid data.
     void insert_record(const std::vector<sql::value>& row, bool temporary = false);
+    // Raises when `mode` cannot change this view with this record.
+    void check_modifiable(modify_mode mode, const std::vector<sql::value>& fields, bool current);
+    void replace_current(const std::vector<sql::value>& fields);
+    void merge_record(const std::vector<sql::value>& fields);
 
     std::shared_ptr<package_database> db_;
     sql::statement statement_;

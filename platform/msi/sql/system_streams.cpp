@@ -27,11 +27,22 @@ bool has_packed_units(std::u16string_view name) {
     return std::any_of(name.begin(), name.end(), [](char16_t c) { return c >= 0x3800 && c <= 0x4840; });
 }
 
-// The stored form of a stream's name, checked to fit the file.
-std::u16string stored_name(const sql::value& name) {
+// The stored form of a stream's or storage's name, checked to fit the file.
+std::u16string stored_name(const sql::value& name, bool storage) {
     if (name.type != sql::value::kind::string || name.text.empty())
-        failed("The Name of a row of _Streams must be a string that is not empty.");
-    if (has_packed_units(name.text)) failed("The stream name " + in_quotes(name.text) + " cannot be stored.");
+        failed(std::string("The Name of a row of ") + (storage ? "_Storages" : "_Streams") +
+               " must be a string that is not empty.");
+    if (has_packed_units(name.text))
+        failed(std::string(storage ? "The storage name " : "The stream name ") + in_quotes(name.text) +
+               " cannot be stored.");
+    // Storages keep their names as they are.
+    if (storage) {
+        if (name.text.find_first_of(u"/\\:!") != std::u16string::npos)
+            failed("The storage name " + in_quotes(name.text) + " holds a character storage names cannot have.");
+        if (name.text.size() > 31)
+            failed("The storage name " + in_quotes(name.text) + " is too long: a storage name holds 31 characters.");
+        return name.text;
+    }
     std::u16string stored = encode_stream_name(name.text, false);
     // Two identifier characters share a stored unit: 62 of them fit.
     if (stored.size() > 31)
@@ -77,16 +88,16 @@ stream_table_query::stream_table_query(std::shared_ptr<package_database> db, con
         sql::syntax_error("The database already has a table " + in_quotes(table_) + ".");
     if (std::holds_alternative<sql::alter_statement>(s) || std::holds_alternative<sql::drop_statement>(s))
         sql::syntax_error("The table " + in_quotes(table_) + " cannot be altered or dropped.");
-    if (storages_) failed("Storages cannot be added, changed or removed through SQL by this engine.");
     if (const auto* insert = std::get_if<sql::insert_statement>(&s)) {
-        if (insert->temporary) failed("Streams cannot be inserted TEMPORARY.");
+        if (insert->temporary)
+            failed(storages_ ? "Storages cannot be inserted TEMPORARY." : "Streams cannot be inserted TEMPORARY.");
         for (const std::u16string& name : insert->columns) {
             const column c = resolve(name);
             if (std::find(selected_.begin(), selected_.end(), c) != selected_.end())
                 sql::syntax_error("INSERT names column " + in_quotes(name) + " twice.");
             selected_.push_back(c);
         }
-        if (selected_.size() != 2) failed("A row of _Streams needs both its Name and its Data.");
+        if (selected_.size() != 2) failed("A row of " + in_quotes(table_) + " needs both its Name and its Data.");
         selected_.clear();
     } else if (const auto* update = std::get_if<sql::update_statement>(&s)) {
         for (const sql::assignment& a : update->assignments) resolve(a.column);
@@ -153,7 +164,12 @@ std::vector<sql::value> stream_table_query::execute(const std::vector<sql::value
     } else if (std::holds_alternative<sql::update_statement>(statement_)) {
         update(params);
     } else if (const auto* remove = std::get_if<sql::delete_statement>(&statement_)) {
-        for (const row& r : matching(remove->where.get(), params)) db_->storage().remove_stream(r.stored);
+        for (const row& r : matching(remove->where.get(), params)) {
+            if (storages_)
+                db_->storage().remove_storage(r.stored);
+            else
+                db_->storage().remove_stream(r.stored);
+        }
     }
     return results;
 }
@@ -166,27 +182,41 @@ void stream_table_query::insert(const std::vector<sql::value>& params) const {
             *insert.values[i], [](const std::u16string&) { return sql::value{}; }, params);
         (resolve(insert.columns[i]) == column::name ? name : data) = std::move(v);
     }
-    const std::u16string stored = stored_name(name);
+    const std::u16string stored = stored_name(name, storages_);
+    const char* kind = storages_ ? "storage " : "stream ";
     if (data.type != sql::value::kind::stream)
-        failed("The Data of stream " + in_quotes(name.text) + " must be bound from a record's stream field.");
-    if (db_->storage().has_stream(stored)) failed("The database already has a stream " + in_quotes(name.text) + ".");
-    db_->storage().write_stream(stored, data.stream->bytes());
+        failed(std::string("The Data of ") + kind + in_quotes(name.text) +
+               " must be bound from a record's stream field.");
+    compound_file& file = db_->storage();
+    if (file.has_stream(stored) || file.has_storage(stored))
+        failed("The database already has a stream or storage " + in_quotes(name.text) + ".");
+    if (storages_)
+        file.write_storage(stored, data.stream->bytes());
+    else
+        file.write_stream(stored, data.stream->bytes());
 }
 
 void stream_table_query::update(const std::vector<sql::value>& params) const {
     const auto& update = std::get<sql::update_statement>(statement_);
     std::shared_ptr<const stream_data> data;
     for (const sql::assignment& a : update.assignments) {
-        if (resolve(a.column) == column::name) failed("UPDATE cannot change the Name of a row of _Streams.");
+        if (resolve(a.column) == column::name)
+            failed("UPDATE cannot change the Name of a row of " + in_quotes(table_) + ".");
         sql::value v = sql::evaluate(
             *a.value, [](const std::u16string&) { return sql::value{}; }, params);
         if (v.type != sql::value::kind::stream)
-            failed("The Data of _Streams can be set only from a record's stream field; DELETE removes a stream.");
+            failed("The Data of " + in_quotes(table_) +
+                   " can be set only from a record's stream field; DELETE removes a row.");
         data = v.stream;
     }
     // The new data is read whole before the first stream changes.
     const std::vector<std::uint8_t>& bytes = data->bytes();
-    for (const row& r : matching(update.where.get(), params)) db_->storage().write_stream(r.stored, bytes);
+    for (const row& r : matching(update.where.get(), params)) {
+        if (storages_)
+            db_->storage().write_storage(r.stored, bytes);
+        else
+            db_->storage().write_stream(r.stored, bytes);
+    }
 }
 
 }  // namespace msi

@@ -2,10 +2,12 @@
 // The tables of a package's own streams and storages, which no table stream
 // holds: `_Streams` has a row (Name, Data) for every stream directly under
 // the root that is not a table (binary cells' data, cabinets, summary
-// information), `_Storages` a row for every sub-storage. SELECT reads both;
-// INSERT, UPDATE and DELETE on `_Streams` add, replace and remove streams,
-// their data bound from a record's stream field. Changes are staged in the
-// compound file until the database commits.
+// information), `_Storages` a row for every sub-storage (embedded
+// transforms, nested packages). SELECT reads both; INSERT, UPDATE and DELETE
+// add, replace and remove streams and storages, their data bound from a
+// record's stream field (for a storage, a whole compound file, which the
+// storage takes). Changes are staged in the compound file until the
+// database commits.
 #include "msi/sql/parser.h"
 
 #include <cstddef>
@@ -25,7 +27,7 @@ public:
     // Raises ERROR_BAD_QUERY_SYNTAX for a column the table lacks and for
     // statements that would change the table's shape, and
     // ERROR_FUNCTION_FAILED for what this engine does not do with it (joins,
-    // changes to `_Storages`, the data of a storage).
+    // reading the data of a storage).
     stream_table_query(std::shared_ptr<package_database> db, const sql::statement& s);
 
     std::size_t field_count() const { return selected_.size(); }

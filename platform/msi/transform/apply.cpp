@@ -193,18 +193,21 @@ private:
 
     void drop_table(const std::u16string& name) {
         const std::uint32_t id = *table_id(name);
-        if (exact_) {
-            // Release the strings of its cells: the table as staged, or as stored.
-            table* content = nullptr;
-            if (auto it = staged_.find(name); it != staged_.end())
-                content = it->second.get();
-            else if (!added_.count(name))
-                content = &db_.get_table(name);
-            if (content)
-                for (std::size_t c = 0; c < content->columns().size(); ++c)
-                    if (content->columns()[c].cell_kind() == column::kind::string)
-                        for (std::size_t row = 0; row < content->row_count(); ++row) release(content->cell(row, c));
-        }
+        // Its rows go as removed rows do: their binary cells' streams are
+        // removed and, when counts are exact, their strings released.
+        table* content = nullptr;
+        if (auto it = staged_.find(name); it != staged_.end())
+            content = it->second.get();
+        else if (!added_.count(name))
+            content = &db_.get_table(name);
+        if (content)
+            for (std::size_t row = 0; row < content->row_count(); ++row) {
+                const table::row values = content->get_row(row);
+                if (exact_)
+                    let_go(*content, values);
+                else if (has_binary(*content, values))
+                    drop_binary(*content, values);
+            }
         for (std::size_t row = columns_->row_count(); row-- > 0;) {
             if (columns_->cell(row, 0) != id) continue;
             release(columns_->cell(row, 2));
@@ -377,15 +380,17 @@ private:
         streams_[encode_stream_name(binary_name(t, values), false)] = std::nullopt;
     }
 
-    // A row leaves: its strings are let go and its binary cells' streams removed.
+    static bool has_binary(const table& t, const table::row& values) {
+        for (std::size_t c = 0; c < values.size(); ++c)
+            if (t.columns()[c].cell_kind() == column::kind::binary && values[c] != null_cell) return true;
+        return false;
+    }
+
+    // A row leaves: its binary cells' streams are removed and its strings let go.
     void let_go(const table& t, const table::row& values) {
-        bool binary = false;
-        for (std::size_t c = 0; c < values.size(); ++c) {
-            const auto kind = t.columns()[c].cell_kind();
-            if (kind == column::kind::string) release(values[c]);
-            if (kind == column::kind::binary && values[c] != null_cell) binary = true;
-        }
-        if (binary) drop_binary(t, values);
+        if (has_binary(t, values)) drop_binary(t, values);
+        for (std::size_t c = 0; c < values.size(); ++c)
+            if (t.columns()[c].cell_kind() == column::kind::string) release(values[c]);
     }
 
     // A table's rows while its records are applied. Rows stay where they
