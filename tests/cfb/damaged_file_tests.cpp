@@ -300,4 +300,17 @@ TEST(DamagedFile, StorageContentThatCannotBeTakenWholeIsRefused) {
         }
         EXPECT_FALSE(cf->has_storage(u"sub"));
     }
+    // Opened as a file, the same nesting is not copied whole when saved:
+    // copying follows storages one level of the stack each.
+    const std::vector<std::uint8_t> deep_bytes = bytes_of(deep);
+    const auto deep_file = dir / "deep.cfb";
+    test_support::write_file(deep_file, std::string(deep_bytes.begin(), deep_bytes.end()));
+    auto opened = msi::compound_file::open(deep_file);
+    try {
+        opened->save_as(dir / "copy.cfb");
+        ADD_FAILURE() << "a nesting too deep was copied";
+    } catch (const msi::automation_error& e) {
+        EXPECT_NE(std::string(e.what()).find("nested more than"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "copy.cfb"));
 }

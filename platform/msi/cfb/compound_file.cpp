@@ -261,7 +261,11 @@ private:
     }
 
     // An entry of the opened file, with a storage's whole subtree, as it is.
-    cfb::new_entry copy_of(std::uint32_t id) const {
+    cfb::new_entry copy_of(std::uint32_t id, int depth = 1) const {
+        if (depth > cfb::max_storage_depth)
+            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED), "storages are nested more than " +
+                                                                                std::to_string(cfb::max_storage_depth) +
+                                                                                " deep; the file cannot be copied");
         const cfb::directory_entry& e = image_->entries()[id];
         cfb::new_entry out = cfb::entry_like(e);
         if (e.type == cfb::entry_type::stream) {
@@ -270,7 +274,7 @@ private:
             out.content = [img, id] { return img->read_stream(id); };
         } else {
             for (std::uint32_t child : cfb::children_in_order(image_->entries(), id))
-                out.children.push_back(copy_of(child));
+                out.children.push_back(copy_of(child, depth + 1));
         }
         return out;
     }
