@@ -9,6 +9,9 @@
 #include "msi/transform/validation.h"
 #include "system/text_conversion.h"
 
+#include <initializer_list>
+#include <utility>
+
 namespace msi::inspect {
 
 namespace {
@@ -51,6 +54,35 @@ transform_summary summary_of(const transform_reader& mst) {
     out.condition_names = transform_condition_names(id.error_conditions);
     return out;
 }
+
+// The public enumerations are copies of the rooms' own, taken over by value.
+template <typename Public, typename Room>
+constexpr bool same_order(std::initializer_list<std::pair<Public, Room>> pairs) {
+    for (const auto& [p, r] : pairs)
+        if (static_cast<int>(p) != static_cast<int>(r)) return false;
+    return true;
+}
+using what = rebase_item::change;
+using room_what = msi::rebase_item::change;
+static_assert(same_order<what, room_what>({{what::code_page, room_what::code_page},
+                                           {what::add_table, room_what::add_table},
+                                           {what::drop_table, room_what::drop_table},
+                                           {what::add_column, room_what::add_column},
+                                           {what::add_row, room_what::add_row},
+                                           {what::remove_row, room_what::remove_row},
+                                           {what::change_cells, room_what::change_cells}}));
+using outcome = rebase_item::outcome;
+using room_outcome = msi::rebase_item::outcome;
+static_assert(same_order<outcome, room_outcome>({{outcome::carried, room_outcome::carried},
+                                                 {outcome::carried_over_change, room_outcome::carried_over_change},
+                                                 {outcome::dropped, room_outcome::dropped},
+                                                 {outcome::conflicting_add, room_outcome::conflicting_add}}));
+using kind = rebase_value::kind;
+using room_kind = msi::rebase_value::kind;
+static_assert(same_order<kind, room_kind>({{kind::null, room_kind::null},
+                                           {kind::integer, room_kind::integer},
+                                           {kind::string, room_kind::string},
+                                           {kind::binary, room_kind::binary}}));
 
 rebase_value public_value(const msi::rebase_value& v) {
     rebase_value out;
