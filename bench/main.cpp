@@ -387,7 +387,7 @@ int main(int argc, char** argv) {
     bool child = false;
     // Beside this program in the build tree, unless given.
     fs::path msi_transform =
-        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "msi-transform" / "msi-transform";
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "msi-transform" / "msi-transform";
     fs::path headless_program;
     std::vector<fs::path> packages;
     for (int i = 1; i < argc; ++i) {

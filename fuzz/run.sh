@@ -11,7 +11,7 @@ build=$1 seconds=$2
 shift 2
 [ $# -gt 0 ] || set -- open_package run_sql commit_package generate_transform apply_transform
 findings=$here/findings
-[ -d "$findings/seeds" ] || MSI_TRANSFORM=${MSI_TRANSFORM:-$build/tools/msi-transform/msi-transform} \
+[ -d "$findings/seeds" ] || MSI_TRANSFORM=${MSI_TRANSFORM:-$build/msi-transform/msi-transform} \
     "$here/make-seeds.sh" "$findings/seeds" >/dev/null
 
 run_one() {

@@ -15,7 +15,7 @@ import subprocess
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-PRODUCT = ["app", "installer", "pages", "platform", "window", "tools/msi-transform"]
+PRODUCT = ["app", "installer", "pages", "platform", "window", "msi-transform"]
 
 
 def functions(folders):

@@ -11,9 +11,9 @@
 
 namespace fuzz_entry {
 
-// The input is a package: open it read-only, read every table through the
-// engine and through SELECT * views, read every stream; the file must come
-// out unchanged.
+// The input is a package, opened from memory in each mode: read every table
+// through the engine and through SELECT * views, read every stream; its
+// bytes must come out unchanged.
 void open_package(const std::uint8_t* data, std::size_t size);
 
 // The input is text: up to eight SQL statements, one a line, each prepared,
@@ -26,9 +26,10 @@ void run_sql(const std::uint8_t* data, std::size_t size);
 // before the commit.
 void commit_package(const std::uint8_t* data, std::size_t size);
 
-// The input is a package: change a copy of it as commit_package does and
-// generate a transform (with summary information) between the copy and the
-// original; the transform must open again as a compound file.
+// The input is a package, opened twice from memory: change one as
+// commit_package does (never committed) and generate a transform (with
+// summary information) between it and the other; the transform must open
+// again as a compound file.
 void generate_transform(const std::uint8_t* data, std::size_t size);
 
 // The input is a transform: apply it to the SQL entry's package, first with

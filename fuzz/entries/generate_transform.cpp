@@ -2,6 +2,8 @@
 #include "package_walk.h"
 #include "scratch.h"
 
+#include <algorithm>
+
 #include "msi/automation.h"
 #include "msi/cfb/compound_file.h"
 #include "msi/db/package_database.h"
@@ -9,8 +11,8 @@
 namespace fuzz_entry {
 
 void generate_transform(const std::uint8_t* data, std::size_t size) {
-    const auto reference_file = write_scratch("reference.msi", data, size);
-    const auto target_file = write_scratch("target.msi", data, size);
+    // Both read from memory: the target's changes are generated, never committed.
+    const auto bytes = std::make_shared<const std::vector<std::uint8_t>>(data, data + size);
     const auto transform_file = scratch_dir() / "out.mst";
     std::error_code ec;
     std::filesystem::remove(transform_file, ec);
@@ -18,8 +20,8 @@ void generate_transform(const std::uint8_t* data, std::size_t size) {
     msi::Installer installer;
     std::shared_ptr<msi::Database> reference, target;
     try {
-        reference = installer.OpenDatabase(reference_file.u16string(), msi::msiOpenDatabaseModeReadOnly);
-        target = installer.OpenDatabase(target_file.u16string(), msi::msiOpenDatabaseModeTransact);
+        reference = installer.OpenDatabase(bytes, msi::msiOpenDatabaseModeReadOnly);
+        target = installer.OpenDatabase(bytes, msi::msiOpenDatabaseModeTransact);
     } catch (const msi::automation_error&) {
         return;
     }
@@ -48,8 +50,7 @@ void generate_transform(const std::uint8_t* data, std::size_t size) {
     } catch (const msi::automation_error& e) {
         finding(std::string("a generated transform does not open again: ") + e.what());
     }
-    if (read_file(reference_file) != std::string(reinterpret_cast<const char*>(data), size))
-        finding("generating a transform changed the reference package");
+    if (!std::equal(bytes->begin(), bytes->end(), data)) finding("generating a transform changed the package");
 }
 
 }  // namespace fuzz_entry

@@ -262,17 +262,32 @@ void Database::SetDurableCommits(bool durable) { engine().set_durable_commits(du
 
 // ---- Installer
 
+namespace {
+void check_open_mode(int open_mode) {
+    if (open_mode != msiOpenDatabaseModeReadOnly && open_mode != msiOpenDatabaseModeTransact)
+        throw automation_error(E_INVALIDARG, "Open mode " + std::to_string(open_mode) +
+                                                 " is not supported; use 0 (read-only) or 1 (transact).");
+}
+}  // namespace
+
 std::shared_ptr<Database> Installer::OpenDatabase(const std::u16string& path, int open_mode) {
     return OpenDatabase(sys::to_fs_path(path), open_mode);
 }
 
 std::shared_ptr<Database> Installer::OpenDatabase(const std::filesystem::path& file, int open_mode) {
-    if (open_mode != msiOpenDatabaseModeReadOnly && open_mode != msiOpenDatabaseModeTransact)
-        throw automation_error(E_INVALIDARG, "Open mode " + std::to_string(open_mode) +
-                                                 " is not supported; use 0 (read-only) or 1 (transact).");
+    check_open_mode(open_mode);
     if (file.empty()) throw automation_error(hresult_from_win32(ERROR_OPEN_FAILED), "No database path was given.");
     return guarded([&] {
         return std::make_shared<Database>(package_database::open(file, open_mode == msiOpenDatabaseModeReadOnly));
+    });
+}
+
+std::shared_ptr<Database> Installer::OpenDatabase(std::shared_ptr<const std::vector<std::uint8_t>> bytes,
+                                                  int open_mode) {
+    check_open_mode(open_mode);
+    return guarded([&] {
+        return std::make_shared<Database>(
+            package_database::open(std::move(bytes), open_mode == msiOpenDatabaseModeReadOnly));
     });
 }
 

@@ -159,6 +159,9 @@ public:
     std::shared_ptr<Database> OpenDatabase(const std::u16string& path, int open_mode);
     // The same for the file system's own path, whose bytes need not be valid UTF-8.
     std::shared_ptr<Database> OpenDatabase(const std::filesystem::path& path, int open_mode);
+    // A package's bytes in memory, shared and never changed: read as a file
+    // is, but Commit is refused (transforms can still be generated).
+    std::shared_ptr<Database> OpenDatabase(std::shared_ptr<const std::vector<std::uint8_t>> bytes, int open_mode);
 };
 
 // Stand-in for CoCreateInstance of the installer class: may be replaced by

@@ -56,4 +56,23 @@ private:
     std::string path_;
 };
 
+// A readable transform that does not fit the database: it changes a table
+// the database lacks, declares a column that differs from the table's own...
+class transform_misfit_error : public automation_error {
+public:
+    explicit transform_misfit_error(const std::string& message)
+        : automation_error(hresult_from_win32(ERROR_INSTALL_TRANSFORM_FAILURE), message) {}
+};
+
+// A condition met and not suppressed.
+class transform_condition_error : public transform_misfit_error {
+public:
+    transform_condition_error(int condition, const std::string& message)
+        : transform_misfit_error(message), condition_(condition) {}
+    int condition() const noexcept { return condition_; }
+
+private:
+    int condition_;
+};
+
 }  // namespace msi

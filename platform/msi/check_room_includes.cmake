@@ -1,23 +1,34 @@
-# Run after a room's library is built: every file the compiler read for the
-# room's sources must lie in the room itself, in a room it uses, in
-# platform/system, or be the shared error header. The compiler's own
-# dependency output names the files it opened, however an #include was
+# Run after a target is built: every file the compiler read for its sources
+# must lie in an allowed folder or be an allowed file; the system's and
+# libraries' headers (outside the project) are not checked. The compiler's
+# own dependency output names the files it opened, however an #include was
 # spelled ("../db/x.h", <msi/db/x.h>, "#  include"), so no spelling gets by.
+# A room may read itself, the rooms it uses, platform/system and the shared
+# error header; msi-transform its own folder, platform/system and the
+# engine's public headers.
 #
-#   cmake -DROOM=sql -DALLOWED=sql,db,cfb -DPLATFORM=<source>/platform
-#         -DOBJECTS=<object dir> -DCOMPILER=<c++> -DSOURCES=<a.cpp>,<b.cpp>
-#         -P check_room_includes.cmake
+#   cmake -DTARGET=sql -DRULE="<what is allowed, for the message>"
+#         -DALLOWED_DIRS=<dir>,<dir> -DALLOWED_FILES=<file>,<file>
+#         -DPLATFORM=<source>/platform -DOBJECTS=<object dir> -DCOMPILER=<c++>
+#         -DSOURCES=<a.cpp>,<b.cpp> -P check_room_includes.cmake
 #
 # Where the generator left no dependency file (Ninja keeps them in its own
 # log), the compiler is asked again with -MM.
 
-string(REPLACE "," ";" ALLOWED "${ALLOWED}")
-string(REPLACE "," ";" SOURCES "${SOURCES}")
+foreach(list ALLOWED_DIRS ALLOWED_FILES SOURCES)
+  string(REPLACE "," ";" ${list} "${${list}}")
+endforeach()
 file(REAL_PATH "${PLATFORM}" platform)
 get_filename_component(project "${platform}" DIRECTORY)
-set(allowed_dirs "${platform}/system")
-foreach(room ${ALLOWED})
-  list(APPEND allowed_dirs "${platform}/msi/${room}")
+set(allowed_dirs "")
+foreach(dir ${ALLOWED_DIRS})
+  file(REAL_PATH "${dir}" dir)
+  list(APPEND allowed_dirs "${dir}")
+endforeach()
+set(allowed_files "")
+foreach(allowed_file ${ALLOWED_FILES})
+  file(REAL_PATH "${allowed_file}" allowed_file)
+  list(APPEND allowed_files "${allowed_file}")
 endforeach()
 
 set(failures "")
@@ -25,7 +36,11 @@ foreach(source ${SOURCES})
   get_filename_component(name "${source}" NAME)
   get_filename_component(folder "${source}" DIRECTORY)
   get_filename_component(folder "${folder}" NAME)
+  # Objects sit in a subfolder named as the source's folder, or beside each other.
   set(depfile "${OBJECTS}/${folder}/${name}.o.d")
+  if(NOT EXISTS "${depfile}")
+    set(depfile "${OBJECTS}/${name}.o.d")
+  endif()
   if(EXISTS "${depfile}")
     file(READ "${depfile}" deps)
     # Make runs the compiler from the library's build folder.
@@ -57,7 +72,8 @@ foreach(source ${SOURCES})
         set(ok TRUE)
       endif()
     endforeach()
-    if(dep STREQUAL "${platform}/msi/automation_error.h")
+    list(FIND allowed_files "${dep}" listed)
+    if(NOT listed EQUAL -1)
       set(ok TRUE)
     endif()
     if(NOT ok)
@@ -67,7 +83,5 @@ foreach(source ${SOURCES})
 endforeach()
 
 if(failures)
-  string(JOIN ", " rooms ${ALLOWED})
-  message(FATAL_ERROR "the ${ROOM} room may read only the headers of ${rooms}, platform/system "
-                      "and msi/automation_error.h:\n${failures}")
+  message(FATAL_ERROR "${TARGET} may read only ${RULE}:\n${failures}")
 endif()

@@ -300,7 +300,7 @@ TEST(CompoundFileCommit, SubStoragesAndTheRootClassSurviveCommitAndSaveAs) {
         }
         root.children.push_back(storage);
         sys::replace_file(file, [&](int fd) {
-            auto handle = msi::cfb::file_handle::borrow(fd);
+            auto handle = sys::file_handle::borrow(fd);
             msi::cfb::write_compound_file(handle, root);
         });
     }

@@ -1,8 +1,8 @@
 #include "conformance/statement_script.h"
 
 #include "msi/automation.h"
+#include "msi/inspection.h"
 #include "system/text_conversion.h"
-#include "table_dump.h"
 
 #include <algorithm>
 #include <map>
@@ -51,7 +51,7 @@ std::string row_line(msi::Record& rec) {
     std::string line = "ROW";
     for (int f = 1; f <= rec.FieldCount(); ++f) {
         if (rec.field(f).type == msi::Record::field_value::kind::stream)
-            line += "\t" + msi_transform::stream_digest(rec.ReadStream(f, rec.DataSize(f)));
+            line += "\t" + msi::inspect::stream_digest(rec.ReadStream(f, rec.DataSize(f)));
         else
             line += "\t" + escaped(sys::utf16_to_utf8(rec.StringData(f)));
     }

@@ -8,10 +8,10 @@
 
 #include "msi/automation.h"
 #include "msi/db/package_database.h"
+#include "msi/inspection.h"
 #include "msi/db/string_pool.h"
 #include "support/msi_oracle.h"
 #include "support/temp_dir.h"
-#include "table_dump.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,8 @@ void change_marker(msi::Database& db) {
 // Every table and stream as our engine reads them.
 std::string our_reading(const fs::path& file) {
     auto db = msi::package_database::open(file, true);
-    std::string out = msi_transform::dump_tables(*db, {});
+    msi::Database facade(db);
+    std::string out = msi::inspect::dump_tables(facade, {});
     for (const auto& name : db->storage().stream_names()) {
         const auto bytes = db->storage().read_stream(name);
         out += std::to_string(bytes.size()) + " " +

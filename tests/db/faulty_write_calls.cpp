@@ -9,9 +9,9 @@
 
 namespace cfb_test {
 
-faulty_write_calls::faulty_write_calls() : previous_(msi::cfb::use_write_calls(this)) {}
+faulty_write_calls::faulty_write_calls() : previous_(sys::use_write_calls(this)) {}
 
-faulty_write_calls::~faulty_write_calls() { msi::cfb::use_write_calls(previous_); }
+faulty_write_calls::~faulty_write_calls() { sys::use_write_calls(previous_); }
 
 void faulty_write_calls::set(fault f, int at, int error) {
     fault_ = f;

@@ -4,7 +4,7 @@
 // (that call and every later one dropped). A crash may also model a power
 // loss: each write since the last completed fdatasync is then lost, kept or
 // torn (whole 512-byte blocks of it kept, the rest lost).
-#include "msi/cfb/file.h"
+#include "system/file_handle.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -13,7 +13,7 @@
 
 namespace cfb_test {
 
-class faulty_write_calls : public msi::cfb::write_calls {
+class faulty_write_calls : public sys::write_calls {
 public:
     enum class fault { none, error, crash };
     // Counts only, until a fault is set.
@@ -49,7 +49,7 @@ private:
         off_t offset;
         std::string before;  // the bytes the write replaced (zeros past the end)
     };
-    msi::cfb::write_calls* previous_;
+    sys::write_calls* previous_;
     fault fault_ = fault::none;
     int at_ = 0, error_ = 0, calls_ = 0;
     bool crashed_ = false;

@@ -1,4 +1,5 @@
 #include "msi/cfb/commit.h"
+#include "msi/cfb/file_errors.h"
 #include "msi/cfb/printable_name.h"
 
 #include "msi/cfb/sibling_tree.h"
@@ -72,8 +73,8 @@ private:
     void relocate_fat_and_difat();
     void queue_tables();
     void update_header();
-    void write(file_handle& out);
-    void drop_free_tail(file_handle& out);
+    void write(sys::file_handle& out);
+    void drop_free_tail(sys::file_handle& out);
 
     image& img_;
     commit_durability durability_;
@@ -293,7 +294,7 @@ std::vector<bool> committer::unchanged_sectors(const stream_pieces& data, const 
         std::size_t run = 1;
         while (i + run < count && run < 64 && old.sectors[i + run] == old.sectors[i] + run) ++run;
         committed.resize(std::size_t(run) * ss);
-        img_.file_.read_exact(img_.sector_offset(old.sectors[i]), committed.data(), committed.size());
+        img_.source_.read_exact(img_.sector_offset(old.sectors[i]), committed.data(), committed.size());
         for (std::size_t k = 0; k < run; ++k) {
             const std::uint8_t* was = committed.data() + k * ss;
             bool equal = true;
@@ -377,7 +378,7 @@ std::vector<std::uint8_t>& committer::fresh_mini_host(std::size_t index) {
     std::uint32_t host = mini_->stream_chain[index];
     if (auto fresh = new_mini_hosts_.find(host); fresh != new_mini_hosts_.end()) return fresh->second;
     std::vector<std::uint8_t> bytes(img_.sector_size());
-    img_.file_.read_exact(img_.sector_offset(host), bytes.data(), bytes.size());
+    img_.source_.read_exact(img_.sector_offset(host), bytes.data(), bytes.size());
     host = relocate(mini_->stream_chain, index);
     img_.entries_[0].start = mini_->stream_chain.front();
     changed_entries_.insert(0);
@@ -552,7 +553,7 @@ void committer::stage(const change_set& changes) {
 
 // Everything new goes into sectors the committed state does not use, and
 // is made durable before the header, one write, switches to it.
-void committer::write(file_handle& out) {
+void committer::write(sys::file_handle& out) {
     const std::uint64_t ss = img_.sector_size();
     const std::uint64_t end = fresh_.empty() ? 0 : img_.sector_offset(*fresh_.rbegin()) + ss;
     if (end > img_.file_size_) out.reserve(img_.file_size_, end - img_.file_size_);
@@ -563,7 +564,7 @@ void committer::write(file_handle& out) {
 
 // Sectors at the end that the new state leaves free go; the FAT may cover
 // sectors past the end of the file.
-void committer::drop_free_tail(file_handle& out) {
+void committer::drop_free_tail(sys::file_handle& out) {
     std::uint32_t used = img_.fat_.size();
     while (used > 0 && img_.fat_.at(used - 1) == free_sector) --used;
     const std::uint64_t keep = img_.sector_offset(used);
@@ -573,8 +574,9 @@ void committer::drop_free_tail(file_handle& out) {
 void committer::run(const change_set& changes) {
     img_.check_unchanged();
     check(changes);
-    file_handle out = file_handle::open_update(img_.path_);
-    if (!out.same_file_as(img_.file_)) fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
+    sys::file_handle out = file_operation([&] { return sys::file_handle::open_update(img_.path_); });
+    if (!out.same_file_as(img_.source_.file()))
+        fail_write("'" + img_.path_.string() + "' was replaced since it was opened");
     // Every table is read, and the file refused if chains share sectors,
     // before anything is written.
     img_.check_no_shared_sectors();
@@ -600,25 +602,27 @@ void committer::run(const change_set& changes) {
     stage(changes);
     const std::string file = "'" + img_.path_.string() + "'";
     try {
-        write(out);
+        file_operation([&] { write(out); });
     } catch (const automation_error& e) {
         // The old header is in place: what was written lies in sectors it
         // does not use, and the file goes back to its old length.
         try {
             out.shrink_to(img_.file_size_);
-        } catch (const automation_error&) {}
+        } catch (const sys::file_error&) {}
         throw automation_error(e.code(), "cannot commit " + file + ": " + e.what() + "; the file was left as it was");
     }
     try {
-        if (durability_ == commit_durability::synced) out.sync();
+        if (durability_ == commit_durability::synced) file_operation([&] { out.sync(); });
     } catch (const automation_error& e) {
         throw automation_error(
             e.code(), "cannot commit " + file + ": " + e.what() + "; the file holds the change, but the disk may not");
     }
-    drop_free_tail(out);
-    out.grow_to((out.size() + img_.sector_size() - 1) / img_.sector_size() * img_.sector_size());
-    img_.file_size_ = out.size();
-    img_.identity_ = out.identity();
+    file_operation([&] {
+        drop_free_tail(out);
+        out.grow_to((out.size() + img_.sector_size() - 1) / img_.sector_size() * img_.sector_size());
+        img_.file_size_ = out.size();
+        img_.identity_ = out.identity();
+    });
     img_.fat_.clear_changed();
     img_.fat_.release_held();
     mini_->minifat.clear_changed();

@@ -179,7 +179,7 @@ public:
     }
 
     void commit(const std::vector<borrowed_stream>& also) override {
-        if (!image_)
+        if (!image_ || image_->in_memory())
             throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                    "storage has no file to commit to; use save_as");
         image_->check_unchanged();
@@ -238,7 +238,7 @@ public:
         }
         try {
             sys::replace_file(path, [&](int fd) {
-                cfb::file_handle file = cfb::file_handle::borrow(fd);
+                sys::file_handle file = sys::file_handle::borrow(fd);
                 cfb::write_compound_file(file, root);
             });
         } catch (const std::system_error& e) {
@@ -300,6 +300,10 @@ std::unique_ptr<compound_file> compound_file::open(const std::filesystem::path& 
         if (what.find(path.string()) != std::string::npos) throw;
         throw automation_error(e.code(), path.string() + ": " + what);
     }
+}
+
+std::unique_ptr<compound_file> compound_file::open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    return std::make_unique<staged_compound_file>(cfb::image::open(std::move(bytes)));
 }
 
 std::unique_ptr<compound_file> compound_file::create(const class_id& root_class) {

@@ -26,6 +26,10 @@ public:
     // Malformed files raise automation_error (ERROR_OPEN_FAILED) with a message
     // that says what is wrong.
     static std::unique_ptr<compound_file> open(const std::filesystem::path& path);
+    // Opens a compound file's bytes held in memory, shared with the caller
+    // and never changed. Read as a file is; commit is refused (save_as
+    // writes the storage out).
+    static std::unique_ptr<compound_file> open(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
     // A new, empty storage held in memory until save_as.
     static std::unique_ptr<compound_file> create(const class_id& root_class);
 

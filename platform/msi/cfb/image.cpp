@@ -1,4 +1,5 @@
 #include "msi/cfb/image.h"
+#include "msi/cfb/file_errors.h"
 #include "msi/cfb/printable_name.h"
 
 #include "msi/cfb/sibling_tree.h"
@@ -13,22 +14,35 @@ namespace msi::cfb {
 std::unique_ptr<image> image::open(const std::filesystem::path& path) {
     std::unique_ptr<image> img(new image);
     img->path_ = path;
-    img->file_ = file_handle::open_read(path);
-    img->identity_ = img->file_.identity();
-    img->file_size_ = img->file_.size();
-    if (img->file_size_ < header_size) fail_open("not a compound file (too short)");
-    std::uint8_t bytes[header_size];
-    img->file_.read_exact(0, bytes, header_size);
-    img->header_ = header::parse(bytes);
-    if (img->file_size_ <= img->sector_size()) fail_open("compound file is truncated");
-    img->read_header_fat_locations();
-    img->read_directory();
+    img->source_ = byte_source::file(path);
+    img->identity_ = file_operation([&] { return img->source_.file().identity(); });
+    img->read_structures();
     return img;
 }
 
+std::unique_ptr<image> image::open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    std::unique_ptr<image> img(new image);
+    img->source_ = byte_source::memory(std::move(bytes));
+    img->read_structures();
+    return img;
+}
+
+void image::read_structures() {
+    file_size_ = source_.size();
+    if (file_size_ < header_size) fail_open("not a compound file (too short)");
+    std::uint8_t bytes[header_size];
+    source_.read_exact(0, bytes, header_size);
+    header_ = header::parse(bytes);
+    if (file_size_ <= sector_size()) fail_open("compound file is truncated");
+    read_header_fat_locations();
+    read_directory();
+}
+
 void image::check_unchanged() const {
-    const auto at_path = file_handle::identity_of(path_);
-    if (!at_path || *at_path != identity_ || file_.identity() != identity_) throw file_changed_error(path_.string());
+    if (in_memory()) return;
+    const auto at_path = sys::file_handle::identity_of(path_);
+    if (!at_path || *at_path != identity_ || file_operation([&] { return source_.file().identity(); }) != identity_)
+        throw file_changed_error(path_.string());
 }
 
 std::uint32_t image::sectors_in_file() const {
@@ -80,7 +94,7 @@ void image::follow_difat_link() const {
     difat_taken_.push_back(false);
     // Only the link, in the sector's last slot; its entries are read when needed.
     std::uint8_t link[4];
-    file_.read_exact(sector_offset(current) + sector_size() - 4, link, 4);
+    source_.read_exact(sector_offset(current) + sector_size() - 4, link, 4);
     next_difat_ = get32(link);
 }
 
@@ -88,7 +102,7 @@ void image::take_difat_entries(std::uint32_t j) const {
     const std::uint32_t ss = sector_size();
     const std::uint32_t per_sector = ss / 4 - 1;  // the last slot links to the next DIFAT sector
     std::vector<std::uint8_t> buffer(ss);
-    file_.read_exact(sector_offset(difat_sectors_[j]), buffer.data(), ss);
+    source_.read_exact(sector_offset(difat_sectors_[j]), buffer.data(), ss);
     const std::uint64_t first = header_difat_slots + std::uint64_t(j) * per_sector;
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.fat_count - first, per_sector));
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -109,7 +123,7 @@ std::uint32_t image::fat_sector_location(std::uint32_t index) const {
 
 void image::load_fat_sector(std::uint32_t index, std::uint32_t* entries) const {
     const std::uint32_t s = fat_sector_location(index);
-    file_.read_exact(sector_offset(s), entries, sector_size());
+    source_.read_exact(sector_offset(s), entries, sector_size());
     mark_table_sectors(index * fat_.entries_per_sector(), entries, fat_.entries_per_sector());
 }
 
@@ -137,7 +151,7 @@ void image::read_directory() {
     entries_.reserve(directory_chain_.size() * per);
     for (std::uint32_t s : directory_chain_) {
         if (sector_offset(s) + ss > file_size_) fail_open("directory runs past the end of the file");
-        file_.read_exact(sector_offset(s), buffer.data(), ss);
+        source_.read_exact(sector_offset(s), buffer.data(), ss);
         for (std::uint32_t k = 0; k < per; ++k)
             entries_.push_back(
                 directory_entry::parse(&buffer[k * entry_size], static_cast<std::uint32_t>(entries_.size())));
@@ -155,7 +169,7 @@ namespace {
 // Joins reads that are adjacent both in the file and in the output.
 class coalescing_reader {
 public:
-    explicit coalescing_reader(const file_handle& file) : file_(file) {}
+    explicit coalescing_reader(const byte_source& source) : source_(source) {}
     void add(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
         if (size_ > 0 && offset == offset_ + size_ && out == out_ + size_) {
             size_ += size;
@@ -167,12 +181,12 @@ public:
         size_ = size;
     }
     void flush() {
-        if (size_ > 0) file_.read_exact(offset_, out_, size_);
+        if (size_ > 0) source_.read_exact(offset_, out_, size_);
         size_ = 0;
     }
 
 private:
-    const file_handle& file_;
+    const byte_source& source_;
     std::uint64_t offset_ = 0;
     std::uint8_t* out_ = nullptr;
     std::size_t size_ = 0;
@@ -201,7 +215,7 @@ const mini_structures& image::mini() const {
     m.minifat =
         allocation_table(ss / 4, static_cast<std::uint32_t>(m.minifat_chain.size()),
                          [this](std::uint32_t index, std::uint32_t* entries) {
-                             file_.read_exact(sector_offset(mini_->minifat_chain[index]), entries, sector_size());
+                             source_.read_exact(sector_offset(mini_->minifat_chain[index]), entries, sector_size());
                              if constexpr (std::endian::native != std::endian::little)
                                  for (std::uint32_t i = 0; i < sector_size() / 4; ++i)
                                      entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
@@ -246,7 +260,7 @@ void image::read_stream_part(std::uint32_t id, std::uint64_t offset, std::span<s
     const bool in_mini = in_mini_stream(size);
     const std::uint32_t ss = sector_size();
     const std::uint32_t unit = in_mini ? mini_sector_size : ss;
-    coalescing_reader reader(file_);
+    coalescing_reader reader(source_);
     for (std::size_t done = 0; done < out.size();) {
         const std::uint64_t at = offset + done;
         const std::uint32_t within = static_cast<std::uint32_t>(at % unit);
@@ -338,7 +352,7 @@ private:
         while (run < most_ && k + run < img_.fat_.sector_count() && !img_.fat_.is_loaded(k + run) &&
                where[k + run] == where[k] + run)
             ++run;
-        img_.file_.read_exact(img_.sector_offset(where[k]), buffer_.data(), std::size_t(run) * img_.sector_size());
+        img_.source_.read_exact(img_.sector_offset(where[k]), buffer_.data(), std::size_t(run) * img_.sector_size());
         img_.mark_table_sectors(k * per_, buffer_.data(), std::size_t(run) * per_);
         first_ = k;
         count_ = run;

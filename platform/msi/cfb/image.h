@@ -2,11 +2,11 @@
 // The structures of an opened compound file as held in memory: header,
 // directory, and, read as chains come to need them, the FAT with its DIFAT,
 // the MiniFAT and the mini stream's sector list. Stream contents stay on
-// disk until read. Opening reads the header, the directory and the few
+// disk (or in the caller's memory) until read. Opening reads the header, the directory and the few
 // table sectors that describe the directory, whatever the file's size.
 #include "msi/cfb/allocation_table.h"
+#include "msi/cfb/byte_source.h"
 #include "msi/cfb/directory_entry.h"
-#include "msi/cfb/file.h"
 #include "msi/cfb/header.h"
 #include "msi/cfb/name_order.h"
 
@@ -33,9 +33,11 @@ public:
     // Reads the header and the directory. Raises ERROR_OPEN_FAILED; damage
     // met later, in a table sector a chain needs, raises it from that read.
     static std::unique_ptr<image> open(const std::filesystem::path& path);
+    // The same for a compound file's bytes in memory; its path is empty.
+    static std::unique_ptr<image> open(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
 
     const std::filesystem::path& path() const { return path_; }
-    const file_handle& file() const { return file_; }
+    bool in_memory() const { return source_.in_memory(); }
     std::uint64_t file_size() const { return file_size_; }
     std::uint32_t sector_size() const { return header_.sector_size; }
     std::uint32_t entries_per_sector() const { return sector_size() / entry_size; }
@@ -59,7 +61,7 @@ public:
 
     // Raises file_changed_error when the file at the path, or the open file
     // itself, is no longer what was read at opening or written by the last
-    // commit.
+    // commit. Bytes in memory never change.
     void check_unchanged() const;
 
     // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
@@ -74,6 +76,7 @@ private:
     friend class committer;
     image() = default;
 
+    void read_structures();
     void read_header_fat_locations();
     // Where the FAT's sector `index` lies, reading the DIFAT as far as needed.
     std::uint32_t fat_sector_location(std::uint32_t index) const;
@@ -92,7 +95,7 @@ private:
     std::string label(std::uint32_t id) const;
 
     std::filesystem::path path_;
-    file_handle file_;
+    byte_source source_;
     std::uint64_t file_size_ = 0;
     header header_;
     // Where the FAT's sectors lie, in order (unknown_location until the
@@ -112,8 +115,8 @@ private:
     std::vector<directory_entry> entries_;
     std::vector<bool> reachable_;
     std::map<std::u16string, std::uint32_t, name_less> root_children_;
-    file_identity identity_;  // at opening, then after each commit
-    bool broken_ = false;     // a commit failed half-way; memory and file may disagree
+    sys::file_identity identity_;  // at opening, then after each commit
+    bool broken_ = false;          // a commit failed half-way; memory and file may disagree
     mutable bool sharing_checked_ = false;
     mutable std::optional<mini_structures> mini_;
 };

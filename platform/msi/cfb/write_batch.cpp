@@ -17,7 +17,7 @@ void write_batch::add_zeros(std::uint64_t offset, std::size_t size) {
     add_copy(offset, std::vector<std::uint8_t>(size, 0));
 }
 
-std::uint64_t write_batch::flush(file_handle& file) {
+std::uint64_t write_batch::flush(sys::file_handle& file) {
     std::sort(pieces_.begin(), pieces_.end(), [](const piece& a, const piece& b) { return a.offset < b.offset; });
     std::uint64_t end = 0;
     std::size_t i = 0;

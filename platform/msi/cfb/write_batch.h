@@ -1,7 +1,7 @@
 #pragma once
 // Collects positioned writes and issues them in file order, joining pieces
 // that are adjacent in the file into one system call.
-#include "msi/cfb/file.h"
+#include "system/file_handle.h"
 
 #include <cstdint>
 #include <deque>
@@ -18,7 +18,7 @@ public:
     void add_zeros(std::uint64_t offset, std::size_t size);
 
     // Writes everything and returns the end of the furthest piece.
-    std::uint64_t flush(file_handle& file);
+    std::uint64_t flush(sys::file_handle& file);
     bool empty() const { return pieces_.empty(); }
 
 private:

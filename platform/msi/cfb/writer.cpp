@@ -3,7 +3,7 @@
 
 #include "msi/cfb/allocation_table.h"
 #include "msi/cfb/directory_entry.h"
-#include "msi/cfb/file.h"
+#include "msi/cfb/file_errors.h"
 #include "msi/cfb/header.h"
 #include "msi/cfb/name_order.h"
 #include "msi/cfb/sibling_tree.h"
@@ -24,7 +24,7 @@ std::uint64_t round_up(std::uint64_t value, std::uint64_t unit) { return (value 
 // Sequential output through a buffer.
 class sequential_writer {
 public:
-    explicit sequential_writer(file_handle& file) : file_(file) { buffer_.reserve(1 << 20); }
+    explicit sequential_writer(sys::file_handle& file) : file_(file) { buffer_.reserve(1 << 20); }
     void write(const std::uint8_t* data, std::size_t size) {
         if (buffer_.size() + size > buffer_.capacity()) flush();
         if (size >= buffer_.capacity()) {
@@ -52,7 +52,7 @@ public:
     }
 
 private:
-    file_handle& file_;
+    sys::file_handle& file_;
     std::vector<std::uint8_t> buffer_;
     std::uint64_t offset_ = 0;
 };
@@ -219,16 +219,18 @@ void write_streams(sequential_writer& out, const layout& l, const flat_directory
 
 }  // namespace
 
-void write_compound_file(file_handle& file, const new_entry& root) {
+void write_compound_file(sys::file_handle& file, const new_entry& root) {
     flat_directory flat = flatten(root);
     layout l = size_everything(flat.entries);
     place_chains(l, flat.entries);
     const header h = header_for(l);
-    sequential_writer out(file);
-    out.write(h.raw.data(), h.raw.size());
-    write_tables(out, l, flat.entries);
-    write_streams(out, l, flat);
-    out.flush();
+    file_operation([&] {
+        sequential_writer out(file);
+        out.write(h.raw.data(), h.raw.size());
+        write_tables(out, l, flat.entries);
+        write_streams(out, l, flat);
+        out.flush();
+    });
 }
 
 }  // namespace msi::cfb

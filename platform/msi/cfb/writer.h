@@ -2,8 +2,8 @@
 // Writes a whole new compound file (version 3, 512-byte sectors) from a tree
 // of storages and streams.
 #include "msi/cfb/compound_file.h"
-#include "msi/cfb/file.h"
 #include "msi/cfb/format.h"
+#include "system/file_handle.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -28,6 +28,6 @@ struct new_entry {
 // Writes the whole file into `file`, an empty one, from its start. Stream
 // contents are fetched one at a time while writing. Raises
 // ERROR_FUNCTION_FAILED.
-void write_compound_file(file_handle& file, const new_entry& root);
+void write_compound_file(sys::file_handle& file, const new_entry& root);
 
 }  // namespace msi::cfb

@@ -51,7 +51,23 @@ package_database::package_database(std::filesystem::path path, bool read_only, s
     : path_(std::move(path)), read_only_(read_only), file_(std::move(file)) {}
 
 std::shared_ptr<package_database> package_database::open(const std::filesystem::path& path, bool read_only) {
-    std::unique_ptr<compound_file> file = compound_file::open(path);
+    return load(path, read_only, compound_file::open(path));
+}
+
+std::shared_ptr<package_database> package_database::open(std::shared_ptr<const std::vector<std::uint8_t>> bytes,
+                                                         bool read_only) {
+    const std::filesystem::path label = "(package in memory)";
+    try {
+        return load(label, read_only, compound_file::open(std::move(bytes)));
+    } catch (const automation_error& e) {
+        const std::string what = e.what();
+        if (what.find(label.string()) != std::string::npos) throw;
+        throw automation_error(e.code(), label.string() + ": " + what);
+    }
+}
+
+std::shared_ptr<package_database> package_database::load(std::filesystem::path path, bool read_only,
+                                                         std::unique_ptr<compound_file> file) {
     if (file->root_class() != database_class_id)
         throw automation_error(hresult_from_win32(ERROR_INSTALL_PACKAGE_INVALID),
                                "'" + path.string() + "' is not an installer database.");

@@ -30,6 +30,11 @@ public:
     // automation_error (ERROR_OPEN_FAILED / ERROR_INSTALL_PACKAGE_INVALID) with
     // a message naming the file and what is wrong.
     static std::shared_ptr<package_database> open(const std::filesystem::path& path, bool read_only);
+    // The same for a package's bytes in memory, shared with the caller and
+    // never changed; messages name it "(package in memory)". Its changes
+    // cannot be committed, but transforms can be generated from it.
+    static std::shared_ptr<package_database> open(std::shared_ptr<const std::vector<std::uint8_t>> bytes,
+                                                  bool read_only);
 
     const std::filesystem::path& path() const { return path_; }
     bool read_only() const { return read_only_; }
@@ -149,6 +154,9 @@ private:
     void stage_tables(const std::vector<table*>& tables, int width, bool width_changed);
     // True when a table in memory holds temporary rows or columns.
     bool holds_temporary_data() const;
+
+    static std::shared_ptr<package_database> load(std::filesystem::path path, bool read_only,
+                                                  std::unique_ptr<compound_file> file);
 
     std::filesystem::path path_;
     bool read_only_;

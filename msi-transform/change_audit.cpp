@@ -1,7 +1,5 @@
 #include "change_audit.h"
 
-#include "msi/transform/validation.h"
-
 #include <array>
 #include <utility>
 
@@ -100,7 +98,7 @@ std::optional<change_class> parse_change_class(std::string_view text) {
 }
 
 std::vector<audited_change> audit_changes(const std::vector<table_changes>& tables,
-                                          const msi::transform_identity& identity) {
+                                          const msi::inspect::transform_summary& identity) {
     std::vector<audited_change> out;
     if (identity.base_product_code != identity.new_product_code)
         out.push_back({change_class::identity, "summary",

@@ -1,12 +1,8 @@
 #include "change_audit.h"
 #include "commands.h"
-#include "transform_changes.h"
 
 #include "msi/automation.h"
-#include "msi/db/code_page.h"
-#include "msi/transform/apply.h"
-#include "msi/transform/reader.h"
-#include "msi/transform/validation.h"
+#include "msi/inspection.h"
 #include "system/text_conversion.h"
 
 #include <iostream>
@@ -53,13 +49,13 @@ int check_command(const std::vector<std::string>& args) {
     }
     if (files.size() != 2) throw usage_error{"check needs PACKAGE.msi TRANSFORM.mst"};
     const std::u16string transform = sys::utf8_to_utf16(files[1]);
-    const msi::transform_reader mst(files[1]);
-    const auto identity = msi::read_transform_identity(mst.summary());
+    const msi::inspect::transform_file mst(files[1]);
+    const auto& identity = mst.summary();
     msi::Installer installer;
     auto db = installer.OpenDatabase(sys::utf8_to_utf16(files[0]), msi::msiOpenDatabaseModeReadOnly);
     std::vector<std::string> reasons = db->ValidateTransform(transform);
     if (!denied.empty())
-        for (const auto& change : audit_changes(read_transform_changes(mst, &db->engine()), identity))
+        for (const auto& change : audit_changes(mst.changes(db.get()), identity))
             if (denied.count(change.kind))
                 reasons.push_back(std::string("denied ") + change_class_name(change.kind) + ": " +
                                   audited_change_line(change));

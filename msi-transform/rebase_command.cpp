@@ -1,7 +1,6 @@
 #include "commands.h"
 
-#include "msi/transform/rebase.h"
-#include "msi/transform/transform_file.h"
+#include "msi/inspection.h"
 #include "system/same_file.h"
 #include "system/text_conversion.h"
 
@@ -11,8 +10,8 @@
 namespace msi_transform {
 namespace {
 
-using item = msi::rebase_item;
-using value = msi::rebase_value;
+using item = msi::inspect::rebase_item;
+using value = msi::inspect::rebase_value;
 
 const char* outcome_word(item::outcome o, bool json) {
     switch (o) {
@@ -68,7 +67,7 @@ std::string shown(const value& v) {
     case value::kind::null: return "NULL";
     case value::kind::integer: return std::to_string(v.integer);
     case value::kind::string: return quoted(v.text);
-    case value::kind::binary: return "[binary, " + std::to_string(v.data.size()) + " bytes]";
+    case value::kind::binary: return "[binary, " + std::to_string(v.binary_size) + " bytes]";
     }
     return "";
 }
@@ -119,7 +118,7 @@ nlohmann::json json_value(const value& v) {
     case value::kind::null: return nullptr;
     case value::kind::integer: return v.integer;
     case value::kind::string: return utf8(v.text);
-    case value::kind::binary: return {{"binary_bytes", v.data.size()}};
+    case value::kind::binary: return {{"binary_bytes", v.binary_size}};
     }
     return nullptr;
 }
@@ -173,10 +172,9 @@ int rebase_command(const std::vector<std::string>& args) {
     for (const auto& input : {old_package, transform, new_package})
         if (sys::same_file(out, input)) throw usage_error{"OUT must be another file than OLD, T and NEW"};
 
-    const msi::rebase_result result = msi::rebase_transform(old_package, transform, new_package);
+    const msi::inspect::rebase_report result = msi::inspect::rebase_transform(old_package, transform, new_package, out);
     std::size_t review = 0;
     for (const auto& i : result.items) review += i.result != item::outcome::carried;
-    if (result.content) msi::write_transform_file(*result.content, &result.summary, out);
 
     const std::size_t carried = result.items.size() - review;
     if (json) {
@@ -184,17 +182,17 @@ int rebase_command(const std::vector<std::string>& args) {
         for (const auto& i : result.items) report["items"].push_back(json_item(i));
         report["carried"] = carried;
         report["review"] = review;
-        report["written"] = result.content.has_value();
+        report["written"] = result.written;
         // Bytes that are not UTF-8 (a package's strings may hold any) become U+FFFD.
         std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
         for (const auto& i : result.items) std::cout << line(i) << "\n";
         std::cout << carried << " carried, " << review << " to review; "
-                  << (result.content ? "written to " + out.string()
+                  << (result.written ? "written to " + out.string()
                                      : std::string("nothing left to carry, nothing written"))
                   << "\n";
     }
-    return review == 0 && result.content ? 0 : 1;
+    return review == 0 && result.written ? 0 : 1;
 }
 
 }  // namespace msi_transform

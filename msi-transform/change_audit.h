@@ -2,18 +2,21 @@
 // What each change of a transform means for a security review: whether it
 // runs code at installation, changes the product's identity, touches the
 // system, sets properties, changes the interface, or something else.
-#include "transform_changes.h"
+#include "msi/inspection.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace msi {
-struct transform_identity;
-}
-
 namespace msi_transform {
+
+// The engine's account of a transform's changes, as the tool's commands use it.
+using msi::inspect::key_words;
+using msi::inspect::plain_value;
+using msi::inspect::row_change;
+using msi::inspect::table_changes;
+using msi::inspect::value;
 
 enum class change_class { runs_code, identity, system, properties, interface, other };
 
@@ -33,7 +36,7 @@ struct audited_change {
 // Every change of the tables, and the summary's change of the product code
 // or version, each in its class, in the order show prints the tables.
 std::vector<audited_change> audit_changes(const std::vector<table_changes>& tables,
-                                          const msi::transform_identity& identity);
+                                          const msi::inspect::transform_summary& identity);
 
 // "Table what", the line check and show print for a change.
 std::string audited_change_line(const audited_change& c);

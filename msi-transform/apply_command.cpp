@@ -2,9 +2,7 @@
 #include "file_clone.h"
 
 #include "msi/automation.h"
-#include "msi/db/code_page.h"
-#include "msi/transform/reader.h"
-#include "msi/transform/validation.h"
+#include "msi/inspection.h"
 #include "system/atomic_file.h"
 #include "system/file_permissions.h"
 #include "system/same_file.h"
@@ -42,8 +40,7 @@ int apply_command(const std::vector<std::string>& args) {
     const fs::path package(files[0]), transform(files[1]), out(files[2]);
     if (sys::same_file(out, package) || sys::same_file(out, transform))
         throw usage_error{"OUT must be another file than PACKAGE and TRANSFORM"};
-    if (error_conditions < 0)
-        error_conditions = msi::read_transform_identity(msi::transform_reader(transform).summary()).error_conditions;
+    if (error_conditions < 0) error_conditions = msi::inspect::transform_file(transform).summary().error_conditions;
 
     struct stat source {};
     if (::stat(package.c_str(), &source) != 0)

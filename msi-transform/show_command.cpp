@@ -1,13 +1,8 @@
 #include "commands.h"
 #include "change_audit.h"
-#include "transform_changes.h"
 
 #include "msi/automation.h"
-#include "msi/db/package_database.h"
-#include "msi/transform/apply.h"
-#include "msi/transform/deployment_recipe.h"
-#include "msi/transform/reader.h"
-#include "msi/transform/validation.h"
+#include "msi/inspection.h"
 #include "system/text_conversion.h"
 
 #include <algorithm>
@@ -67,26 +62,16 @@ std::string json_list(const std::vector<std::string>& items) {
     return out + "]";
 }
 
-// A text property of the summary, empty when it is missing or unreadable:
-// show prints what it can of a damaged summary.
-std::string summary_text(const msi::summary_information& s, std::uint32_t pid) {
-    try {
-        if (auto t = s.text(pid)) return sys::utf16_to_utf8(*t);
-    } catch (const msi::automation_error&) {}
-    return {};
-}
-
-void print_plain(std::ostream& out, const std::string& file, const msi::summary_information& s,
-                 const msi::transform_identity& id, int code_page, const std::vector<table_changes>& tables,
-                 bool with_package, const std::string& summary_error) {
-    auto text = [&](std::uint32_t pid) { return summary_text(s, pid); };
+void print_plain(std::ostream& out, const std::string& file, const msi::inspect::transform_summary& id,
+                 const std::vector<table_changes>& tables, bool with_package) {
     auto or_blank = [](const std::string& v) { return v.empty() ? std::string("(not given)") : v; };
     out << "Transform " << file << "\n";
-    if (!summary_error.empty()) out << "  Summary information unreadable: " << summary_error << "\n";
-    if (!text(2).empty()) out << "  Title:            " << text(2) << "\n";
-    if (!text(3).empty()) out << "  Subject:          " << text(3) << "\n";
-    if (!text(18).empty()) out << "  Made by:          " << text(18) << "\n";
-    out << "  Code page:        " << (code_page == 0 ? std::string("neutral") : std::to_string(code_page)) << "\n";
+    if (!id.unreadable.empty()) out << "  Summary information unreadable: " << id.unreadable << "\n";
+    if (!id.title.empty()) out << "  Title:            " << id.title << "\n";
+    if (!id.subject.empty()) out << "  Subject:          " << id.subject << "\n";
+    if (!id.creating_application.empty()) out << "  Made by:          " << id.creating_application << "\n";
+    out << "  Code page:        " << (id.code_page == 0 ? std::string("neutral") : std::to_string(id.code_page))
+        << "\n";
     out << "  Base package:     product " << or_blank(id.base_product_code) << ", version " << or_blank(id.base_version)
         << ", platform " << (id.base_platform.empty() ? std::string("Intel") : id.base_platform) << ", language "
         << or_blank(id.base_language) << "\n";
@@ -102,10 +87,8 @@ void print_plain(std::ostream& out, const std::string& file, const msi::summary_
     if (!id.has_flags) {
         out << "  Validation:       (no flags given)\n  Suppressed errors: (no flags given)\n";
     } else {
-        out << "  Validation:       " << hex4(id.validation) << " "
-            << names(msi::transform_validation_names(id.validation)) << "\n";
-        out << "  Suppressed errors: " << hex4(id.error_conditions) << " "
-            << names(msi::transform_condition_names(id.error_conditions)) << "\n";
+        out << "  Validation:       " << hex4(id.validation) << " " << names(id.validation_names) << "\n";
+        out << "  Suppressed errors: " << hex4(id.error_conditions) << " " << names(id.condition_names) << "\n";
     }
     for (const auto& t : tables) {
         out << "\nTable " << t.name;
@@ -132,15 +115,13 @@ void print_plain(std::ostream& out, const std::string& file, const msi::summary_
     }
 }
 
-void print_json(std::ostream& out, const std::string& file, const msi::summary_information& s,
-                const msi::transform_identity& id, int code_page, const std::vector<table_changes>& tables,
-                bool with_package, const std::string& summary_error) {
-    auto text = [&](std::uint32_t pid) { return summary_text(s, pid); };
-    out << "{\n  \"transform\": " << json_string(file) << ",\n  \"code_page\": " << code_page
-        << ",\n  \"summary_error\": " << (summary_error.empty() ? "null" : json_string(summary_error))
+void print_json(std::ostream& out, const std::string& file, const msi::inspect::transform_summary& id,
+                const std::vector<table_changes>& tables, bool with_package) {
+    out << "{\n  \"transform\": " << json_string(file) << ",\n  \"code_page\": " << id.code_page
+        << ",\n  \"summary_error\": " << (id.unreadable.empty() ? "null" : json_string(id.unreadable))
         << ",\n  \"summary\": {\n"
-        << "    \"title\": " << json_string(text(2)) << ",\n    \"subject\": " << json_string(text(3))
-        << ",\n    \"creating_application\": " << json_string(text(18)) << ",\n"
+        << "    \"title\": " << json_string(id.title) << ",\n    \"subject\": " << json_string(id.subject)
+        << ",\n    \"creating_application\": " << json_string(id.creating_application) << ",\n"
         << "    \"base\": {\"product_code\": " << json_string(id.base_product_code)
         << ", \"version\": " << json_string(id.base_version) << ", \"platform\": " << json_string(id.base_platform)
         << ", \"language\": " << json_string(id.base_language) << "},\n"
@@ -149,10 +130,10 @@ void print_json(std::ostream& out, const std::string& file, const msi::summary_i
         << ", \"language\": " << json_string(id.new_language) << "},\n"
         << "    \"upgrade_code\": " << json_string(id.upgrade_code) << ",\n";
     if (id.has_flags)
-        out << "    \"validation\": {\"value\": " << id.validation
-            << ", \"names\": " << json_list(msi::transform_validation_names(id.validation)) << "},\n"
+        out << "    \"validation\": {\"value\": " << id.validation << ", \"names\": " << json_list(id.validation_names)
+            << "},\n"
             << "    \"error_conditions\": {\"value\": " << id.error_conditions
-            << ", \"names\": " << json_list(msi::transform_condition_names(id.error_conditions)) << "}\n";
+            << ", \"names\": " << json_list(id.condition_names) << "}\n";
     else
         out << "    \"validation\": null,\n    \"error_conditions\": null\n";
     out << "  },\n  \"tables\": [";
@@ -202,7 +183,7 @@ nlohmann::ordered_json audit_json(const std::vector<audited_change>& audit) {
     return out;
 }
 
-nlohmann::ordered_json recipe_json(const msi::deployment_recipe& r) {
+nlohmann::ordered_json recipe_json(const msi::inspect::deployment_recipe& r) {
     return {{"command_line", r.command_line}, {"product_code", r.product_code},
             {"upgrade_code", r.upgrade_code}, {"product_version", r.product_version},
             {"product_name", r.product_name}, {"public_properties", r.public_properties}};
@@ -235,36 +216,29 @@ int show_command(const std::vector<std::string>& args) {
     }
     if (files.empty() || files.size() > 2) throw usage_error{"show needs TRANSFORM.mst and, if wanted, PACKAGE.msi"};
     if (recipe && files.size() != 2) throw usage_error{"--recipe needs PACKAGE.msi"};
-    const msi::transform_reader mst(files[0]);
+    const msi::inspect::transform_file mst(files[0]);
     std::shared_ptr<msi::Database> package;
     if (files.size() == 2) {
         msi::Installer installer;
         package = installer.OpenDatabase(sys::utf8_to_utf16(files[1]), msi::msiOpenDatabaseModeReadOnly);
     }
     // A damaged summary does not hide the rows: it is shown as damaged.
-    msi::summary_information summary;
-    std::string summary_error;
-    try {
-        summary = mst.summary();
-    } catch (const msi::automation_error& e) {
-        summary_error = e.what();
-    }
-    const auto identity = msi::read_transform_identity(summary);
-    const auto tables = read_transform_changes(mst, package ? &package->engine() : nullptr);
+    const auto& identity = mst.summary();
+    const auto tables = mst.changes(package.get());
     const auto audit = audit_changes(tables, identity);
     // Last: the recipe applies the transform to the package in memory.
-    std::optional<msi::deployment_recipe> made;
-    if (recipe) made = msi::make_deployment_recipe(package->engine(), files[0], files[1], files[0]);
+    std::optional<msi::inspect::deployment_recipe> made;
+    if (recipe) made = msi::inspect::make_deployment_recipe(*package, files[0], files[1], files[0]);
     std::ostringstream out;
     if (json) {
-        print_json(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
+        print_json(out, files[0], identity, tables, package != nullptr);
         print_json_key(out, "audit", audit_json(audit));
         if (made) print_json_key(out, "recipe", recipe_json(*made));
         out << "\n}\n";
     } else if (made) {
-        out << msi::deployment_recipe_text(*made);
+        out << made->text;
     } else {
-        print_plain(out, files[0], summary, identity, mst.code_page(), tables, package != nullptr, summary_error);
+        print_plain(out, files[0], identity, tables, package != nullptr);
         print_audit(out, audit);
     }
     std::cout << out.str();

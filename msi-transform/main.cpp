@@ -1,12 +1,10 @@
 // msi-transform: dump tables, run SQL and generate transforms with the
 // project's installer engine.
 #include "commands.h"
-#include "table_dump.h"
 
 #include "msi/automation.h"
 #include "msi/automation_error.h"
-#include "msi/db/code_page.h"
-#include "msi/db/package_database.h"
+#include "msi/inspection.h"
 #include "system/text_conversion.h"
 
 #include <exception>
@@ -23,7 +21,7 @@ int dump_command(const std::vector<std::string>& args) {
     auto db = installer.OpenDatabase(sys::from_fs_path(args[0]), msi::msiOpenDatabaseModeReadOnly);
     std::vector<std::u16string> tables;
     for (std::size_t i = 1; i < args.size(); ++i) tables.push_back(sys::utf8_to_utf16(args[i]));
-    std::cout << dump_tables(db->engine(), tables);
+    std::cout << msi::inspect::dump_tables(*db, tables);
     return 0;
 }
 

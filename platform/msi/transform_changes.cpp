@@ -1,7 +1,6 @@
-#include "transform_changes.h"
-#include "table_dump.h"
+#include "msi/column_notation.h"
+#include "msi/inspection.h"
 
-#include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
 #include "msi/db/stream_name.h"
 #include "msi/transform/reader.h"
@@ -11,11 +10,8 @@
 #include <algorithm>
 #include <map>
 
-namespace msi_transform {
+namespace msi::inspect {
 namespace {
-
-using msi::column;
-using msi::transform_record;
 
 struct declared_column {
     std::int32_t number;
@@ -233,8 +229,8 @@ private:
 
 }  // namespace
 
-std::vector<table_changes> read_transform_changes(const msi::transform_reader& mst, msi::package_database* package) {
-    return transform_view(mst, package).read();
+std::vector<table_changes> transform_file::changes(Database* package) const {
+    return transform_view(*reader_, package ? &package->engine() : nullptr).read();
 }
 
 std::string plain_value(const value& v) {
@@ -253,4 +249,4 @@ std::string key_words(const std::vector<value>& key) {
     return out;
 }
 
-}  // namespace msi_transform
+}  // namespace msi::inspect

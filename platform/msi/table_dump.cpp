@@ -1,7 +1,7 @@
-#include "table_dump.h"
+#include "msi/column_notation.h"
+#include "msi/inspection.h"
 
 #include "msi/automation_error.h"
-#include "msi/db/code_page.h"
 #include "msi/db/package_database.h"
 #include "msi/db/stream_name.h"
 #include "msi/db/table.h"
@@ -11,7 +11,7 @@
 #include <array>
 #include <cstdio>
 
-namespace msi_transform {
+namespace msi {
 
 namespace {
 
@@ -32,25 +32,25 @@ std::uint32_t crc32(const std::vector<std::uint8_t>& data) {
 
 }  // namespace
 
-std::string stream_digest(const std::vector<std::uint8_t>& data) {
+std::string inspect::stream_digest(const std::vector<std::uint8_t>& data) {
     char digest[64];
     std::snprintf(digest, sizeof digest, "[stream size=%zu crc32=%08X]", data.size(), crc32(data));
     return digest;
 }
 
-std::string column_notation(const msi::column& c) {
+std::string column_notation(const column& c) {
     const std::uint16_t t = c.type;
     char letter;
-    if (c.cell_kind() == msi::column::kind::binary)
+    if (c.cell_kind() == column::kind::binary)
         letter = 'v';
-    else if (t & msi::column_type_localizable)
+    else if (t & column_type_localizable)
         letter = 'l';
-    else if (t & msi::column_type_string)
-        letter = (t & msi::column_type_temporary) ? 'g' : 's';
+    else if (t & column_type_string)
+        letter = (t & column_type_temporary) ? 'g' : 's';
     else
-        letter = (t & msi::column_type_temporary) ? 'j' : 'i';
-    if (t & msi::column_type_nullable) letter = static_cast<char>(letter - 'a' + 'A');
-    return letter + std::to_string(t & msi::column_type_size);
+        letter = (t & column_type_temporary) ? 'j' : 'i';
+    if (t & column_type_nullable) letter = static_cast<char>(letter - 'a' + 'A');
+    return letter + std::to_string(t & column_type_size);
 }
 
 namespace {
@@ -58,11 +58,11 @@ namespace {
 std::string text_field(std::u16string text) {
     // The installer hands strings over NUL-terminated.
     if (const auto nul = text.find(u'\0'); nul != std::u16string::npos) text.resize(nul);
-    return escape_field(sys::utf16_to_utf8(text));
+    return inspect::escape_field(sys::utf16_to_utf8(text));
 }
 
-std::string dump_table(msi::package_database& db, const std::u16string& name) {
-    msi::table& t = db.get_table(name);
+std::string dump_table(package_database& db, const std::u16string& name) {
+    table& t = db.get_table(name);
     const std::string table_name = text_field(name);
     std::string out = "#" + table_name;
     for (const auto& c : t.columns()) out += "\t" + text_field(c.name) + ":" + column_notation(c);
@@ -74,16 +74,16 @@ std::string dump_table(msi::package_database& db, const std::u16string& name) {
         std::string line = table_name;
         for (std::size_t c = 0; c < t.columns().size(); ++c) {
             line += '\t';
-            const msi::cell_value v = db.cell(t, r, c);
+            const cell_value v = db.cell(t, r, c);
             switch (v.type) {
-            case msi::cell_value::kind::null: break;
-            case msi::cell_value::kind::integer: line += std::to_string(v.integer); break;
-            case msi::cell_value::kind::string: line += text_field(db.cell_text(t, r, c)); break;
-            case msi::cell_value::kind::binary: {
-                const auto stream = msi::encode_stream_name(db.binary_stream_name(t, r), false);
+            case cell_value::kind::null: break;
+            case cell_value::kind::integer: line += std::to_string(v.integer); break;
+            case cell_value::kind::string: line += text_field(db.cell_text(t, r, c)); break;
+            case cell_value::kind::binary: {
+                const auto stream = encode_stream_name(db.binary_stream_name(t, r), false);
                 std::vector<std::uint8_t> data;
                 if (db.storage().has_stream(stream)) data = db.storage().read_stream(stream);
-                line += stream_digest(data);
+                line += inspect::stream_digest(data);
                 break;
             }
             }
@@ -97,7 +97,7 @@ std::string dump_table(msi::package_database& db, const std::u16string& name) {
 
 }  // namespace
 
-std::string escape_field(const std::string& utf8) {
+std::string inspect::escape_field(const std::string& utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (unsigned char c : utf8) {
@@ -119,7 +119,8 @@ std::string escape_field(const std::string& utf8) {
     return out;
 }
 
-std::string dump_tables(msi::package_database& db, const std::vector<std::u16string>& tables) {
+std::string inspect::dump_tables(Database& database, const std::vector<std::u16string>& tables) {
+    package_database& db = database.engine();
     std::vector<std::u16string> names = tables;
     if (names.empty()) {
         names = db.table_names();
@@ -129,11 +130,11 @@ std::string dump_tables(msi::package_database& db, const std::vector<std::u16str
     std::string out;
     for (const auto& name : names) {
         if (!db.has_table(name))
-            throw msi::automation_error(msi::hresult_from_win32(msi::ERROR_INVALID_TABLE),
-                                        "The database has no table '" + sys::utf16_to_utf8(name) + "'.");
+            throw automation_error(hresult_from_win32(ERROR_INVALID_TABLE),
+                                   "The database has no table '" + sys::utf16_to_utf8(name) + "'.");
         out += dump_table(db, name);
     }
     return out;
 }
 
-}  // namespace msi_transform
+}  // namespace msi

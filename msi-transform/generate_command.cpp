@@ -1,7 +1,6 @@
 #include "commands.h"
 
 #include "msi/automation.h"
-#include "msi/db/code_page.h"
 #include "system/atomic_file.h"
 #include "system/text_conversion.h"
 

@@ -1,6 +1,4 @@
-#include "msi/cfb/file.h"
-
-#include "msi/cfb/format.h"
+#include "system/file_handle.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace msi::cfb {
+namespace sys {
 
 ssize_t write_calls::pwritev(int fd, const iovec* pieces, int count, off_t offset) {
     return ::pwritev(fd, pieces, count, offset);
@@ -22,6 +20,9 @@ int write_calls::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length
 namespace {
 
 std::string system_message() { return std::strerror(errno); }
+
+[[noreturn]] void fail_open(const std::string& message) { throw file_error(file_error::operation::read, message); }
+[[noreturn]] void fail_write(const std::string& message) { throw file_error(file_error::operation::write, message); }
 
 write_calls system_calls;
 write_calls* current_calls = &system_calls;
@@ -70,8 +71,8 @@ file_handle file_handle::open_read(const std::filesystem::path& path) {
 file_handle file_handle::open_update(const std::filesystem::path& path) {
     int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
-        throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED),
-                               "cannot open '" + path.string() + "' for writing: " + system_message());
+        throw file_error(file_error::operation::open_for_writing,
+                         "cannot open '" + path.string() + "' for writing: " + system_message());
     return file_handle(fd);
 }
 
@@ -173,4 +174,4 @@ void file_handle::reserve(std::uint64_t offset, std::uint64_t size) {
     }
 }
 
-}  // namespace msi::cfb
+}  // namespace sys

@@ -1,8 +1,7 @@
 #include "commands.h"
-#include "table_dump.h"
 
 #include "msi/automation.h"
-#include "msi/db/code_page.h"
+#include "msi/inspection.h"
 #include "system/text_conversion.h"
 
 #include <fstream>
@@ -68,9 +67,9 @@ int sql_command(const std::vector<std::string>& args) {
                 for (int f = 1; f <= record->FieldCount(); ++f) {
                     if (f > 1) out += '\t';
                     if (record->field(f).type == msi::Record::field_value::kind::stream)
-                        out += stream_digest(record->ReadStream(f, record->DataSize(f)));
+                        out += msi::inspect::stream_digest(record->ReadStream(f, record->DataSize(f)));
                     else
-                        out += escape_field(sys::utf16_to_utf8(record->StringData(f)));
+                        out += msi::inspect::escape_field(sys::utf16_to_utf8(record->StringData(f)));
                 }
                 out += '\n';
             }

@@ -4,11 +4,29 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
+#include <string>
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <vector>
 
-namespace msi::cfb {
+namespace sys {
+
+// A file operation the system refused (or a file that ended early); the
+// message says what was being done and the system's reason.
+class file_error : public std::runtime_error {
+public:
+    enum class operation {
+        read,              // opening for reading, reading, asking the file's state
+        open_for_writing,  // opening an existing file for writing
+        write              // writing, extending, shortening, flushing
+    };
+    file_error(operation failed, const std::string& message) : std::runtime_error(message), failed_(failed) {}
+    operation failed() const noexcept { return failed_; }
+
+private:
+    operation failed_;
+};
 
 // The system calls through which a file_handle changes a file: one seam, so
 // that tests can fail or drop any of them as a full disk, an I/O error or a
@@ -42,6 +60,7 @@ public:
     file_handle& operator=(const file_handle&) = delete;
     ~file_handle();
 
+    // Raise file_error (read; open_for_writing).
     static file_handle open_read(const std::filesystem::path& path);    // O_RDONLY
     static file_handle open_update(const std::filesystem::path& path);  // O_RDWR, never creates
     // A descriptor that someone else opened and will close.
@@ -55,9 +74,9 @@ public:
     file_identity identity() const;
     static std::optional<file_identity> identity_of(const std::filesystem::path& path);
 
-    // Reads exactly `size` bytes; a short read raises ERROR_OPEN_FAILED.
+    // Reads exactly `size` bytes; raises file_error (read), also for a short read.
     void read_exact(std::uint64_t offset, void* buffer, std::size_t size) const;
-    // Raise ERROR_FUNCTION_FAILED when the system refuses.
+    // Raise file_error (write) when the system refuses.
     void write_exact(std::uint64_t offset, const void* buffer, std::size_t size);
     void write_gather(std::uint64_t offset, std::vector<iovec> pieces);
     void grow_to(std::uint64_t size);
@@ -76,4 +95,4 @@ private:
     bool owned_ = true;
 };
 
-}  // namespace msi::cfb
+}  // namespace sys
