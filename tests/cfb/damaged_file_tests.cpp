@@ -7,6 +7,7 @@
 #include "msi/cfb/storage_tree.h"
 #include "msi/cfb/writer.h"
 #include "system/atomic_file.h"
+#include "system/file_handle.h"
 #include "support/file_guard.h"
 #include "support/temp_dir.h"
 
@@ -278,7 +279,7 @@ TEST(DamagedFile, StorageContentThatCannotBeTakenWholeIsRefused) {
     auto bytes_of = [&](const msi::cfb::new_entry& root) {
         const auto path = dir / "content.cfb";
         sys::replace_file(path, [&](int fd) {
-            auto handle = msi::cfb::file_handle::borrow(fd);
+            auto handle = sys::file_handle::borrow(fd);
             msi::cfb::write_compound_file(handle, root);
         });
         return to_bytes(test_support::read_file(path));
