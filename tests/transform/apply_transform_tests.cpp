@@ -409,6 +409,30 @@ TEST_F(ApplyTransformStrings, CodePageChangeCountsBeforeLettingGo) {
     EXPECT_EQ(rows, (std::vector<std::string>{"reg1=OtherComponent", "reg2=MainComponent", "reg3=MainComponent"}));
 }
 
+// A transform that adds one row twice: the second add meets the row the
+// first added, as it would meet a stored one.
+using ApplyTransformRecords = ApplyTransform;
+TEST_F(ApplyTransformRecords, RowAddedTwiceMeetsItsFirstAdd) {
+    package_text p = base_package();
+    set_row(p, "Property", "NEWPROP", "NEWPROP\tnew");
+    build(edited_path(), p);
+    ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
+    {
+        auto mst = msi::compound_file::open(transform_path());
+        const auto name = msi::encode_stream_name(u"Property", true);
+        auto records = mst->read_stream(name);  // the one add
+        records.insert(records.end(), records.begin(), records.end());
+        mst->write_stream(name, records);
+        mst->commit();
+    }
+    EXPECT_THROW(apply_ours(base_path(), transform_path(), ours_path()), msi::transform_condition_error);
+    apply_ours(base_path(), transform_path(), ours_path(), msi::transform_error_add_existing_row);
+    auto view = open_database(ours_path())->OpenView(u"SELECT Value FROM Property WHERE Property = 'NEWPROP'");
+    view->Execute();
+    ASSERT_TRUE(view->Fetch());
+    EXPECT_FALSE(view->Fetch());
+}
+
 }  // namespace
 }  // namespace transform_test
 
