@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 
 using namespace cfb_test;
 
@@ -147,4 +148,53 @@ TEST(CommitGrowth, FatSectorPastTheHeadersListStartsTheDifat) {
     EXPECT_EQ(header_field(0x48), 1u);    // DIFAT sectors
     EXPECT_TRUE(to_string(msi::compound_file::open(file)->read_stream(u"data")) == data);
     EXPECT_TRUE(ole_read(file).streams[u"data"] == data);
+}
+
+// A reopened file's free sectors are taken lowest first, across the ranges
+// of its FAT sectors, before the file grows.
+TEST(CommitGrowth, FreeSectorsAreTakenLowestFirst) {
+    test_support::temp_dir dir;
+    const auto file = dir / "holes.cfb";
+    {
+        auto cf = msi::compound_file::create(msi::database_class_id);
+        cf->write_stream(u"a", to_bytes(pseudo_random(200 * 512, 1)));
+        cf->write_stream(u"b", to_bytes(pseudo_random(9000, 2)));
+        cf->save_as(file);
+    }
+    {
+        auto cf = msi::compound_file::open(file);
+        cf->remove_stream(u"a");
+        cf->commit();
+    }
+    // The free sectors inside the file, by the FAT the header lists.
+    auto free_sectors = [&] {
+        const std::string bytes = file_bytes(file);
+        auto u32 = [&](std::size_t at) {
+            std::uint32_t value = 0;
+            for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes.at(at + i));
+            return value;
+        };
+        std::set<std::uint32_t> free;
+        const std::uint32_t sectors = static_cast<std::uint32_t>(bytes.size() / 512 - 1);
+        for (std::uint32_t k = 0; k < u32(0x2C); ++k)
+            for (std::uint32_t i = 0; i < 128 && k * 128 + i < sectors; ++i)
+                if (u32((u32(0x4C + 4 * k) + 1) * 512 + 4 * i) == 0xFFFFFFFF) free.insert(k * 128 + i);
+        return free;
+    };
+    const std::set<std::uint32_t> before = free_sectors();
+    ASSERT_TRUE(before.count(128));  // the first entry of the second FAT sector
+    {
+        auto cf = msi::compound_file::open(file);
+        cf->write_stream(u"c", to_bytes(pseudo_random(150 * 512, 3)));
+        cf->commit();
+    }
+    const std::set<std::uint32_t> after = free_sectors();
+    std::uint32_t highest_taken = 0, lowest_left = 0xFFFFFFFF;
+    for (std::uint32_t s : before) {
+        if (after.count(s))
+            lowest_left = std::min(lowest_left, s);
+        else
+            highest_taken = std::max(highest_taken, s);
+    }
+    EXPECT_LT(highest_taken, lowest_left);
 }
