@@ -17,6 +17,8 @@ TEST(StreamName, KnownNamesEncodeAndDecode) {
         {u"BINARY.1", false, u"\x3C8B\x3A97\x409B\x387E"},
         // Characters outside the alphabet pass through and break the pairs.
         {u"a-b c", false, u"\x4824-\x4825 \x4826"},
+        // An odd length leaves the last character alone: here the alphabet's last.
+        {u"ab_", false, u"\x4164\x483F"},
         {u"", true, u"\x4840"},
     };
     for (const auto& c : cases) {

@@ -117,6 +117,10 @@ TEST(EngineSql, ChangesTheInstallerRefusesAreRefusedAndChangeNothing) {
                 rows.push_back(std::move(row));
         return rows;
     };
+    // A table at the most columns a table can have.
+    std::u16string wide = u"CREATE TABLE Wide (C1 INT NOT NULL";
+    for (int c = 2; c <= 32; ++c) wide += u", C" + sys::utf8_to_utf16(std::to_string(c)) + u" INT";
+    execute(*db, wide + u" PRIMARY KEY C1)");
     const auto before = everything();
 
     EXPECT_EQ(run(u"INSERT INTO Property (Property, Value) VALUES ('LANG', 'de')"), function_failed);
@@ -132,5 +136,9 @@ TEST(EngineSql, ChangesTheInstallerRefusesAreRefusedAndChangeNothing) {
     EXPECT_EQ(run(u"ALTER TABLE Registry ADD Needed INT NOT NULL"), function_failed);
     EXPECT_EQ(run(u"CREATE TABLE T (A INT, B INT PRIMARY KEY B)"), function_failed);
     EXPECT_EQ(run(u"INSERT INTO _Tables (Name) VALUES ('X')"), bad_query);
+    EXPECT_EQ(run(u"ALTER TABLE Wide ADD C33 INT"), function_failed);
+    // -32768 is how a 2-byte column stores NULL, no value of its own: refused
+    // before the statement's first cell changes.
+    EXPECT_EQ(run(u"UPDATE Kinds SET Text = 'z', Short = -32768 WHERE Key = 'a'"), function_failed);
     EXPECT_EQ(everything(), before);
 }

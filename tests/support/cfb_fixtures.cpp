@@ -69,7 +69,7 @@ ole_view ole_read(const std::filesystem::path& file) {
     std::istringstream lines(run_ole_tool({"dump", file.string(), out.path().string()}));
     ole_view view;
     std::string word;
-    lines >> word >> view.sector_size;
+    lines >> word >> view.sector_size >> word >> view.mini_stream_size >> view.mini_stream_sectors;
     std::getline(lines, word);
     for (std::string line; std::getline(lines, line);) view.listing += line + "\n";
     for (const auto& entry : std::filesystem::directory_iterator(out.path()))

@@ -27,10 +27,13 @@ std::filesystem::path build_package(const std::filesystem::path& dir, package_op
 inline constexpr std::size_t big_stream_size = 8'000'000;
 std::string big_stream_content();
 
-// olefile's reading of a file: root streams by stored name, and a listing of
-// every entry ("<hex path> <type> <size> <clsid>" lines).
+// olefile's reading of a file: root streams by stored name, the mini stream's
+// size and the sectors its chain holds, and a listing of every entry
+// ("<hex path> <type> <size> <clsid>" lines).
 struct ole_view {
     unsigned sector_size = 0;
+    std::uint64_t mini_stream_size = 0;
+    std::size_t mini_stream_sectors = 0;
     std::string listing;
     std::map<std::u16string, std::string> streams;
 };

@@ -4,7 +4,8 @@ the olefile module (python3-olefile).
 
   ole_tool.py dump FILE OUTDIR   every stream directly under the root, written to
                                  OUTDIR/<UTF-16LE name as hex>.bin; prints the
-                                 sector size, then one line per entry below the root:
+                                 sector size, the mini stream's size and the length of
+                                 its sector chain, then one line per entry below the root:
                                  <path as hex names joined by '/'> <type> <size> <clsid>
   ole_tool.py to-v4 IN OUT       rewrites IN with 4096-byte sectors (version 4),
                                  keeping directory entries, tree and class ids
@@ -22,9 +23,17 @@ def hexname(name):
     return name.encode("utf-16-le").hex()
 
 
+def chain_length(ole, start):
+    n = 0
+    while start < len(ole.fat) and n <= len(ole.fat):  # stops at END, FREE or a loop
+        n += 1
+        start = ole.fat[start]
+    return n
+
+
 def dump(path, outdir):
     ole = olefile.OleFileIO(path)
-    print("sector", ole.sectorsize)
+    print("sector", ole.sectorsize, "ministream", ole.root.size, chain_length(ole, ole.root.isectStart))
     os.makedirs(outdir, exist_ok=True)
 
     def walk(entry, prefix):

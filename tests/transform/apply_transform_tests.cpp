@@ -351,6 +351,101 @@ TEST_F(ApplyTransform, DamagedTransformsAreRefusedAndChangeNothing) {
     EXPECT_EQ(engine_view(*db), before);
 }
 
+// The counts of the strings an apply lets go, judged in the committed pool.
+class ApplyTransformStrings : public ApplyTransform {
+protected:
+    std::string stored(const fs::path& package, const char16_t* stream) {
+        const auto bytes = msi::compound_file::open(package)->read_stream(msi::encode_stream_name(stream, true));
+        return std::string(bytes.begin(), bytes.end());
+    }
+};
+
+// Once the database's counts are exact (here after a commit that changed
+// strings), a value an update replaces and a dropped table's name leave the
+// pool when nothing else refers to them.
+TEST_F(ApplyTransformStrings, StringsLetGoLeaveAnExactPool) {
+    package_text p = base_package();
+    set_row(p, "Property", "EULAURL", "EULAURL\thttps://example.invalid/terms");
+    p.tables.erase("Obsolete");
+    build(edited_path(), p);
+    ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
+    fs::copy_file(base_path(), ours_path());
+    {
+        auto db = open_database(ours_path(), msi::msiOpenDatabaseModeTransact);
+        db->OpenView(u"INSERT INTO Property (Property, Value) VALUES ('EXTRA', 'x')")->Execute();
+        db->Commit();
+        db->ApplyTransform(sys::utf8_to_utf16(transform_path().string()), 0);
+        db->Commit();
+    }
+    const std::string data = stored(ours_path(), u"_StringData");
+    EXPECT_NE(data.find("https://example.invalid/terms"), std::string::npos);
+    EXPECT_EQ(data.find("https://example.invalid/eula"), std::string::npos);
+    EXPECT_EQ(data.find("Obsolete"), std::string::npos);
+}
+
+// A code page change counts the database's references before it lets any
+// string go: a stored count that is too low must not free a string that
+// other cells still use.
+TEST_F(ApplyTransformStrings, CodePageChangeCountsBeforeLettingGo) {
+    package_text p = base_package();
+    p.tables["_ForceCodepage"] = "\n\n1251\t_ForceCodepage\n";
+    set_row(p, "Property", "GREETING", "GREETING\tcafe");  // 1251 has no accented letters
+    set_row(p, "Registry", "reg1", "reg1\t2\tSoftware\\Quorlin\tPrintProfile\t#1\tOtherComponent");
+    build(edited_path(), p);
+    ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
+    fs::copy_file(base_path(), ours_path());
+    {
+        // "MainComponent", in three cells, stored with a count of 1.
+        const std::string data = stored(ours_path(), u"_StringData");
+        std::string pool = stored(ours_path(), u"_StringPool");
+        std::size_t offset = 0, slot = 4;
+        for (; slot + 4 <= pool.size(); slot += 4) {
+            const std::size_t length = std::uint8_t(pool[slot]) | std::uint8_t(pool[slot + 1]) << 8;
+            if (data.compare(offset, length, "MainComponent") == 0 && length == 13) break;
+            offset += length;
+        }
+        ASSERT_LT(slot + 4, pool.size());
+        pool[slot + 2] = 1, pool[slot + 3] = 0;
+        auto cf = msi::compound_file::open(ours_path());
+        cf->write_stream(msi::encode_stream_name(u"_StringPool", true), {pool.begin(), pool.end()});
+        cf->commit();
+    }
+    {
+        auto db = open_database(ours_path(), msi::msiOpenDatabaseModeTransact);
+        db->ApplyTransform(sys::utf8_to_utf16(transform_path().string()), msi::transform_error_change_code_page);
+        db->Commit();
+    }
+    auto view = open_database(ours_path())->OpenView(u"SELECT Registry, Component_ FROM Registry");
+    view->Execute();
+    std::vector<std::string> rows;
+    while (auto r = view->Fetch()) rows.push_back(sys::utf16_to_utf8(r->StringData(1) + u"=" + r->StringData(2)));
+    EXPECT_EQ(rows, (std::vector<std::string>{"reg1=OtherComponent", "reg2=MainComponent", "reg3=MainComponent"}));
+}
+
+// A transform that adds one row twice: the second add meets the row the
+// first added, as it would meet a stored one.
+using ApplyTransformRecords = ApplyTransform;
+TEST_F(ApplyTransformRecords, RowAddedTwiceMeetsItsFirstAdd) {
+    package_text p = base_package();
+    set_row(p, "Property", "NEWPROP", "NEWPROP\tnew");
+    build(edited_path(), p);
+    ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
+    {
+        auto mst = msi::compound_file::open(transform_path());
+        const auto name = msi::encode_stream_name(u"Property", true);
+        auto records = mst->read_stream(name);  // the one add
+        records.insert(records.end(), records.begin(), records.end());
+        mst->write_stream(name, records);
+        mst->commit();
+    }
+    EXPECT_THROW(apply_ours(base_path(), transform_path(), ours_path()), msi::transform_condition_error);
+    apply_ours(base_path(), transform_path(), ours_path(), msi::transform_error_add_existing_row);
+    auto view = open_database(ours_path())->OpenView(u"SELECT Value FROM Property WHERE Property = 'NEWPROP'");
+    view->Execute();
+    ASSERT_TRUE(view->Fetch());
+    EXPECT_FALSE(view->Fetch());
+}
+
 }  // namespace
 }  // namespace transform_test
 

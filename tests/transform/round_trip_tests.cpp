@@ -68,6 +68,9 @@ TEST(TransformRoundTrip, GeneratedRecordsRebuildTheChangedPackage) {
     r1.replace(r1.rfind("r1c15"), 5, "last");                                     // the last column alone
     r2.replace(r2.find("r2c2"), 4, "two").replace(r2.rfind("r2c15"), 5, "last");  // with another one
     after.tables["Sixteen"] = sixteen_columns({r1, r2, sixteen_row("r3", "")});
+    // A binary cell of the same size: only its bytes tell the change.
+    std::string& logo = after.files["Binary/logo.bin"];
+    logo[0] = 'l';
 
     const auto reference = dir / "before.msi", target = dir / "after.msi", applied = dir / "applied.msi";
     const auto mst = dir / "change.mst";
@@ -82,4 +85,6 @@ TEST(TransformRoundTrip, GeneratedRecordsRebuildTheChangedPackage) {
     }
     for (const char* table : {"Lost", "Pairs", "Sixteen", "Property", "Registry", "Numbers"})
         EXPECT_EQ(exported(applied, table), exported(target, table)) << table;
+    auto extracted = test_support::run_process({"msiinfo", "extract", applied.string(), "Binary.logo"});
+    EXPECT_TRUE(extracted.out == logo);
 }

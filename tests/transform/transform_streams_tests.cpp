@@ -157,7 +157,7 @@ TEST(TransformStreams, UpdatePastTheSixteenBitMaskReplacesTheRow) {
     std::vector<transform_cell> cells{number(1)};
     for (int i = 1; i < 18; ++i) cells.push_back(number(i));
     std::vector<bool> changed(18, false);
-    changed[17] = true;
+    changed[16] = true;  // the 17th column: the first the mask cannot name
     t.operations.push_back(op(transform_operation::kind::update, cells, changed));
     transform_content content;
     content.tables.push_back(t);
