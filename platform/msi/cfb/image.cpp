@@ -245,18 +245,25 @@ std::vector<std::uint32_t> image::stream_sectors(std::uint32_t id) const {
 }
 
 std::vector<std::uint8_t> image::read_stream(std::uint32_t id) const {
+    // The chain is checked against the size before memory is taken for it.
+    const std::vector<std::uint32_t> sectors = stream_sectors(id);
     std::vector<std::uint8_t> out;
     const auto size = static_cast<std::size_t>(stream_size(id));
     sys::reserve_prefaulted(out, size);
     out.resize(size);
-    read_stream_part(id, 0, out);
+    read_sectors(id, sectors, 0, out);
     return out;
 }
 
 void image::read_stream_part(std::uint32_t id, std::uint64_t offset, std::span<std::uint8_t> out) const {
     const std::uint64_t size = stream_size(id);
     if (offset > size || out.size() > size - offset) fail_open(label(id) + " is shorter than the part asked for");
-    const std::vector<std::uint32_t> sectors = stream_sectors(id);
+    read_sectors(id, stream_sectors(id), offset, out);
+}
+
+void image::read_sectors(std::uint32_t id, const std::vector<std::uint32_t>& sectors, std::uint64_t offset,
+                         std::span<std::uint8_t> out) const {
+    const std::uint64_t size = stream_size(id);
     const bool in_mini = in_mini_stream(size);
     const std::uint32_t ss = sector_size();
     const std::uint32_t unit = in_mini ? mini_sector_size : ss;

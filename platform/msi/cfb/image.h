@@ -73,6 +73,9 @@ public:
     void check_no_shared_sectors() const;
 
 private:
+    // Reads part of a stream whose sectors are already known (and checked).
+    void read_sectors(std::uint32_t id, const std::vector<std::uint32_t>& sectors, std::uint64_t offset,
+                      std::span<std::uint8_t> out) const;
     friend class committer;
     image() = default;
 
