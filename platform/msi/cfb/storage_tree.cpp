@@ -5,42 +5,11 @@
 #include "msi/cfb/printable_name.h"
 #include "msi/cfb/sibling_tree.h"
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <set>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace msi::cfb {
 namespace {
-
-// An anonymous file in memory holding the bytes, which the file reader
-// opens through its /proc path like any other file.
-class memory_file {
-public:
-    explicit memory_file(const std::vector<std::uint8_t>& bytes) : fd_(memfd_create("storage", MFD_CLOEXEC)) {
-        if (fd_ < 0) fail();
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) fail();
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    ~memory_file() { ::close(fd_); }
-    memory_file(const memory_file&) = delete;
-    memory_file& operator=(const memory_file&) = delete;
-
-    std::filesystem::path path() const { return "/proc/self/fd/" + std::to_string(fd_); }
-
-private:
-    [[noreturn]] static void fail() {
-        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
-                               std::string("cannot hold a storage in memory: ") + std::strerror(errno));
-    }
-    int fd_;
-};
 
 new_entry tree_of(const image& img, std::uint32_t id, int depth) {
     if (depth > max_storage_depth)
@@ -77,8 +46,7 @@ new_entry entry_like(const directory_entry& e) {
 }
 
 new_entry read_storage_tree(const std::vector<std::uint8_t>& bytes, const std::u16string& name) {
-    const memory_file file(bytes);
-    const std::unique_ptr<image> img = image::open(file.path());
+    const std::unique_ptr<image> img = image::open(std::make_shared<const std::vector<std::uint8_t>>(bytes));
     new_entry root = tree_of(*img, 0, 0);
     root.name = name;
     root.type = entry_type::storage;
