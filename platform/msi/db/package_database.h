@@ -136,12 +136,26 @@ private:
     table& load_table(const std::u16string& name);
     void check_string_id(std::uint32_t id, const table& t) const;
     // Gives every string the number of cells that refer to it and drops
-    // those no cell uses. Commit does this when strings changed.
+    // those no cell uses.
     void make_counts_exact();
+    // Before a commit that changes strings: the strings whose counts fell to
+    // zero get the number of cells that really refer to them, and those no
+    // cell uses are dropped. A few are searched for in the tables; many make
+    // every count exact. Other counts stay as stored, right or not, as
+    // Windows Installer keeps them.
+    void settle_unreferenced_strings();
+    // How many cells refer to each of `ids` (a few, ascending).
+    std::vector<std::uint32_t> count_references_to(const std::vector<std::uint32_t>& ids);
+    // Calls on_cell(id) for every string cell of the tables in memory, and
+    // on_stored(bytes, width) for runs of whole stored references, `width`
+    // bytes each, of the tables not read yet (read a window at a time).
+    template <typename OnCell, typename OnStored>
+    void visit_string_cells(bool stored_only, OnCell&& on_cell, OnStored&& on_stored);
     // One cell fewer refers to a string. Stored counts are not always right
     // (some tools write fewer than there are cells), and a count that is too
     // low must not free a string other cells still use: until the counts
-    // are known to be exact, one that reaches zero waits for make_counts_exact().
+    // are known to be exact, one that reaches zero waits for
+    // settle_unreferenced_strings().
     void release(std::uint32_t id);
     // A reference to the pool's string for `text`, added when new.
     std::uint32_t reference(std::u16string_view text);

@@ -196,6 +196,7 @@ void string_pool::read_slots(std::vector<std::uint8_t> pool) {
             e.length = length;
             e.refs = refs;
             e.used = true;
+            if (refs == 0) zero_counts_.push_back(id);
             offset += length;
             stored_image.highest = id;
             used_end = at;
@@ -489,21 +490,31 @@ void string_pool::release(std::uint32_t id) {
 void string_pool::release_keeping(std::uint32_t id) {
     if (!contains(id)) return;
     touch(id);
-    if (entries_[id].refs > 0) --entries_[id].refs;
+    if (entries_[id].refs > 0 && --entries_[id].refs == 0) zero_counts_.push_back(id);
 }
 
 void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts) {
-    for (std::uint32_t id = 1; id < id_limit(); ++id) {
-        entry& e = entries_[id];
-        if (!e.used) continue;
-        const std::uint32_t count = id < counts.size() ? counts[id] : 0;
-        if (count == e.refs && count != 0) continue;
-        touch(id);
-        if (count == 0)
-            free_id(id);
-        else
-            e.refs = std::min(count, entry::max_refs);
-    }
+    for (std::uint32_t id = 1; id < id_limit(); ++id)
+        if (entries_[id].used) set_reference_count(id, id < counts.size() ? counts[id] : 0);
+}
+
+void string_pool::set_reference_count(std::uint32_t id, std::uint32_t count) {
+    if (!contains(id)) return;
+    entry& e = entries_[id];
+    if (count == e.refs && count != 0) return;
+    touch(id);
+    if (count == 0)
+        free_id(id);
+    else
+        e.refs = std::min(count, entry::max_refs);
+}
+
+std::vector<std::uint32_t> string_pool::unreferenced_ids(std::size_t most) {
+    std::sort(zero_counts_.begin(), zero_counts_.end());
+    zero_counts_.erase(std::unique(zero_counts_.begin(), zero_counts_.end()), zero_counts_.end());
+    std::erase_if(zero_counts_, [&](std::uint32_t id) { return !contains(id) || entries_[id].refs != 0; });
+    return {zero_counts_.begin(),
+            zero_counts_.begin() + static_cast<std::ptrdiff_t>(std::min(most + 1, zero_counts_.size()))};
 }
 
 void string_pool::free_id(std::uint32_t id) {

@@ -107,6 +107,11 @@ public:
     // fewer than there are cells), and a count that is too low would free a
     // string that is still in use.
     void set_reference_counts(const std::vector<std::uint32_t>& counts);
+    // The same for one string: `count` cells refer to it (0 drops it).
+    void set_reference_count(std::uint32_t id, std::uint32_t count);
+    // Strings held with a count of 0 (let go by release_keeping, or stored
+    // so), lowest first; at most `most`, or most + 1 when there are more.
+    std::vector<std::uint32_t> unreferenced_ids(std::size_t most);
 
     // An independent pool with the same ids, strings, counts and stored
     // reference width: changes are staged on it and the original stays as it
@@ -204,6 +209,9 @@ private:
     std::vector<std::uint8_t> data_;  // the loaded _StringData, which loaded entries point into
     arena arena_;
     std::vector<std::uint32_t> free_ids_;
+    // Ids whose count was stored as 0 or fell to 0 while the string stayed
+    // (unreferenced_ids() drops those that moved on).
+    std::vector<std::uint32_t> zero_counts_;
     std::vector<touch_record> touched_;
     image saved_;
     std::uint64_t data_generation_ = 0;
