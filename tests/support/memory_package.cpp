@@ -68,7 +68,11 @@ void add_row(msi::package_database& db, msi::table& t, const std::vector<std::st
             values[c].type = msi::cell_value::kind::string;
             texts[c] = sys::utf8_to_utf16(fields[c]);
             break;
-        default: values[c].type = msi::cell_value::kind::integer; values[c].integer = std::stoi(fields[c]);
+        case msi::column::kind::int16:
+        case msi::column::kind::int32:
+            values[c].type = msi::cell_value::kind::integer;
+            values[c].integer = std::stoi(fields[c]);
+            break;
         }
     }
     const std::size_t row = db.insert_row(t, values, texts);
