@@ -335,7 +335,7 @@ TEST(CompoundFileCommit, SubStoragesAndTheRootClassSurviveCommitAndSaveAs) {
 
 TEST(CompoundFileCommit, ReplacedFileIsNotWrittenTo) {
     test_support::temp_dir dir;
-    auto file = build_package(dir.path(), {.long_value = false});
+    auto file = write_package(dir.path(), {.long_value = false});
     auto other = dir / "other.msi";
     std::filesystem::copy_file(file, other);
     auto cf = msi::compound_file::open(file);

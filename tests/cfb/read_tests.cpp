@@ -74,7 +74,7 @@ TEST(CompoundFileRead, VersionFourFileReadsLikeItsVersionThreeOriginal) {
 
 TEST(CompoundFileRead, OpensReadOnlyAndLeavesTheFileAlone) {
     test_support::temp_dir dir;
-    auto file = build_package(dir.path());
+    auto file = write_package(dir.path());
     test_support::file_unchanged_guard guard(file);
     {
         auto cf = msi::compound_file::open(file);

@@ -26,7 +26,7 @@ void put_u32(bytes& b, std::size_t at, std::uint32_t v) {
 
 class DamagedPackage : public ::testing::Test {
 protected:
-    void SetUp() override { test_support::build_msi(good_, standard_source()); }
+    void SetUp() override { test_support::write_msi(good_, standard_source()); }
 
     // A copy of the good package with one stream replaced by what `change`
     // makes of it (written by the container alone, not by the database layer).

@@ -80,7 +80,7 @@ TEST(EngineCommit, StreamsSetThroughRecordsCommitAsMsibuildsAndTravelInTransform
 
 TEST(EngineCommit, DeletedRowsAndDroppedTablesTakeTheStreamsOfTheirBinaryCells) {
     test_support::temp_dir dir;
-    test_support::build_msi(dir / "p.msi", source_with_pictures());
+    test_support::write_msi(dir / "p.msi", source_with_pictures());
     const std::string before = test_support::oracle_dump(dir / "p.msi", {"_Streams"});
     for (const char* stream : {"Kinds.a", "Pictures.a", "Pictures.b"})
         ASSERT_NE(before.find(std::string("_Streams\t") + stream + "\t"), std::string::npos) << before;
@@ -101,7 +101,7 @@ TEST(EngineCommit, DeletedRowsAndDroppedTablesTakeTheStreamsOfTheirBinaryCells) 
 // file is refused with nothing changed.
 TEST(EngineCommit, StoragesInsertedReplacedAndDeletedOpenAsEmbeddedTransforms) {
     test_support::temp_dir dir;
-    test_support::build_msi(dir / "original.msi", standard_source());
+    test_support::write_msi(dir / "original.msi", standard_source());
     for (const char* value : {"one", "two"}) {
         const std::string name = std::string(value) + ".msi";
         std::filesystem::copy_file(dir / "original.msi", dir / name);

@@ -103,7 +103,7 @@ TEST(EngineCommit, UpdatesReachTheFileOnlyAtCommitAndNothingElseChanges) {
 TEST(EngineCommit, ReadOnlyDatabaseRefusesCommitAndLeavesTheFileAlone) {
     test_support::temp_dir dir;
     const auto file = dir / "p.msi";
-    test_support::build_msi(file, standard_source());
+    test_support::write_msi(file, standard_source());
     test_support::file_unchanged_guard guard(file);
     auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
     execute(*db, u"UPDATE Property SET Value = 'changed' WHERE Property = 'LANG'");
@@ -163,7 +163,7 @@ TEST(EngineCommit, AStringCountedTooLowStaysWhileACellStillUsesIt) {
     const auto file = dir / "p.msi";
     test_support::msi_source source;
     source.tables.push_back(test_support::property_table({{"A", "same"}, {"B", "same"}, {"C", "c"}}));
-    test_support::build_msi(file, source);
+    test_support::write_msi(file, source);
     std::uint32_t same = 0;
     {
         auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
@@ -199,7 +199,7 @@ TEST(EngineCommit, AStringCountedTooLowStaysWhileACellStillUsesIt) {
 TEST(EngineCommit, LongStringWrittenAsTheInstallerReadsIt) {
     test_support::temp_dir dir;
     const auto file = dir / "p.msi";
-    test_support::build_msi(file, standard_source());
+    test_support::write_msi(file, standard_source());
     // Over 128 KiB and used twice: a layout with the length split over two
     // slots would not survive this.
     std::u16string long_value(150000, u'x');
@@ -225,7 +225,7 @@ TEST(EngineCommit, PoolGrowingPastTwoByteIdsRewritesEveryTable) {
     std::string many = "Key\tValue\ns72\tS255\nMany\tKey\n";
     for (int i = 0; i < 32000; ++i) many += "k" + std::to_string(i) + "\t\n";
     source.tables.push_back({"Many", many});
-    test_support::build_msi(file, source);
+    test_support::write_msi(file, source);
     const std::string before = test_support::oracle_dump(file);
 
     auto db = open(file, msi::msiOpenDatabaseModeTransact);
@@ -264,7 +264,7 @@ TEST(EngineCount, UnreadTableWithThreeByteReferencesKeepsItsStrings) {
     for (int i = 0; i < 35000; ++i) big += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
     source.tables.push_back({"Big", big});
     source.tables.push_back(test_support::property_table({{"Short", "v34999"}}));
-    test_support::build_msi(file, source);
+    test_support::write_msi(file, source);
     {
         // The shared string's stored count says one cell.
         auto cf = msi::compound_file::open(file);

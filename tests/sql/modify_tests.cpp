@@ -18,9 +18,7 @@ const msi::hresult function_failed = msi::hresult_from_win32(msi::ERROR_FUNCTION
 }  // namespace
 
 TEST(EngineModify, ChangesTheRowOfTheLastFetchedRecordOnly) {
-    test_support::temp_dir dir;
-    test_support::build_msi(dir / "m.msi", standard_source());
-    auto db = open(dir / "m.msi", msi::msiOpenDatabaseModeTransact);
+    auto db = open(test_support::make_msi(standard_source()), msi::msiOpenDatabaseModeTransact);
 
     // Deleting each record as it is fetched reaches every row.
     auto walk = db->OpenView(u"SELECT Value FROM Registry");
@@ -69,7 +67,7 @@ TEST(EngineModify, ChangesTheRowOfTheLastFetchedRecordOnly) {
 
 TEST(EngineCommit, TemporaryRowsColumnsAndTablesAreSeenButNeitherCommittedNorInATransform) {
     test_support::temp_dir dir;
-    test_support::build_msi(dir / "original.msi", standard_source());
+    test_support::write_msi(dir / "original.msi", standard_source());
     std::filesystem::copy_file(dir / "original.msi", dir / "t.msi");
     {
         auto db = open(dir / "t.msi", msi::msiOpenDatabaseModeTransact);

@@ -60,9 +60,7 @@ TEST(EngineCommit, SqlChangesCommitAsMsibuildsAndTheirTransformApplies) {
 }
 
 TEST(EngineSql, JoinsOrderDistinctAndEveryMatchingDelete) {
-    test_support::temp_dir dir;
-    test_support::build_msi(dir / "q.msi", standard_source());
-    auto db = open(dir / "q.msi", msi::msiOpenDatabaseModeTransact);
+    auto db = open(test_support::make_msi(standard_source()), msi::msiOpenDatabaseModeTransact);
 
     EXPECT_EQ(select_all(*db, u"SELECT Registry, Value FROM Registry ORDER BY Value"),
               (std::vector<std::string>{"reg3\t#8", "reg1\tone", "reg2\ttwo"}));
@@ -106,9 +104,7 @@ TEST(EngineSql, JoinsOrderDistinctAndEveryMatchingDelete) {
 }
 
 TEST(EngineSql, ChangesTheInstallerRefusesAreRefusedAndChangeNothing) {
-    test_support::temp_dir dir;
-    test_support::build_msi(dir / "q.msi", standard_source());
-    auto db = open(dir / "q.msi", msi::msiOpenDatabaseModeTransact);
+    auto db = open(test_support::make_msi(standard_source()), msi::msiOpenDatabaseModeTransact);
     auto run = [&](const std::u16string& sql) { return error_of([&] { execute(*db, sql); }); };
     auto everything = [&] {
         std::vector<std::string> rows;

@@ -1,6 +1,7 @@
 #include "support/cfb_fixtures.h"
 
 #include "msi/db/stream_name.h"
+#include "support/memory_package.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -28,7 +29,9 @@ std::string pseudo_random(std::size_t size, std::uint32_t seed) {
 
 std::string big_stream_content() { return pseudo_random(big_stream_size, 7); }
 
-std::filesystem::path build_package(const std::filesystem::path& dir, package_options options) {
+namespace {
+
+test_support::msi_source package_source(package_options options) {
     std::vector<std::pair<std::string, std::string>> rows{
         {"ProductName", "Hello"}, {"Marker", "OldValue1"}, {"Manufacturer", "Quorlin tests"}};
     if (options.long_value) rows.emplace_back("LongOne", std::string(5000, 'x'));
@@ -36,9 +39,25 @@ std::filesystem::path build_package(const std::filesystem::path& dir, package_op
     source.tables.push_back(test_support::property_table(rows));
     source.streams.emplace_back("small.bin", pseudo_random(300, 3));
     if (options.big_stream) source.streams.emplace_back("big.bin", big_stream_content());
-    auto path = dir / (std::string("package") + (options.long_value ? "-long" : "") +
-                       (options.big_stream ? "-big" : "") + ".msi");
-    test_support::build_msi(path, source);
+    return source;
+}
+
+std::filesystem::path package_path(const std::filesystem::path& dir, package_options options, const char* maker) {
+    return dir / (std::string("package") + maker + (options.long_value ? "-long" : "") +
+                  (options.big_stream ? "-big" : "") + ".msi");
+}
+
+}  // namespace
+
+std::filesystem::path build_package(const std::filesystem::path& dir, package_options options) {
+    const auto path = package_path(dir, options, "");
+    test_support::build_msi(path, package_source(options));
+    return path;
+}
+
+std::filesystem::path write_package(const std::filesystem::path& dir, package_options options) {
+    const auto path = package_path(dir, options, "-ours");
+    test_support::write_msi(path, package_source(options));
     return path;
 }
 

@@ -24,6 +24,9 @@ struct package_options {
 // A package built by msibuild with a Property table (Marker=OldValue1,
 // ProductName=Hello, ...) and a stream "small.bin" of 300 bytes.
 std::filesystem::path build_package(const std::filesystem::path& dir, package_options options = {});
+// The same package made in memory by the engine and written to a file, for
+// tests whose point is not another writer's layout.
+std::filesystem::path write_package(const std::filesystem::path& dir, package_options options = {});
 inline constexpr std::size_t big_stream_size = 8'000'000;
 std::string big_stream_content();
 

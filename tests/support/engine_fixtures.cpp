@@ -111,6 +111,10 @@ std::shared_ptr<msi::Database> open(const std::filesystem::path& path, int mode)
     return msi::create_installer()->OpenDatabase(sys::utf8_to_utf16(path.string()), mode);
 }
 
+std::shared_ptr<msi::Database> open(const test_support::package_bytes& bytes, int mode) {
+    return msi::create_installer()->OpenDatabase(bytes, mode);
+}
+
 std::string replace_line(std::string dump, const std::string& old_line, const std::string& new_line) {
     auto at = dump.find("\n" + old_line + "\n");
     if (at == std::string::npos) throw std::runtime_error("no line " + old_line);

@@ -3,6 +3,7 @@
 // around the automation facade.
 #include "msi/automation.h"
 #include "support/fixture_package.h"
+#include "support/memory_package.h"
 #include "system/text_conversion.h"
 
 #include <filesystem>
@@ -35,6 +36,8 @@ std::vector<std::string> select_all(msi::Database& db, const std::u16string& sql
 void execute(msi::Database& db, const std::u16string& sql, const std::vector<std::u16string>& params = {});
 
 std::shared_ptr<msi::Database> open(const std::filesystem::path& path, int mode);
+// A package's bytes opened in memory: changes are seen but cannot be committed.
+std::shared_ptr<msi::Database> open(const test_support::package_bytes& bytes, int mode);
 
 // The code of the automation error `f` raises (its message in `message`), 0 when it raises none.
 msi::hresult error_of(const std::function<void()>& f, std::string* message = nullptr);

@@ -1,7 +1,10 @@
 // The helpers every other test relies on, checked against each other: a
-// package built by msibuild and one built by wixl read back by the oracle.
+// package built by msibuild, one built by wixl and one made in memory read
+// back by the oracle.
+#include "support/engine_fixtures.h"
 #include "support/file_guard.h"
 #include "support/fixture_package.h"
+#include "support/memory_package.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -61,4 +64,31 @@ TEST(TestSupport, ARunEndsWithItsProgramNotWithWhatTheProgramLeftBehind) {
     EXPECT_EQ(r.exit_code, 3);
     EXPECT_EQ(r.out, "early\n");
     EXPECT_EQ(r.err, "warning\n");
+}
+
+// The in-memory builder stands in for msibuild in many tests: Windows
+// Installer must read what it makes as it reads msibuild's package from the
+// same description (column types, NULLs, binary cells, loose streams, a
+// code page), or those tests would check the engine against a wrong package.
+TEST(TestSupport, MemoryPackageReadsInTheOracleAsMsibuildsDoes) {
+    temp_dir dir;
+    msi_source source = engine_test::standard_source();
+    source.tables.push_back({"_ForceCodepage", "\n\n1251\t_ForceCodepage\n"});
+    source.tables.push_back({"Pairs",
+                             "Grp\tItem\tText\tData\ns32\ti2\tS64\tV0\nPairs\tGrp\tItem\n"
+                             "g1\t-1\t\xD0\x96\xD0\xB8\tp.bin\ng1\t2\t\t\n"});
+    source.files.emplace_back("Pairs/p.bin", std::string(5000, 'p'));
+    source.streams.emplace_back("loose", "a stream of its own");
+    build_msi(dir / "theirs.msi", source);
+    write_msi(dir / "ours.msi", source);
+    EXPECT_EQ(oracle_dump(dir / "ours.msi"), oracle_dump(dir / "theirs.msi"));
+    // The summary differs in the program named as its maker only.
+    auto without_line = [](std::string text, const std::string& start) {
+        const auto at = text.find("\n" + start);
+        return at == std::string::npos ? text : text.erase(at + 1, text.find('\n', at + 1) - at);
+    };
+    EXPECT_EQ(without_line(oracle_dump(dir / "ours.msi", {"_Streams"}), "_Streams\t\\x05"),
+              without_line(oracle_dump(dir / "theirs.msi", {"_Streams"}), "_Streams\t\\x05"));
+    EXPECT_EQ(oracle_package_summary(dir / "ours.msi"),
+              without_line(oracle_package_summary(dir / "theirs.msi"), "SUMMARY\t18\t"));
 }

@@ -351,8 +351,15 @@ TEST_F(ApplyTransform, DamagedTransformsAreRefusedAndChangeNothing) {
     EXPECT_EQ(engine_view(*db), before);
 }
 
+// Applies whose point is our engine's own bookkeeping, on packages made
+// in memory rather than by msibuild.
+class ApplyTransformInMemory : public ApplyTransform {
+protected:
+    void SetUp() override { write(base_path(), base_package()); }
+};
+
 // The counts of the strings an apply lets go, judged in the committed pool.
-class ApplyTransformStrings : public ApplyTransform {
+class ApplyTransformStrings : public ApplyTransformInMemory {
 protected:
     std::string stored(const fs::path& package, const char16_t* stream) {
         const auto bytes = msi::compound_file::open(package)->read_stream(msi::encode_stream_name(stream, true));
@@ -367,7 +374,7 @@ TEST_F(ApplyTransformStrings, StringsLetGoLeaveAnExactPool) {
     package_text p = base_package();
     set_row(p, "Property", "EULAURL", "EULAURL\thttps://example.invalid/terms");
     p.tables.erase("Obsolete");
-    build(edited_path(), p);
+    write(edited_path(), p);
     ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
     fs::copy_file(base_path(), ours_path());
     {
@@ -391,7 +398,7 @@ TEST_F(ApplyTransformStrings, CodePageChangeCountsBeforeLettingGo) {
     p.tables["_ForceCodepage"] = "\n\n1251\t_ForceCodepage\n";
     set_row(p, "Property", "GREETING", "GREETING\tcafe");  // 1251 has no accented letters
     set_row(p, "Registry", "reg1", "reg1\t2\tSoftware\\Quorlin\tPrintProfile\t#1\tOtherComponent");
-    build(edited_path(), p);
+    write(edited_path(), p);
     ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
     fs::copy_file(base_path(), ours_path());
     {
@@ -424,11 +431,11 @@ TEST_F(ApplyTransformStrings, CodePageChangeCountsBeforeLettingGo) {
 
 // A transform that adds one row twice: the second add meets the row the
 // first added, as it would meet a stored one.
-using ApplyTransformRecords = ApplyTransform;
+using ApplyTransformRecords = ApplyTransformInMemory;
 TEST_F(ApplyTransformRecords, RowAddedTwiceMeetsItsFirstAdd) {
     package_text p = base_package();
     set_row(p, "Property", "NEWPROP", "NEWPROP\tnew");
-    build(edited_path(), p);
+    write(edited_path(), p);
     ASSERT_TRUE(generate(edited_path(), base_path(), transform_path()));
     {
         auto mst = msi::compound_file::open(transform_path());

@@ -1,6 +1,7 @@
 #include "transform_fixtures.h"
 
 #include "msi/db/code_page.h"
+#include "support/memory_package.h"
 #include "support/msi_oracle.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -85,6 +86,16 @@ void build(const std::filesystem::path& out, const package_text& p) {
         if (r.exit_code != 0 || !r.err.empty()) throw std::runtime_error("msibuild failed: " + r.err + r.out);
     }
 }
+
+test_support::msi_source source_of(const package_text& p) {
+    test_support::msi_source source;
+    for (const auto& [name, text] : p.tables) source.tables.push_back({name, text});
+    source.files.assign(p.files.begin(), p.files.end());
+    source.summary.template_text = p.template_text;
+    return source;
+}
+
+void write(const std::filesystem::path& out, const package_text& p) { test_support::write_msi(out, source_of(p)); }
 
 std::shared_ptr<msi::Database> open_database(const std::filesystem::path& path, int mode) {
     return msi::Installer().OpenDatabase(sys::utf8_to_utf16(path.string()), mode);

@@ -36,6 +36,11 @@ void set_row(package_text& p, const std::string& table, const std::string& key, 
 
 void build(const std::filesystem::path& out, const package_text& p);
 
+// The same package made in memory by the engine, without msibuild, for the
+// tests whose point is not agreement with it; `write` puts it in a file.
+test_support::msi_source source_of(const package_text& p);
+void write(const std::filesystem::path& out, const package_text& p);
+
 std::shared_ptr<msi::Database> open_database(const std::filesystem::path& path,
                                              int mode = msi::msiOpenDatabaseModeReadOnly);
 

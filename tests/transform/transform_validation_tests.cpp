@@ -1,8 +1,8 @@
 // The checks a transform's validation flags ask for, each against a package
-// built by msibuild (template "Intel;1033", ProductVersion 26.4.4): the flag
+// made in memory (template "Intel;1033", ProductVersion 26.4.4): the flag
 // judges its own property, and a failed check says what differs.
 #include "msi/transform/validation.h"
-#include "support/temp_dir.h"
+#include "support/memory_package.h"
 #include "transform_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +11,8 @@ namespace transform_test {
 namespace {
 
 TEST(TransformValidation, EachFlagJudgesItsOwnPropertyAndSaysWhatDiffers) {
-    test_support::temp_dir dir("quorlin-validate");
-    build(dir / "p.msi", base_package());
-    auto package = open_database(dir / "p.msi");
+    auto package = msi::Installer().OpenDatabase(test_support::make_msi(source_of(base_package())),
+                                                 msi::msiOpenDatabaseModeReadOnly);
 
     msi::transform_identity fits;
     fits.base_platform = "Intel";

@@ -215,6 +215,25 @@ public:
     void set_durable_commits(bool durable) override { durable_ = durable; }
 
     void save_as(const std::filesystem::path& path) const override {
+        const cfb::new_entry root = whole_tree();
+        try {
+            sys::replace_file(path, [&](int fd) {
+                sys::file_handle file = sys::file_handle::borrow(fd);
+                cfb::write_compound_file(file, root);
+            });
+        } catch (const std::system_error& e) {
+            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED), std::string(e.what()) + ".");
+        } catch (const automation_error& e) {
+            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED),
+                                   "cannot write " + path.string() + ": " + e.what() + ".");
+        }
+    }
+
+    std::vector<std::uint8_t> save_to_memory() const override { return cfb::write_compound_file(whole_tree()); }
+
+private:
+    // The storage with its staged changes, as a new file holds it.
+    cfb::new_entry whole_tree() const {
         cfb::new_entry root;
         root.type = cfb::entry_type::root;
         root.clsid = root_class_;
@@ -236,20 +255,9 @@ public:
             stream.content = [&bytes = data] { return bytes; };  // clang 14 cannot capture a structured binding
             root.children.push_back(std::move(stream));
         }
-        try {
-            sys::replace_file(path, [&](int fd) {
-                sys::file_handle file = sys::file_handle::borrow(fd);
-                cfb::write_compound_file(file, root);
-            });
-        } catch (const std::system_error& e) {
-            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED), std::string(e.what()) + ".");
-        } catch (const automation_error& e) {
-            throw automation_error(hresult_from_win32(ERROR_CREATE_FAILED),
-                                   "cannot write " + path.string() + ": " + e.what() + ".");
-        }
+        return root;
     }
 
-private:
     bool is_stored_stream(std::uint32_t id) const { return image_->entries()[id].type == cfb::entry_type::stream; }
     bool is_stored_storage(std::uint32_t id) const { return image_->entries()[id].type == cfb::entry_type::storage; }
 

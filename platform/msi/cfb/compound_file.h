@@ -95,6 +95,8 @@ public:
     // `path` in one step once it is complete. Raises ERROR_CREATE_FAILED with
     // the system's reason when the file cannot be written.
     virtual void save_as(const std::filesystem::path& path) const = 0;
+    // The bytes save_as would write, made in memory.
+    virtual std::vector<std::uint8_t> save_to_memory() const = 0;
 };
 
 }  // namespace msi

@@ -21,15 +21,14 @@ constexpr std::uint32_t per_directory_sector = sector / entry_size;
 
 std::uint64_t round_up(std::uint64_t value, std::uint64_t unit) { return (value + unit - 1) / unit; }
 
-// Sequential output through a buffer.
+// Sequential output through a buffer, into a file or, without one, into memory.
 class sequential_writer {
 public:
-    explicit sequential_writer(sys::file_handle& file) : file_(file) { buffer_.reserve(1 << 20); }
+    explicit sequential_writer(sys::file_handle* file) : file_(file) { buffer_.reserve(1 << 20); }
     void write(const std::uint8_t* data, std::size_t size) {
         if (buffer_.size() + size > buffer_.capacity()) flush();
         if (size >= buffer_.capacity()) {
-            file_.write_exact(offset_, data, size);
-            offset_ += size;
+            put(data, size);
             return;
         }
         buffer_.insert(buffer_.end(), data, data + size);
@@ -46,14 +45,23 @@ public:
     }
     std::uint64_t position() const { return offset_ + buffer_.size(); }
     void flush() {
-        file_.write_exact(offset_, buffer_.data(), buffer_.size());
-        offset_ += buffer_.size();
+        put(buffer_.data(), buffer_.size());
         buffer_.clear();
     }
+    std::vector<std::uint8_t>& memory() { return memory_; }
 
 private:
-    sys::file_handle& file_;
+    void put(const std::uint8_t* data, std::size_t size) {
+        if (file_)
+            file_->write_exact(offset_, data, size);
+        else
+            memory_.insert(memory_.end(), data, data + size);
+        offset_ += size;
+    }
+
+    sys::file_handle* file_;
     std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint8_t> memory_;  // the output when there is no file
     std::uint64_t offset_ = 0;
 };
 
@@ -217,20 +225,30 @@ void write_streams(sequential_writer& out, const layout& l, const flat_directory
     for (std::uint32_t id : l.big_streams) write_content(id, sector);
 }
 
-}  // namespace
-
-void write_compound_file(sys::file_handle& file, const new_entry& root) {
+void write_whole_file(sequential_writer& out, const new_entry& root) {
     flat_directory flat = flatten(root);
     layout l = size_everything(flat.entries);
     place_chains(l, flat.entries);
     const header h = header_for(l);
+    out.write(h.raw.data(), h.raw.size());
+    write_tables(out, l, flat.entries);
+    write_streams(out, l, flat);
+    out.flush();
+}
+
+}  // namespace
+
+void write_compound_file(sys::file_handle& file, const new_entry& root) {
     file_operation([&] {
-        sequential_writer out(file);
-        out.write(h.raw.data(), h.raw.size());
-        write_tables(out, l, flat.entries);
-        write_streams(out, l, flat);
-        out.flush();
+        sequential_writer out(&file);
+        write_whole_file(out, root);
     });
+}
+
+std::vector<std::uint8_t> write_compound_file(const new_entry& root) {
+    sequential_writer out(nullptr);
+    write_whole_file(out, root);
+    return std::move(out.memory());
 }
 
 }  // namespace msi::cfb

@@ -29,5 +29,7 @@ struct new_entry {
 // contents are fetched one at a time while writing. Raises
 // ERROR_FUNCTION_FAILED.
 void write_compound_file(sys::file_handle& file, const new_entry& root);
+// The same file's bytes, made in memory.
+std::vector<std::uint8_t> write_compound_file(const new_entry& root);
 
 }  // namespace msi::cfb

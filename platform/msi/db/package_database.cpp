@@ -68,6 +68,14 @@ std::shared_ptr<package_database> package_database::open(std::shared_ptr<const s
     }
 }
 
+std::shared_ptr<package_database> package_database::create(int code_page) {
+    auto file = compound_file::create(database_class_id);
+    string_pool::streams empty = string_pool(code_page).encode();
+    file->write_stream(encode_stream_name(u"_StringPool", true), std::move(empty.pool));
+    file->write_stream(encode_stream_name(u"_StringData", true), std::move(empty.data));
+    return load("(new database)", false, std::move(file));
+}
+
 std::shared_ptr<package_database> package_database::load(std::filesystem::path path, bool read_only,
                                                          std::unique_ptr<compound_file> file) {
     if (file->root_class() != database_class_id)
@@ -664,18 +672,7 @@ void package_database::commit() {
     if (!has_changes()) return;
 
     const int width = strings_.reference_width();
-    const bool width_changed = width != strings_.stored_reference_width();
-    if (width_changed) {
-        // Every string reference in every table changes size: read all tables
-        // with the old width now, and write them all with the new one.
-        for (const std::u16string& name : table_names()) get_table(name);
-    }
-    for (const std::u16string& stream : dropped_streams_)
-        if (file_->has_stream(stream)) file_->remove_stream(stream);
-    dropped_streams_.clear();
-    std::vector<table*> all{tables_catalog_.get(), columns_catalog_.get()};
-    for (auto& [name, t] : loaded_) all.push_back(t.get());
-    stage_tables(all, width, width_changed);
+    const bool width_changed = stage_changed_tables();
     // The pool's streams are lent to the commit, not copied: the pool keeps
     // them to patch next time.
     std::vector<compound_file::borrowed_stream> pool_streams;
@@ -702,7 +699,40 @@ void package_database::commit() {
     // After a pool of stored strings only, no generation of the whole pool is in the file.
     stored_data_generation_ = temporary ? ~std::uint64_t{0} : strings_.data_generation();
     strings_.mark_saved();
-    for (table* t : all) t->set_dirty(false);
+    tables_catalog_->set_dirty(false);
+    columns_catalog_->set_dirty(false);
+    for (auto& [name, t] : loaded_) t->set_dirty(false);
+}
+
+bool package_database::stage_changed_tables() {
+    const int width = strings_.reference_width();
+    const bool width_changed = width != strings_.stored_reference_width();
+    if (width_changed) {
+        // Every string reference in every table changes size: read all tables
+        // with the old width now, and write them all with the new one.
+        for (const std::u16string& name : table_names()) get_table(name);
+    }
+    for (const std::u16string& stream : dropped_streams_)
+        if (file_->has_stream(stream)) file_->remove_stream(stream);
+    dropped_streams_.clear();
+    std::vector<table*> all{tables_catalog_.get(), columns_catalog_.get()};
+    for (auto& [name, t] : loaded_) all.push_back(t.get());
+    stage_tables(all, width, width_changed);
+    return width_changed;
+}
+
+std::vector<std::uint8_t> package_database::save_to_memory() {
+    if (strings_.dirty()) make_counts_exact();
+    const bool width_changed = stage_changed_tables();
+    if (strings_.dirty() || width_changed || holds_temporary_data()) {
+        // Staged like any change. A later commit writes this pair, or a newer
+        // pool with its data in full: the staged data is no generation of save().
+        string_pool::streams stored = strings_.encode_with_counts(count_references(true), strings_.reference_width());
+        file_->write_stream(encode_stream_name(u"_StringPool", true), std::move(stored.pool));
+        file_->write_stream(encode_stream_name(u"_StringData", true), std::move(stored.data));
+        stored_data_generation_ = ~std::uint64_t{0};
+    }
+    return file_->save_to_memory();
 }
 
 }  // namespace msi

@@ -36,6 +36,11 @@ public:
     static std::shared_ptr<package_database> open(std::shared_ptr<const std::vector<std::uint8_t>> bytes,
                                                   bool read_only);
 
+    // A new database without tables, held in memory, its strings stored in
+    // `code_page`: filled through the calls below and written out with
+    // save_to_memory (commit is refused: there is no file).
+    static std::shared_ptr<package_database> create(int code_page = 0);
+
     const std::filesystem::path& path() const { return path_; }
     bool read_only() const { return read_only_; }
     int code_page() const { return strings_.code_page(); }
@@ -103,6 +108,9 @@ public:
     // Writes the changed tables and the string pool, then commits the
     // compound file. Raises automation_error for a read-only database.
     void commit();
+    // The bytes of a package holding the database as it is now, changes
+    // included, made in memory; the opened file is not written.
+    std::vector<std::uint8_t> save_to_memory();
     // Commits wait for the disk unless this is off (see compound_file).
     void set_durable_commits(bool durable) { file_->set_durable_commits(durable); }
 
@@ -166,6 +174,9 @@ private:
     // Stages the stream of each table that changed, or whose string
     // references change width, in the file.
     void stage_tables(const std::vector<table*>& tables, int width, bool width_changed);
+    // Stages every changed table in the file, and every table when the
+    // string references change width, which it returns.
+    bool stage_changed_tables();
     // True when a table in memory holds temporary rows or columns.
     bool holds_temporary_data() const;
 
