@@ -82,6 +82,8 @@ void string_pool::text_index::reserve(std::size_t count) {
     while (3 * size < 4 * count) size *= 2;
     if (size <= slots_.size()) return;
     std::vector<slot> old = std::move(slots_);
+    slots_ = {};
+    sys::reserve_prefaulted(slots_, size);
     slots_.assign(size, slot{});
     const std::size_t mask = size - 1;
     for (const slot& s : old) {
@@ -292,21 +294,22 @@ string_pool::streams string_pool::encode_with_counts(const std::vector<std::uint
 }
 
 // Brings the last image up to date by rewriting the slots of the ids touched
-// since. False (image unchanged) when a long string is involved: its second
-// slot would shift every later slot.
+// since and appending those of ids past its end. False (image unchanged)
+// when a long string is involved: its second slot would shift every later
+// slot.
 bool string_pool::patch_image() {
     image& im = saved_;
     const std::uint32_t old_highest = im.highest;
-    // Ids past the old highest are free unless touched since: no need to
-    // scan the trailing free ids again.
-    std::uint32_t new_highest = old_highest;
-    for (const touch_record& t : touched_)
-        if (entries_[t.id].used) new_highest = std::max(new_highest, t.id);
+    // Touched ids lie within the image; ids past it that are used now were
+    // all added since and are at most appended_highest_.
+    std::uint32_t new_highest = std::max(old_highest, appended_highest_);
     while (new_highest > 0 && !entries_[new_highest].used) --new_highest;
     for (const touch_record& t : touched_) {
         if (t.before.size() >= long_string_bytes) return false;
         if (entries_[t.id].used && entries_[t.id].length >= long_string_bytes) return false;
     }
+    for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id)
+        if (entries_[id].used && entries_[id].length >= long_string_bytes) return false;
     write_u32(im.pool.data(), header());
     const std::uint32_t kept = std::min(old_highest, new_highest);
     for (const touch_record& t : touched_) {
@@ -319,11 +322,10 @@ bool string_pool::patch_image() {
         im.pool.resize(im.slot_at(new_highest + 1));
         im.long_ids.erase(std::upper_bound(im.long_ids.begin(), im.long_ids.end(), new_highest), im.long_ids.end());
     } else {
-        for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id) {
-            const entry& e = entries_[id];
-            im.pool.resize(im.pool.size() + 4);
-            write_slot(&im.pool[im.pool.size() - 4], e.used, e.length, e.refs);
-        }
+        std::size_t at = im.pool.size();
+        im.pool.resize(at + 4 * std::size_t(new_highest - old_highest));
+        for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id, at += 4)
+            write_slot(&im.pool[at], entries_[id].used, entries_[id].length, entries_[id].refs);
     }
     im.highest = new_highest;
     return true;
@@ -338,17 +340,26 @@ string_pool::saved_streams string_pool::save() {
         const std::string_view now = e.used ? e.view() : std::string_view();
         data_changed = data_changed || now != t.before;
     }
+    // Ids past the image were free when it was made.
+    for (std::uint32_t id = saved_.highest + 1; saved_.valid && id <= appended_highest_; ++id)
+        data_changed = data_changed || entries_[id].used;
     if (!saved_.valid || !patch_image()) encode_into(saved_);
     if (data_changed) ++data_generation_;
     for (const touch_record& t : touched_)
         if (t.id < entries_.size()) entries_[t.id].touched = false;
     touched_.clear();
+    appended_highest_ = 0;
     return {saved_.pool, stored_data()};
 }
 
 void string_pool::touch(std::uint32_t id) {
     dirty_ = true;
     if (!saved_.valid || entries_[id].touched) return;
+    if (id > saved_.highest) {
+        // No slot to patch and nothing held before: save() appends its slot.
+        appended_highest_ = std::max(appended_highest_, id);
+        return;
+    }
     const std::size_t most = entries_.size() / 4 + 64;
     // Room for every record up front: a list grown step by step would copy
     // itself into fresh memory again and again on a large batch of edits.

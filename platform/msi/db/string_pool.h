@@ -205,6 +205,9 @@ private:
     arena arena_;
     std::vector<std::uint32_t> free_ids_;
     std::vector<touch_record> touched_;
+    // The highest id past the image's last slot changed since the last
+    // save() (0 for none): such ids get no touch_record.
+    std::uint32_t appended_highest_ = 0;
     image saved_;
     std::uint64_t data_generation_ = 0;
     mutable text_index index_;
