@@ -305,7 +305,7 @@ bool string_pool::patch_image() {
     std::uint32_t new_highest = std::max(old_highest, appended_highest_);
     while (new_highest > 0 && !entries_[new_highest].used) --new_highest;
     for (const touch_record& t : touched_) {
-        if (t.before.size() >= long_string_bytes) return false;
+        if (t.before_length >= long_string_bytes) return false;
         if (entries_[t.id].used && entries_[t.id].length >= long_string_bytes) return false;
     }
     for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id)
@@ -338,7 +338,7 @@ string_pool::saved_streams string_pool::save() {
     for (const touch_record& t : touched_) {
         const entry& e = entries_[t.id];
         const std::string_view now = e.used ? e.view() : std::string_view();
-        data_changed = data_changed || now != t.before;
+        data_changed = data_changed || now != t.before();
     }
     // Ids past the image were free when it was made.
     for (std::uint32_t id = saved_.highest + 1; saved_.valid && id <= appended_highest_; ++id)
@@ -373,7 +373,7 @@ void string_pool::touch(std::uint32_t id) {
     }
     entry& e = entries_[id];
     e.touched = true;
-    touched_.push_back({id, e.used ? e.view() : std::string_view()});
+    touched_.push_back({id, e.used ? e.length : 0, e.used ? e.text : nullptr});
 }
 
 int string_pool::reference_width() const {

@@ -173,9 +173,12 @@ private:
         std::size_t slot_at(std::uint32_t id) const;
     };
     // An id changed since the last save(), with the bytes it held then.
+    // Sixteen bytes: a commit that corrects many counts makes many records.
     struct touch_record {
         std::uint32_t id;
-        std::string_view before;
+        std::uint32_t before_length;
+        const char* before_text;
+        std::string_view before() const { return {before_text, before_length}; }
     };
 
     [[noreturn]] static void missing(std::uint32_t id);
