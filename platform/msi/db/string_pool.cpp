@@ -77,63 +77,80 @@ const char* string_pool::arena::store(std::string_view bytes) {
 
 // ---- text index
 
-void string_pool::text_index::reserve(std::size_t count) {
+std::uint32_t string_pool::text_index::tag(std::uint64_t hash) {
+    return static_cast<std::uint32_t>(hash >> 56) << id_bits;
+}
+
+void string_pool::text_index::reserve(std::size_t count, const std::vector<entry>& entries) {
     std::size_t size = 16;
     while (3 * size < 4 * count) size *= 2;
     if (size <= slots_.size()) return;
-    std::vector<slot> old = std::move(slots_);
+    std::vector<std::uint32_t> old = std::move(slots_);
     slots_ = {};
     sys::reserve_prefaulted(slots_, size);
-    slots_.assign(size, slot{});
+    slots_.assign(size, 0);
     const std::size_t mask = size - 1;
-    for (const slot& s : old) {
-        if (s.id == 0) continue;
-        std::size_t i = s.hash & mask;
-        while (slots_[i].id != 0) i = (i + 1) & mask;
+    // Slots keep only part of the hash: the home of each is worked out again.
+    for (const std::uint32_t s : old) {
+        if (s == 0) continue;
+        std::size_t i = hash_bytes(entries[s & id_mask].view()) & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
         slots_[i] = s;
     }
 }
 
 std::optional<std::uint32_t> string_pool::text_index::find(std::string_view bytes, std::uint64_t hash,
                                                            const std::vector<entry>& entries) const {
-    if (slots_.empty()) return std::nullopt;
-    const std::size_t mask = slots_.size() - 1;
-    const auto h = static_cast<std::uint32_t>(hash);
-    for (std::size_t i = h & mask; slots_[i].id != 0; i = (i + 1) & mask)
-        if (slots_[i].hash == h && entries[slots_[i].id].view() == bytes) return slots_[i].id;
+    if (!slots_.empty()) {
+        const std::size_t mask = slots_.size() - 1;
+        const std::uint32_t t = tag(hash);
+        for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask)
+            if ((slots_[i] & ~id_mask) == t && entries[slots_[i] & id_mask].view() == bytes) return slots_[i] & id_mask;
+    }
+    for (const std::uint32_t id : large_ids_)
+        if (entries[id].view() == bytes) return id;
     return std::nullopt;
 }
 
 void string_pool::text_index::insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
-    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(count_ + 1);
-    const std::size_t mask = slots_.size() - 1;
-    const auto h = static_cast<std::uint32_t>(hash);
     const std::string_view bytes = entries[id].view();
-    std::size_t i = h & mask;
-    for (; slots_[i].id != 0; i = (i + 1) & mask)
-        if (slots_[i].hash == h && entries[slots_[i].id].view() == bytes) return;  // a duplicate keeps the first id
-    slots_[i] = {h, id};
+    if (id > id_mask) {
+        if (!find(bytes, hash, entries)) large_ids_.push_back(id);
+        return;
+    }
+    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(count_ + 1, entries);
+    const std::size_t mask = slots_.size() - 1;
+    const std::uint32_t t = tag(hash);
+    std::size_t i = hash & mask;
+    for (; slots_[i] != 0; i = (i + 1) & mask)
+        if ((slots_[i] & ~id_mask) == t && entries[slots_[i] & id_mask].view() == bytes)
+            return;  // a duplicate keeps the first id
+    slots_[i] = t | id;
     ++count_;
 }
 
-void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash) {
+void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
+    if (id > id_mask) {
+        large_ids_.erase(std::remove(large_ids_.begin(), large_ids_.end(), id), large_ids_.end());
+        return;
+    }
     if (slots_.empty()) return;
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = static_cast<std::uint32_t>(hash) & mask;
-    while (slots_[i].id != id) {
-        if (slots_[i].id == 0) return;  // not indexed: a duplicate of an earlier id
+    std::size_t i = hash & mask;
+    while ((slots_[i] & id_mask) != id) {
+        if (slots_[i] == 0) return;  // not indexed: a duplicate of an earlier id
         i = (i + 1) & mask;
     }
     // Close the gap: move back each later slot of the run whose home is not
     // between the gap and itself, so every probe still reaches its slot.
-    for (std::size_t j = (i + 1) & mask; slots_[j].id != 0; j = (j + 1) & mask) {
-        const std::size_t home = slots_[j].hash & mask;
+    for (std::size_t j = (i + 1) & mask; slots_[j] != 0; j = (j + 1) & mask) {
+        const std::size_t home = hash_bytes(entries[slots_[j] & id_mask].view()) & mask;
         const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
         if (stays) continue;
         slots_[i] = slots_[j];
         i = j;
     }
-    slots_[i] = slot{};
+    slots_[i] = 0;
     --count_;
 }
 
@@ -404,7 +421,7 @@ void string_pool::ensure_index() const {
     // Sized for the strings held, not the ids: pools often keep many free ids.
     std::size_t used = 0;
     for (const entry& e : entries_) used += e.used;
-    index_.reserve(used);
+    index_.reserve(used, entries_);
     for (std::uint32_t id = 1; id < id_limit(); ++id)
         if (entries_[id].used) index_.insert(id, hash_bytes(entries_[id].view()), entries_);
     index_ready_ = true;
@@ -520,7 +537,7 @@ void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts)
 void string_pool::free_id(std::uint32_t id) {
     entry& e = entries_[id];
     // The last cell let go: the id becomes free for the next new string.
-    if (index_ready_) index_.erase(id, hash_bytes(e.view()));
+    if (index_ready_) index_.erase(id, hash_bytes(e.view()), entries_);
     const bool touched = e.touched;
     e = entry{};
     e.touched = touched;
