@@ -176,12 +176,13 @@ std::size_t table::insert(row values, bool temporary) {
     if (values.size() != columns_.size())
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "The row does not have one value per column.");
-    if (has_key(values))
-        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
-                               "Table '" + sys::utf16_to_utf8(name_) + "' already has a row with these key values.");
-    // After every row with an equal or smaller key.
+    // The first row whose key is not smaller: an equal key is a duplicate.
     const std::size_t n = columns_.size();
     std::size_t at = lower_bound(values.data());
+    if (!key_columns_.empty() && at < row_count_ && !key_less(values.data(), cells_.data() + at * n))
+        throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
+                               "Table '" + sys::utf16_to_utf8(name_) + "' already has a row with these key values.");
+    // After every row with an equal or smaller key (every row, without a key).
     while (at < row_count_ && !key_less(values.data(), cells_.data() + at * n)) ++at;
     if (temporary) temporary_keys_.insert(key_of(values.data()));
     cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at * n), values.begin(), values.end());
