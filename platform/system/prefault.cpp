@@ -1,5 +1,6 @@
 #include "system/prefault.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -19,6 +20,25 @@ void prefault_for_writing(void* data, std::size_t size) {
 #else
     (void)data;
     (void)size;
+#endif
+}
+
+void keep_one_heap_on_huge_pages(std::size_t room) {
+    mallopt(M_MMAP_THRESHOLD, 1 << 30);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#ifdef MADV_HUGEPAGE
+    // The heap grows by the whole room now, in one piece that can be marked;
+    // growth after the mark would not share it.
+    char* const before = static_cast<char*>(sbrk(0));
+    void* volatile grown = malloc(room);  // volatile: the pair must not be optimised away
+    free(grown);
+    char* const after = static_cast<char*>(sbrk(0));
+    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    char* const from = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(before) + page - 1) & ~(page - 1));
+    if (before != reinterpret_cast<char*>(-1) && after > from)
+        madvise(from, static_cast<std::size_t>(after - from), MADV_HUGEPAGE);
+#else
+    (void)room;
 #endif
 }
 

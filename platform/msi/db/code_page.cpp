@@ -6,6 +6,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -112,6 +113,10 @@ std::string encode_1252(std::u16string_view text, int code_page) {
     return out;
 }
 
+bool is_ascii(std::u16string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+}
+
 }  // namespace
 
 bool is_supported_code_page(int code_page) { return iconv_name(code_page) != nullptr; }
@@ -143,14 +148,7 @@ std::u16string decode_code_page(std::string_view bytes, int code_page) {
 }
 
 std::string encode_code_page(std::u16string_view text, int code_page) {
-    bool ascii = true;
-    for (char16_t c : text) {
-        if (c >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) return std::string(text.begin(), text.end());
+    if (is_ascii(text)) return std::string(text.begin(), text.end());
     if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
     if (code_page == 0 || code_page == 1252) return encode_1252(text, code_page);
     std::string in(text.size() * 2, '\0');
@@ -161,6 +159,10 @@ std::string encode_code_page(std::u16string_view text, int code_page) {
     std::string out;
     if (!convert("UTF-16LE", iconv_name(code_page), in.data(), in.size(), out)) conversion_failed(code_page, false);
     return out;
+}
+
+void check_encodable(std::u16string_view text, int code_page) {
+    if (!is_ascii(text)) encode_code_page(text, code_page);
 }
 
 }  // namespace msi

@@ -24,4 +24,9 @@ std::u16string decode_code_page(std::string_view bytes, int code_page);
 // automation_error (ERROR_INVALID_DATA) naming the code page.
 std::string encode_code_page(std::u16string_view text, int code_page);
 
+// Raises as encode_code_page would for text the code page cannot hold,
+// without keeping the bytes: ASCII, which every code page holds, is not
+// converted at all.
+void check_encodable(std::u16string_view text, int code_page);
+
 }  // namespace msi

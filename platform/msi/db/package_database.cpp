@@ -132,6 +132,8 @@ std::vector<std::u16string> package_database::table_names() const {
 
 bool package_database::has_table(std::u16string_view name) const {
     if (name == tables_name || name == columns_name) return true;
+    // A table read or created is in the catalog: no need to look its name up.
+    if (loaded_.find(name) != loaded_.end()) return true;
     auto id = strings_.find(name);
     if (!id) return false;
     table::row key{*id};

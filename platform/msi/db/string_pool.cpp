@@ -77,61 +77,80 @@ const char* string_pool::arena::store(std::string_view bytes) {
 
 // ---- text index
 
-void string_pool::text_index::reserve(std::size_t count) {
+std::uint32_t string_pool::text_index::tag(std::uint64_t hash) {
+    return static_cast<std::uint32_t>(hash >> 56) << id_bits;
+}
+
+void string_pool::text_index::reserve(std::size_t count, const std::vector<entry>& entries) {
     std::size_t size = 16;
     while (3 * size < 4 * count) size *= 2;
     if (size <= slots_.size()) return;
-    std::vector<slot> old = std::move(slots_);
-    slots_.assign(size, slot{});
+    std::vector<std::uint32_t> old = std::move(slots_);
+    slots_ = {};
+    sys::reserve_prefaulted(slots_, size);
+    slots_.assign(size, 0);
     const std::size_t mask = size - 1;
-    for (const slot& s : old) {
-        if (s.id == 0) continue;
-        std::size_t i = s.hash & mask;
-        while (slots_[i].id != 0) i = (i + 1) & mask;
+    // Slots keep only part of the hash: the home of each is worked out again.
+    for (const std::uint32_t s : old) {
+        if (s == 0) continue;
+        std::size_t i = hash_bytes(entries[s & id_mask].view()) & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
         slots_[i] = s;
     }
 }
 
 std::optional<std::uint32_t> string_pool::text_index::find(std::string_view bytes, std::uint64_t hash,
                                                            const std::vector<entry>& entries) const {
-    if (slots_.empty()) return std::nullopt;
-    const std::size_t mask = slots_.size() - 1;
-    const auto h = static_cast<std::uint32_t>(hash);
-    for (std::size_t i = h & mask; slots_[i].id != 0; i = (i + 1) & mask)
-        if (slots_[i].hash == h && entries[slots_[i].id].view() == bytes) return slots_[i].id;
+    if (!slots_.empty()) {
+        const std::size_t mask = slots_.size() - 1;
+        const std::uint32_t t = tag(hash);
+        for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask)
+            if ((slots_[i] & ~id_mask) == t && entries[slots_[i] & id_mask].view() == bytes) return slots_[i] & id_mask;
+    }
+    for (const std::uint32_t id : large_ids_)
+        if (entries[id].view() == bytes) return id;
     return std::nullopt;
 }
 
 void string_pool::text_index::insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
-    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(count_ + 1);
-    const std::size_t mask = slots_.size() - 1;
-    const auto h = static_cast<std::uint32_t>(hash);
     const std::string_view bytes = entries[id].view();
-    std::size_t i = h & mask;
-    for (; slots_[i].id != 0; i = (i + 1) & mask)
-        if (slots_[i].hash == h && entries[slots_[i].id].view() == bytes) return;  // a duplicate keeps the first id
-    slots_[i] = {h, id};
+    if (id > id_mask) {
+        if (!find(bytes, hash, entries)) large_ids_.push_back(id);
+        return;
+    }
+    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(count_ + 1, entries);
+    const std::size_t mask = slots_.size() - 1;
+    const std::uint32_t t = tag(hash);
+    std::size_t i = hash & mask;
+    for (; slots_[i] != 0; i = (i + 1) & mask)
+        if ((slots_[i] & ~id_mask) == t && entries[slots_[i] & id_mask].view() == bytes)
+            return;  // a duplicate keeps the first id
+    slots_[i] = t | id;
     ++count_;
 }
 
-void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash) {
+void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
+    if (id > id_mask) {
+        large_ids_.erase(std::remove(large_ids_.begin(), large_ids_.end(), id), large_ids_.end());
+        return;
+    }
     if (slots_.empty()) return;
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = static_cast<std::uint32_t>(hash) & mask;
-    while (slots_[i].id != id) {
-        if (slots_[i].id == 0) return;  // not indexed: a duplicate of an earlier id
+    std::size_t i = hash & mask;
+    while ((slots_[i] & id_mask) != id) {
+        if (slots_[i] == 0) return;  // not indexed: a duplicate of an earlier id
         i = (i + 1) & mask;
     }
     // Close the gap: move back each later slot of the run whose home is not
     // between the gap and itself, so every probe still reaches its slot.
-    for (std::size_t j = (i + 1) & mask; slots_[j].id != 0; j = (j + 1) & mask) {
-        const std::size_t home = slots_[j].hash & mask;
+    for (std::size_t j = (i + 1) & mask; slots_[j] != 0; j = (j + 1) & mask) {
+        const std::size_t home = hash_bytes(entries[slots_[j] & id_mask].view()) & mask;
         const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
         if (stays) continue;
         slots_[i] = slots_[j];
         i = j;
     }
-    slots_[i] = slot{};
+    slots_[i] = 0;
     --count_;
 }
 
@@ -293,21 +312,22 @@ string_pool::streams string_pool::encode_with_counts(const std::vector<std::uint
 }
 
 // Brings the last image up to date by rewriting the slots of the ids touched
-// since. False (image unchanged) when a long string is involved: its second
-// slot would shift every later slot.
+// since and appending those of ids past its end. False (image unchanged)
+// when a long string is involved: its second slot would shift every later
+// slot.
 bool string_pool::patch_image() {
     image& im = saved_;
     const std::uint32_t old_highest = im.highest;
-    // Ids past the old highest are free unless touched since: no need to
-    // scan the trailing free ids again.
-    std::uint32_t new_highest = old_highest;
-    for (const touch_record& t : touched_)
-        if (entries_[t.id].used) new_highest = std::max(new_highest, t.id);
+    // Touched ids lie within the image; ids past it that are used now were
+    // all added since and are at most appended_highest_.
+    std::uint32_t new_highest = std::max(old_highest, appended_highest_);
     while (new_highest > 0 && !entries_[new_highest].used) --new_highest;
     for (const touch_record& t : touched_) {
-        if (t.before.size() >= long_string_bytes) return false;
+        if (t.before_length >= long_string_bytes) return false;
         if (entries_[t.id].used && entries_[t.id].length >= long_string_bytes) return false;
     }
+    for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id)
+        if (entries_[id].used && entries_[id].length >= long_string_bytes) return false;
     write_u32(im.pool.data(), header());
     const std::uint32_t kept = std::min(old_highest, new_highest);
     for (const touch_record& t : touched_) {
@@ -320,11 +340,10 @@ bool string_pool::patch_image() {
         im.pool.resize(im.slot_at(new_highest + 1));
         im.long_ids.erase(std::upper_bound(im.long_ids.begin(), im.long_ids.end(), new_highest), im.long_ids.end());
     } else {
-        for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id) {
-            const entry& e = entries_[id];
-            im.pool.resize(im.pool.size() + 4);
-            write_slot(&im.pool[im.pool.size() - 4], e.used, e.length, e.refs);
-        }
+        std::size_t at = im.pool.size();
+        im.pool.resize(at + 4 * std::size_t(new_highest - old_highest));
+        for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id, at += 4)
+            write_slot(&im.pool[at], entries_[id].used, entries_[id].length, entries_[id].refs);
     }
     im.highest = new_highest;
     return true;
@@ -337,19 +356,28 @@ string_pool::saved_streams string_pool::save() {
     for (const touch_record& t : touched_) {
         const entry& e = entries_[t.id];
         const std::string_view now = e.used ? e.view() : std::string_view();
-        data_changed = data_changed || now != t.before;
+        data_changed = data_changed || now != t.before();
     }
+    // Ids past the image were free when it was made.
+    for (std::uint32_t id = saved_.highest + 1; saved_.valid && id <= appended_highest_; ++id)
+        data_changed = data_changed || entries_[id].used;
     if (!saved_.valid || !patch_image()) encode_into(saved_);
     if (data_changed) ++data_generation_;
     for (const touch_record& t : touched_)
         if (t.id < entries_.size()) entries_[t.id].touched = false;
     touched_.clear();
+    appended_highest_ = 0;
     return {saved_.pool, stored_data()};
 }
 
 void string_pool::touch(std::uint32_t id) {
     dirty_ = true;
     if (!saved_.valid || entries_[id].touched) return;
+    if (id > saved_.highest) {
+        // No slot to patch and nothing held before: save() appends its slot.
+        appended_highest_ = std::max(appended_highest_, id);
+        return;
+    }
     const std::size_t most = entries_.size() / 4 + 64;
     // Room for every record up front: a list grown step by step would copy
     // itself into fresh memory again and again on a large batch of edits.
@@ -363,7 +391,7 @@ void string_pool::touch(std::uint32_t id) {
     }
     entry& e = entries_[id];
     e.touched = true;
-    touched_.push_back({id, e.used ? e.view() : std::string_view()});
+    touched_.push_back({id, e.used ? e.length : 0, e.used ? e.text : nullptr});
 }
 
 int string_pool::reference_width() const {
@@ -394,7 +422,7 @@ void string_pool::ensure_index() const {
     // Sized for the strings held, not the ids: pools often keep many free ids.
     std::size_t used = 0;
     for (const entry& e : entries_) used += e.used;
-    index_.reserve(used);
+    index_.reserve(used, entries_);
     for (std::uint32_t id = 1; id < id_limit(); ++id)
         if (entries_[id].used) index_.insert(id, hash_bytes(entries_[id].view()), entries_);
     index_ready_ = true;
@@ -520,7 +548,7 @@ std::vector<std::uint32_t> string_pool::unreferenced_ids(std::size_t most) {
 void string_pool::free_id(std::uint32_t id) {
     entry& e = entries_[id];
     // The last cell let go: the id becomes free for the next new string.
-    if (index_ready_) index_.erase(id, hash_bytes(e.view()));
+    if (index_ready_) index_.erase(id, hash_bytes(e.view()), entries_);
     const bool touched = e.touched;
     e = entry{};
     e.touched = touched;

@@ -144,29 +144,34 @@ private:
         std::size_t used_ = 0;                         // of the open chunk
         std::vector<std::unique_ptr<char[]>> big_;     // one string each
     };
-    // Ids by stored bytes: open addressing with linear probing over
-    // (hash, id) slots, id 0 marking an empty slot. One id per distinct
-    // string; with duplicates the first id is the one found.
+    // Ids by stored bytes: open addressing with linear probing. A slot
+    // holds an id and the top 8 bits of its string's hash, which spare most
+    // comparisons of bytes; 0 marks an empty slot. Four bytes a slot: ids
+    // take 24 bits, as in the 3-byte references of the widest tables;
+    // larger ids, which no stored table can refer to, are kept in a list
+    // beside. One id per distinct string; with duplicates the first id is
+    // the one found.
     class text_index {
     public:
-        void reserve(std::size_t count);
+        void reserve(std::size_t count, const std::vector<entry>& entries);
         std::optional<std::uint32_t> find(std::string_view bytes, std::uint64_t hash,
                                           const std::vector<entry>& entries) const;
         // Adds the id unless its bytes are indexed already.
         void insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries);
-        // Removes the id if it is the one indexed for its bytes.
-        void erase(std::uint32_t id, std::uint64_t hash);
+        // Removes the id if it is the one indexed for its bytes; the
+        // entries still hold its bytes.
+        void erase(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries);
 
     private:
-        struct slot {
-            std::uint32_t hash = 0;
-            std::uint32_t id = 0;
-        };
+        static constexpr int id_bits = 24;
+        static constexpr std::uint32_t id_mask = (1u << id_bits) - 1;
+        static std::uint32_t tag(std::uint64_t hash);
         // Size a power of two, at most three quarters full: a probe that
         // ends at an empty slot stays short, and a pool's index takes half
         // the memory (and page faults) it would at half full.
-        std::vector<slot> slots_;
+        std::vector<std::uint32_t> slots_;
         std::size_t count_ = 0;
+        std::vector<std::uint32_t> large_ids_;
     };
     // The pool stream last returned by save() (or loaded), and where each
     // id's slot sits in it.
@@ -178,9 +183,12 @@ private:
         std::size_t slot_at(std::uint32_t id) const;
     };
     // An id changed since the last save(), with the bytes it held then.
+    // Sixteen bytes: a commit that corrects many counts makes many records.
     struct touch_record {
         std::uint32_t id;
-        std::string_view before;
+        std::uint32_t before_length;
+        const char* before_text;
+        std::string_view before() const { return {before_text, before_length}; }
     };
 
     [[noreturn]] static void missing(std::uint32_t id);
@@ -213,6 +221,9 @@ private:
     // (unreferenced_ids() drops those that moved on).
     std::vector<std::uint32_t> zero_counts_;
     std::vector<touch_record> touched_;
+    // The highest id past the image's last slot changed since the last
+    // save() (0 for none): such ids get no touch_record.
+    std::uint32_t appended_highest_ = 0;
     image saved_;
     std::uint64_t data_generation_ = 0;
     mutable text_index index_;

@@ -176,12 +176,16 @@ std::size_t table::insert(row values, bool temporary) {
     if (values.size() != columns_.size())
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "The row does not have one value per column.");
-    if (has_key(values))
+    // The first row whose key is not smaller: an equal key is a duplicate.
+    // Rows often come in key order (new strings take the highest ids): a
+    // key past the last row's goes at the end without a search.
+    const std::size_t n = columns_.size();
+    const bool past_last = row_count_ > 0 && key_less(cells_.data() + (row_count_ - 1) * n, values.data());
+    std::size_t at = past_last ? row_count_ : lower_bound(values.data());
+    if (!key_columns_.empty() && at < row_count_ && !key_less(values.data(), cells_.data() + at * n))
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "Table '" + sys::utf16_to_utf8(name_) + "' already has a row with these key values.");
-    // After every row with an equal or smaller key.
-    const std::size_t n = columns_.size();
-    std::size_t at = lower_bound(values.data());
+    // After every row with an equal or smaller key (every row, without a key).
     while (at < row_count_ && !key_less(values.data(), cells_.data() + at * n)) ++at;
     if (temporary) temporary_keys_.insert(key_of(values.data()));
     cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(at * n), values.begin(), values.end());

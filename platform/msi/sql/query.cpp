@@ -478,7 +478,7 @@ void query::check_storable(const sql::value& v, const bound_column& at) const {
     if (v.type == sql::value::kind::string) {
         if (col.cell_kind() != column::kind::string)
             failed("The string '" + sys::utf16_to_utf8(v.text) + "' cannot be stored in the integer " + where() + ".");
-        encode_code_page(v.text, db_->code_page());  // raises for text the code page cannot hold
+        check_encodable(v.text, db_->code_page());
     } else {
         if (col.cell_kind() == column::kind::string)
             failed("The integer " + std::to_string(v.integer) + " cannot be stored in the string " + where() + ".");
