@@ -253,45 +253,51 @@ TEST(EngineCommit, PoolGrowingPastTwoByteIdsRewritesEveryTable) {
     expect_strings_counted(again->engine(), {u"last"});
 }
 
-// A string whose count falls to zero is looked for in every table before it
-// goes; a table not read yet is searched in its stream, where a reference to
-// an id past 0xFFFF takes 3 bytes. Missed, the string would be freed under it.
+// Strings whose counts fall to zero are looked for in every table before
+// they go (a few searched for one by one, many counted all at once); a
+// table not read yet is read in its stream, where a reference to an id past
+// 0xFFFF takes 3 bytes. Missed, a string would be freed under its cells.
 TEST(EngineCount, UnreadTableWithThreeByteReferencesKeepsItsStrings) {
-    test_support::temp_dir dir;
-    const auto file = dir / "wide.msi";
-    test_support::msi_source source;
-    std::string big = "Key\tValue\ns72\tS255\nBig\tKey\n";
-    for (int i = 0; i < 35000; ++i) big += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
-    source.tables.push_back({"Big", big});
-    source.tables.push_back(test_support::property_table({{"Short", "v34999"}}));
-    test_support::write_msi(file, source);
-    {
-        // The shared string's stored count says one cell.
-        auto cf = msi::compound_file::open(file);
-        std::uint32_t shared = 0;
+    for (int shared : {1, 17}) {
+        SCOPED_TRACE(std::to_string(shared) + " shared strings");
+        test_support::temp_dir dir;
+        const auto file = dir / "wide.msi";
+        test_support::msi_source source;
+        std::string big = "Key\tValue\ns72\tS255\nBig\tKey\n";
+        for (int i = 0; i < 35000; ++i) big += "k" + std::to_string(i) + "\tv" + std::to_string(i) + "\n";
+        source.tables.push_back({"Big", big});
+        std::vector<std::pair<std::string, std::string>> properties;
+        for (int i = 35000 - shared; i < 35000; ++i)
+            properties.emplace_back("P" + std::to_string(i), "v" + std::to_string(i));
+        source.tables.push_back(test_support::property_table(properties));
+        test_support::write_msi(file, source);
         {
+            // Each shared string's stored count says one cell.
             auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
-            shared = *db->engine().strings().find(u"v34999");
-            ASSERT_GE(shared, 0x10000u);
+            auto cf = msi::compound_file::open(file);
+            const std::u16string pool_name = msi::encode_stream_name(u"_StringPool", true);
+            auto pool = cf->read_stream(pool_name);
+            for (const auto& [name, value] : properties) {
+                const std::uint32_t id = *db->engine().strings().find(sys::utf8_to_utf16(value));
+                ASSERT_GE(id, 0x10000u);
+                pool[4 * id + 2] = 1;
+                pool[4 * id + 3] = 0;
+            }
+            cf->write_stream(pool_name, pool);
+            cf->commit();
         }
-        const std::u16string pool_name = msi::encode_stream_name(u"_StringPool", true);
-        auto pool = cf->read_stream(pool_name);
-        pool[4 * shared + 2] = 1;
-        pool[4 * shared + 3] = 0;
-        cf->write_stream(pool_name, pool);
-        cf->commit();
+        {
+            auto db = open(file, msi::msiOpenDatabaseModeTransact);
+            ASSERT_EQ(db->engine().strings().stored_reference_width(), 3);
+            execute(*db, u"UPDATE Property SET Value = 'changed'");
+            db->Commit();
+        }
+        auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
+        EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'P34999'"), u"changed");
+        EXPECT_EQ(db->engine().strings().reference_count(*db->engine().strings().find(u"v34999")), 1u);
+        for (int i : {0, 17000, 32767, 34983, 34999})
+            EXPECT_EQ(
+                select_one(*db, u"SELECT Value FROM Big WHERE Key = 'k" + sys::utf8_to_utf16(std::to_string(i)) + u"'"),
+                u"v" + sys::utf8_to_utf16(std::to_string(i)));
     }
-    {
-        auto db = open(file, msi::msiOpenDatabaseModeTransact);
-        ASSERT_EQ(db->engine().strings().stored_reference_width(), 3);
-        execute(*db, u"UPDATE Property SET Value = 'changed' WHERE Property = 'Short'");
-        db->Commit();
-    }
-    auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
-    EXPECT_EQ(select_one(*db, u"SELECT Value FROM Property WHERE Property = 'Short'"), u"changed");
-    EXPECT_EQ(db->engine().strings().reference_count(*db->engine().strings().find(u"v34999")), 1u);
-    for (int i : {0, 17000, 32767, 34999})
-        EXPECT_EQ(
-            select_one(*db, u"SELECT Value FROM Big WHERE Key = 'k" + sys::utf8_to_utf16(std::to_string(i)) + u"'"),
-            u"v" + sys::utf8_to_utf16(std::to_string(i)));
 }
