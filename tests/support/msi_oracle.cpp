@@ -71,7 +71,12 @@ process_result run_msi_oracle(const std::vector<std::string>& args) {
     ensure_prefix();
     std::vector<std::string> argv{msi_oracle_path().string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    return run_process(argv);
+    process_result r = run_process(argv);
+    // The dump says why whenever Windows Installer's calls fail; a silent
+    // failure is Wine's own start-up (a client meeting a wine server on its
+    // way out, say): one more try.
+    if (r.exit_code != 0 && r.err.empty() && r.out.empty()) r = run_process(argv);
+    return r;
 }
 
 std::string oracle_dump(const std::filesystem::path& package, const std::vector<std::string>& tables,
