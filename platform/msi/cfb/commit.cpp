@@ -554,6 +554,9 @@ void committer::stage(const change_set& changes) {
 // Everything new goes into sectors the committed state does not use, and
 // is made durable before the header, one write, switches to it.
 void committer::write(sys::file_handle& out) {
+    // What was read ahead of the file may lie where this writes: none is
+    // kept, and none read until the commit is over.
+    img_.forget_read_ahead(true);
     const std::uint64_t ss = img_.sector_size();
     const std::uint64_t end = fresh_.empty() ? 0 : img_.sector_offset(*fresh_.rbegin()) + ss;
     if (end > img_.file_size_) out.reserve(img_.file_size_, end - img_.file_size_);
@@ -633,7 +636,13 @@ void commit_changes(image& img, const change_set& changes, commit_durability dur
     if (changes.writes.empty() && changes.removals.empty() && changes.storage_writes.empty() &&
         changes.storage_removals.empty() && (!changes.root_class || *changes.root_class == img.entries()[0].clsid))
         return;
-    committer(img, durability).run(changes);
+    try {
+        committer(img, durability).run(changes);
+    } catch (...) {
+        img.forget_read_ahead(false);
+        throw;
+    }
+    img.forget_read_ahead(false);
 }
 
 }  // namespace msi::cfb

@@ -45,6 +45,34 @@ void image::check_unchanged() const {
         throw file_changed_error(path_.string());
 }
 
+void image::read_small(std::uint64_t offset, void* out, std::size_t size) const {
+    // A system call costs as much for a sector as for a block of them, and a
+    // file's tables (allocation table, DIFAT, directory) lie close together:
+    // a small read brings in the aligned block around it for the next ones.
+    constexpr std::uint64_t block = 32 * 1024;
+    if (in_memory() || writing_ || size > block / 4) return source_.read_exact(offset, out, size);
+    if (offset < read_ahead_at_ || offset + size > read_ahead_at_ + read_ahead_.size()) {
+        const std::uint64_t start = offset - offset % block;
+        if (offset + size > start + block || start >= file_size_) return source_.read_exact(offset, out, size);
+        read_ahead_.resize(static_cast<std::size_t>(std::min(block, file_size_ - start)));
+        read_ahead_at_ = start;
+        try {
+            source_.read_exact(start, read_ahead_.data(), read_ahead_.size());
+        } catch (...) {
+            read_ahead_.clear();
+            throw;
+        }
+        if (offset + size > read_ahead_at_ + read_ahead_.size()) return source_.read_exact(offset, out, size);
+    }
+    std::memcpy(out, read_ahead_.data() + (offset - read_ahead_at_), size);
+}
+
+void image::forget_read_ahead(bool writing) const {
+    read_ahead_.clear();
+    read_ahead_at_ = 0;
+    writing_ = writing;
+}
+
 std::uint32_t image::sectors_in_file() const {
     std::uint64_t ss = sector_size();
     if (file_size_ <= ss) return 0;
@@ -94,7 +122,7 @@ void image::follow_difat_link() const {
     difat_taken_.push_back(false);
     // Only the link, in the sector's last slot; its entries are read when needed.
     std::uint8_t link[4];
-    source_.read_exact(sector_offset(current) + sector_size() - 4, link, 4);
+    read_small(sector_offset(current) + sector_size() - 4, link, 4);
     next_difat_ = get32(link);
 }
 
@@ -102,7 +130,7 @@ void image::take_difat_entries(std::uint32_t j) const {
     const std::uint32_t ss = sector_size();
     const std::uint32_t per_sector = ss / 4 - 1;  // the last slot links to the next DIFAT sector
     std::vector<std::uint8_t> buffer(ss);
-    source_.read_exact(sector_offset(difat_sectors_[j]), buffer.data(), ss);
+    read_small(sector_offset(difat_sectors_[j]), buffer.data(), ss);
     const std::uint64_t first = header_difat_slots + std::uint64_t(j) * per_sector;
     const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(header_.fat_count - first, per_sector));
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -123,7 +151,7 @@ std::uint32_t image::fat_sector_location(std::uint32_t index) const {
 
 void image::load_fat_sector(std::uint32_t index, std::uint32_t* entries) const {
     const std::uint32_t s = fat_sector_location(index);
-    source_.read_exact(sector_offset(s), entries, sector_size());
+    read_small(sector_offset(s), entries, sector_size());
     mark_table_sectors(index * fat_.entries_per_sector(), entries, fat_.entries_per_sector());
 }
 
@@ -151,7 +179,7 @@ void image::read_directory() {
     entries_.reserve(directory_chain_.size() * per);
     for (std::uint32_t s : directory_chain_) {
         if (sector_offset(s) + ss > file_size_) fail_open("directory runs past the end of the file");
-        source_.read_exact(sector_offset(s), buffer.data(), ss);
+        read_small(sector_offset(s), buffer.data(), ss);
         for (std::uint32_t k = 0; k < per; ++k)
             entries_.push_back(
                 directory_entry::parse(&buffer[k * entry_size], static_cast<std::uint32_t>(entries_.size())));
@@ -212,14 +240,13 @@ const mini_structures& image::mini() const {
             if (sector_offset(s) + ss > file_size_) fail_open("MiniFAT runs past the end of the file");
     }
     // The MiniFAT's own sectors are read when a small stream's chain needs them.
-    m.minifat =
-        allocation_table(ss / 4, static_cast<std::uint32_t>(m.minifat_chain.size()),
-                         [this](std::uint32_t index, std::uint32_t* entries) {
-                             source_.read_exact(sector_offset(mini_->minifat_chain[index]), entries, sector_size());
-                             if constexpr (std::endian::native != std::endian::little)
-                                 for (std::uint32_t i = 0; i < sector_size() / 4; ++i)
-                                     entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
-                         });
+    m.minifat = allocation_table(ss / 4, static_cast<std::uint32_t>(m.minifat_chain.size()),
+                                 [this](std::uint32_t index, std::uint32_t* entries) {
+                                     read_small(sector_offset(mini_->minifat_chain[index]), entries, sector_size());
+                                     if constexpr (std::endian::native != std::endian::little)
+                                         for (std::uint32_t i = 0; i < sector_size() / 4; ++i)
+                                             entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
+                                 });
     std::uint64_t root_size = stream_size(0);
     if (root_size > 0) {
         if (root_size > file_size_) fail_open("mini stream runs past the end of the file");

@@ -63,6 +63,9 @@ public:
     // itself, is no longer what was read at opening or written by the last
     // commit. Bytes in memory never change.
     void check_unchanged() const;
+    // Drops the bytes read ahead of small reads, and reads none ahead while
+    // `writing`: a commit writes into the file.
+    void forget_read_ahead(bool writing) const;
 
     // Raises ERROR_FUNCTION_FAILED when two chains (streams, directory,
     // tables) share a sector: freeing one would break the other. Checked
@@ -93,12 +96,19 @@ private:
     // from `first` on, as read from the file.
     void mark_table_sectors(std::uint32_t first, std::uint32_t* entries, std::size_t count) const;
     class fat_window;
+    // Reads a few bytes of the file (a table sector, a link) through the
+    // block read ahead around the last such read.
+    void read_small(std::uint64_t offset, void* out, std::size_t size) const;
     void read_directory();
     const mini_structures& mini() const;  // loads on first use
     std::string label(std::uint32_t id) const;
 
     std::filesystem::path path_;
     byte_source source_;
+    // The block last read around a small read, and where it starts.
+    mutable std::vector<std::uint8_t> read_ahead_;
+    mutable std::uint64_t read_ahead_at_ = 0;
+    mutable bool writing_ = false;
     std::uint64_t file_size_ = 0;
     header header_;
     // Where the FAT's sectors lie, in order (unknown_location until the

@@ -300,7 +300,7 @@ void package_database::visit_string_cells(bool stored_only, OnCell&& on_cell, On
     visit_in(*columns_catalog_);
     // Tables not read yet are visited in their streams, without building them.
     const int width = strings_.stored_reference_width();
-    constexpr std::size_t window_cells = 16384;
+    constexpr std::size_t window_cells = 65536;
     std::vector<std::uint8_t> window;
     for (const std::u16string& name : table_names()) {
         if (auto it = loaded_.find(name); it != loaded_.end()) {
