@@ -253,6 +253,35 @@ TEST(EngineCommit, PoolGrowingPastTwoByteIdsRewritesEveryTable) {
     expect_strings_counted(again->engine(), {u"last"});
 }
 
+// A string let go in the middle of a pool too large for the mini stream:
+// the strings after it move up in the data stream, and the commit keeps
+// only the sectors before it.
+TEST(EngineCommit, AStringLetGoInTheMiddleOfALargePoolMovesTheRest) {
+    test_support::temp_dir dir;
+    const auto file = dir / "large-pool.msi";
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (int i = 0; i < 2000; ++i) rows.emplace_back("K" + std::to_string(i), "value " + std::to_string(i));
+    test_support::msi_source source;
+    source.tables.push_back(test_support::property_table(rows));
+    test_support::write_msi(file, source);
+    {
+        auto db = open(file, msi::msiOpenDatabaseModeTransact);
+        execute(*db, u"UPDATE Property SET Value = 'x' WHERE Property = 'K500'");
+        db->Commit();
+        execute(*db, u"UPDATE Property SET Value = 'y' WHERE Property = 'K1000'");
+        db->Commit();
+    }
+    auto db = open(file, msi::msiOpenDatabaseModeReadOnly);
+    EXPECT_FALSE(db->engine().strings().find(u"value 500"));
+    const std::vector<std::string> all = select_all(*db, u"SELECT Property, Value FROM Property");
+    ASSERT_EQ(all.size(), rows.size());
+    for (const std::string& line : all) {
+        const std::string key = line.substr(0, line.find('\t'));
+        const std::string expected = key == "K500" ? "x" : key == "K1000" ? "y" : "value " + key.substr(1);
+        EXPECT_EQ(line, key + "\t" + expected);
+    }
+}
+
 // Strings whose counts fall to zero are looked for in every table before
 // they go (a few searched for one by one, many counted all at once); a
 // table not read yet is read in its stream, where a reference to an id past

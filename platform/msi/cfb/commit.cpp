@@ -288,11 +288,13 @@ std::vector<bool> committer::unchanged_sectors(const stream_pieces& data, const 
     const std::uint64_t common = std::min(data.size, old.size);
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(common / ss, old.sectors.size()));
     std::vector<bool> same(count, false);
+    const auto known = static_cast<std::size_t>(std::min<std::uint64_t>(data.unchanged_prefix, common) / ss);
+    std::fill_n(same.begin(), std::min(known, count), true);
     std::vector<std::uint8_t> committed;
     piece_reader reader(data);
-    for (std::size_t i = 0; i < count;) {
+    for (std::size_t i = std::min(known, count); i < count;) {
         std::size_t run = 1;
-        while (i + run < count && run < 64 && old.sectors[i + run] == old.sectors[i] + run) ++run;
+        while (i + run < count && run < 256 && old.sectors[i + run] == old.sectors[i] + run) ++run;
         committed.resize(std::size_t(run) * ss);
         img_.source_.read_exact(img_.sector_offset(old.sectors[i]), committed.data(), committed.size());
         for (std::size_t k = 0; k < run; ++k) {

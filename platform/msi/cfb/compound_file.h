@@ -80,6 +80,9 @@ public:
     struct stream_pieces {
         std::vector<std::span<const std::uint8_t>> parts;
         std::uint64_t size = 0;
+        // Leading bytes the caller knows to equal the stored stream's: the
+        // commit keeps their sectors without reading them to compare.
+        std::uint64_t unchanged_prefix = 0;
     };
     // The same, with more streams written as if staged but only borrowed
     // for the call (name and content): a large stream needs no copy.

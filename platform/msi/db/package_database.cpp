@@ -694,6 +694,9 @@ void package_database::commit() {
             compound_file::stream_pieces data{{}, saved.data.size};
             for (std::string_view piece : saved.data.pieces)
                 data.parts.emplace_back(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size());
+            // While the file holds the data as loaded, the loaded strings
+            // that lead the new data are known to be there already.
+            if (stored_data_generation_ == 0) data.unchanged_prefix = strings_.loaded_prefix(saved.data);
             pool_streams.emplace_back(encode_stream_name(u"_StringData", true), std::move(data));
         }
     }

@@ -296,6 +296,11 @@ string_pool::data_pieces string_pool::stored_data() const {
     return out;
 }
 
+std::uint64_t string_pool::loaded_prefix(const data_pieces& data) const {
+    if (data.pieces.empty() || data.pieces.front().data() != reinterpret_cast<const char*>(data_.data())) return 0;
+    return std::min<std::uint64_t>(data.pieces.front().size(), data_.size());
+}
+
 string_pool::streams string_pool::encode() const {
     image fresh;
     encode_into(fresh);

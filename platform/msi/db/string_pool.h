@@ -39,6 +39,9 @@ public:
         std::uint64_t size = 0;
         std::vector<std::uint8_t> joined() const;
     };
+    // How many leading bytes of `data` are the loaded data stream's own,
+    // unchanged (the loaded strings before the first that changed).
+    std::uint64_t loaded_prefix(const data_pieces& data) const;
     struct saved_streams {
         const std::vector<std::uint8_t>& pool;
         data_pieces data;
