@@ -107,15 +107,14 @@ std::optional<std::uint32_t> string_pool::text_index::find(std::string_view byte
         for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask)
             if ((slots_[i] & ~id_mask) == t && entries[slots_[i] & id_mask].view() == bytes) return slots_[i] & id_mask;
     }
-    for (const std::uint32_t id : large_ids_)
-        if (entries[id].view() == bytes) return id;
+    if (const auto it = large_ids_.find(bytes); it != large_ids_.end()) return it->second;
     return std::nullopt;
 }
 
 void string_pool::text_index::insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
     const std::string_view bytes = entries[id].view();
     if (id > id_mask) {
-        if (!find(bytes, hash, entries)) large_ids_.push_back(id);
+        if (!find(bytes, hash, entries)) large_ids_.emplace(bytes, id);
         return;
     }
     if (4 * (count_ + 1) > 3 * slots_.size()) reserve(count_ + 1, entries);
@@ -131,7 +130,8 @@ void string_pool::text_index::insert(std::uint32_t id, std::uint64_t hash, const
 
 void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
     if (id > id_mask) {
-        large_ids_.erase(std::remove(large_ids_.begin(), large_ids_.end(), id), large_ids_.end());
+        if (const auto it = large_ids_.find(entries[id].view()); it != large_ids_.end() && it->second == id)
+            large_ids_.erase(it);
         return;
     }
     if (slots_.empty()) return;

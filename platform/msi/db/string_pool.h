@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace msi {
@@ -174,7 +175,9 @@ private:
         // the memory (and page faults) it would at half full.
         std::vector<std::uint32_t> slots_;
         std::size_t count_ = 0;
-        std::vector<std::uint32_t> large_ids_;
+        // Ids past what a slot holds (no table can refer to them, but a
+        // pool may have them), by their bytes.
+        std::unordered_map<std::string_view, std::uint32_t> large_ids_;
     };
     // The pool stream last returned by save() (or loaded), and where each
     // id's slot sits in it.
