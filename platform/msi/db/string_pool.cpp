@@ -283,16 +283,20 @@ string_pool::data_pieces string_pool::stored_data() const {
     // Strings that lie one after the other in storage (all the loaded ones,
     // usually) make one piece.
     data_pieces out;
+    const char* begin = nullptr;  // the piece being extended
+    const char* end = nullptr;
     const std::uint32_t highest = highest_used();
     for (std::uint32_t id = 1; id <= highest; ++id) {
         const entry& e = entries_[id];
         if (e.length == 0) continue;
-        if (!out.pieces.empty() && out.pieces.back().data() + out.pieces.back().size() == e.text)
-            out.pieces.back() = std::string_view(out.pieces.back().data(), out.pieces.back().size() + e.length);
-        else
-            out.pieces.emplace_back(e.text, e.length);
-        out.size += e.length;
+        if (e.text != end) {
+            if (begin != end) out.pieces.emplace_back(begin, static_cast<std::size_t>(end - begin));
+            begin = e.text;
+        }
+        end = e.text + e.length;
     }
+    if (begin != end) out.pieces.emplace_back(begin, static_cast<std::size_t>(end - begin));
+    for (std::string_view piece : out.pieces) out.size += piece.size();
     return out;
 }
 
