@@ -2,13 +2,14 @@
 // make, without writing the package: both databases are opened read-only,
 // the edits stay in memory, and only the transform is written.
 #include "commands.h"
+#include "statement_reader.h"
 
 #include "msi/automation.h"
 #include "system/same_file.h"
 #include "system/text_conversion.h"
 
-#include <fstream>
 #include <iostream>
+#include <string_view>
 
 namespace msi_transform {
 
@@ -23,17 +24,9 @@ struct edit_arguments {
 
 // One statement a line; blank lines are skipped. "-" reads standard input.
 std::vector<std::string> statement_lines(const std::string& file) {
-    std::ifstream named;
-    if (file != "-") {
-        named.open(file);
-        if (!named) throw usage_error{"cannot read " + file};
-    }
-    std::istream& in = file == "-" ? std::cin : named;
+    statement_reader reader({"-f", file});
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") != std::string::npos) lines.push_back(line);
-    }
+    for (std::string_view statement; reader.next(statement);) lines.emplace_back(statement);
     return lines;
 }
 

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <span>
 #include <cstring>
+#include <span>
 
 namespace msi {
 namespace {
@@ -682,9 +682,7 @@ void package_database::commit() {
     if (temporary) {
         // Strings that only temporary cells use stay out of the file, and the
         // stored counts leave those cells out.
-        string_pool::streams stored = strings_.encode_with_counts(count_references(true), width);
-        file_->write_stream(encode_stream_name(u"_StringPool", true), std::move(stored.pool));
-        file_->write_stream(encode_stream_name(u"_StringData", true), std::move(stored.data));
+        stage_stored_strings(width);
     } else if (strings_.dirty() || width_changed) {
         const string_pool::saved_streams saved = strings_.save();
         pool_streams.emplace_back(encode_stream_name(u"_StringPool", true),
@@ -726,15 +724,19 @@ bool package_database::stage_changed_tables() {
     return width_changed;
 }
 
+void package_database::stage_stored_strings(int width) {
+    string_pool::streams stored = strings_.encode_with_counts(count_references(true), width);
+    file_->write_stream(encode_stream_name(u"_StringPool", true), std::move(stored.pool));
+    file_->write_stream(encode_stream_name(u"_StringData", true), std::move(stored.data));
+}
+
 std::vector<std::uint8_t> package_database::save_to_memory() {
     if (strings_.dirty()) make_counts_exact();
     const bool width_changed = stage_changed_tables();
     if (strings_.dirty() || width_changed || holds_temporary_data()) {
         // Staged like any change. A later commit writes this pair, or a newer
         // pool with its data in full: the staged data is no generation of save().
-        string_pool::streams stored = strings_.encode_with_counts(count_references(true), strings_.reference_width());
-        file_->write_stream(encode_stream_name(u"_StringPool", true), std::move(stored.pool));
-        file_->write_stream(encode_stream_name(u"_StringData", true), std::move(stored.data));
+        stage_stored_strings(strings_.reference_width());
         stored_data_generation_ = ~std::uint64_t{0};
     }
     return file_->save_to_memory();

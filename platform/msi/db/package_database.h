@@ -177,6 +177,9 @@ private:
     // Stages every changed table in the file, and every table when the
     // string references change width, which it returns.
     bool stage_changed_tables();
+    // Stages the pool's streams encoded afresh with the strings and counts of
+    // stored cells only (temporary ones left out), references `width` bytes.
+    void stage_stored_strings(int width);
     // True when a table in memory holds temporary rows or columns.
     bool holds_temporary_data() const;
 

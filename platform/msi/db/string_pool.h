@@ -152,8 +152,8 @@ private:
     // holds an id and the top 8 bits of its string's hash, which spare most
     // comparisons of bytes; 0 marks an empty slot. Four bytes a slot: ids
     // take 24 bits, as in the 3-byte references of the widest tables;
-    // larger ids, which no stored table can refer to, are kept in a list
-    // beside. One id per distinct string; with duplicates the first id is
+    // larger ids, which no stored table can refer to, are kept beside in a
+    // map by their bytes. One id per distinct string; with duplicates the first id is
     // the one found.
     class text_index {
     public:
