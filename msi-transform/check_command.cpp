@@ -1,11 +1,11 @@
 #include "change_audit.h"
 #include "commands.h"
+#include "console.h"
 
 #include "msi/automation.h"
 #include "msi/inspection.h"
 #include "system/text_conversion.h"
 
-#include <iostream>
 #include <set>
 
 namespace msi_transform {
@@ -65,9 +65,9 @@ int check_command(const std::vector<std::string>& args) {
     } catch (const msi::transform_misfit_error& e) {
         reasons.push_back(e.what());
     }
-    for (const auto& r : reasons) std::cout << r << "\n";
+    for (const auto& r : reasons) write_out(r + "\n");
     if (!reasons.empty()) return 1;
-    std::cout << "The transform fits the package and applies.\n";
+    write_out("The transform fits the package and applies.\n");
     return 0;
 }
 

@@ -2,13 +2,13 @@
 // make, without writing the package: both databases are opened read-only,
 // the edits stay in memory, and only the transform is written.
 #include "commands.h"
+#include "console.h"
 #include "statement_reader.h"
 
 #include "msi/automation.h"
 #include "system/same_file.h"
 #include "system/text_conversion.h"
 
-#include <iostream>
 #include <string_view>
 
 namespace msi_transform {
@@ -114,7 +114,7 @@ int edit_command(const std::vector<std::string>& args) {
     // Written whole with its summary information and moved over OUT in one
     // step, as generate writes it; nothing is written when nothing changed.
     if (!edited->GenerateTransformWithSummary(reference, out, e.error_conditions, e.validation)) {
-        std::cerr << "msi-transform: the statements change nothing; no transform written\n";
+        write_err("msi-transform: the statements change nothing; no transform written\n");
         return 1;
     }
     return 0;

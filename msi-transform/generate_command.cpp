@@ -1,11 +1,11 @@
 #include "commands.h"
+#include "console.h"
 
 #include "msi/automation.h"
 #include "system/atomic_file.h"
 #include "system/text_conversion.h"
 
 #include <charconv>
-#include <iostream>
 #include <stdexcept>
 
 namespace msi_transform {
@@ -55,7 +55,7 @@ int generate_command(const std::vector<std::string>& args) {
         throw std::runtime_error(sys::left_as_it_was(e.what(), files[2]));
     }
     if (!written) {
-        std::cerr << "msi-transform: no differences\n";
+        write_err("msi-transform: no differences\n");
         return 1;
     }
     return 0;

@@ -1,6 +1,7 @@
 // msi-transform: dump tables, run SQL and generate transforms with the
 // project's installer engine.
 #include "commands.h"
+#include "console.h"
 
 #include "msi/automation.h"
 #include "msi/automation_error.h"
@@ -9,7 +10,6 @@
 #include "system/text_conversion.h"
 
 #include <exception>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -21,7 +21,7 @@ int dump_command(const std::vector<std::string>& args) {
     auto db = installer.OpenDatabase(sys::from_fs_path(args[0]), msi::msiOpenDatabaseModeReadOnly);
     std::vector<std::u16string> tables;
     for (std::size_t i = 1; i < args.size(); ++i) tables.push_back(sys::utf8_to_utf16(args[i]));
-    std::cout << msi::inspect::dump_tables(*db, tables);
+    write_out(msi::inspect::dump_tables(*db, tables));
     return 0;
 }
 
@@ -81,7 +81,7 @@ std::string one_line(std::string text) {
 }
 
 int fail(const std::string& message) {
-    std::cerr << "msi-transform: " << one_line(message) << "\n";
+    msi_transform::write_err("msi-transform: " + one_line(message) + "\n");
     return 2;
 }
 
@@ -94,15 +94,15 @@ int main(int argc, char** argv) {
     sys::keep_one_heap_on_huge_pages(std::size_t{64} << 20);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        std::cerr << help_text;
+        msi_transform::write_err(help_text);
         return 2;
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        std::cout << help_text;
+        msi_transform::write_out(help_text);
         return 0;
     }
     if (args[0] == "--version") {
-        std::cout << "msi-transform " << QUORLIN_VERSION << "\n";
+        msi_transform::write_out("msi-transform " QUORLIN_VERSION "\n");
         return 0;
     }
     const std::string command = args[0];

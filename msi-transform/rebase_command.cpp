@@ -1,10 +1,10 @@
 #include "commands.h"
+#include "console.h"
 
 #include "msi/inspection.h"
 #include "system/same_file.h"
 #include "system/text_conversion.h"
 
-#include <iostream>
 #include <nlohmann/json.hpp>
 
 namespace msi_transform {
@@ -184,13 +184,11 @@ int rebase_command(const std::vector<std::string>& args) {
         report["review"] = review;
         report["written"] = result.written;
         // Bytes that are not UTF-8 (a package's strings may hold any) become U+FFFD.
-        std::cout << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        write_out(report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
     } else {
-        for (const auto& i : result.items) std::cout << line(i) << "\n";
-        std::cout << carried << " carried, " << review << " to review; "
-                  << (result.written ? "written to " + out.string()
-                                     : std::string("nothing left to carry, nothing written"))
-                  << "\n";
+        for (const auto& i : result.items) write_out(line(i) + "\n");
+        write_out(std::to_string(carried) + " carried, " + std::to_string(review) + " to review; " +
+                  (result.written ? "written to " + out.string() : "nothing left to carry, nothing written") + "\n");
     }
     return review == 0 && result.written ? 0 : 1;
 }

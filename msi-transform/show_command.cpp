@@ -1,5 +1,6 @@
 #include "commands.h"
 #include "change_audit.h"
+#include "console.h"
 
 #include "msi/automation.h"
 #include "msi/inspection.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
 #include <optional>
 #include <sstream>
 
@@ -241,7 +241,7 @@ int show_command(const std::vector<std::string>& args) {
         print_plain(out, files[0], identity, tables, package != nullptr);
         print_audit(out, audit);
     }
-    std::cout << out.str();
+    write_out(out.str());
     return 0;
 }
 

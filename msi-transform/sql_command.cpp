@@ -1,11 +1,11 @@
 #include "commands.h"
+#include "console.h"
 #include "statement_reader.h"
 
 #include "msi/automation.h"
 #include "msi/inspection.h"
 #include "system/text_conversion.h"
 
-#include <iostream>
 
 namespace msi_transform {
 
@@ -65,7 +65,7 @@ int sql_command(const std::vector<std::string>& args) {
     } while (statements.next(statement));
     // Only statements that change something make the package be written.
     if (changed) db->Commit();
-    std::cout << out;
+    write_out(out);
     return 0;
 }
 

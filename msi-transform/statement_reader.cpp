@@ -2,9 +2,18 @@
 
 #include "commands.h"
 
-#include <iostream>
-
 namespace msi_transform {
+namespace {
+
+// One line without its newline; false at the end of the input.
+bool read_line(std::FILE* in, std::string& line) {
+    line.clear();
+    int c;
+    while ((c = getc_unlocked(in)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
+    return c == '\n' || !line.empty();
+}
+
+}  // namespace
 
 statement_reader::statement_reader(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -16,8 +25,8 @@ statement_reader::statement_reader(const std::vector<std::string>& args) {
         } else if (args[i] == "-") {
             s.standard_input = true;
         } else {
-            s.file = std::make_unique<std::ifstream>(args[i], std::ios::binary);
-            if (!*s.file) throw usage_error{"cannot read statements from '" + args[i] + "'"};
+            s.file.reset(std::fopen(args[i].c_str(), "rb"));
+            if (!s.file) throw usage_error{"cannot read statements from '" + args[i] + "'"};
         }
         sources_.push_back(std::move(s));
     }
@@ -31,8 +40,8 @@ bool statement_reader::next(std::string_view& statement) {
             ++at_;
             return true;
         }
-        std::istream& in = s.standard_input ? std::cin : *s.file;
-        while (std::getline(in, line_)) {
+        std::FILE* in = s.standard_input ? stdin : s.file.get();
+        while (read_line(in, line_)) {
             if (!line_.empty() && line_.back() == '\r') line_.pop_back();
             if (line_.find_first_not_of(" \t") == std::string::npos) continue;
             statement = line_;

@@ -4,7 +4,7 @@
 // skipped. Files are opened up front, so a file that cannot be read is a
 // usage error before anything runs, and then read a line at a time: a
 // script of any length is never held whole in memory.
-#include <fstream>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,10 +22,13 @@ public:
     bool next(std::string_view& statement);
 
 private:
+    struct close_file {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
     struct source {
-        std::optional<std::string> text;      // a statement given as an argument
-        std::unique_ptr<std::ifstream> file;  // or a file's lines
-        bool standard_input = false;          // or standard input's
+        std::optional<std::string> text;             // a statement given as an argument
+        std::unique_ptr<std::FILE, close_file> file;  // or a file's lines
+        bool standard_input = false;                 // or standard input's
     };
     std::vector<source> sources_;
     std::size_t at_ = 0;
