@@ -142,7 +142,7 @@ void committer::grow_fat() {
     img_.fat_.set(base, fat_sector_mark);
     fresh_.insert(base);
     img_.fat_sectors_.push_back(base);
-    img_.table_locations_.emplace(base, fat_sector_mark);
+    img_.table_locations_.add(base, fat_sector_mark);
     std::size_t index = img_.fat_sectors_.size() - 1;
     if (index < header_difat_slots) return;
     difat_changed_ = true;
@@ -152,7 +152,7 @@ void committer::grow_fat() {
         fresh_.insert(base + 1);
         img_.difat_sectors_.push_back(base + 1);
         img_.difat_taken_.push_back(true);
-        img_.table_locations_.emplace(base + 1, difat_sector_mark);
+        img_.table_locations_.add(base + 1, difat_sector_mark);
     }
 }
 
@@ -424,7 +424,7 @@ void committer::relocate_fat_and_difat() {
             img_.fat_.set(s, fat_sector_mark);
             img_.fat_sectors_[k] = s;
             img_.table_locations_.erase(old);
-            img_.table_locations_.emplace(s, fat_sector_mark);
+            img_.table_locations_.add(s, fat_sector_mark);
             img_.fat_.hold_free(old);
             if (k >= header_difat_slots) difat_changed_ = true;
             moved = true;
@@ -437,7 +437,7 @@ void committer::relocate_fat_and_difat() {
             const std::uint32_t s = allocate_sector();
             img_.fat_.set(s, difat_sector_mark);
             img_.table_locations_.erase(d);
-            img_.table_locations_.emplace(s, difat_sector_mark);
+            img_.table_locations_.add(s, difat_sector_mark);
             img_.fat_.hold_free(d);
             d = s;
             moved = true;
@@ -605,7 +605,10 @@ void committer::run(const change_set& changes) {
     // From here on memory runs ahead of the file until the header is written.
     img_.broken_ = true;
     stage(changes);
-    const std::string file = "'" + img_.path_.string() + "'";
+    // Built in steps: g++ 12 warns falsely (-Wrestrict) on "'" + string.
+    std::string file = "'";
+    file += img_.path_.string();
+    file += "'";
     try {
         file_operation([&] { write(out); });
     } catch (const automation_error& e) {

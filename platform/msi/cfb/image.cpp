@@ -106,7 +106,7 @@ void image::add_table_location(std::uint32_t s, std::uint32_t mark, const char* 
     if (s >= fat_.size())
         fail_open(mark == fat_sector_mark ? "FAT does not cover its own sectors"
                                           : "FAT does not cover the DIFAT sectors");
-    if (!table_locations_.emplace(s, mark).second) fail_open("FAT sector list names one sector twice");
+    if (!table_locations_.add(s, mark)) fail_open("FAT sector list names one sector twice");
     // The table must describe its own sectors; writers that forgot to mark
     // them get the marks in memory so that nothing is ever allocated there.
     if (fat_.is_loaded(s / fat_.entries_per_sector())) fat_.correct(s, mark);
@@ -116,8 +116,8 @@ void image::follow_difat_link() const {
     const std::uint32_t current = next_difat_;
     if (current >= sectors_in_file() || sector_offset(current) + sector_size() > file_size_)
         fail_open("DIFAT chain is broken or leaves the file");
-    if (auto seen = table_locations_.find(current); seen != table_locations_.end())
-        fail_open(seen->second == difat_sector_mark ? "DIFAT chain loops" : "FAT sector list names one sector twice");
+    if (auto seen = table_locations_.find(current))
+        fail_open(*seen == difat_sector_mark ? "DIFAT chain loops" : "FAT sector list names one sector twice");
     add_table_location(current, difat_sector_mark, "DIFAT sector");
     difat_sectors_.push_back(current);
     difat_taken_.push_back(false);
@@ -159,8 +159,8 @@ void image::load_fat_sector(std::uint32_t index, std::uint32_t* entries) const {
 void image::mark_table_sectors(std::uint32_t first, std::uint32_t* entries, std::size_t count) const {
     if constexpr (std::endian::native != std::endian::little)
         for (std::size_t i = 0; i < count; ++i) entries[i] = get32(reinterpret_cast<const std::uint8_t*>(&entries[i]));
-    for (auto it = table_locations_.lower_bound(first); it != table_locations_.end() && it->first - first < count; ++it)
-        entries[it->first - first] = it->second;
+    table_locations_.for_each_in(first, static_cast<std::uint32_t>(count),
+                                 [&](std::uint32_t s, std::uint32_t mark) { entries[s - first] = mark; });
 }
 
 void image::complete_difat() const {

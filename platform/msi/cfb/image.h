@@ -9,6 +9,7 @@
 #include "msi/cfb/directory_entry.h"
 #include "msi/cfb/header.h"
 #include "msi/cfb/name_order.h"
+#include "msi/cfb/table_sector_marks.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -122,7 +123,7 @@ private:
     mutable std::uint32_t next_difat_ = end_of_chain;  // the DIFAT sector to follow next
     // Every FAT and DIFAT sector found so far, with the mark its FAT entry
     // must hold.
-    mutable std::map<std::uint32_t, std::uint32_t> table_locations_;
+    mutable table_sector_marks table_locations_;
     allocation_table fat_;
     std::vector<std::uint32_t> directory_chain_;
     std::vector<directory_entry> entries_;
