@@ -203,6 +203,28 @@ TEST(CompoundFileDamage, CrossLinkedChainsAreNeverCommittedInto) {
     }
 }
 
+// Chains that end on an entry marked free instead of end-of-chain, in the
+// FAT ("bigstream", sectors 4..13) and in the MiniFAT ("a", mini sectors
+// 0..1): new data must go elsewhere, and the commit mends the marks.
+TEST(CompoundFileDamage, ChainsEndingOnAFreeMarkAreNotCommittedInto) {
+    test_support::temp_dir dir;
+    auto file = make_file(dir.path());
+    poke32(file, fat_at + 4 * 13, 0xFFFFFFFF);
+    poke32(file, minifat_at + 4 * 1, 0xFFFFFFFF);
+    const std::string new_big = pseudo_random(5000, 9), new_small = pseudo_random(100, 10);
+    {
+        auto cf = msi::compound_file::open(file);
+        cf->write_stream(u"c", to_bytes(new_big));
+        cf->write_stream(u"d", to_bytes(new_small));
+        cf->commit();
+    }
+    auto cf = msi::compound_file::open(file);
+    EXPECT_EQ(cf->read_stream(u"bigstream"), to_bytes(big_content));
+    EXPECT_EQ(cf->read_stream(u"a"), to_bytes(small_content));
+    EXPECT_EQ(cf->read_stream(u"c"), to_bytes(new_big));
+    EXPECT_EQ(cf->read_stream(u"d"), to_bytes(new_small));
+}
+
 // The DIFAT of a large file is read only when a chain needs the FAT sectors
 // it lists, and in full by a commit: damage in it is refused on whichever
 // path meets it, and a commit that meets it writes nothing.

@@ -442,6 +442,7 @@ void image::check_no_shared_sectors() const {
         sector_set& owned = small ? mini_owned : regular;
         const std::uint64_t unit = small ? mini_sector_size : sector_size();
         std::uint64_t left = (size + unit - 1) / unit;
+        std::optional<std::uint32_t> last;
         for (std::uint32_t s = entries_[id].start; left > 0 && s < owned.size();) {
             const auto most = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, owned.size() - s));
             const std::uint32_t run =
@@ -449,7 +450,16 @@ void image::check_no_shared_sectors() const {
                       : chain_run_length([&](std::uint32_t k) { return fat.entries_of(k); }, per, fat_.size(), s, most);
             if (owned.claim(s, run)) fail_shared("stream '" + printable_name(entries_[id].name) + "'");
             left -= run;
-            s = small ? m.minifat.at(s + run - 1) : fat.at(s + run - 1);
+            last = s + run - 1;
+            s = small ? m.minifat.at(*last) : fat.at(*last);
+        }
+        // A chain may end on an entry marked free instead of end-of-chain,
+        // which lenient readers pass over. Its sector is the stream's all
+        // the same: marked in memory, it is never allocated to new data.
+        if (last && small && m.minifat.at(*last) == free_sector) m.minifat.correct(*last, end_of_chain);
+        if (last && !small && fat.at(*last) == free_sector) {
+            fat_.sector_entries(*last / per);
+            fat_.correct(*last, end_of_chain);
         }
     }
     // What the walks read of the FAT says where free entries are; the
