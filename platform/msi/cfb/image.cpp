@@ -92,6 +92,7 @@ void image::read_header_fat_locations() {
     // The header's slots cost nothing to check; a DIFAT sector is read when
     // a FAT sector it lists is needed.
     fat_sectors_.assign(header_.fat_count, unknown_location);
+    table_locations_.reserve(sectors_in_file());
     const std::uint32_t in_header = std::min<std::uint32_t>(header_.fat_count, header_difat_slots);
     for (std::uint32_t i = 0; i < in_header; ++i) {
         add_table_location(header_.difat[i], fat_sector_mark, "FAT sector");
