@@ -350,7 +350,11 @@ bool string_pool::patch_image() {
         im.long_ids.erase(std::upper_bound(im.long_ids.begin(), im.long_ids.end(), new_highest), im.long_ids.end());
     } else {
         std::size_t at = im.pool.size();
-        im.pool.resize(at + 4 * std::size_t(new_highest - old_highest));
+        const std::size_t needed = at + 4 * std::size_t(new_highest - old_highest);
+        // Room for a few more ids at a time: doubling would take twice the
+        // pool's memory afresh for what is mostly one new string.
+        if (needed > im.pool.capacity()) im.pool.reserve(needed + needed / 64);
+        im.pool.resize(needed);
         for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id, at += 4)
             write_slot(&im.pool[at], entries_[id].used, entries_[id].length, entries_[id].refs);
     }
@@ -388,9 +392,9 @@ void string_pool::touch(std::uint32_t id) {
         return;
     }
     const std::size_t most = entries_.size() / 4 + 64;
-    // Room for every record up front: a list grown step by step would copy
-    // itself into fresh memory again and again on a large batch of edits.
-    if (touched_.capacity() == 0) touched_.reserve(most);
+    // Most commits touch a handful of ids: room for every record a large
+    // pool allows would spread a one-row edit's memory over more pages.
+    if (touched_.capacity() == 0) touched_.reserve(std::min<std::size_t>(most, 1024));
     if (touched_.size() >= most) {
         // A large part of the pool changed: the next save encodes it afresh.
         for (const touch_record& t : touched_) entries_[t.id].touched = false;
