@@ -6,7 +6,6 @@
 #include "msi/inspection.h"
 #include "system/text_conversion.h"
 
-
 namespace msi_transform {
 
 namespace {

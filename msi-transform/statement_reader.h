@@ -26,9 +26,9 @@ private:
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     struct source {
-        std::optional<std::string> text;             // a statement given as an argument
+        std::optional<std::string> text;              // a statement given as an argument
         std::unique_ptr<std::FILE, close_file> file;  // or a file's lines
-        bool standard_input = false;                 // or standard input's
+        bool standard_input = false;                  // or standard input's
     };
     std::vector<source> sources_;
     std::size_t at_ = 0;

@@ -28,8 +28,7 @@ public:
         const std::uint64_t end = std::uint64_t(first) + count;
         for (auto d = std::lower_bound(difat_.begin(), difat_.end(), first); d != difat_.end() && *d < end; ++d)
             f(*d, difat_sector_mark);
-        for (std::uint64_t s = first, stop = std::min<std::uint64_t>(end, std::uint64_t(fat_.size()) * 64);
-             s < stop;) {
+        for (std::uint64_t s = first, stop = std::min<std::uint64_t>(end, std::uint64_t(fat_.size()) * 64); s < stop;) {
             const std::uint64_t word = fat_[s / 64] >> (s % 64);
             if (word == 0) {
                 s += 64 - s % 64;
