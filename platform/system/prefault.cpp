@@ -35,8 +35,17 @@ void keep_one_heap_on_huge_pages(std::size_t room) {
     char* const after = static_cast<char*>(sbrk(0));
     static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
     char* const from = reinterpret_cast<char*>((reinterpret_cast<std::uintptr_t>(before) + page - 1) & ~(page - 1));
-    if (before != reinterpret_cast<char*>(-1) && after > from)
-        madvise(from, static_cast<std::size_t>(after - from), MADV_HUGEPAGE);
+    if (before == reinterpret_cast<char*>(-1) || after <= from) return;
+    madvise(from, static_cast<std::size_t>(after - from), MADV_HUGEPAGE);
+    // Only whole, aligned 2 MiB pieces can be huge: below the first boundary
+    // the heap would hand out memory a 4 KiB page at a time, each page a
+    // fault of its own. A block that is never used takes that stretch (its
+    // header, the one page it touches, lies below the boundary), so what is
+    // allocated next starts in huge pages.
+    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+    const std::uintptr_t below = (huge - reinterpret_cast<std::uintptr_t>(before) % huge) % huge;
+    static void* stretch_below_boundary = nullptr;  // kept, so that leak checkers see it reachable
+    if (below >= 64 * 1024 && stretch_below_boundary == nullptr) stretch_below_boundary = malloc(below);
 #else
     (void)room;
 #endif

@@ -14,35 +14,22 @@ allocation_table::allocation_table(std::uint32_t entries_per_sector)
 
 allocation_table::allocation_table(std::uint32_t entries_per_sector, std::uint32_t sector_count, sector_loader load)
     : allocation_table(entries_per_sector) {
-    capacity_ = std::size_t(sector_count) * per_sector_;
-    entries_ = std::make_unique_for_overwrite<std::uint32_t[]>(capacity_);
-    loaded_.assign(sector_count, 0);
+    sectors_.resize(sector_count);
     load_ = std::move(load);
 }
 
 std::uint32_t* allocation_table::load(std::uint32_t table_sector) const {
-    std::uint32_t* entries = entries_.get() + std::size_t(table_sector) * per_sector_;
-    load_(table_sector, entries);
-    loaded_[table_sector] = 1;
-    return entries;
+    auto entries = std::make_unique_for_overwrite<std::uint32_t[]>(per_sector_);
+    load_(table_sector, entries.get());
+    sectors_[table_sector] = std::move(entries);
+    return sectors_[table_sector].get();
 }
 
 void allocation_table::grow() {
-    const std::size_t used = size();
-    if (used + per_sector_ > capacity_) {
-        // Only loaded sectors move: the others hold nothing yet.
-        const std::size_t capacity = std::max<std::size_t>(2 * capacity_, used + per_sector_);
-        auto moved = std::make_unique_for_overwrite<std::uint32_t[]>(capacity);
-        for (std::uint32_t k = 0; k < sector_count(); ++k)
-            if (loaded_[k])
-                std::copy_n(entries_.get() + std::size_t(k) * per_sector_, per_sector_,
-                            moved.get() + std::size_t(k) * per_sector_);
-        entries_ = std::move(moved);
-        capacity_ = capacity;
-    }
+    auto entries = std::make_unique_for_overwrite<std::uint32_t[]>(per_sector_);
+    std::fill_n(entries.get(), per_sector_, free_sector);
     changed_.insert(sector_count());
-    std::fill_n(entries_.get() + used, per_sector_, free_sector);
-    loaded_.push_back(1);
+    sectors_.push_back(std::move(entries));
 }
 
 void allocation_table::set(std::uint32_t index, std::uint32_t value) {
@@ -79,7 +66,7 @@ std::optional<std::uint32_t> allocation_table::find_free() {
         released_.pop_back();
     }
     for (std::uint32_t k = scan_from_ >> shift_; k < sector_count(); ++k) {
-        if (!loaded_[k] && k < holds_free_.size() && !holds_free_[k]) continue;
+        if (!is_loaded(k) && k < holds_free_.size() && !holds_free_[k]) continue;
         const std::uint32_t* entries = entries_of(k);
         const std::uint32_t from = k == (scan_from_ >> shift_) ? scan_from_ & (per_sector_ - 1) : 0;
         for (const std::uint32_t* hit = entries + from;

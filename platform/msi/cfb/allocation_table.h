@@ -37,15 +37,17 @@ public:
 
     std::uint32_t entries_per_sector() const { return per_sector_; }
     std::uint32_t size() const { return sector_count() * per_sector_; }
-    std::uint32_t sector_count() const { return static_cast<std::uint32_t>(loaded_.size()); }
+    std::uint32_t sector_count() const { return static_cast<std::uint32_t>(sectors_.size()); }
     std::uint32_t at(std::uint32_t index) const { return entries_of(index >> shift_)[index & (per_sector_ - 1)]; }
 
-    bool is_loaded(std::uint32_t table_sector) const { return loaded_[table_sector] != 0; }
+    bool is_loaded(std::uint32_t table_sector) const { return sectors_[table_sector] != nullptr; }
     // The entries of a table sector, loaded if need be.
     const std::uint32_t* sector_entries(std::uint32_t table_sector) const { return entries_of(table_sector); }
     // Sets an entry of a loaded sector without marking it changed: a
     // correction made on loading, which changes nothing the table answers.
-    void correct(std::uint32_t index, std::uint32_t value) const { entries_[index] = value; }
+    void correct(std::uint32_t index, std::uint32_t value) const {
+        sectors_[index >> shift_][index & (per_sector_ - 1)] = value;
+    }
 
     // Appends a table sector of free entries, marked changed.
     void grow();
@@ -82,18 +84,17 @@ private:
     std::uint32_t* load(std::uint32_t table_sector) const;
     void store(std::uint32_t index, std::uint32_t value);
     std::uint32_t* entries_of(std::uint32_t table_sector) const {
-        std::uint32_t* entries = entries_.get() + std::size_t(table_sector) * per_sector_;
-        return loaded_[table_sector] ? entries : load(table_sector);
+        std::uint32_t* entries = sectors_[table_sector].get();
+        return entries ? entries : load(table_sector);
     }
 
     std::uint32_t per_sector_;
     unsigned shift_;
-    // Every entry in one array, in order, of which only the loaded table
-    // sectors' part is ever written or read: the rest stays untouched
-    // memory, which costs nothing until a sector is loaded there.
-    std::unique_ptr<std::uint32_t[]> entries_;
-    std::size_t capacity_ = 0;                  // in entries
-    mutable std::vector<std::uint8_t> loaded_;  // per table sector
+    // The entries of each table sector, once loaded (null before). Apart,
+    // not in one array as long as the table: where memory comes in huge
+    // pages, touching one sector of such an array would make megabytes
+    // present for a gigabyte file's FAT.
+    mutable std::vector<std::unique_ptr<std::uint32_t[]>> sectors_;
     sector_loader load_;
     std::set<std::uint32_t> changed_;
     // Entries set free since loading, as a heap, lowest first; one taken
