@@ -8,5 +8,8 @@ namespace msi_transform {
 
 void write_out(std::string_view text);
 void write_err(std::string_view text);
+// Writes out what standard output still holds; the system's error number
+// of the first write to it that failed, or 0.
+int finish_output();
 
 }  // namespace msi_transform

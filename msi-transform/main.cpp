@@ -9,6 +9,7 @@
 #include "system/prefault.h"
 #include "system/text_conversion.h"
 
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -85,14 +86,7 @@ int fail(const std::string& message) {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // One job, then exit. Fresh memory costs a page fault a page, tens of
-    // microseconds each on a virtual machine: most of what a batch of SQL
-    // statements costs on a large package, unless the pages are huge.
-    sys::keep_one_heap_on_huge_pages(std::size_t{64} << 20);
-    std::vector<std::string> args(argv + 1, argv + argc);
+int run(std::vector<std::string> args) {
     if (args.empty()) {
         msi_transform::write_err(help_text);
         return 2;
@@ -126,4 +120,19 @@ int main(int argc, char** argv) {
     } catch (...) {
         return fail("unexpected failure");
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // One job, then exit. Fresh memory costs a page fault a page, tens of
+    // microseconds each on a virtual machine: most of what a batch of SQL
+    // statements costs on a large package, unless the pages are huge.
+    sys::keep_one_heap_on_huge_pages(std::size_t{64} << 20);
+    const int status = run(std::vector<std::string>(argv + 1, argv + argc));
+    // Output waits in stdio's buffer: a full disk shows only when it is
+    // written out, and must not end as success.
+    if (const int error = msi_transform::finish_output(); error != 0)
+        return fail(std::string("cannot write to standard output: ") + std::strerror(error));
+    return status;
 }

@@ -115,6 +115,11 @@ TEST(MsiTransformDump, FailuresAreOneLineWithStatusTwo) {
     auto help = tool({"--help"});
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_NE(help.out.find("generate NEW.msi REFERENCE.msi OUT.mst"), std::string::npos);
+    // Output that cannot be written is a failure, not a success.
+    auto full =
+        run_process({"sh", "-c", std::string(MSI_TRANSFORM) + " dump \"$0\" > /dev/full", (dir / "p.msi").string()});
+    EXPECT_EQ(full.exit_code, 2);
+    EXPECT_EQ(full.err, "msi-transform: cannot write to standard output: No space left on device\n");
 }
 
 TEST(MsiTransformSql, UpdatesAreCommittedAndSelectsPrinted) {
