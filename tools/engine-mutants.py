@@ -43,6 +43,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 
 ALLOCATION = "platform/msi/cfb/allocation_table.cpp"
 COMMIT = "platform/msi/cfb/commit.cpp"
+IMAGE = "platform/msi/cfb/image.cpp"
 IMAGE_H = "platform/msi/cfb/image.h"
 NAME_ORDER = "platform/msi/cfb/name_order.cpp"
 DATABASE = "platform/msi/db/package_database.cpp"
@@ -82,6 +83,8 @@ MUTANTS = [
     ("old-chains-never-freed", COMMIT,
      "if (!old.kept[i]) old.mini ? mini_->minifat.release(old.sectors[i]) : img_.fat_.hold_free(old.sectors[i]);",
      "if (!old.kept[i] && old.mini) mini_->minifat.release(old.sectors[i]);"),
+    ("chain-ending-on-free-mark-allocated", IMAGE, "if (last && !small && fat.at(*last) == free_sector) {",
+     "if (false) {"),
     ("mini-cutoff-inclusive", IMAGE_H, "return size < header_.mini_cutoff;", "return size <= header_.mini_cutoff;"),
     ("longer-names-sort-first", NAME_ORDER, "return a.size() < b.size() ? -1 : 1;",
      "return a.size() > b.size() ? -1 : 1;"),
