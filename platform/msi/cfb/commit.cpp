@@ -605,10 +605,7 @@ void committer::run(const change_set& changes) {
     // From here on memory runs ahead of the file until the header is written.
     img_.broken_ = true;
     stage(changes);
-    // Built in steps: g++ 12 warns falsely (-Wrestrict) on "'" + string.
-    std::string file = "'";
-    file += img_.path_.string();
-    file += "'";
+    const std::string file = "'" + img_.path_.string() + "'";
     try {
         file_operation([&] { write(out); });
     } catch (const automation_error& e) {
