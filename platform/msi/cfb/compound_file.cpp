@@ -108,11 +108,16 @@ public:
         no_such_stream(name);
     }
 
-    std::vector<std::uint8_t> read_stream(const std::u16string& name) const override {
-        if (auto it = staged_.find(name); it != staged_.end()) return it->second;
+    std::vector<std::uint8_t> read_stream(const std::u16string& name, std::size_t room = 0) const override {
+        if (auto it = staged_.find(name); it != staged_.end()) {
+            std::vector<std::uint8_t> copy;
+            copy.reserve(it->second.size() + room);
+            copy.assign(it->second.begin(), it->second.end());
+            return copy;
+        }
         if (auto id = stored_id(name)) {
             image_->check_unchanged();
-            return image_->read_stream(*id);
+            return image_->read_stream(*id, room);
         }
         no_such_stream(name);
     }

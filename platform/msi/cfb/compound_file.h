@@ -45,9 +45,10 @@ public:
     virtual std::vector<std::u16string> storage_names() const = 0;
     virtual bool has_stream(const std::u16string& name) const = 0;
     virtual std::uint64_t stream_size(const std::u16string& name) const = 0;
-    // The stream's content, with staged writes visible. Raises automation_error
-    // for a stream that does not exist or whose chain is broken.
-    virtual std::vector<std::uint8_t> read_stream(const std::u16string& name) const = 0;
+    // The stream's content, with staged writes visible, and room reserved for
+    // `room` more bytes behind it. Raises automation_error for a stream that
+    // does not exist or whose chain is broken.
+    virtual std::vector<std::uint8_t> read_stream(const std::u16string& name, std::size_t room = 0) const = 0;
     // Part of it: out.size() bytes from offset, which must lie within the
     // stream. Reading a large stream piece by piece needs no memory for all of it.
     virtual void read_stream_part(const std::u16string& name, std::uint64_t offset,

@@ -273,12 +273,12 @@ std::vector<std::uint32_t> image::stream_sectors(std::uint32_t id) const {
     return fat_.chain(entries_[id].start, sectors_in_file(), (size + sector_size() - 1) / sector_size(), label(id));
 }
 
-std::vector<std::uint8_t> image::read_stream(std::uint32_t id) const {
+std::vector<std::uint8_t> image::read_stream(std::uint32_t id, std::size_t room) const {
     // The chain is checked against the size before memory is taken for it.
     const std::vector<std::uint32_t> sectors = stream_sectors(id);
     std::vector<std::uint8_t> out;
     const auto size = static_cast<std::size_t>(stream_size(id));
-    sys::reserve_prefaulted(out, size);
+    sys::reserve_prefaulted(out, size + room);
     out.resize(size);
     read_sectors(id, sectors, 0, out);
     return out;

@@ -50,7 +50,8 @@ public:
     bool in_mini_stream(std::uint64_t size) const { return size < header_.mini_cutoff; }
     // Follows the stream's chain and reads it. Raises ERROR_OPEN_FAILED for a
     // broken chain or data outside the file.
-    std::vector<std::uint8_t> read_stream(std::uint32_t id) const;
+    // With room reserved for `room` more bytes behind the content.
+    std::vector<std::uint8_t> read_stream(std::uint32_t id, std::size_t room = 0) const;
     // Reads out.size() bytes of the stream from offset (which must lie within it).
     void read_stream_part(std::uint32_t id, std::uint64_t offset, std::span<std::uint8_t> out) const;
     // The sectors (or mini sectors) of a stream, checked against its size.

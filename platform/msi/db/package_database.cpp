@@ -88,7 +88,9 @@ std::shared_ptr<package_database> package_database::load(std::filesystem::path p
         if (!db->file_->has_stream(pool_name)) invalid_package("The installer database has no string pool.");
         std::vector<std::uint8_t> data;
         if (db->file_->has_stream(data_name)) data = db->file_->read_stream(data_name);
-        db->strings_ = string_pool::load(db->file_->read_stream(pool_name), std::move(data));
+        const std::size_t pool_size = static_cast<std::size_t>(db->file_->stream_size(pool_name));
+        db->strings_ =
+            string_pool::load(db->file_->read_stream(pool_name, string_pool::room_to_grow(pool_size)), std::move(data));
         db->load_catalog();
     } catch (const automation_error& e) {
         throw automation_error(e.code(), "'" + path.string() + "': " + e.what());

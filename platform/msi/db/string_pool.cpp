@@ -54,6 +54,20 @@ inline void write_slot(std::uint8_t* at, bool used, std::uint32_t length, std::u
     }
 }
 
+// A stored slot as read: a long string's takes 8 bytes, and the caller has
+// checked that they are there.
+struct read_slot {
+    std::uint32_t length;
+    std::uint32_t refs;
+    std::size_t size;
+};
+inline read_slot slot_from(const std::uint8_t* at) {
+    const std::uint32_t length = read_u16(at);
+    const std::uint32_t refs = read_u16(at + 2);
+    if (length == 0 && refs != 0) return {read_u32(at + 4), refs, 8};
+    return {length, refs, 4};
+}
+
 }  // namespace
 
 // ---- storage of added strings
@@ -81,7 +95,7 @@ std::uint32_t string_pool::text_index::tag(std::uint64_t hash) {
     return static_cast<std::uint32_t>(hash >> 56) << id_bits;
 }
 
-void string_pool::text_index::reserve(std::size_t count, const std::vector<entry>& entries) {
+void string_pool::text_index::reserve(std::size_t count, const string_pool& pool) {
     std::size_t size = 16;
     while (3 * size < 4 * count) size *= 2;
     if (size <= slots_.size()) return;
@@ -93,44 +107,45 @@ void string_pool::text_index::reserve(std::size_t count, const std::vector<entry
     // Slots keep only part of the hash: the home of each is worked out again.
     for (const std::uint32_t s : old) {
         if (s == 0) continue;
-        std::size_t i = hash_bytes(entries[s & id_mask].view()) & mask;
+        std::size_t i = hash_bytes(pool.entry_of(s & id_mask).view()) & mask;
         while (slots_[i] != 0) i = (i + 1) & mask;
         slots_[i] = s;
     }
 }
 
 std::optional<std::uint32_t> string_pool::text_index::find(std::string_view bytes, std::uint64_t hash,
-                                                           const std::vector<entry>& entries) const {
+                                                           const string_pool& pool) const {
     if (!slots_.empty()) {
         const std::size_t mask = slots_.size() - 1;
         const std::uint32_t t = tag(hash);
         for (std::size_t i = hash & mask; slots_[i] != 0; i = (i + 1) & mask)
-            if ((slots_[i] & ~id_mask) == t && entries[slots_[i] & id_mask].view() == bytes) return slots_[i] & id_mask;
+            if ((slots_[i] & ~id_mask) == t && pool.entry_of(slots_[i] & id_mask).view() == bytes)
+                return slots_[i] & id_mask;
     }
     if (const auto it = large_ids_.find(bytes); it != large_ids_.end()) return it->second;
     return std::nullopt;
 }
 
-void string_pool::text_index::insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
-    const std::string_view bytes = entries[id].view();
+void string_pool::text_index::insert(std::uint32_t id, std::uint64_t hash, const string_pool& pool) {
+    const std::string_view bytes = pool.entry_of(id).view();
     if (id > id_mask) {
-        if (!find(bytes, hash, entries)) large_ids_.emplace(bytes, id);
+        if (!find(bytes, hash, pool)) large_ids_.emplace(bytes, id);
         return;
     }
-    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(count_ + 1, entries);
+    if (4 * (count_ + 1) > 3 * slots_.size()) reserve(count_ + 1, pool);
     const std::size_t mask = slots_.size() - 1;
     const std::uint32_t t = tag(hash);
     std::size_t i = hash & mask;
     for (; slots_[i] != 0; i = (i + 1) & mask)
-        if ((slots_[i] & ~id_mask) == t && entries[slots_[i] & id_mask].view() == bytes)
+        if ((slots_[i] & ~id_mask) == t && pool.entry_of(slots_[i] & id_mask).view() == bytes)
             return;  // a duplicate keeps the first id
     slots_[i] = t | id;
     ++count_;
 }
 
-void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries) {
+void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash, const string_pool& pool) {
     if (id > id_mask) {
-        if (const auto it = large_ids_.find(entries[id].view()); it != large_ids_.end() && it->second == id)
+        if (const auto it = large_ids_.find(pool.entry_of(id).view()); it != large_ids_.end() && it->second == id)
             large_ids_.erase(it);
         return;
     }
@@ -144,7 +159,7 @@ void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash, const 
     // Close the gap: move back each later slot of the run whose home is not
     // between the gap and itself, so every probe still reaches its slot.
     for (std::size_t j = (i + 1) & mask; slots_[j] != 0; j = (j + 1) & mask) {
-        const std::size_t home = hash_bytes(entries[slots_[j] & id_mask].view()) & mask;
+        const std::size_t home = hash_bytes(pool.entry_of(slots_[j] & id_mask).view()) & mask;
         const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
         if (stays) continue;
         slots_[i] = slots_[j];
@@ -156,8 +171,9 @@ void string_pool::text_index::erase(std::uint32_t id, std::uint64_t hash, const 
 
 // ---- loading
 
-string_pool::string_pool(int code_page) : code_page_(code_page), entries_(1) {
+string_pool::string_pool(int code_page) : code_page_(code_page) {
     if (!is_supported_code_page(code_page)) unsupported_code_page(code_page);
+    blocks_.push_back(std::make_unique<entry[]>(block_ids));
 }
 
 string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::uint8_t> data) {
@@ -176,70 +192,115 @@ string_pool string_pool::load(std::vector<std::uint8_t> pool, std::vector<std::u
     return result;
 }
 
-// Each id's slot of the pool stream: loaded entries point into data_.
+// Checks each id's slot of the pool stream against the data and notes where
+// each block of ids begins; the entries are read when first needed.
 void string_pool::read_slots(std::vector<std::uint8_t> pool) {
-    const std::vector<std::uint8_t>& stored = data_;
-    const char* text = reinterpret_cast<const char*>(stored.data());
-    // At most one entry a slot (the null string takes the header's place);
-    // cut to the real count at the end. Room for new strings beyond the
-    // stored ones: the first new id must not move every entry.
-    sys::reserve_prefaulted(entries_, pool.size() / 4 + 256);
-    entries_.resize(pool.size() / 4);
-    std::uint32_t id = 1;
     // The stored pool stream is what save() would write for these ids, and
     // so the first image, unless it says a short string the long way.
     image& stored_image = saved_;
     bool as_saved = true;
     std::size_t used_end = 4;  // where the slots of the trailing free ids begin
-
-    std::size_t offset = 0;  // into the data
+    std::size_t offset = 0;    // into the data
+    loaded_blocks_.assign(1, loaded_block{});
+    std::uint32_t id = 1;
     for (std::size_t at = 4; at < pool.size(); ++id) {
-        std::uint32_t length = read_u16(&pool[at]);
-        std::uint32_t refs = read_u16(&pool[at + 2]);
-        at += 4;
-        if (length == 0 && refs != 0) {
-            // A long string: the real length follows in the next slot.
-            if (at + 4 > pool.size()) bad_pool("a long string's length is missing");
-            length = read_u32(&pool[at]);
-            at += 4;
-            if (length < long_string_bytes)
+        if ((id & in_block) == 0) loaded_blocks_.push_back({at, offset, false});
+        if (read_u16(&pool[at]) == 0 && read_u16(&pool[at + 2]) != 0 && at + 8 > pool.size())
+            bad_pool("a long string's length is missing");
+        const read_slot slot = slot_from(&pool[at]);
+        at += slot.size;
+        if (slot.size == 8) {
+            loaded_blocks_.back().long_slots = true;
+            if (slot.length < long_string_bytes)
                 as_saved = false;
             else
                 stored_image.long_ids.push_back(id);
         }
-        entry& e = entries_[id];
-        if (length != 0) {
-            if (length > stored.size() - offset)
+        if (slot.length != 0) {
+            if (slot.length > data_.size() - offset)
                 bad_pool("string " + std::to_string(id) + " reaches past the string data");
-            e.text = text + offset;
-            e.length = length;
-            e.refs = refs;
-            e.used = true;
-            if (refs == 0) zero_counts_.push_back(id);
-            offset += length;
+            if (slot.refs == 0) zero_counts_.push_back(id);
+            offset += slot.length;
             stored_image.highest = id;
             used_end = at;
         } else {
             free_ids_.push_back(id);
         }
     }
-    if (offset != stored.size()) bad_pool("the string data is longer than the pool describes");
-    entries_.resize(id);
+    if (offset != data_.size()) bad_pool("the string data is longer than the pool describes");
+    id_limit_ = loaded_limit_ = id;
+    blocks_.clear();
+    blocks_.resize(loaded_blocks_.size());
     // The free ids went in ascending, which is already a smallest-first heap.
     if (as_saved) {
         pool.resize(used_end);
         stored_image.pool = std::move(pool);
         stored_image.valid = true;
     } else {
+        // The first save encodes the image afresh, so every entry is read now.
+        for (std::size_t block = 0; block < blocks_.size(); ++block) read_block(block, pool, stored_image.highest);
         stored_image = image{};
     }
+}
+
+template <typename Visit>
+void string_pool::walk_loaded_block(std::size_t block, const std::vector<std::uint8_t>& slots, std::uint32_t highest,
+                                    Visit&& visit) const {
+    const loaded_block& from = loaded_blocks_[block];
+    const auto first = static_cast<std::uint32_t>(block << block_bits);
+    const std::uint32_t end = std::min({first + block_ids, loaded_limit_, highest + 1});
+    std::size_t at = from.slot_at + (block == 0 ? 4 : 0);
+    std::size_t offset = from.data_at;
+    for (std::uint32_t id = std::max(first, 1u); id < end; ++id) {
+        const read_slot slot = slot_from(&slots[at]);
+        at += slot.size;
+        if (slot.length == 0) continue;
+        if (visit(id, slot, offset)) return;
+        offset += slot.length;
+    }
+}
+
+void string_pool::read_block(std::size_t block, const std::vector<std::uint8_t>& slots, std::uint32_t highest) const {
+    auto entries = std::make_unique<entry[]>(block_ids);
+    const char* text = reinterpret_cast<const char*>(data_.data());
+    walk_loaded_block(block, slots, highest, [&](std::uint32_t id, const read_slot& slot, std::size_t offset) {
+        entry& e = entries[id & in_block];
+        e.text = text + offset;
+        e.length = slot.length;
+        e.refs = slot.refs;
+        e.used = true;
+        return false;
+    });
+    blocks_[block] = std::move(entries);
+}
+
+void string_pool::read_all_blocks() const {
+    for (std::size_t block = 0; block < blocks_.size(); ++block)
+        if (!blocks_[block]) read_block(block, saved_.pool, saved_.highest);
+}
+
+string_pool::slot_state string_pool::state_of(std::uint32_t id) const {
+    const std::size_t block = id >> block_bits;
+    if (blocks_[block] || loaded_blocks_[block].long_slots) {
+        const entry& e = entry_of(id);
+        return {e.used != 0, e.length, e.refs};
+    }
+    // An unread block of 4-byte slots: the id's slot is read in place.
+    if (id >= loaded_limit_ || id > saved_.highest) return {};
+    const std::uint8_t* at = &saved_.pool[loaded_blocks_[block].slot_at + 4 * std::size_t(id & in_block)];
+    return {read_u16(at) != 0, read_u16(at), read_u16(at + 2)};
+}
+
+std::uint32_t string_pool::append_id() {
+    if ((id_limit_ & in_block) == 0) blocks_.push_back(std::make_unique<entry[]>(block_ids));
+    return id_limit_++;
 }
 
 // ---- saving
 
 std::uint32_t string_pool::highest_used() const {
     for (std::uint32_t id = id_limit(); id-- > 1;)
-        if (entries_[id].used) return id;
+        if (state_of(id).used) return id;
     return 0;
 }
 
@@ -250,7 +311,10 @@ std::uint32_t string_pool::header() const {
 void string_pool::encode_into(image& to) const {
     const std::uint32_t highest = highest_used();
     std::size_t pool_size = 4;
-    for (std::uint32_t id = 1; id <= highest; ++id) pool_size += slot_bytes(entries_[id].used, entries_[id].length);
+    for (std::uint32_t id = 1; id <= highest; ++id) {
+        const slot_state s = state_of(id);
+        pool_size += slot_bytes(s.used, s.length);
+    }
     to.highest = highest;
     to.pool.resize(pool_size);
     to.long_ids.clear();
@@ -258,10 +322,10 @@ void string_pool::encode_into(image& to) const {
     std::uint8_t* pool = to.pool.data();
     std::size_t slot_at = 4;
     for (std::uint32_t id = 1; id <= highest; ++id) {
-        const entry& e = entries_[id];
-        if (slot_bytes(e.used, e.length) == 8) to.long_ids.push_back(id);
-        write_slot(pool + slot_at, e.used, e.length, e.refs);
-        slot_at += slot_bytes(e.used, e.length);
+        const slot_state s = state_of(id);
+        if (slot_bytes(s.used, s.length) == 8) to.long_ids.push_back(id);
+        write_slot(pool + slot_at, s.used, s.length, s.refs);
+        slot_at += slot_bytes(s.used, s.length);
     }
     to.valid = true;
 }
@@ -285,15 +349,28 @@ string_pool::data_pieces string_pool::stored_data() const {
     data_pieces out;
     const char* begin = nullptr;  // the piece being extended
     const char* end = nullptr;
+    auto extend = [&](const char* from, const char* to) {
+        if (from == to) return;
+        if (from != end) {
+            if (begin != end) out.pieces.emplace_back(begin, static_cast<std::size_t>(end - begin));
+            begin = from;
+        }
+        end = to;
+    };
+    const char* data = reinterpret_cast<const char*>(data_.data());
     const std::uint32_t highest = highest_used();
     for (std::uint32_t id = 1; id <= highest; ++id) {
-        const entry& e = entries_[id];
-        if (e.length == 0) continue;
-        if (e.text != end) {
-            if (begin != end) out.pieces.emplace_back(begin, static_cast<std::size_t>(end - begin));
-            begin = e.text;
+        const std::size_t block = id >> block_bits;
+        if (!blocks_[block]) {
+            // An unread block's strings lie one after another as loaded.
+            const bool last = block + 1 == loaded_blocks_.size();
+            extend(data + loaded_blocks_[block].data_at,
+                   data + (last ? data_.size() : loaded_blocks_[block + 1].data_at));
+            id |= in_block;
+            continue;
         }
-        end = e.text + e.length;
+        const entry& e = entry_of(id);
+        if (e.used) extend(e.text, e.text + e.length);
     }
     if (begin != end) out.pieces.emplace_back(begin, static_cast<std::size_t>(end - begin));
     for (std::string_view piece : out.pieces) out.size += piece.size();
@@ -330,18 +407,18 @@ bool string_pool::patch_image() {
     // Touched ids lie within the image; ids past it that are used now were
     // all added since and are at most appended_highest_.
     std::uint32_t new_highest = std::max(old_highest, appended_highest_);
-    while (new_highest > 0 && !entries_[new_highest].used) --new_highest;
+    while (new_highest > 0 && !state_of(new_highest).used) --new_highest;
     for (const touch_record& t : touched_) {
         if (t.before_length >= long_string_bytes) return false;
-        if (entries_[t.id].used && entries_[t.id].length >= long_string_bytes) return false;
+        if (entry_of(t.id).used && entry_of(t.id).length >= long_string_bytes) return false;
     }
     for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id)
-        if (entries_[id].used && entries_[id].length >= long_string_bytes) return false;
+        if (state_of(id).used && state_of(id).length >= long_string_bytes) return false;
     write_u32(im.pool.data(), header());
     const std::uint32_t kept = std::min(old_highest, new_highest);
     for (const touch_record& t : touched_) {
         if (t.id > kept) continue;
-        const entry& e = entries_[t.id];
+        const entry& e = entry_of(t.id);
         write_slot(&im.pool[im.slot_at(t.id)], e.used, e.length, e.refs);
     }
     if (new_highest < old_highest) {
@@ -353,10 +430,12 @@ bool string_pool::patch_image() {
         const std::size_t needed = at + 4 * std::size_t(new_highest - old_highest);
         // Room for a few more ids at a time: doubling would take twice the
         // pool's memory afresh for what is mostly one new string.
-        if (needed > im.pool.capacity()) im.pool.reserve(needed + needed / 64);
+        if (needed > im.pool.capacity()) im.pool.reserve(needed + room_to_grow(needed));
         im.pool.resize(needed);
-        for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id, at += 4)
-            write_slot(&im.pool[at], entries_[id].used, entries_[id].length, entries_[id].refs);
+        for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id, at += 4) {
+            const slot_state s = state_of(id);
+            write_slot(&im.pool[at], s.used, s.length, s.refs);
+        }
     }
     im.highest = new_highest;
     return true;
@@ -367,17 +446,20 @@ string_pool::saved_streams string_pool::save() {
     // at the last save (a freed id holds none).
     bool data_changed = !saved_.valid;
     for (const touch_record& t : touched_) {
-        const entry& e = entries_[t.id];
+        const entry& e = entry_of(t.id);
         const std::string_view now = e.used ? e.view() : std::string_view();
         data_changed = data_changed || now != t.before();
     }
     // Ids past the image were free when it was made.
     for (std::uint32_t id = saved_.highest + 1; saved_.valid && id <= appended_highest_; ++id)
-        data_changed = data_changed || entries_[id].used;
-    if (!saved_.valid || !patch_image()) encode_into(saved_);
+        data_changed = data_changed || state_of(id).used;
+    if (!saved_.valid || !patch_image()) {
+        read_all_blocks();
+        encode_into(saved_);
+    }
     if (data_changed) ++data_generation_;
     for (const touch_record& t : touched_)
-        if (t.id < entries_.size()) entries_[t.id].touched = false;
+        if (t.id < id_limit_) entry_of(t.id).touched = false;
     touched_.clear();
     appended_highest_ = 0;
     return {saved_.pool, stored_data()};
@@ -385,24 +467,25 @@ string_pool::saved_streams string_pool::save() {
 
 void string_pool::touch(std::uint32_t id) {
     dirty_ = true;
-    if (!saved_.valid || entries_[id].touched) return;
+    if (!saved_.valid || entry_of(id).touched) return;
     if (id > saved_.highest) {
         // No slot to patch and nothing held before: save() appends its slot.
         appended_highest_ = std::max(appended_highest_, id);
         return;
     }
-    const std::size_t most = entries_.size() / 4 + 64;
+    const std::size_t most = id_limit_ / 4 + 64;
     // Most commits touch a handful of ids: room for every record a large
     // pool allows would spread a one-row edit's memory over more pages.
     if (touched_.capacity() == 0) touched_.reserve(std::min<std::size_t>(most, 1024));
     if (touched_.size() >= most) {
         // A large part of the pool changed: the next save encodes it afresh.
-        for (const touch_record& t : touched_) entries_[t.id].touched = false;
+        read_all_blocks();
+        for (const touch_record& t : touched_) entry_of(t.id).touched = false;
         touched_.clear();
         saved_ = image{};
         return;
     }
-    entry& e = entries_[id];
+    entry& e = entry_of(id);
     e.touched = true;
     touched_.push_back({id, e.used ? e.length : 0, e.used ? e.text : nullptr});
 }
@@ -410,7 +493,7 @@ void string_pool::touch(std::uint32_t id) {
 int string_pool::reference_width() const {
     if (stored_width_ == 3) return 3;
     for (std::uint32_t id = id_limit(); id-- > 0xFFFF + 1;)
-        if (entries_[id].used) return 3;
+        if (state_of(id).used) return 3;
     return 2;
 }
 
@@ -428,16 +511,23 @@ void string_pool::missing(std::uint32_t id) {
 
 std::u16string string_pool::text(std::uint32_t id) const { return decode_code_page(bytes(id), code_page_); }
 
-std::uint32_t string_pool::reference_count(std::uint32_t id) const { return contains(id) ? entries_[id].refs : 0; }
+std::uint32_t string_pool::reference_count(std::uint32_t id) const { return contains(id) ? state_of(id).refs : 0; }
+
+bool string_pool::holds(std::uint32_t id, std::string_view bytes) const {
+    if (id == 0 || id >= id_limit_) return false;
+    const slot_state s = state_of(id);
+    return s.used && s.length == bytes.size() && entry_of(id).view() == bytes;
+}
 
 void string_pool::ensure_index() const {
     if (index_ready_) return;
     // Sized for the strings held, not the ids: pools often keep many free ids.
+    read_all_blocks();
     std::size_t used = 0;
-    for (const entry& e : entries_) used += e.used;
-    index_.reserve(used, entries_);
+    for (std::uint32_t id = 1; id < id_limit(); ++id) used += entry_of(id).used;
+    index_.reserve(used, *this);
     for (std::uint32_t id = 1; id < id_limit(); ++id)
-        if (entries_[id].used) index_.insert(id, hash_bytes(entries_[id].view()), entries_);
+        if (entry_of(id).used) index_.insert(id, hash_bytes(entry_of(id).view()), *this);
     index_ready_ = true;
 }
 
@@ -449,9 +539,26 @@ bool string_pool::index_worth_building() const {
 
 std::optional<std::uint32_t> string_pool::scan_for(std::string_view bytes) const {
     const auto length = static_cast<std::uint32_t>(bytes.size());
-    for (std::uint32_t id = 1; id < id_limit(); ++id) {
-        const entry& e = entries_[id];
-        if (e.used && e.length == length && e.view() == bytes) return id;
+    const std::uint8_t* data = data_.data();
+    for (std::size_t block = 0; block < blocks_.size(); ++block) {
+        std::optional<std::uint32_t> found;
+        if (const entry* entries = blocks_[block].get()) {
+            const auto first = static_cast<std::uint32_t>(block << block_bits);
+            const std::uint32_t end = std::min(first + block_ids, id_limit_);
+            for (std::uint32_t id = std::max(first, 1u); id < end && !found; ++id) {
+                const entry& e = entries[id & in_block];
+                if (e.used && e.length == length && e.view() == bytes) found = id;
+            }
+        } else {
+            // Unread blocks are searched in the image, which reads them no sooner.
+            walk_loaded_block(block, saved_.pool, saved_.highest,
+                              [&](std::uint32_t id, const read_slot& slot, std::size_t offset) {
+                                  if (slot.length == length && std::memcmp(data + offset, bytes.data(), length) == 0)
+                                      found = id;
+                                  return found.has_value();
+                              });
+        }
+        if (found) return found;
     }
     return std::nullopt;
 }
@@ -459,7 +566,7 @@ std::optional<std::uint32_t> string_pool::scan_for(std::string_view bytes) const
 std::optional<std::uint32_t> string_pool::find_bytes(std::string_view bytes) const {
     if (!index_worth_building()) return scan_for(bytes);
     ensure_index();
-    return index_.find(bytes, hash_bytes(bytes), entries_);
+    return index_.find(bytes, hash_bytes(bytes), *this);
 }
 
 std::optional<std::uint32_t> string_pool::find(std::u16string_view text) const {
@@ -481,7 +588,7 @@ std::uint32_t string_pool::add_reference_bytes(std::string_view bytes) {
     const bool indexed = index_worth_building();
     if (indexed) ensure_index();
     const std::uint64_t hash = indexed ? hash_bytes(bytes) : 0;
-    if (auto id = indexed ? index_.find(bytes, hash, entries_) : scan_for(bytes)) {
+    if (auto id = indexed ? index_.find(bytes, hash, *this) : scan_for(bytes)) {
         add_reference(*id);
         return *id;
     }
@@ -491,16 +598,15 @@ std::uint32_t string_pool::add_reference_bytes(std::string_view bytes) {
         id = free_ids_.back();
         free_ids_.pop_back();
     } else {
-        id = id_limit();
-        entries_.emplace_back();
+        id = append_id();
     }
     touch(id);  // first, so that it records what the id held before
-    entry& e = entries_[id];
+    entry& e = entry_of(id);
     e.text = arena_.store(bytes);
     e.length = static_cast<std::uint32_t>(bytes.size());
     e.refs = 1;
     e.used = true;
-    if (indexed) index_.insert(id, hash, entries_);  // else the index, when built, finds it
+    if (indexed) index_.insert(id, hash, *this);  // else the index, when built, finds it
     return id;
 }
 
@@ -513,13 +619,14 @@ void string_pool::add_reference(std::uint32_t id) {
     if (!contains(id))
         throw automation_error(hresult_from_win32(ERROR_FUNCTION_FAILED),
                                "String " + std::to_string(id) + " is not in the string pool.");
-    if (entries_[id].refs < entry::max_refs) ++entries_[id].refs;
+    entry& e = entry_of(id);
+    if (e.refs < entry::max_refs) ++e.refs;
     touch(id);
 }
 
 void string_pool::release(std::uint32_t id) {
     if (!contains(id)) return;
-    entry& e = entries_[id];
+    entry& e = entry_of(id);
     touch(id);
     if (e.refs > 1) {
         --e.refs;
@@ -531,19 +638,20 @@ void string_pool::release(std::uint32_t id) {
 void string_pool::release_keeping(std::uint32_t id) {
     if (!contains(id)) return;
     touch(id);
-    if (entries_[id].refs > 0 && --entries_[id].refs == 0) zero_counts_.push_back(id);
+    entry& e = entry_of(id);
+    if (e.refs > 0 && --e.refs == 0) zero_counts_.push_back(id);
 }
 
 void string_pool::set_reference_counts(const std::vector<std::uint32_t>& counts) {
     for (std::uint32_t id = 1; id < id_limit(); ++id)
-        if (entries_[id].used) set_reference_count(id, id < counts.size() ? counts[id] : 0);
+        if (state_of(id).used) set_reference_count(id, id < counts.size() ? counts[id] : 0);
 }
 
 void string_pool::set_reference_count(std::uint32_t id, std::uint32_t count) {
     if (!contains(id)) return;
-    entry& e = entries_[id];
-    if (count == e.refs && count != 0) return;
+    if (count == state_of(id).refs && count != 0) return;
     touch(id);
+    entry& e = entry_of(id);
     if (count == 0)
         free_id(id);
     else
@@ -553,15 +661,15 @@ void string_pool::set_reference_count(std::uint32_t id, std::uint32_t count) {
 std::vector<std::uint32_t> string_pool::unreferenced_ids(std::size_t most) {
     std::sort(zero_counts_.begin(), zero_counts_.end());
     zero_counts_.erase(std::unique(zero_counts_.begin(), zero_counts_.end()), zero_counts_.end());
-    std::erase_if(zero_counts_, [&](std::uint32_t id) { return !contains(id) || entries_[id].refs != 0; });
+    std::erase_if(zero_counts_, [&](std::uint32_t id) { return !contains(id) || state_of(id).refs != 0; });
     return {zero_counts_.begin(),
             zero_counts_.begin() + static_cast<std::ptrdiff_t>(std::min(most + 1, zero_counts_.size()))};
 }
 
 void string_pool::free_id(std::uint32_t id) {
-    entry& e = entries_[id];
+    entry& e = entry_of(id);
     // The last cell let go: the id becomes free for the next new string.
-    if (index_ready_) index_.erase(id, hash_bytes(e.view()), entries_);
+    if (index_ready_) index_.erase(id, hash_bytes(e.view()), *this);
     const bool touched = e.touched;
     e = entry{};
     e.touched = touched;
@@ -583,12 +691,13 @@ void string_pool::convert_code_page(int code_page) {
     if (!is_supported_code_page(code_page)) bad_pool("code page " + std::to_string(code_page) + " is not supported");
     if (code_page == code_page_) return;
     // Every string is converted before any entry changes.
-    std::vector<std::string> converted(entries_.size());
+    std::vector<std::string> converted(id_limit_);
     for (std::uint32_t id = 1; id < id_limit(); ++id)
-        if (entries_[id].used)
-            converted[id] = encode_code_page(decode_code_page(entries_[id].view(), code_page_), code_page);
+        if (state_of(id).used)
+            converted[id] = encode_code_page(decode_code_page(entry_of(id).view(), code_page_), code_page);
+    read_all_blocks();
     for (std::uint32_t id = 1; id < id_limit(); ++id) {
-        entry& e = entries_[id];
+        entry& e = entry_of(id);
         if (!e.used) continue;
         e.text = arena_.store(converted[id]);
         e.length = static_cast<std::uint32_t>(converted[id].size());
@@ -596,7 +705,7 @@ void string_pool::convert_code_page(int code_page) {
     code_page_ = code_page;
     index_ = text_index{};
     index_ready_ = false;
-    for (const touch_record& t : touched_) entries_[t.id].touched = false;
+    for (const touch_record& t : touched_) entry_of(t.id).touched = false;
     touched_.clear();
     saved_ = image{};
     dirty_ = true;

@@ -28,6 +28,9 @@ public:
     // copies): the data holds the strings, the pool stream is what save()
     // patches first.
     static string_pool load(std::vector<std::uint8_t> pool, std::vector<std::uint8_t> data);
+    // The room to leave behind a pool stream of `size` bytes: the slots of
+    // ids added later go there, and the stream need not move for a few.
+    static std::size_t room_to_grow(std::size_t size) { return size / 64 + 64; }
 
     struct streams {
         std::vector<std::uint8_t> pool;
@@ -78,15 +81,18 @@ public:
     bool dirty() const { return dirty_; }
 
     // One more than the highest id that has a slot.
-    std::uint32_t id_limit() const { return static_cast<std::uint32_t>(entries_.size()); }
+    std::uint32_t id_limit() const { return id_limit_; }
     // True for an id that holds a string (id 0, the null string, does not).
-    bool contains(std::uint32_t id) const { return id != 0 && id < entries_.size() && entries_[id].used; }
+    bool contains(std::uint32_t id) const { return id != 0 && id < id_limit_ && state_of(id).used; }
     // The stored bytes of a string; raises automation_error for an id without
     // one. The view stays valid as long as the pool, even once the id is freed.
     std::string_view bytes(std::uint32_t id) const {
         if (!contains(id)) missing(id);
-        return entries_[id].view();
+        return entry_of(id).view();
     }
+    // Whether the id holds exactly these bytes (false for an id without a
+    // string). Cheaper than bytes() for strings of another length.
+    bool holds(std::uint32_t id, std::string_view bytes) const;
     std::u16string text(std::uint32_t id) const;
     std::uint32_t reference_count(std::uint32_t id) const;
 
@@ -148,6 +154,26 @@ private:
         std::size_t used_ = 0;                         // of the open chunk
         std::vector<std::unique_ptr<char[]>> big_;     // one string each
     };
+    // Entries are kept in blocks of ids. A block of loaded ids is read from
+    // the loaded streams when it is first needed: a one-row edit of a large
+    // pool reads a few blocks, not an entry for every string.
+    static constexpr unsigned block_bits = 8;
+    static constexpr std::uint32_t block_ids = 1u << block_bits;
+    static constexpr std::uint32_t in_block = block_ids - 1;
+    // Where a loaded block's slots and strings begin. While the block is
+    // unread, none of its ids has changed since loading: their slots are
+    // still in the image and their strings in data_, one after the other.
+    struct loaded_block {
+        std::size_t slot_at = 0;  // of the block's first id (0, the header's place, for block 0)
+        std::size_t data_at = 0;
+        bool long_slots = false;  // some slot takes 8 bytes
+    };
+    // An id's slot without its bytes.
+    struct slot_state {
+        bool used = false;
+        std::uint32_t length = 0;
+        std::uint32_t refs = 0;
+    };
     // Ids by stored bytes: open addressing with linear probing. A slot
     // holds an id and the top 8 bits of its string's hash, which spare most
     // comparisons of bytes; 0 marks an empty slot. Four bytes a slot: ids
@@ -157,14 +183,13 @@ private:
     // the one found.
     class text_index {
     public:
-        void reserve(std::size_t count, const std::vector<entry>& entries);
-        std::optional<std::uint32_t> find(std::string_view bytes, std::uint64_t hash,
-                                          const std::vector<entry>& entries) const;
+        void reserve(std::size_t count, const string_pool& pool);
+        std::optional<std::uint32_t> find(std::string_view bytes, std::uint64_t hash, const string_pool& pool) const;
         // Adds the id unless its bytes are indexed already.
-        void insert(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries);
+        void insert(std::uint32_t id, std::uint64_t hash, const string_pool& pool);
         // Removes the id if it is the one indexed for its bytes; the
         // entries still hold its bytes.
-        void erase(std::uint32_t id, std::uint64_t hash, const std::vector<entry>& entries);
+        void erase(std::uint32_t id, std::uint64_t hash, const string_pool& pool);
 
     private:
         static constexpr int id_bits = 24;
@@ -199,6 +224,24 @@ private:
 
     [[noreturn]] static void missing(std::uint32_t id);
     void read_slots(std::vector<std::uint8_t> pool);
+    // The entry of an id below id_limit(), its block read first if need be.
+    entry& entry_of(std::uint32_t id) const {
+        std::unique_ptr<entry[]>& block = blocks_[id >> block_bits];
+        if (!block) read_block(id >> block_bits, saved_.pool, saved_.highest);
+        return block[id & in_block];
+    }
+    slot_state state_of(std::uint32_t id) const;
+    // Reads a loaded block's entries from `slots` (a pool stream whose
+    // slots of ids up to `highest` are as loaded).
+    void read_block(std::size_t block, const std::vector<std::uint8_t>& slots, std::uint32_t highest) const;
+    // Calls visit(id, slot, data offset) for each used id of an unread
+    // block, from its slots in `slots`, until visit returns true.
+    template <typename Visit>
+    void walk_loaded_block(std::size_t block, const std::vector<std::uint8_t>& slots, std::uint32_t highest,
+                           Visit&& visit) const;
+    // Reads every block: before the image stops describing the loaded ids.
+    void read_all_blocks() const;
+    std::uint32_t append_id();
     void touch(std::uint32_t id);
     void free_id(std::uint32_t id);
     std::uint32_t highest_used() const;
@@ -219,7 +262,11 @@ private:
     int code_page_ = 0;
     int stored_width_ = 2;
     bool dirty_ = false;
-    std::vector<entry> entries_;      // entries_[0] is the null string
+    // Id 0, the null string, has an entry that is never used.
+    mutable std::vector<std::unique_ptr<entry[]>> blocks_;
+    std::vector<loaded_block> loaded_blocks_;
+    std::uint32_t loaded_limit_ = 1;  // ids at or past it were not loaded
+    std::uint32_t id_limit_ = 1;
     std::vector<std::uint8_t> data_;  // the loaded _StringData, which loaded entries point into
     arena arena_;
     std::vector<std::uint32_t> free_ids_;

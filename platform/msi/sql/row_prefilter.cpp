@@ -54,7 +54,7 @@ bool row_prefilter::admits(std::size_t row) const {
     const std::uint32_t id = table_->cell(row, column_);
     if (id == null_cell) return false;  // NULL reads as '', which is never the non-empty text
     // A string the pool lacks is left to the full evaluation, which reports it.
-    return !strings_->contains(id) || strings_->bytes(id) == bytes_;
+    return !strings_->contains(id) || strings_->holds(id, bytes_);
 }
 
 }  // namespace msi
