@@ -161,8 +161,12 @@ std::vector<column> package_database::columns_of(const std::u16string& name) con
         std::uint32_t number = catalog.cell(r, 1), column_name = catalog.cell(r, 2), type = catalog.cell(r, 3);
         if (number == 0 || column_name == 0 || type == 0)
             invalid_package("Table '" + sys::utf16_to_utf8(name) + "' has a column without a number, name or type.");
-        found.emplace_back(decode_int16(number),
-                           column{strings_.text(column_name), static_cast<std::uint16_t>(decode_int16(type))});
+        auto column_type = static_cast<std::uint16_t>(decode_int16(type));
+        // A stored catalog row describes a column that the table's stream
+        // holds, whatever its temporary flag says (only a damaged file sets
+        // it there): read and written alike, the column keeps its place.
+        if (!catalog.is_temporary(r)) column_type &= static_cast<std::uint16_t>(~column_type_temporary);
+        found.emplace_back(decode_int16(number), column{strings_.text(column_name), column_type});
     }
     if (found.empty()) invalid_package("Table '" + sys::utf16_to_utf8(name) + "' has no columns.");
     std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
