@@ -61,11 +61,11 @@ struct read_slot {
     std::uint32_t refs;
     std::size_t size;
 };
+// A zero length with a count: the real length follows in the next slot.
+inline bool long_slot(const std::uint8_t* at) { return read_u16(at) == 0 && read_u16(at + 2) != 0; }
 inline read_slot slot_from(const std::uint8_t* at) {
-    const std::uint32_t length = read_u16(at);
-    const std::uint32_t refs = read_u16(at + 2);
-    if (length == 0 && refs != 0) return {read_u32(at + 4), refs, 8};
-    return {length, refs, 4};
+    if (long_slot(at)) return {read_u32(at + 4), read_u16(at + 2), 8};
+    return {read_u16(at), read_u16(at + 2), 4};
 }
 
 }  // namespace
@@ -205,8 +205,7 @@ void string_pool::read_slots(std::vector<std::uint8_t> pool) {
     std::uint32_t id = 1;
     for (std::size_t at = 4; at < pool.size(); ++id) {
         if ((id & in_block) == 0) loaded_blocks_.push_back({at, offset, false});
-        if (read_u16(&pool[at]) == 0 && read_u16(&pool[at + 2]) != 0 && at + 8 > pool.size())
-            bad_pool("a long string's length is missing");
+        if (long_slot(&pool[at]) && at + 8 > pool.size()) bad_pool("a long string's length is missing");
         const read_slot slot = slot_from(&pool[at]);
         at += slot.size;
         if (slot.size == 8) {
@@ -409,11 +408,13 @@ bool string_pool::patch_image() {
     std::uint32_t new_highest = std::max(old_highest, appended_highest_);
     while (new_highest > 0 && !state_of(new_highest).used) --new_highest;
     for (const touch_record& t : touched_) {
-        if (t.before_length >= long_string_bytes) return false;
-        if (entry_of(t.id).used && entry_of(t.id).length >= long_string_bytes) return false;
+        const entry& e = entry_of(t.id);
+        if (t.before_length >= long_string_bytes || (e.used && e.length >= long_string_bytes)) return false;
     }
-    for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id)
-        if (state_of(id).used && state_of(id).length >= long_string_bytes) return false;
+    for (std::uint32_t id = old_highest + 1; id <= new_highest; ++id) {
+        const slot_state s = state_of(id);
+        if (s.used && s.length >= long_string_bytes) return false;
+    }
     write_u32(im.pool.data(), header());
     const std::uint32_t kept = std::min(old_highest, new_highest);
     for (const touch_record& t : touched_) {
@@ -691,11 +692,11 @@ void string_pool::convert_code_page(int code_page) {
     if (!is_supported_code_page(code_page)) bad_pool("code page " + std::to_string(code_page) + " is not supported");
     if (code_page == code_page_) return;
     // Every string is converted before any entry changes.
+    read_all_blocks();
     std::vector<std::string> converted(id_limit_);
     for (std::uint32_t id = 1; id < id_limit(); ++id)
-        if (state_of(id).used)
+        if (entry_of(id).used)
             converted[id] = encode_code_page(decode_code_page(entry_of(id).view(), code_page_), code_page);
-    read_all_blocks();
     for (std::uint32_t id = 1; id < id_limit(); ++id) {
         entry& e = entry_of(id);
         if (!e.used) continue;
